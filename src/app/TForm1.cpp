@@ -1,0 +1,1 @@
+#include "app/TForm1.h"

@@ -1,0 +1,1 @@
+#include "converters/DomesticDividends.h"

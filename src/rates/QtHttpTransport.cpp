@@ -1,0 +1,1 @@
+#include "rates/QtHttpTransport.h"

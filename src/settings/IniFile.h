@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+namespace tallemo {
+
+// A small line editor for INI text that keeps a user's file as it was: a read looks a key up, a
+// write changes only that key's line (or appends the key at the end of its section, or the section
+// at the end of the text) and leaves every other byte alone.
+//
+// Section and key names match without regard to ASCII letter case and are trimmed of blanks.
+// A value is trimmed of blanks when read, and loses one pair of enclosing double quotes; a write
+// quotes a value exactly when that is needed for it to read back unchanged.
+namespace IniFile {
+
+// The value of Ident in Section, or nothing when the section or the key is missing. Accepts a
+// UTF-8 byte-order mark, CR LF or LF line ends and keys before any section.
+std::optional<QString> readValue(const QByteArray& content, const QString& Section,
+                                 const QString& Ident);
+
+// content with Ident in Section set to Value.
+QByteArray writeValue(const QByteArray& content, const QString& Section, const QString& Ident,
+                      const QString& Value);
+
+} // namespace IniFile
+} // namespace tallemo

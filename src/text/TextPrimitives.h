@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+// The small set of string operations the converters are written in. Positions start at 1 and
+// count UTF-16 code units; only AnsiLeftStr counts a surrogate pair as one character. None of
+// them fails: out-of-range positions and counts behave as documented on each function.
+namespace tallemo {
+
+inline const QString kTab = QStringLiteral("\t");
+inline const QString kCrLf = QStringLiteral("\r\n");
+
+// Position of the first occurrence of Sub in S, or 0 (also when either is empty).
+int AnsiPos(const QString& Sub, const QString& S);
+
+// The first N characters of S, a surrogate pair counting as one character.
+QString AnsiLeftStr(const QString& S, int N);
+
+// S with every occurrence of From replaced by To, left to right, without overlap.
+QString AnsiReplaceStr(const QString& S, const QString& From, const QString& To);
+
+// Removes Count code units from position Index on; nothing when Index < 1, Index > length or
+// Count <= 0.
+void Delete(QString& S, int Index, int Count);
+
+// Inserts Sub before position Index: at the start for Index <= 1, at the end beyond the length.
+void Insert(const QString& Sub, QString& S, int Index);
+
+// n + AnsiPos(Str, St without its first n code units): the first Str wholly after position n, or
+// n itself when there is none.
+int MyAnsiPosEx(const QString& Str, const QString& St, int n);
+
+} // namespace tallemo
