@@ -21,4 +21,12 @@ private:
     QByteArray m_utf8;
 };
 
+// The text the error box shows for a message: a "." is appended when the last character's code is
+// above that of ".", so Japanese messages end in an ASCII full stop.
+inline QString errorBoxText(const QString& message) {
+    if (!message.isEmpty() && message.back().unicode() > u'.')
+        return message + u'.';
+    return message;
+}
+
 } // namespace tallemo
