@@ -15,7 +15,8 @@ struct Regional {
     QString decimalSeparator;
 
     static Regional system();
-    static Regional fixed(const QString& dateText, const QString& decimalSeparator = QStringLiteral("."));
+    static Regional fixed(const QString& dateText,
+                          const QString& decimalSeparator = QStringLiteral("."));
 };
 
 } // namespace tallemo

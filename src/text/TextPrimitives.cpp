@@ -13,7 +13,8 @@ QString AnsiLeftStr(const QString& S, int N) {
         return {};
     qsizetype units = 0;
     for (int characters = 0; characters < N && units < S.size(); ++characters) {
-        if (S.at(units).isHighSurrogate() && units + 1 < S.size() && S.at(units + 1).isLowSurrogate())
+        if (S.at(units).isHighSurrogate() && units + 1 < S.size() &&
+            S.at(units + 1).isLowSurrogate())
             units += 2;
         else
             units += 1;
