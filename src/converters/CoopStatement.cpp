@@ -1,1 +1,66 @@
+// A co-op purchase statement, as pasted (→ stands for a TAB, ␣ for a space):
+//
+//   STATEMENT
+//   2024/12/05→MILK→1,280␣円
+//   2024/12/12→BREAD→640␣円
+//   TOTAL→1,920␣円
+//
+// Lines beginning with "20" are rewritten in place to 2024/12/05→MILK→→→1,280 (+ →保険) and
+// go to the clipboard; the other lines stay as they are.
 #include "converters/CoopStatement.h"
+
+#include "text/Clipboard.h"
+#include "text/LineModel.h"
+#include "text/OutputList.h"
+#include "text/TextPrimitives.h"
+
+namespace tallemo {
+
+namespace {
+
+const QString kDatePrefix = QStringLiteral("20");
+const QString kYen = QStringLiteral("円");
+const QString kHoken = QStringLiteral("保険");
+
+} // namespace
+
+void ConvertCoopStatement(LineModel& Lines, Clipboard& clipboard, bool LHoken) {
+    const int N = Lines.count();
+    for (int i = N - 1; i >= 0; --i) {
+        QString St = Lines.line(i);
+        if (!St.startsWith(kDatePrefix))
+            continue;
+
+        // Two empty cells go in before the second TAB (before the only TAB when there is one,
+        // at the very start when there is none).
+        int n = AnsiPos(kTab, St);
+        n = MyAnsiPosEx(kTab, St, n);
+        Insert(kTab, St, n);
+        Insert(kTab, St, n);
+
+        // The yen mark is looked for from the inserted cells on, so that a "円" in the
+        // description stays; a line without TABs is searched from its start. Only a space before
+        // the mark goes with it: in 1,280円 the 0 is part of the amount.
+        const int from = n < 1 ? 0 : n + 1;
+        const int yen = MyAnsiPosEx(kYen, St, from);
+        if (yen > from) {
+            if (St.at(yen - 2) == QLatin1Char(' '))
+                Delete(St, yen - 1, 2);
+            else
+                Delete(St, yen, 1);
+        }
+
+        Lines.setLine(i, LHoken ? St + kTab + kHoken : St);
+    }
+
+    OutputList SL;
+    const int count = Lines.count();
+    for (int i = 0; i < count; ++i) {
+        const QString line = Lines.line(i);
+        if (line.startsWith(kDatePrefix))
+            SL.add(line);
+    }
+    clipboard.setText(SL.text());
+}
+
+} // namespace tallemo
