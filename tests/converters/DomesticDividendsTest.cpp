@@ -1,0 +1,109 @@
+#include "converters/DomesticDividends.h"
+#include "text/Clipboard.h"
+#include "text/LineModel.h"
+#include "text/Regional.h"
+
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using namespace tallemo;
+
+namespace {
+
+QString cell(const char* s) {
+    return QString::fromUtf8(s).replace(QStringLiteral("→"), QStringLiteral("\t"));
+}
+
+// The lines joined by CR LF, with '→' standing for a TAB.
+QString textOf(const std::vector<const char*>& lines) {
+    QStringList parts;
+    for (const char* line : lines)
+        parts << cell(line);
+    return parts.join(QStringLiteral("\r\n"));
+}
+
+// The rows as the output list writes them: each followed by CR LF.
+QString rowsOf(const std::vector<const char*>& rows) {
+    QString out;
+    for (const char* row : rows)
+        out += cell(row) + QStringLiteral("\r\n");
+    return out;
+}
+
+struct DomesticCase {
+    const char* name;
+    std::vector<const char*> before;
+    std::vector<const char*> rows; // each followed by CR LF in the text area and on the clipboard
+};
+
+class DomesticDividends : public testing::TestWithParam<DomesticCase> {};
+
+TEST_P(DomesticDividends, ReplacesTheTextByTheRowsAndCopiesThem) {
+    const DomesticCase& c = GetParam();
+    LineModel area(textOf(c.before));
+    MemoryClipboard clipboard(QStringLiteral("old"));
+
+    ConvertDomesticDividends(area, clipboard, Regional::fixed(QStringLiteral("2025/01/15")));
+
+    const QString expected = rowsOf(c.rows);
+    EXPECT_EQ(area.text().toStdString(), expected.toStdString());
+    ASSERT_TRUE(clipboard.content().has_value());
+    EXPECT_EQ(clipboard.content()->toStdString(), expected.toStdString());
+    EXPECT_EQ(clipboard.setCount(), 1);
+}
+
+// The keyword lines' seven characters after the keyword: six ideographic spaces and a colon.
+INSTANTIATE_TEST_SUITE_P(
+    Table, DomesticDividends,
+    testing::Values(
+        DomesticCase{
+            "WorkedExample",
+            {"配当金のお知らせ", "銘柄名　　　　　　：サンプル工業", "数量　　　　　　　：100株",
+             "入金額　　　　　　：1,500円", "銘柄名　　　　　　：見本電機",
+             "入金額　　　　　　：820円"},
+            {"2025/01/15→配当国内→サンプル工業→→-1,500", "2025/01/15→配当国内→見本電機→→-820"}},
+        // A row is emitted only at an amount line and LOutput is empty after it.
+        DomesticCase{"AmountWithoutName", {"入金額　　　　　　：500円"}, {"-500"}},
+        DomesticCase{
+            "SecondAmountAfterARowHasNoName",
+            {"銘柄名　　　　　　：甲", "入金額　　　　　　：1円", "入金額　　　　　　：2円"},
+            {"2025/01/15→配当国内→甲→→-1", "-2"}},
+        DomesticCase{
+            "LaterNameWins",
+            {"銘柄名　　　　　　：甲", "銘柄名　　　　　　：乙", "入金額　　　　　　：3円"},
+            {"2025/01/15→配当国内→乙→→-3"}},
+        DomesticCase{
+            "TrailingNameIsDropped",
+            {"銘柄名　　　　　　：甲", "入金額　　　　　　：1円", "銘柄名　　　　　　：乙"},
+            {"2025/01/15→配当国内→甲→→-1"}},
+        // Cuts are positional: name from code unit 11, amount from 11 to the last but one.
+        DomesticCase{
+            "KeywordOnlyName", {"銘柄名", "入金額　　　　　　：1円"}, {"2025/01/15→配当国内→→→-1"}},
+        DomesticCase{"TenUnitName",
+                     {"銘柄名1234567", "入金額　　　　　　：1円"},
+                     {"2025/01/15→配当国内→→→-1"}},
+        DomesticCase{"ElevenUnitName",
+                     {"銘柄名1234567X", "入金額　　　　　　：1円"},
+                     {"2025/01/15→配当国内→X→→-1"}},
+        DomesticCase{"ShortAmountLines",
+                     {"入金額", "入金額1234567", "入金額1234567X", "入金額1234567XY"},
+                     {"-", "-", "-", "-X"}},
+        DomesticCase{"AmountKeptAsText",
+                     {"入金額　　　　　　：１，２３４円", "入金額　　　　　　：abc円"},
+                     {"-１，２３４", "-abc"}},
+        DomesticCase{"KeywordNotAtTheStart",
+                     {" 銘柄名　　　　　　：甲", "→入金額　　　　　　：1円", "入金",
+                      "お支払入金額　　　：1円"},
+                     {}},
+        DomesticCase{"NoAmountLine", {"配当金のお知らせ", "銘柄名　　　　　　：甲"}, {}},
+        DomesticCase{"EmptyText", {}, {}},
+        // 𠮷 is a surrogate pair: m counts it as two units, AnsiLeftStr as one character, so
+        // the unit that would have been dropped stays.
+        DomesticCase{
+            "CharacterOutsideTheBmpInTheAmount", {"入金額　　　　　　：𠮷100円"}, {"-𠮷100円"}}),
+    [](const testing::TestParamInfo<DomesticCase>& p) { return p.param.name; });
+
+} // namespace
