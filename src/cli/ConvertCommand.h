@@ -1,1 +1,55 @@
 #pragma once
+
+#include "text/Regional.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+class QIODevice;
+
+namespace tallemo {
+
+class HttpTransport;
+
+// What the companion takes from its surroundings, so that tests can run it in-process without
+// the network, the clock, the machine's locale or the program's folder.
+struct ConvertEnvironment {
+    // The window program's settings path (its folder + "/Tallemo"); Tallemo.ini holds the remark
+    // switches and the exchange-rate service's API key.
+    QString iniFileName;
+    // Today's date text (unless --date is given) and the decimal separator of dollar amounts.
+    Regional regional;
+    // The transport for the exchange-rate request of `foreign` without --rate.
+    std::function<std::unique_ptr<HttpTransport>()> makeTransport;
+
+    // The real surroundings: the settings beside the running program, the system's regional
+    // settings, Qt Network. Needs a QCoreApplication.
+    static ConvertEnvironment forRunningProgram();
+};
+
+// One run of the companion: what it writes and how it ends.
+struct ConvertOutcome {
+    QByteArray standardOutput; // the text the command put on the clipboard, UTF-8
+    QString standardError;     // empty, or the message(s) to show, each ending in a line break
+    int exitCode = 0;          // 0 done, 1 failed, 2 usage error
+    QByteArray areaText;       // the text area afterwards, UTF-8 (empty when nothing ran)
+};
+
+// Runs `tallemo-convert` with arguments (without the program name). The statement is read from
+// the FILE argument, or from standardInput when there is none or it is "-". Writes the --area
+// file itself; the caller writes standardOutput and standardError.
+ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standardInput,
+                                 const ConvertEnvironment& environment);
+
+// The text --help prints.
+QString convertHelpText();
+
+// The whole program: reads standard input, writes standard output and standard error, and
+// returns the exit status. Needs a QCoreApplication.
+int runConvertProgram(const QStringList& arguments);
+
+} // namespace tallemo

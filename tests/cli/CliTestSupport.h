@@ -1,0 +1,77 @@
+#pragma once
+
+#include "cli/ConvertCommand.h"
+#include "rates/ExchangeRates.h"
+
+#include <QBuffer>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <ostream>
+
+// Readable failure messages: texts as UTF-8 rather than lists of code units.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QByteArray& bytes, std::ostream* os) {
+    *os << '"' << bytes.toStdString() << '"';
+}
+
+namespace tallemo::testing_support {
+
+// Answers every request with a fixed answer, or fails the test when no answer is set: only the
+// tests that mean to fetch a rate may reach the transport.
+class FixedTransport : public HttpTransport {
+public:
+    explicit FixedTransport(std::optional<HttpAnswer> answer, QList<QUrl>* requests = nullptr)
+        : m_answer(std::move(answer)), m_requests(requests) {}
+
+    HttpAnswer get(const HttpRequest& request) override {
+        if (m_requests)
+            m_requests->append(request.url);
+        if (!m_answer) {
+            ADD_FAILURE() << "unexpected exchange-rate request to "
+                          << request.url.toString().toStdString();
+            return {};
+        }
+        return *m_answer;
+    }
+
+private:
+    std::optional<HttpAnswer> m_answer;
+    QList<QUrl>* m_requests;
+};
+
+// Surroundings with no settings file, a date text no fixture expects (a forgotten --date shows
+// up in the diff) and "." as the decimal separator.
+inline ConvertEnvironment testEnvironment(const QTemporaryDir& settingsDir,
+                                          std::optional<HttpAnswer> answer = std::nullopt,
+                                          QList<QUrl>* requests = nullptr) {
+    return ConvertEnvironment{
+        settingsDir.filePath(QStringLiteral("Tallemo")),
+        Regional::fixed(QStringLiteral("(today)"), QStringLiteral(".")),
+        [answer, requests] { return std::make_unique<FixedTransport>(answer, requests); },
+    };
+}
+
+inline ConvertOutcome runWithInput(const QStringList& arguments, const QByteArray& input,
+                                   const ConvertEnvironment& environment) {
+    QByteArray data = input;
+    QBuffer standardInput(&data);
+    standardInput.open(QIODevice::ReadOnly);
+    return runConvertCommand(arguments, standardInput, environment);
+}
+
+// '→' stands for a TAB and '|' for CR LF.
+inline QByteArray crlfText(const char* s) {
+    return QString::fromUtf8(s)
+        .replace(QStringLiteral("→"), QStringLiteral("\t"))
+        .replace(u'|', QStringLiteral("\r\n"))
+        .toUtf8();
+}
+
+} // namespace tallemo::testing_support

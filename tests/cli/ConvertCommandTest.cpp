@@ -1,0 +1,290 @@
+#include "CliTestSupport.h"
+
+#include "settings/IniSettings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <string_view>
+
+using namespace tallemo;
+using namespace tallemo::testing_support;
+using namespace std::string_view_literals;
+
+namespace {
+
+const QString kNoSetting;
+
+template <class Case> std::string caseName(const testing::TestParamInfo<Case>& param) {
+    return param.param.name;
+}
+
+struct RemarkCase {
+    const char* name;
+    const char* kind;
+    QString section; // the setting stored before the run, if any
+    QString key;
+    bool stored;
+    QStringList flags;
+    bool expectRemark;
+};
+
+class RemarkSwitch : public testing::TestWithParam<RemarkCase> {};
+
+TEST_P(RemarkSwitch, FollowsTheFlagOrTheWindowsSetting) {
+    const RemarkCase& c = GetParam();
+    QTemporaryDir dir;
+    const ConvertEnvironment environment = testEnvironment(dir);
+    if (!c.section.isEmpty())
+        WriteIniBoolean(environment.iniFileName, c.section, c.key, c.stored);
+
+    const bool view = QLatin1String(c.kind) == QLatin1String("view");
+    const QByteArray statement =
+        view ? crlfText("2024|12/01xx→CAFE→REF|1,500|END|") : crlfText("2024/12/05→MILK→1,280 円|");
+    const QByteArray row =
+        view ? crlfText("2024/12/01→CAFE→→→1,500") : crlfText("2024/12/05→MILK→→→1,280");
+    const QByteArray remark = view ? crlfText("→Suica|") : crlfText("→保険|");
+
+    const ConvertOutcome outcome =
+        runWithInput(QStringList{QLatin1String(c.kind)} + c.flags, statement, environment);
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.standardError.toStdString();
+    EXPECT_EQ(outcome.standardOutput, row + (c.expectRemark ? remark : crlfText("|")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, RemarkSwitch,
+    testing::Values(
+        RemarkCase{"ViewNoSettingsFile", "view", kNoSetting, kNoSetting, false, {}, false},
+        RemarkCase{"ViewSettingOn", "view", "View", "Suica", true, {}, true},
+        RemarkCase{"ViewSettingOnFlagOff", "view", "View", "Suica", true, {"--no-remark"}, false},
+        RemarkCase{"ViewSettingOffFlagOn", "view", "View", "Suica", false, {"--remark"}, true},
+        RemarkCase{"ViewIgnoresCoopSetting", "view", "seikyo", "hoken", true, {}, false},
+        RemarkCase{"CoopNoSettingsFile", "coop", kNoSetting, kNoSetting, false, {}, false},
+        RemarkCase{"CoopSettingOn", "coop", "seikyo", "hoken", true, {}, true},
+        RemarkCase{"CoopSettingOnFlagOff", "coop", "seikyo", "hoken", true, {"--no-remark"}, false},
+        RemarkCase{
+            "CoopNoSettingsFileFlagOn", "coop", kNoSetting, kNoSetting, false, {"--remark"}, true},
+        RemarkCase{"CoopIgnoresViewSetting", "coop", "View", "Suica", true, {}, false},
+        RemarkCase{"LastFlagWins",
+                   "coop",
+                   kNoSetting,
+                   kNoSetting,
+                   false,
+                   {"--remark", "--no-remark"},
+                   false}),
+    caseName<RemarkCase>);
+
+const char* const kForeignStatement =
+    "見本ホールディングス|数量 200株|1株あたり 0.50|入金額 100.00 USD|";
+
+TEST(ForeignRate, IsFetchedWithTheWindowsApiKeyWhenNotGiven) {
+    QTemporaryDir dir;
+    HttpAnswer answer;
+    answer.received = true;
+    answer.status = 200;
+    answer.contentType = "application/json";
+    answer.body = R"({"success":true,"rates":{"JPY":161.8,"USD":1.04}})";
+    QList<QUrl> requests;
+    const ConvertEnvironment environment = testEnvironment(dir, answer, &requests);
+    WriteIniString(environment.iniFileName, QStringLiteral("exchangeratesapi"),
+                   QStringLiteral("APIKey"), QStringLiteral("k123"));
+
+    const ConvertOutcome outcome =
+        runWithInput({"foreign", "--date", "2025/01/15"}, crlfText(kForeignStatement), environment);
+
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.standardError.toStdString();
+    EXPECT_EQ(outcome.standardError, QString());
+    const QByteArray row = crlfText("2025/01/15→配当米国→見本ホールディングス→→-15558→155.6|");
+    EXPECT_EQ(outcome.standardOutput, row);
+    EXPECT_EQ(outcome.areaText, crlfText(kForeignStatement) +
+                                    R"({"success":true,"rates":{"JPY":161.8,"USD":1.04}})" +
+                                    "\r\n" + row + "\r\n");
+    ASSERT_EQ(requests.size(), 1);
+    EXPECT_TRUE(requests[0].query().contains(QStringLiteral("access_key=k123")))
+        << requests[0].toString().toStdString();
+}
+
+// The window only adds the failure line to the text; a script has to be told.
+TEST(ForeignRate, FailedFetchIsAnErrorWithTheFailureLine) {
+    QTemporaryDir dir;
+    const ConvertOutcome outcome =
+        runWithInput({"foreign", "--date", "2025/01/15"}, crlfText(kForeignStatement),
+                     testEnvironment(dir, HttpAnswer{}));
+    EXPECT_EQ(outcome.exitCode, 1);
+    EXPECT_EQ(outcome.standardError, kRateFailureLine + u'\n');
+    EXPECT_TRUE(outcome.standardOutput.isEmpty());
+    EXPECT_EQ(outcome.areaText, crlfText(kForeignStatement) + kRateFailureLine.toUtf8() + "\r\n");
+}
+
+// --rate is always written with "."; amounts and the rate column follow the regional separator,
+// also when --date replaces the date.
+TEST(ForeignRate, GivenRateKeepsTheRegionalDecimalSeparator) {
+    QTemporaryDir dir;
+    ConvertEnvironment environment = testEnvironment(dir);
+    environment.regional = Regional::fixed(QStringLiteral("15.01.2025"), QStringLiteral(","));
+    const ConvertOutcome outcome =
+        runWithInput({"foreign", "--date", "2025/01/15", "--rate", "150.5"},
+                     crlfText("N|x|y|入金額 100,00 USD|"), environment);
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.standardError.toStdString();
+    EXPECT_EQ(outcome.standardOutput, crlfText("2025/01/15→配当米国→N→→-15050→150,5|"));
+}
+
+struct InputCase {
+    const char* name;
+    std::string_view bytes;
+    const char* area;
+};
+
+class StatementInput : public testing::TestWithParam<InputCase> {};
+
+// A statement enters the text area as a paste would: cut at the first NUL, every kind of line
+// break made CR LF.
+TEST_P(StatementInput, EntersTheTextAreaAsAPaste) {
+    const InputCase& c = GetParam();
+    QTemporaryDir dir;
+    const ConvertOutcome outcome =
+        runWithInput({"card"}, QByteArray(c.bytes.data(), static_cast<qsizetype>(c.bytes.size())),
+                     testEnvironment(dir));
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.standardError.toStdString();
+    EXPECT_EQ(outcome.areaText, crlfText(c.area));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, StatementInput,
+    testing::Values(InputCase{"Empty", ""sv, ""},
+                    InputCase{"MixedBreaks", "a\rb\nc\r\nd\r\r\n"sv, "a|b|c|d||"},
+                    InputCase{"CutAtFirstNul", "a\nb\0c\nd"sv, "a|b"},
+                    InputCase{"ByteOrderMarkDropped", "\xEF\xBB\xBF支払\n"sv, "支払|"},
+                    InputCase{"ParagraphSeparatorBreaks", "a\xE2\x80\xA9z"sv, "a|z"}),
+    caseName<InputCase>);
+
+TEST(StatementInput, InvalidUtf8IsRefusedWithItsLine) {
+    QTemporaryDir dir;
+    const QString areaPath = dir.filePath(QStringLiteral("area.txt"));
+    const ConvertOutcome outcome =
+        runWithInput({"card", "--area", areaPath}, "ok\n\x82\xa0\x82\xa2\n", testEnvironment(dir));
+    EXPECT_EQ(outcome.exitCode, 1);
+    EXPECT_EQ(outcome.standardError,
+              QStringLiteral("tallemo-convert: standard input: line 2 is not valid UTF-8\n"));
+    EXPECT_TRUE(outcome.standardOutput.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(areaPath));
+}
+
+TEST(StatementInput, MissingFileIsAnError) {
+    QTemporaryDir dir;
+    const QString missing = dir.filePath(QStringLiteral("missing.txt"));
+    const ConvertOutcome outcome = runWithInput({"card", missing}, "", testEnvironment(dir));
+    EXPECT_EQ(outcome.exitCode, 1);
+    EXPECT_TRUE(outcome.standardError.startsWith(
+        QStringLiteral("tallemo-convert: cannot read %1: ").arg(missing)))
+        << outcome.standardError.toStdString();
+    EXPECT_TRUE(outcome.standardOutput.isEmpty());
+}
+
+TEST(AreaFile, UnwritableAreaIsAnErrorButTheRowsAreStillWritten) {
+    QTemporaryDir dir;
+    const QString areaPath = dir.filePath(QStringLiteral("no/such/folder/area.txt"));
+    const ConvertOutcome outcome =
+        runWithInput({"coop", "--no-remark", "--area", areaPath},
+                     crlfText("2024/12/05→MILK→1,280 円"), testEnvironment(dir));
+    EXPECT_EQ(outcome.exitCode, 1);
+    EXPECT_TRUE(outcome.standardError.startsWith(
+        QStringLiteral("tallemo-convert: cannot write %1: ").arg(areaPath)))
+        << outcome.standardError.toStdString();
+    EXPECT_EQ(outcome.standardOutput, crlfText("2024/12/05→MILK→→→1,280|"));
+}
+
+struct ArgumentsCase {
+    const char* name;
+    QStringList arguments;
+    const char* row; // standard output for the domestic statement on standard input
+};
+
+class ArgumentForms : public testing::TestWithParam<ArgumentsCase> {};
+
+TEST_P(ArgumentForms, AreAccepted) {
+    const ArgumentsCase& c = GetParam();
+    QTemporaryDir dir;
+    const ConvertOutcome outcome = runWithInput(
+        c.arguments, crlfText("銘柄名　　　　　　：見本電機|入金額　　　　　　：820円"),
+        testEnvironment(dir));
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.standardError.toStdString();
+    EXPECT_EQ(outcome.standardOutput, crlfText(c.row));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ArgumentForms,
+                         testing::Values(ArgumentsCase{"DefaultDateFromRegionalSettings",
+                                                       {"domestic"},
+                                                       "(today)→配当国内→見本電機→→-820|"},
+                                         ArgumentsCase{"DateSeparate",
+                                                       {"domestic", "--date", "2025/02/01"},
+                                                       "2025/02/01→配当国内→見本電機→→-820|"},
+                                         ArgumentsCase{"DateAttachedBeforeKind",
+                                                       {"--date=2025/02/01", "domestic", "-"},
+                                                       "2025/02/01→配当国内→見本電機→→-820|"},
+                                         ArgumentsCase{"DashDashEndsOptions",
+                                                       {"domestic", "--date", "1", "--", "-"},
+                                                       "1→配当国内→見本電機→→-820|"}),
+                         caseName<ArgumentsCase>);
+
+struct UsageCase {
+    const char* name;
+    QStringList arguments;
+    const char* problem;
+};
+
+class UsageErrors : public testing::TestWithParam<UsageCase> {};
+
+TEST_P(UsageErrors, PrintTheProblemAndTheUsage) {
+    const UsageCase& c = GetParam();
+    QTemporaryDir dir;
+    const ConvertOutcome outcome = runWithInput(c.arguments, "", testEnvironment(dir));
+    EXPECT_EQ(outcome.exitCode, 2);
+    EXPECT_TRUE(outcome.standardError.startsWith(
+        QStringLiteral("tallemo-convert: %1\nUsage: ").arg(QString::fromUtf8(c.problem))))
+        << outcome.standardError.toStdString();
+    EXPECT_TRUE(outcome.standardOutput.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, UsageErrors,
+    testing::Values(
+        UsageCase{"NoKind", {}, "no statement kind given"},
+        UsageCase{"UnknownKind", {"rakuten"}, "unknown statement kind 'rakuten'"},
+        UsageCase{"TooManyArguments", {"card", "a", "b"}, "unexpected argument 'b'"},
+        UsageCase{"UnknownOption", {"card", "--frobnicate"}, "unknown option '--frobnicate'"},
+        UsageCase{"MissingValue", {"card", "--area"}, "option '--area' needs a value"},
+        UsageCase{"SwitchWithValue", {"view", "--remark=yes"}, "option '--remark' takes no value"},
+        UsageCase{"RateForOtherKind", {"card", "--rate", "150"}, "--rate applies to foreign only"},
+        UsageCase{"RateNotANumber",
+                  {"foreign", "--rate", "1,50"},
+                  "--rate: '1,50' is not a positive number of yen per dollar"},
+        UsageCase{"RateZero",
+                  {"foreign", "--rate", "0"},
+                  "--rate: '0' is not a positive number of yen per dollar"},
+        UsageCase{"RateInfinite",
+                  {"foreign", "--rate", "1e999"},
+                  "--rate: '1e999' is not a positive number of yen per dollar"},
+        UsageCase{"RemarkForOtherKind",
+                  {"domestic", "--remark"},
+                  "--remark and --no-remark apply to view and coop only"},
+        UsageCase{"DateWithTab",
+                  {"domestic", "--date", "2025\t01"},
+                  "--date: the date text must not hold TABs or line breaks"}),
+    caseName<UsageCase>);
+
+TEST(Help, WinsOverEverythingElse) {
+    QTemporaryDir dir;
+    for (const QStringList& arguments :
+         {QStringList{"--help"}, QStringList{"card", "-h"}, QStringList{"bogus", "--help"}}) {
+        const ConvertOutcome outcome = runWithInput(arguments, "", testEnvironment(dir));
+        EXPECT_EQ(outcome.exitCode, 0);
+        EXPECT_EQ(outcome.standardOutput, convertHelpText().toUtf8());
+        EXPECT_TRUE(outcome.standardError.isEmpty());
+    }
+}
+
+} // namespace

@@ -1,0 +1,88 @@
+// The real program: its streams, exit statuses and files, as a script sees them.
+#include "CliTestSupport.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <gtest/gtest.h>
+
+using namespace tallemo::testing_support;
+
+namespace {
+
+struct ProgramRun {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+ProgramRun runProgram(const QStringList& arguments, const QByteArray& input = {}) {
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    environment.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(TALLEMO_CONVERT_EXE), arguments);
+    ProgramRun run;
+    if (!process.waitForStarted(10000)) {
+        ADD_FAILURE() << "cannot start " << TALLEMO_CONVERT_EXE;
+        return run;
+    }
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
+        ADD_FAILURE() << "tallemo-convert did not end normally";
+        return run;
+    }
+    run.exitCode = process.exitCode();
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
+}
+
+TEST(Program, ConvertsStandardInputToStandardOutputAndTheAreaFile) {
+    QTemporaryDir dir;
+    const QString areaPath = dir.filePath(QStringLiteral("area.txt"));
+    const ProgramRun run = runProgram({"card", "--area", areaPath},
+                                      "HEAD\r2024/11/03\tSTORE\t1,500 円\r支払方法\rx\ry\rTAIL");
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out, crlfText("2024/11/03→STORE→→→1,500|"));
+    EXPECT_TRUE(run.err.isEmpty());
+    QFile area(areaPath);
+    ASSERT_TRUE(area.open(QIODevice::ReadOnly));
+    EXPECT_EQ(area.readAll(), crlfText("HEAD|2024/11/03→STORE→→→1,500|TAIL"));
+}
+
+TEST(Program, ReportsTheErrorBoxTextOnStandardError) {
+    const ProgramRun run = runProgram({"foreign", "--date", "2025/01/15", "--rate", "150", "-"},
+                                      crlfText("N|x|y|入金額 1,000.00 USD"));
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_EQ(run.err, QByteArray("'1,000.00' は浮動小数点数ではありません.\n"));
+}
+
+TEST(Program, ExitStatusTellsUsageErrorsFromFailures) {
+    QTemporaryDir dir;
+    QFile shiftJis(dir.filePath(QStringLiteral("sjis.txt")));
+    ASSERT_TRUE(shiftJis.open(QIODevice::WriteOnly));
+    shiftJis.write("\x93\xfa\x95\x74\n");
+    shiftJis.close();
+
+    const ProgramRun usage = runProgram({"card", "--bogus"});
+    EXPECT_EQ(usage.exitCode, 2);
+    EXPECT_TRUE(usage.out.isEmpty());
+    EXPECT_TRUE(usage.err.contains("Usage: tallemo-convert")) << usage.err.toStdString();
+
+    const ProgramRun help = runProgram({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.startsWith("Usage: tallemo-convert KIND [FILE]"));
+
+    const ProgramRun notUtf8 = runProgram({"card", shiftJis.fileName()});
+    EXPECT_EQ(notUtf8.exitCode, 1);
+    EXPECT_EQ(notUtf8.err, QStringLiteral("tallemo-convert: %1: line 1 is not valid UTF-8\n")
+                               .arg(shiftJis.fileName())
+                               .toUtf8());
+}
+
+} // namespace

@@ -1,0 +1,145 @@
+// Golden-file tests: every statement in tests/fixtures/KIND/NAME.txt goes through the companion,
+// and what it writes must equal NAME.rows (standard output), NAME.area (the --area file) and
+// NAME.err (standard error, exit status 1), byte for byte. NAME.args holds extra arguments. On a
+// mismatch the output is written beside the expected file as NAME.rows.actual / NAME.area.actual.
+#include "CliTestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <ostream>
+#include <string>
+#include <vector>
+
+using namespace tallemo;
+using namespace tallemo::testing_support;
+
+namespace {
+
+const QStringList kKinds = {QStringLiteral("card"), QStringLiteral("domestic"),
+                            QStringLiteral("foreign"), QStringLiteral("view"),
+                            QStringLiteral("coop")};
+
+QString fixturesRoot() {
+    const QString fromEnvironment = qEnvironmentVariable("TALLEMO_FIXTURES");
+    return fromEnvironment.isEmpty() ? QStringLiteral(TALLEMO_FIXTURES_DIR) : fromEnvironment;
+}
+
+struct FixtureCase {
+    QString kind;
+    QString name;
+
+    QString path(const char* extension) const {
+        return fixturesRoot() + u'/' + kind + u'/' + name + QLatin1String(extension);
+    }
+};
+
+void PrintTo(const FixtureCase& c, std::ostream* os) {
+    *os << (c.kind + u'/' + c.name).toStdString();
+}
+
+std::vector<FixtureCase> discoverCases() {
+    std::vector<FixtureCase> cases;
+    for (const QString& kind : kKinds) {
+        const QDir dir(fixturesRoot() + u'/' + kind);
+        for (const QString& file :
+             dir.entryList({QStringLiteral("*.txt")}, QDir::Files, QDir::Name))
+            cases.push_back({kind, QFileInfo(file).completeBaseName()});
+    }
+    return cases;
+}
+
+std::string caseName(const testing::TestParamInfo<FixtureCase>& info) {
+    std::string name = (info.param.kind + u'_' + info.param.name).toStdString();
+    for (char& c : name) {
+        if (!std::isalnum(static_cast<unsigned char>(c)))
+            c = '_';
+    }
+    return name;
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+// TABs and CRs made visible, so that a diff of rows says what differs.
+QString visible(QString text) {
+    return text.replace(u'\t', QStringLiteral("→")).replace(u'\r', QStringLiteral("␍"));
+}
+
+QString unifiedDiff(const QString& expectedPath, const QString& actualPath) {
+    QProcess diff;
+    diff.start(QStringLiteral("diff"), {QStringLiteral("-u"), expectedPath, actualPath});
+    if (diff.waitForFinished(10000) && diff.exitStatus() == QProcess::NormalExit)
+        return visible(QString::fromUtf8(diff.readAllStandardOutput()));
+    // No diff program: show both texts whole.
+    return QStringLiteral("--- expected\n%1\n+++ actual\n%2\n")
+        .arg(visible(QString::fromUtf8(readFile(expectedPath))),
+             visible(QString::fromUtf8(readFile(actualPath))));
+}
+
+void expectMatchesGolden(const QString& expectedPath, const QByteArray& actual) {
+    const QString actualPath = expectedPath + QStringLiteral(".actual");
+    if (readFile(expectedPath) == actual) {
+        QFile::remove(actualPath);
+        return;
+    }
+    QFile out(actualPath);
+    if (!out.open(QIODevice::WriteOnly) || out.write(actual) != actual.size()) {
+        ADD_FAILURE() << "cannot write " << actualPath.toStdString();
+        return;
+    }
+    out.close();
+    ADD_FAILURE() << expectedPath.toStdString() << " differs; the output is in "
+                  << actualPath.toStdString() << "\n"
+                  << unifiedDiff(expectedPath, actualPath).toStdString();
+}
+
+class Fixture : public testing::TestWithParam<FixtureCase> {};
+
+TEST_P(Fixture, ConvertsAsExpected) {
+    const FixtureCase& c = GetParam();
+    ASSERT_TRUE(QFileInfo::exists(c.path(".rows"))) << "missing " << c.path(".rows").toStdString();
+    ASSERT_TRUE(QFileInfo::exists(c.path(".area"))) << "missing " << c.path(".area").toStdString();
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString areaPath = dir.filePath(QStringLiteral("area.txt"));
+    QStringList arguments{c.kind, c.path(".txt"), QStringLiteral("--area"), areaPath};
+    arguments += QString::fromUtf8(readFile(c.path(".args")))
+                     .split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+
+    const ConvertOutcome outcome = runWithInput(arguments, {}, testEnvironment(dir));
+
+    const QString expectedError = QString::fromUtf8(readFile(c.path(".err")));
+    EXPECT_EQ(outcome.standardError.toStdString(), expectedError.toStdString());
+    EXPECT_EQ(outcome.exitCode, expectedError.isEmpty() ? 0 : 1);
+    const QByteArray area = readFile(areaPath);
+    EXPECT_EQ(area, outcome.areaText) << "the --area file is not the text area's text";
+    expectMatchesGolden(c.path(".rows"), outcome.standardOutput);
+    expectMatchesGolden(c.path(".area"), area);
+}
+
+INSTANTIATE_TEST_SUITE_P(Statements, Fixture, testing::ValuesIn(discoverCases()), caseName);
+
+// A wrong fixtures path would otherwise leave the table above quietly empty.
+TEST(Fixtures, EveryKindHasCases) {
+    for (const QString& kind : kKinds) {
+        int count = 0;
+        for (const FixtureCase& c : discoverCases())
+            count += c.kind == kind ? 1 : 0;
+        EXPECT_GE(count, 2) << "too few fixtures in "
+                            << (fixturesRoot() + u'/' + kind).toStdString();
+    }
+}
+
+} // namespace
