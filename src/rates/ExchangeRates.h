@@ -6,6 +6,7 @@
 #include <QUrl>
 
 #include <functional>
+#include <optional>
 #include <utility>
 
 namespace tallemo {
@@ -44,16 +45,58 @@ inline const QString kRateFailureLine = QStringLiteral("ExchangeRates API の実
 // The public service's base URL; the optional key BaseURL in section exchangeratesapi replaces it.
 inline const QString kDefaultRatesBaseUrl = QStringLiteral("http://api.exchangeratesapi.io/v1");
 
+// Answer bodies larger than this are a failure; QtHttpTransport stops reading beyond it.
+inline constexpr qsizetype kMaxAnswerBytes = qsizetype{1024} * 1024;
+
+// One stored query parameter of RESTClient1.
+struct RestParameter {
+    QString name;
+    QString value;
+};
+
+// RESTClient1: the base URL and the stored query parameters, sent in this order.
+struct RESTClient {
+    QString BaseURL = kDefaultRatesBaseUrl;
+    QList<RestParameter> Params{{QStringLiteral("Endpoint"), QStringLiteral("latest")},
+                                {QStringLiteral("access_key"), QString()}};
+
+    // Removes the parameters of that name (letter case ignored) and appends one with value.
+    void setParameter(const QString& name, const QString& value);
+};
+
+// RESTRequest1: the resource, the headers and the time-outs of the GET.
+struct RESTRequest {
+    QString Resource = QStringLiteral("latest");
+    QByteArray Accept = QByteArrayLiteral("application/json, text/plain; q=0.9, text/html;q=0.8,");
+    QByteArray AcceptCharset = QByteArrayLiteral("utf-8, *;q=0.8");
+    int ConnectTimeoutMs = 30000;
+    int ReadTimeoutMs = 30000;
+
+    // The base URL, "/", the resource, then "?" and the parameters as name=value joined by "&",
+    // names and values percent-encoded (letters, digits and "-._~" go out as they are).
+    HttpRequest build(const RESTClient& client) const;
+};
+
+// RESTResponse1's text: the body decoded by the charset its Content-Type declares, or as UTF-8
+// when it declares none; nothing when the declared charset is unknown.
+std::optional<QString> DecodeAnswerBody(const QByteArray& contentType, const QByteArray& body);
+
 // Yen per dollar from the exchange-rate service (`GetYPD`): reads the API key (and BaseURL) from
 // the settings file, sends one GET, adds the answer's compact JSON and/or the failure line to
 // Lines, and returns LJPY / LUSD, or 0 on failure. LJPY, LUSD and LYPD are written only as they
 // are read or computed. succeeded tells a failure from a computed 0.
-double GetYPD(const QString& FIniFileName, LineModel& Lines, HttpTransport& transport,
-              double& LUSD, double& LYPD, double& LJPY, bool& succeeded);
+double GetYPD(const QString& FIniFileName, LineModel& Lines, HttpTransport& transport, double& LUSD,
+              double& LYPD, double& LJPY, bool& succeeded);
+// The same with the request's settings given, so that tests can shorten its time-outs.
+double GetYPD(const QString& FIniFileName, LineModel& Lines, HttpTransport& transport, double& LUSD,
+              double& LYPD, double& LJPY, bool& succeeded, const RESTRequest& RESTRequest1);
 
 // The hidden test command (`Button2Click`): reads a service answer from the whole text, adds the
 // name of the rates object's first member and the general number text of JPY / USD as two lines.
-// Throws AppError with the failing step's message; a failed run adds nothing.
+// Throws AppError with the failing step's message; a failed run adds nothing. Besides the reading
+// rules of MemberAsFloat: "テキストが JSON オブジェクトではありません" (no JSON object),
+// "オブジェクト 'rates' が見つかりません" (no rates object), "オブジェクト 'rates'
+// にメンバーがありません" (an empty rates object).
 void RatesAnswerTest(LineModel& Lines, const Regional& regional);
 
 } // namespace tallemo
