@@ -9,7 +9,8 @@ class QNetworkAccessManager;
 namespace tallemo {
 
 // Told when a request starts and ends, so a window can show that it waits and offer a way out.
-// cancel() ends the request as a failure.
+// cancel() ends the request as a failure; it may be called from within the event loop that get()
+// runs, and does nothing once the request has ended. waitStarted must return without waiting.
 class WaitObserver {
 public:
     virtual ~WaitObserver() = default;
@@ -18,17 +19,24 @@ public:
 };
 
 // HttpTransport over QNetworkAccessManager. get() waits in a local event loop, so a window keeps
-// painting; redirects are followed; a body over 1 MiB is a failure.
+// painting; redirects are followed (never from https to http); a body over kMaxAnswerBytes is a
+// failure. The connect time-out runs until the request has been sent, the read time-out from then
+// on, restarted whenever data arrives. A get() called while another one waits fails at once:
+// requests go one at a time.
 class QtHttpTransport : public HttpTransport {
 public:
     explicit QtHttpTransport(WaitObserver* observer = nullptr);
     ~QtHttpTransport() override;
+
+    QtHttpTransport(const QtHttpTransport&) = delete;
+    QtHttpTransport& operator=(const QtHttpTransport&) = delete;
 
     HttpAnswer get(const HttpRequest& request) override;
 
 private:
     WaitObserver* m_observer;
     QNetworkAccessManager* m_manager;
+    bool m_busy = false;
 };
 
 } // namespace tallemo
