@@ -14,14 +14,24 @@ namespace tallemo {
 // Section and key names match without regard to ASCII letter case and are trimmed of blanks.
 // A value is trimmed of blanks when read, and loses one pair of enclosing double quotes; a write
 // quotes a value exactly when that is needed for it to read back unchanged.
+//
+// The text is UTF-8; blanks are spaces and TABs. A line whose first non-blank character is "[" is a
+// section header, ";" or "#" starts a comment, and any other line is a key line when it holds a
+// "=". Lines before the first header form the section with the empty name.
 namespace IniFile {
 
 // The value of Ident in Section, or nothing when the section or the key is missing. Accepts a
-// UTF-8 byte-order mark, CR LF or LF line ends and keys before any section.
+// UTF-8 byte-order mark, CR LF or LF line ends and keys before any section. When a key appears
+// more than once, the first one counts.
 std::optional<QString> readValue(const QByteArray& content, const QString& Section,
                                  const QString& Ident);
 
-// content with Ident in Section set to Value.
+// content with Ident in Section set to Value. New lines take the text's own line end: CR LF when
+// its first line ends in CR LF, else LF.
+//
+// Throws std::invalid_argument, leaving nothing changed, for what could not be read back as
+// written: a line break or a broken UTF-16 sequence anywhere, a section name with "]", or a key
+// name with "=" or starting with "[", ";" or "#".
 QByteArray writeValue(const QByteArray& content, const QString& Section, const QString& Ident,
                       const QString& Value);
 

@@ -9,7 +9,8 @@
 //
 // Reads never fail: a missing file, section or key (or an unparsable number) gives Default.
 // A write that cannot be made throws AppError "%s に書き込めません" with the full ".ini" path and
-// leaves the file as it was. Writes replace the file atomically under an inter-process lock.
+// leaves the file as it was. Writes replace the file atomically under an inter-process lock, the
+// file FileName + ".ini.lock".
 namespace tallemo {
 
 void WriteIniString(const QString& FileName, const QString& Section, const QString& Ident,
