@@ -1,1 +1,637 @@
 #include "app/TForm1.h"
+
+#include "app/Dialogs.h"
+#include "app/DocumentText.h"
+#include "app/QtClipboard.h"
+#include "converters/CardStatement.h"
+#include "converters/CoopStatement.h"
+#include "converters/DomesticDividends.h"
+#include "converters/ForeignDividends.h"
+#include "converters/ViewCard.h"
+#include "rates/ExchangeRates.h"
+#include "settings/IniSettings.h"
+#include "text/AppError.h"
+#include "text/LineModel.h"
+#include "text/Regional.h"
+#include "text/TextPrimitives.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCommandLinkButton>
+#include <QDesktopServices>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressDialog>
+#include <QScreen>
+#include <QTextCursor>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+
+#include <algorithm>
+#include <limits>
+#include <optional>
+
+namespace tallemo {
+
+namespace {
+
+const QString kOthersCategory = QStringLiteral("その他");
+
+constexpr int kClientWidth = 689;
+constexpr int kClientHeight = 611;
+constexpr int kToolBarHeight = 25;
+constexpr int kPanelHeight = 521;
+
+const QColor kButtonCaptionColour(0xA6, 0xCA, 0xF0);
+const QColor kMemoTextColour(0x00, 0xFF, 0xFF);
+const QColor kToolBarDisabledText(0x6D, 0x6D, 0x6D);
+
+QFont fontOf(const QStringList& families, int pointSize) {
+    QFont font;
+    font.setFamilies(families);
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSize(pointSize);
+    // Set explicitly: the command-link button would otherwise make its caption bold.
+    font.setWeight(QFont::Normal);
+    return font;
+}
+
+// Segoe UI is a Windows font; the fallbacks are what a Linux desktop with Japanese fonts has.
+const QStringList kUiFamilies = {QStringLiteral("Segoe UI"), QStringLiteral("Noto Sans CJK JP"),
+                                 QStringLiteral("DejaVu Sans")};
+// The rounded gothic of the big buttons; Motoya L Maruberi is its free counterpart on Linux.
+const QStringList kRoundedFamilies = {QStringLiteral("AR P丸ゴシック体E"),
+                                      QStringLiteral("MotoyaLMaru"),
+                                      QStringLiteral("Noto Sans CJK JP")};
+
+// The rounded captions were drawn in a proportional font; the free rounded gothic gives every kana
+// a full em, so a caption that would not fit beside the arrow is narrowed just enough. The
+// command-link button puts its caption at the icon's width + 13 and keeps 4 pixels on the right.
+void fitCaption(QCommandLinkButton& button) {
+    const int iconWidth = button.icon().actualSize(button.iconSize()).width();
+    const int available = button.width() - iconWidth - 13 - 4;
+    QFont font = button.font();
+    const int needed = QFontMetrics(font).horizontalAdvance(button.text());
+    if (needed <= available || needed <= 0)
+        return;
+    font.setStretch(std::max(50, available * 100 / needed));
+    button.setFont(font);
+}
+
+// The window's frame position for the settings store. Before the window is first shown and
+// while nothing has moved it, the windowing system has not placed it yet: its position is then
+// unknown, and moving it "back" to a made-up position would overrule that placement.
+class WindowPosition : public PositionedControl {
+public:
+    static constexpr int kUnplaced = std::numeric_limits<int>::min();
+
+    explicit WindowPosition(QWidget& window) : m_window(window) {}
+
+    int left() const override { return placed() ? m_window.pos().x() : kUnplaced; }
+    int top() const override { return placed() ? m_window.pos().y() : kUnplaced; }
+    void setLeft(int left) override {
+        if (left != kUnplaced)
+            m_window.move(left, m_window.pos().y());
+    }
+    void setTop(int top) override {
+        if (top != kUnplaced)
+            m_window.move(m_window.pos().x(), top);
+    }
+    QSize primaryScreenSize() const override {
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        return screen != nullptr ? screen->size() : QSize();
+    }
+
+private:
+    bool placed() const { return m_window.isVisible() || m_window.testAttribute(Qt::WA_Moved); }
+
+    QWidget& m_window;
+};
+
+} // namespace
+
+TForm1::TForm1(TForm1Environment environment, QWidget* parent)
+    : QMainWindow(parent), m_programFilePath(environment.programFilePath.isEmpty()
+                                                 ? QCoreApplication::applicationFilePath()
+                                                 : environment.programFilePath),
+      m_title(applicationTitle(m_programFilePath)), m_dialogs(environment.dialogs),
+      m_clipboard(environment.clipboard), m_transport(environment.transport),
+      m_openUrl(std::move(environment.openUrl)) {
+    if (m_dialogs == nullptr) {
+        m_ownDialogs = std::make_unique<QtDialogs>();
+        m_dialogs = m_ownDialogs.get();
+    }
+    if (m_clipboard == nullptr) {
+        m_ownClipboard = std::make_unique<QtClipboard>();
+        m_clipboard = m_ownClipboard.get();
+    }
+    if (m_transport == nullptr) {
+        m_ownTransport = std::make_unique<QtHttpTransport>(static_cast<WaitObserver*>(this));
+        m_transport = m_ownTransport.get();
+    }
+    if (!m_openUrl)
+        m_openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+
+    buildActions();
+    buildWindow();
+    buildMenu();
+
+    run([this] { FormCreate(this); });
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::buildActions() {
+    auto makeAction = [this](const char* name, const QString& caption) {
+        auto* action = new QAction(caption, this);
+        action->setObjectName(QString::fromLatin1(name));
+        return action;
+    };
+
+    ActionList1 = new ActionList(this);
+    ActionList1->setObjectName(QStringLiteral("ActionList1"));
+    SeikyouAnalysis =
+        ActionList1->add(makeAction("SeikyouAnalysis", QStringLiteral("生協")), kOthersCategory);
+    ViewAnalysis =
+        ActionList1->add(makeAction("ViewAnalysis", QStringLiteral("View")), kOthersCategory);
+    AdditionalFunctionOn = ActionList1->add(
+        makeAction("AdditionalFunctionOn", QStringLiteral("AdditionalFunctionOn")));
+    AdditionalFunctionOff = ActionList1->add(
+        makeAction("AdditionalFunctionOff", QStringLiteral("AdditionalFunctionOff")));
+    AdditionalFunctionOn->setVisible(false);
+    AdditionalFunctionOff->setVisible(false);
+    connectCommand(SeikyouAnalysis, &TForm1::SeikyouAnalysisExecute);
+    connectCommand(ViewAnalysis, &TForm1::ViewAnalysisExecute);
+    connectCommand(AdditionalFunctionOn, &TForm1::AdditionalFunctionOnExecute);
+    connectCommand(AdditionalFunctionOff, &TForm1::AdditionalFunctionOffExecute);
+
+    const QString otherFunctions = QStringLiteral("その他機能");
+    ActionManager1 = new ActionManager(this);
+    ActionManager1->setObjectName(QStringLiteral("ActionManager1"));
+    SeikyoAnalizing = ActionManager1->add(makeAction("SeikyoAnalizing", QStringLiteral("生協解析")),
+                                          otherFunctions);
+    ViewAnalizing = ActionManager1->add(makeAction("ViewAnalizing", QStringLiteral("View解析")),
+                                        otherFunctions);
+    WindowClose1 = ActionManager1->add(makeAction("WindowClose1", QStringLiteral("閉じる(&L)")),
+                                       QStringLiteral("ウィンドウ"));
+    WindowClose1->setToolTip(QStringLiteral("閉じる"));
+    WindowClose1->setStatusTip(QStringLiteral("閉じる"));
+    WindowClose1->setEnabled(false);
+    SelectAllPaste = ActionManager1->add(
+        makeAction("SelectAllPaste", QStringLiteral("すべてを消去して貼り付け")));
+    NewBeikoku = ActionManager1->add(makeAction("NewBeikoku", QStringLiteral("新米国テスト")));
+    connectCommand(SeikyoAnalizing, &TForm1::SeikyoAnalizingExecute);
+    connectCommand(ViewAnalizing, &TForm1::ViewAnalizingExecute);
+    connectCommand(WindowClose1, &TForm1::WindowClose1Execute);
+    connectCommand(SelectAllPaste, &TForm1::SelectAllPasteExecute);
+    connectCommand(NewBeikoku, &TForm1::NewBeikokuExecute);
+
+    const ActionBar analysis{true,
+                             {{SeikyoAnalizing, QStringLiteral("生協解析(&Z)")},
+                              {ViewAnalizing, QStringLiteral("View解析(&V)")}}};
+    ActionManager1->addBar(ActionBar{false, {}});
+    ActionManager1->addBar(analysis);
+    ActionManager1->addBar(analysis);
+    ActionManager1->addBar(analysis);
+    ActionManager1->addBar(ActionBar{true, {}});
+    ActionManager1->addBar(
+        ActionBar{true, {{SelectAllPaste, QStringLiteral("すべてを消去して貼り付け(&Z)")}}});
+}
+
+void TForm1::buildWindow() {
+    setWindowTitle(QStringLiteral("Tallemo"));
+    setFont(fontOf(kUiFamilies, 9));
+
+    // The client area under the menu bar. Its background stands for the desktop colour, which
+    // Qt has no role for; black is that colour's usual value and keeps the captions readable.
+    m_client = new QWidget(this);
+    QPalette clientPalette = m_client->palette();
+    clientPalette.setColor(QPalette::Window, Qt::black);
+    m_client->setPalette(clientPalette);
+    m_client->setAutoFillBackground(true);
+    setCentralWidget(m_client);
+
+    buildToolBar(m_client);
+
+    Panel1 = new QFrame(m_client);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    Panel1->setLineWidth(1);
+    auto* panelLayout = new QHBoxLayout(Panel1);
+    panelLayout->setContentsMargins(0, 0, 0, 0);
+
+    Memo1 = new QPlainTextEdit(Panel1);
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setFont(fontOf(kUiFamilies, 12));
+    QPalette memoPalette = Memo1->palette();
+    memoPalette.setColor(QPalette::Base, Qt::black);
+    memoPalette.setColor(QPalette::Text, kMemoTextColour);
+    Memo1->setPalette(memoPalette);
+    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // TAB characters arrive with pasted statements; the key moves on to the next control.
+    Memo1->setTabChangesFocus(true);
+    panelLayout->addWidget(Memo1);
+
+    auto makeButton = [this](const char* name, const QString& caption, const QRect& geometry,
+                             const QFont& font) {
+        auto* button = new QCommandLinkButton(caption, m_client);
+        button->setObjectName(QString::fromLatin1(name));
+        button->setFont(font);
+        QPalette palette = button->palette();
+        palette.setColor(QPalette::Active, QPalette::ButtonText, kButtonCaptionColour);
+        palette.setColor(QPalette::Inactive, QPalette::ButtonText, kButtonCaptionColour);
+        // The panel drawn while the button is hovered or pressed stays dark under the caption.
+        palette.setColor(QPalette::Button, QColor(0x30, 0x38, 0x40));
+        button->setPalette(palette);
+        button->setGeometry(geometry);
+        fitCaption(*button);
+        return button;
+    };
+    const QFont rounded = fontOf(kRoundedFamilies, 15);
+    Button1 = makeButton("Button1", QStringLiteral("楽天カード"), {143, 548, 121, 42}, rounded);
+    const QFont windowFont = fontOf(kUiFamilies, 9);
+    Button2 = makeButton("Button2", QStringLiteral("テスト用"), {552, 595, 121, 33}, windowFont);
+    Button3 = makeButton("Button3", QStringLiteral("貼り付け"), {8, 548, 118, 42}, rounded);
+    Button4 = makeButton("Button4", QStringLiteral("スプシ表示"), {552, 548, 137, 41}, windowFont);
+    Button6 = makeButton("Button6", QStringLiteral("国内配当"), {279, 548, 121, 42}, rounded);
+    Button7 = makeButton("Button7", QStringLiteral("国外配当"), {410, 548, 121, 42}, rounded);
+    Button2->hide();
+
+    auto connectButton = [this](QCommandLinkButton* button, void (TForm1::*handler)(QObject*)) {
+        connect(button, &QAbstractButton::clicked, this,
+                [this, button, handler] { run([&] { (this->*handler)(button); }); });
+    };
+    connectButton(Button1, &TForm1::Button1Click);
+    connectButton(Button2, &TForm1::Button2Click);
+    connectButton(Button3, &TForm1::Button3Click);
+    connectButton(Button4, &TForm1::Button4Click);
+    connectButton(Button6, &TForm1::Button6Click);
+    connectButton(Button7, &TForm1::NewBeikokuExecute);
+
+    QWidget::setTabOrder(Button1, Button2);
+    QWidget::setTabOrder(Button2, Button3);
+    QWidget::setTabOrder(Button3, Button4);
+    QWidget::setTabOrder(Button4, Button6);
+    QWidget::setTabOrder(Button6, Button7);
+    QWidget::setTabOrder(Button7, Memo1);
+
+    // The toolbar and the panel follow the window's width; the buttons keep their place.
+    m_client->installEventFilter(this);
+    m_client->resize(kClientWidth, kClientHeight);
+    ActionToolBar1->setGeometry(0, 0, kClientWidth, kToolBarHeight);
+    Panel1->setGeometry(0, kToolBarHeight, kClientWidth, kPanelHeight);
+}
+
+void TForm1::buildToolBar(QWidget* client) {
+    ActionToolBar1 = new QToolBar(client);
+    ActionToolBar1->setObjectName(QStringLiteral("ActionToolBar1"));
+    ActionToolBar1->setMovable(false);
+    ActionToolBar1->setFloatable(false);
+    ActionToolBar1->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    ActionToolBar1->layout()->setSpacing(0);
+    ActionToolBar1->setFont(fontOf(kUiFamilies, 9));
+
+    // The menu bar's colour with black text, whatever the client area's background.
+    const QPalette system = QApplication::palette();
+    QPalette palette;
+    for (const auto role : {QPalette::Window, QPalette::Button, QPalette::Light, QPalette::Midlight,
+                            QPalette::Mid, QPalette::Dark, QPalette::Shadow})
+        palette.setColor(role, system.color(role));
+    palette.setColor(QPalette::WindowText, Qt::black);
+    palette.setColor(QPalette::ButtonText, Qt::black);
+    palette.setColor(QPalette::Disabled, QPalette::WindowText, kToolBarDisabledText);
+    palette.setColor(QPalette::Disabled, QPalette::ButtonText, kToolBarDisabledText);
+    palette.setColor(QPalette::Highlight, Qt::white);
+    palette.setColor(QPalette::HighlightedText, Qt::black);
+    ActionToolBar1->setPalette(palette);
+    ActionToolBar1->setAutoFillBackground(true);
+
+    // The toolbar shows action bar 5, each item with the bar's own caption.
+    const ActionBar& bar = ActionManager1->bar(5);
+    for (const ActionBarItem& item : bar.items) {
+        auto* button = new QToolButton(ActionToolBar1);
+        button->setText(item.caption);
+        button->setAutoRaise(true);
+        button->setFocusPolicy(Qt::NoFocus);
+        QAction* action = item.action;
+        connect(button, &QToolButton::clicked, action, [action] { action->trigger(); });
+        QAction* slot = ActionToolBar1->addWidget(button);
+        auto sync = [button, slot, action] {
+            button->setEnabled(action->isEnabled());
+            slot->setVisible(action->isVisible());
+        };
+        sync();
+        connect(action, &QAction::changed, button, sync);
+    }
+}
+
+void TForm1::buildMenu() {
+    MainMenu1 = menuBar();
+    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+
+    auto makeMenu = [this](const char* name, const QString& caption) {
+        QMenu* menu = MainMenu1->addMenu(caption);
+        menu->setObjectName(QString::fromLatin1(name));
+        return menu;
+    };
+    auto makeEntry = [this](QMenu* menu, const char* name, const QString& caption) {
+        auto* entry = new QAction(caption, this);
+        entry->setObjectName(QString::fromLatin1(name));
+        menu->addAction(entry);
+        return entry;
+    };
+    auto connectEntry = [this](QAction* entry, void (TForm1::*handler)(QObject*)) {
+        connect(entry, &QAction::triggered, this,
+                [this, entry, handler] { run([&] { (this->*handler)(entry); }); });
+    };
+
+    N8 = makeMenu("N8", QStringLiteral("その他の書式"));
+    View1 = makeEntry(N8, "View1", QString());
+    bindEntry(View1, ViewAnalysis, false);
+    T1 = makeEntry(N8, "T1", QString());
+    bindEntry(T1, SeikyouAnalysis, false);
+
+    N1 = makeMenu("N1", QStringLiteral("設定"));
+    N4 = makeEntry(N1, "N4", QStringLiteral("スプシURL"));
+    connectEntry(N4, &TForm1::Button8Click);
+    N3 = makeEntry(N1, "N3", QStringLiteral("API設定"));
+    connectEntry(N3, &TForm1::Button9Click);
+    N2 = makeEntry(N1, "N2", QStringLiteral("View設定"));
+    connectEntry(N2, &TForm1::Button12Click);
+    N5 = makeEntry(N1, "N5", QStringLiteral("生協設定"));
+    connectEntry(N5, &TForm1::Button10Click);
+    N9 = makeEntry(N1, "N9", QStringLiteral("その他をオフにする"));
+    bindEntry(N9, AdditionalFunctionOff, true);
+    AdditionalFinctionOn1 =
+        makeEntry(N1, "AdditionalFinctionOn1", QStringLiteral("その他をオンにする"));
+    bindEntry(AdditionalFinctionOn1, AdditionalFunctionOn, true);
+
+    N6 = makeMenu("N6", QStringLiteral("ヘルプ"));
+    N7 = makeEntry(N6, "N7", QStringLiteral("作者ホームページ"));
+    connectEntry(N7, &TForm1::N7Click);
+
+    // The client area keeps its size below the menu bar.
+    resize(kClientWidth, kClientHeight + MainMenu1->sizeHint().height());
+}
+
+// A menu entry bound to an action takes the action's caption (unless it has its own), its enabled
+// state and its visibility, and choosing it runs the action.
+void TForm1::bindEntry(QAction* entry, QAction* action, bool ownCaption) {
+    auto sync = [entry, action, ownCaption] {
+        if (!ownCaption)
+            entry->setText(action->text());
+        entry->setEnabled(action->isEnabled());
+        entry->setVisible(action->isVisible());
+    };
+    sync();
+    connect(action, &QAction::changed, entry, sync);
+    connect(entry, &QAction::triggered, action, [action] {
+        if (action->isEnabled())
+            action->trigger();
+    });
+}
+
+void TForm1::connectCommand(QAction* action, void (TForm1::*handler)(QObject*)) {
+    connect(action, &QAction::triggered, this,
+            [this, action, handler] { run([&] { (this->*handler)(action); }); });
+}
+
+void TForm1::run(const std::function<void()>& handler) noexcept {
+    if (m_running)
+        return;
+    m_running = true;
+    std::optional<QString> error;
+    try {
+        handler();
+    } catch (const AppError& e) {
+        error = e.message();
+    } catch (const std::exception& e) {
+        error = QString::fromUtf8(e.what());
+    } catch (...) {
+        error = QStringLiteral("予期しないエラーが発生しました");
+    }
+    m_running = false;
+    if (!error)
+        return;
+    try {
+        showError(*m_dialogs, this, m_title, *error);
+    } catch (...) { // NOLINT(bugprone-empty-catch): nothing is left that could show it
+    }
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_client && event->type() == QEvent::Resize) {
+        const int width = m_client->width();
+        ActionToolBar1->setGeometry(0, 0, width, kToolBarHeight);
+        Panel1->setGeometry(0, kToolBarHeight, width, kPanelHeight);
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    // The exchange-rate request waits in a local event loop; the window must outlive it.
+    if (m_running) {
+        event->ignore();
+        return;
+    }
+    // A position that cannot be saved is shown, and the window closes all the same.
+    run([this] { FormClose(this); });
+    QMainWindow::closeEvent(event);
+}
+
+void TForm1::waitStarted(const std::function<void()>& cancel) {
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    m_waitDialog = new QProgressDialog(QStringLiteral("為替レートを取得しています…"),
+                                       QStringLiteral("キャンセル"), 0, 0, this);
+    m_waitDialog->setWindowTitle(m_title);
+    m_waitDialog->setWindowModality(Qt::ApplicationModal);
+    m_waitDialog->setAutoClose(false);
+    m_waitDialog->setAutoReset(false);
+    m_waitDialog->setMinimumDuration(0);
+    connect(m_waitDialog, &QProgressDialog::canceled, this, [cancel]() noexcept {
+        try {
+            cancel();
+        } catch (...) { // NOLINT(bugprone-empty-catch): the request ends as a failure anyway
+        }
+    });
+    m_waitDialog->show();
+}
+
+void TForm1::waitFinished() {
+    if (m_waitDialog != nullptr) {
+        m_waitDialog->disconnect(this);
+        m_waitDialog->hide();
+        m_waitDialog->deleteLater();
+        m_waitDialog = nullptr;
+    }
+    QGuiApplication::restoreOverrideCursor();
+}
+
+void TForm1::convert(const std::function<void(LineModel&)>& converter) {
+    QTextDocument& document = *Memo1->document();
+    LineModel Lines(documentText(document));
+    try {
+        converter(Lines);
+    } catch (...) {
+        setDocumentText(document, Lines.text());
+        throw;
+    }
+    setDocumentText(document, Lines.text());
+}
+
+void TForm1::Button3Click(QObject* /*Sender*/) {
+    const QString T = clipboard().text();
+    QTextCursor cursor = Memo1->textCursor();
+    replaceSelection(cursor, T);
+    Memo1->setTextCursor(cursor);
+}
+
+void TForm1::SelectAllPasteExecute(QObject* /*Sender*/) {
+    const QString T = clipboard().text();
+    setDocumentText(*Memo1->document(), T);
+}
+
+void TForm1::Button1Click(QObject* /*Sender*/) {
+    convert([this](LineModel& Lines) { ConvertCardStatement(Lines, clipboard()); });
+}
+
+void TForm1::Button6Click(QObject* /*Sender*/) {
+    const Regional regional = Regional::system();
+    convert([&](LineModel& Lines) { ConvertDomesticDividends(Lines, clipboard(), regional); });
+}
+
+void TForm1::NewBeikokuExecute(QObject* /*Sender*/) {
+    const Regional regional = Regional::system();
+    const YenPerDollarSource rate = [this](LineModel& Lines) -> std::optional<double> {
+        double LUSD = 0;
+        double LYPD = 0;
+        double LJPY = 0;
+        bool succeeded = false;
+        GetYPD(Lines, LUSD, LYPD, LJPY, succeeded);
+        if (!succeeded)
+            return std::nullopt;
+        return LYPD;
+    };
+    convert([&](LineModel& Lines) { ConvertForeignDividends(Lines, clipboard(), regional, rate); });
+}
+
+void TForm1::ViewAnalysisExecute(QObject* /*Sender*/) {
+    const bool LSuica =
+        ReadIniBoolean(FIniFileName, QStringLiteral("View"), QStringLiteral("Suica"), false);
+    convert([&](LineModel& Lines) { ConvertViewCard(Lines, clipboard(), LSuica); });
+}
+
+void TForm1::SeikyouAnalysisExecute(QObject* /*Sender*/) {
+    const bool LHoken =
+        ReadIniBoolean(FIniFileName, QStringLiteral("seikyo"), QStringLiteral("hoken"), false);
+    convert([&](LineModel& Lines) { ConvertCoopStatement(Lines, clipboard(), LHoken); });
+}
+
+void TForm1::SeikyoAnalizingExecute(QObject* Sender) {
+    SeikyouAnalysisExecute(Sender);
+}
+
+void TForm1::Button2Click(QObject* /*Sender*/) {
+    const Regional regional = Regional::system();
+    convert([&](LineModel& Lines) { RatesAnswerTest(Lines, regional); });
+}
+
+void TForm1::ViewAnalizingExecute(QObject* /*Sender*/) {}
+
+void TForm1::WindowClose1Execute(QObject* /*Sender*/) {}
+
+QString TForm1::editSetting(const QString& section, const QString& key, const QString& title,
+                            const QString& prompt) {
+    QString ADefault = ReadIniString(FIniFileName, section, key, QString());
+    ADefault = inputBox(*m_dialogs, this, title, prompt, ADefault);
+    WriteIniString(FIniFileName, section, key, ADefault);
+    return ADefault;
+}
+
+void TForm1::Button8Click(QObject* /*Sender*/) {
+    editSetting(QStringLiteral("Spsheet"), QStringLiteral("URL"),
+                QStringLiteral("スプシURLを入力して下さい"), QStringLiteral("スプシURL"));
+}
+
+void TForm1::Button9Click(QObject* /*Sender*/) {
+    editSetting(QStringLiteral("exchangeratesapi"), QStringLiteral("APIKey"),
+                QStringLiteral("API Keyを入力して下さい"), QStringLiteral("API Key"));
+}
+
+void TForm1::askRemark(const QString& question, const QString& information, const QString& section,
+                       const QString& key) {
+    if (askConfirmation(*m_dialogs, this, question)) {
+        showInformation(*m_dialogs, this, information);
+        WriteIniBoolean(FIniFileName, section, key, true);
+    } else {
+        WriteIniBoolean(FIniFileName, section, key, false);
+    }
+}
+
+void TForm1::Button12Click(QObject* /*Sender*/) {
+    askRemark(QStringLiteral("ViewはSuica限定ですか?"), QStringLiteral("備考欄にSuicaと出力します"),
+              QStringLiteral("View"), QStringLiteral("Suica"));
+}
+
+void TForm1::Button10Click(QObject* /*Sender*/) {
+    askRemark(QStringLiteral("生協は保険限定ですか?"), QStringLiteral("備考欄に保険と出力します"),
+              QStringLiteral("seikyo"), QStringLiteral("hoken"));
+}
+
+// The stored text goes to the desktop as it is: QUrl's tolerant parsing keeps it unless it cannot
+// be a URL at all, and a text without a scheme stays a relative reference (a path), as typed.
+void TForm1::Button4Click(QObject* /*Sender*/) {
+    const QString FSpsheet =
+        ReadIniString(FIniFileName, QStringLiteral("Spsheet"), QStringLiteral("URL"), QString());
+    if (!FSpsheet.isEmpty())
+        m_openUrl(QUrl(FSpsheet));
+}
+
+void TForm1::N7Click(QObject* /*Sender*/) {
+    const QString FURL = kAuthorHomePage;
+    m_openUrl(QUrl(FURL));
+}
+
+void TForm1::setOthersEnabled(bool enabled) {
+    for (int i = 0; i < ActionList1->actionCount(); ++i) {
+        const QString Str = ActionList1->category(i);
+        if (Str == kOthersCategory)
+            ActionList1->action(i)->setEnabled(enabled);
+    }
+}
+
+void TForm1::AdditionalFunctionOffExecute(QObject* /*Sender*/) {
+    setOthersEnabled(false);
+}
+
+void TForm1::AdditionalFunctionOnExecute(QObject* /*Sender*/) {
+    setOthersEnabled(true);
+}
+
+void TForm1::FormCreate(QObject* /*Sender*/) {
+    FIniFileName = IniFileNameFor(m_programFilePath);
+    WindowPosition position(*this);
+    ReadIniPosition(FIniFileName, QStringLiteral("Ap"), QStringLiteral("MainForm"), position);
+}
+
+void TForm1::FormClose(QObject* /*Sender*/) {
+    const WindowPosition position(*this);
+    WriteIniPosition(FIniFileName, QStringLiteral("Ap"), QStringLiteral("MainForm"), position);
+}
+
+int TForm1::MyAnsiPosEx(const QString& Str, const QString& St, int n) const {
+    return ::tallemo::MyAnsiPosEx(Str, St, n);
+}
+
+double TForm1::GetYPD(LineModel& Lines, double& LUSD, double& LYPD, double& LJPY, bool& succeeded) {
+    return ::tallemo::GetYPD(FIniFileName, Lines, *m_transport, LUSD, LYPD, LJPY, succeeded);
+}
+
+} // namespace tallemo

@@ -1,1 +1,162 @@
 #pragma once
+
+#include "app/ActionList.h"
+#include "rates/QtHttpTransport.h"
+
+#include <QMainWindow>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QAction;
+class QCommandLinkButton;
+class QFrame;
+class QMenu;
+class QMenuBar;
+class QPlainTextEdit;
+class QProgressDialog;
+class QToolBar;
+class QUrl;
+
+namespace tallemo {
+
+class Clipboard;
+class Dialogs;
+class HttpTransport;
+class LineModel;
+
+// What the window takes from its surroundings. Every member left empty means the real thing;
+// tests put in their own so that no test needs modal loops, the network or a browser.
+struct TForm1Environment {
+    // The program file; the settings path and the error box's title come from it.
+    QString programFilePath;
+    Dialogs* dialogs = nullptr;
+    Clipboard* clipboard = nullptr;
+    HttpTransport* transport = nullptr;
+    // Hands a URL to the desktop's default browser; failures stay silent.
+    std::function<void(const QUrl&)> openUrl;
+};
+
+// The author's home page that "作者ホームページ" opens.
+inline const QString kAuthorHomePage = QStringLiteral("https://www.example.com/tallemo/");
+
+// The main window. Every command runs one handler through a dispatcher that catches whatever the
+// handler throws and shows it in the error box, so no exception reaches Qt's event loop.
+class TForm1 : public QMainWindow, private WaitObserver {
+    Q_OBJECT
+public:
+    explicit TForm1(TForm1Environment environment = {}, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    QCommandLinkButton* Button1;
+    QCommandLinkButton* Button2;
+    QCommandLinkButton* Button3;
+    QCommandLinkButton* Button4;
+    QCommandLinkButton* Button6;
+    QCommandLinkButton* Button7;
+    QMenuBar* MainMenu1;
+    QMenu* N1;
+    QAction* N2;
+    QAction* N3;
+    QAction* N4;
+    QAction* N5;
+    QMenu* N6;
+    QAction* N7;
+    QMenu* N8;
+    QAction* T1;
+    QAction* View1;
+    QFrame* Panel1;
+    QPlainTextEdit* Memo1;
+    ActionList* ActionList1;
+    QAction* ViewAnalysis;
+    QAction* SeikyouAnalysis;
+    QAction* AdditionalFunctionOn;
+    QAction* AdditionalFunctionOff;
+    QAction* N9;
+    QAction* AdditionalFinctionOn1;
+    ActionManager* ActionManager1;
+    QAction* SeikyoAnalizing;
+    QAction* ViewAnalizing;
+    QToolBar* ActionToolBar1;
+    QAction* WindowClose1;
+    QAction* SelectAllPaste;
+    QAction* NewBeikoku;
+
+    // The handlers. They throw; the commands reach them through run().
+    void Button1Click(QObject* Sender);
+    void Button2Click(QObject* Sender);
+    void Button3Click(QObject* Sender);
+    void Button4Click(QObject* Sender);
+    void Button6Click(QObject* Sender);
+    void Button8Click(QObject* Sender);
+    void Button9Click(QObject* Sender);
+    void Button10Click(QObject* Sender);
+    void Button12Click(QObject* Sender);
+    void N7Click(QObject* Sender);
+    void SelectAllPasteExecute(QObject* Sender);
+    void NewBeikokuExecute(QObject* Sender);
+    void ViewAnalysisExecute(QObject* Sender);
+    void SeikyouAnalysisExecute(QObject* Sender);
+    void SeikyoAnalizingExecute(QObject* Sender);
+    void ViewAnalizingExecute(QObject* Sender);
+    void WindowClose1Execute(QObject* Sender);
+    void AdditionalFunctionOnExecute(QObject* Sender);
+    void AdditionalFunctionOffExecute(QObject* Sender);
+    void FormCreate(QObject* Sender);
+    void FormClose(QObject* Sender);
+
+    int MyAnsiPosEx(const QString& Str, const QString& St, int n) const;
+    // Yen per dollar from the exchange-rate service; trace lines go to Lines.
+    double GetYPD(LineModel& Lines, double& LUSD, double& LYPD, double& LJPY, bool& succeeded);
+
+    const QString& iniFileName() const { return FIniFileName; }
+    // The error box's title.
+    const QString& title() const { return m_title; }
+
+    // Runs one command: the handler, then the error box if it threw. A command that arrives
+    // while another one waits (the exchange-rate request) is dropped.
+    void run(const std::function<void()>& handler) noexcept;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void waitStarted(const std::function<void()>& cancel) override;
+    void waitFinished() override;
+
+    void buildWindow();
+    void buildActions();
+    void buildMenu();
+    void buildToolBar(QWidget* client);
+    void bindEntry(QAction* entry, QAction* action, bool ownCaption);
+    void connectCommand(QAction* action, void (TForm1::*handler)(QObject*));
+
+    // Runs a converter on one snapshot of the text area and writes the result back once, also
+    // when the converter throws half-way.
+    void convert(const std::function<void(LineModel&)>& converter);
+    QString editSetting(const QString& section, const QString& key, const QString& title,
+                        const QString& prompt);
+    void askRemark(const QString& question, const QString& information, const QString& section,
+                   const QString& key);
+    void setOthersEnabled(bool enabled);
+
+    Clipboard& clipboard() { return *m_clipboard; }
+
+    QString FIniFileName;
+    QString m_programFilePath;
+    QString m_title;
+    std::unique_ptr<Dialogs> m_ownDialogs;
+    std::unique_ptr<Clipboard> m_ownClipboard;
+    std::unique_ptr<HttpTransport> m_ownTransport;
+    Dialogs* m_dialogs;
+    Clipboard* m_clipboard;
+    HttpTransport* m_transport;
+    std::function<void(const QUrl&)> m_openUrl;
+    QWidget* m_client = nullptr;
+    QProgressDialog* m_waitDialog = nullptr;
+    bool m_running = false;
+};
+
+} // namespace tallemo

@@ -1,1 +1,10 @@
-int main() { return 0; }
+#include "app/TForm1.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    tallemo::TForm1 Form1;
+    Form1.show();
+    return QApplication::exec();
+}
