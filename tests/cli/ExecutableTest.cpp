@@ -17,16 +17,17 @@ struct ProgramRun {
     QByteArray err;
 };
 
-ProgramRun runProgram(const QStringList& arguments, const QByteArray& input = {}) {
+ProgramRun runProgram(const QStringList& arguments, const QByteArray& input = {},
+                      const QString& program = QStringLiteral(TALLEMO_CONVERT_EXE)) {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     environment.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
     process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(TALLEMO_CONVERT_EXE), arguments);
+    process.start(program, arguments);
     ProgramRun run;
     if (!process.waitForStarted(10000)) {
-        ADD_FAILURE() << "cannot start " << TALLEMO_CONVERT_EXE;
+        ADD_FAILURE() << "cannot start " << program.toStdString();
         return run;
     }
     process.write(input);
@@ -83,6 +84,23 @@ TEST(Program, ExitStatusTellsUsageErrorsFromFailures) {
     EXPECT_EQ(notUtf8.err, QStringLiteral("tallemo-convert: %1: line 1 is not valid UTF-8\n")
                                .arg(shiftJis.fileName())
                                .toUtf8());
+}
+
+// The companion shares the window program's settings: Tallemo.ini beside it, whatever the
+// companion's own file is called.
+TEST(Program, ReadsTheWindowsSettingsFileBesideIt) {
+    QTemporaryDir dir;
+    const QString program = dir.filePath(QStringLiteral("tallemo-convert"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(TALLEMO_CONVERT_EXE), program));
+    QFile ini(dir.filePath(QStringLiteral("Tallemo.ini")));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[View]\r\nSuica=1\r\n");
+    ini.close();
+
+    const ProgramRun run =
+        runProgram({"view"}, crlfText("2024|12/01xx→CAFE→REF|1,500|END"), program);
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out, crlfText("2024/12/01→CAFE→→→1,500→Suica|"));
 }
 
 } // namespace
