@@ -26,18 +26,20 @@ QString toDocumentBreaks(const QString& text) {
 } // namespace
 
 QString documentText(const QTextDocument& document) {
-    QString raw = document.toRawText();
+    const QString raw = document.toRawText();
+    const QChar* data = raw.constData();
+    const qsizetype size = raw.size();
     QString out;
-    out.reserve(raw.size() + raw.size() / 16);
+    out.reserve(size + size / 16);
     qsizetype runStart = 0;
-    for (qsizetype i = 0; i < raw.size(); ++i) {
-        if (raw[i] != kParagraphSeparator && raw[i] != kLineSeparator)
+    for (qsizetype i = 0; i < size; ++i) {
+        if (data[i] != kParagraphSeparator && data[i] != kLineSeparator)
             continue;
-        out.append(QStringView(raw).mid(runStart, i - runStart));
+        out.append(data + runStart, i - runStart);
         out.append(kCrLf);
         runStart = i + 1;
     }
-    out.append(QStringView(raw).mid(runStart));
+    out.append(data + runStart, size - runStart);
     return out;
 }
 

@@ -1,0 +1,96 @@
+#pragma once
+
+#include "app/Dialogs.h"
+#include "app/DocumentText.h"
+#include "app/TForm1.h"
+#include "rates/ExchangeRates.h"
+#include "text/AppError.h"
+#include "text/Clipboard.h"
+
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace tallemo::testing {
+
+// Dialogs answered in advance: every dialog shown is recorded, and takes the next queued answer
+// (a dialog without one gets "closed without a button").
+class ScriptedDialogs : public Dialogs {
+public:
+    DialogAnswer show(QWidget* /*owner*/, const DialogRequest& request) override {
+        shown.push_back(request);
+        if (answers.empty())
+            return DialogAnswer{-1, request.initialText};
+        DialogAnswer answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+
+    void answerButton(int button) { answers.push_back(DialogAnswer{button, QString()}); }
+    void answerInput(const QString& text) { answers.push_back(DialogAnswer{0, text}); }
+    void cancelInput() { answers.push_back(DialogAnswer{1, QString()}); }
+
+    std::deque<DialogAnswer> answers;
+    std::vector<DialogRequest> shown;
+};
+
+// A clipboard that another program holds.
+class LockedClipboard : public Clipboard {
+public:
+    QString text() override { throw AppError(clipboardCannotOpenMessage(QStringLiteral("X"))); }
+    void setText(const QString& /*text*/) override {
+        throw AppError(clipboardCannotOpenMessage(QStringLiteral("X")));
+    }
+};
+
+// Answers every request with the same answer and remembers the requests.
+class CannedTransport : public HttpTransport {
+public:
+    HttpAnswer get(const HttpRequest& request) override {
+        requests.push_back(request);
+        return answer;
+    }
+    HttpAnswer answer;
+    std::vector<HttpRequest> requests;
+};
+
+// One window with its settings in a fresh folder as "<folder>/Tallemo", scripted dialogs, a
+// canned transport and a record of opened URLs. The clipboard is the real one unless a test
+// passes its own.
+struct WindowHarness {
+    explicit WindowHarness(Clipboard* clipboard = nullptr) {
+        EXPECT_TRUE(folder.isValid());
+        TForm1Environment environment;
+        environment.programFilePath = programFilePath();
+        environment.dialogs = &dialogs;
+        environment.clipboard = clipboard;
+        environment.transport = &transport;
+        environment.openUrl = [this](const QUrl& url) { openedUrls.push_back(url); };
+        window = std::make_unique<TForm1>(std::move(environment));
+    }
+
+    QString programFilePath() const { return folder.path() + QStringLiteral("/Tallemo"); }
+    QString iniPath() const { return programFilePath() + QStringLiteral(".ini"); }
+
+    // The text area's text with CR LF breaks.
+    QString text() const { return documentText(*window->Memo1->document()); }
+    // Fills the text area as typing would: a fresh document, nothing to undo.
+    void setText(QString text) const {
+        window->Memo1->setPlainText(text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    }
+
+    QTemporaryDir folder;
+    ScriptedDialogs dialogs;
+    CannedTransport transport;
+    std::vector<QUrl> openedUrls;
+    std::unique_ptr<TForm1> window;
+};
+
+} // namespace tallemo::testing
