@@ -9,15 +9,17 @@ namespace {
 // Splits at CR LF only: text inside the model is already normalised.
 std::vector<QString> splitPieces(const QString& text) {
     std::vector<QString> pieces;
-    qsizetype start = 0;
-    for (;;) {
-        const qsizetype at = text.indexOf(kCrLf, start);
-        if (at < 0)
-            break;
-        pieces.push_back(text.mid(start, at - start));
-        start = at + 2;
+    const auto* const begin = reinterpret_cast<const char16_t*>(text.constData());
+    const char16_t* const end = begin + text.size();
+    const char16_t* pieceStart = begin;
+    for (const char16_t* p = begin; p + 1 < end; ++p) {
+        if (p[0] == u'\r' && p[1] == u'\n') {
+            pieces.emplace_back(reinterpret_cast<const QChar*>(pieceStart), p - pieceStart);
+            pieceStart = p + 2;
+            ++p;
+        }
     }
-    pieces.push_back(text.mid(start));
+    pieces.emplace_back(reinterpret_cast<const QChar*>(pieceStart), end - pieceStart);
     return pieces;
 }
 
@@ -26,19 +28,18 @@ std::vector<QString> splitPieces(const QString& text) {
 QString normaliseLineBreaks(QStringView text) {
     QString out;
     out.reserve(text.size() + text.size() / 16);
-    const qsizetype n = text.size();
-    qsizetype runStart = 0;
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = text[i].unicode();
-        if (c != u'\r' && c != u'\n' && c != u'\x2029')
-            continue;
-        out.append(text.mid(runStart, i - runStart));
+    const char16_t* p = text.utf16();
+    const char16_t* const end = p + text.size();
+    while (p < end) {
+        const char16_t* runEnd = p;
+        while (runEnd < end && *runEnd != u'\r' && *runEnd != u'\n' && *runEnd != u'\x2029')
+            ++runEnd;
+        out.append(reinterpret_cast<const QChar*>(p), runEnd - p);
+        if (runEnd == end)
+            break;
         out.append(kCrLf);
-        if (c == u'\r' && i + 1 < n && text[i + 1] == u'\n')
-            ++i;
-        runStart = i + 1;
+        p = runEnd + ((*runEnd == u'\r' && runEnd + 1 < end && runEnd[1] == u'\n') ? 2 : 1);
     }
-    out.append(text.mid(runStart));
     return out;
 }
 
