@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
-// The widget tests need a QApplication for the whole run; ctest sets QT_QPA_PLATFORM=offscreen.
+// The widget tests need a QApplication for the whole run. They run offscreen unless told
+// otherwise, also when ctest lists them (it does so without the tests' environment).
 int main(int argc, char* argv[]) {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
