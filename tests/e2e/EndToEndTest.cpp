@@ -1,0 +1,249 @@
+// Tallemo used as a person uses it: the real program in a real X session, statements put on the
+// X clipboard, buttons clicked with the mouse, rows read back from the clipboard byte for byte.
+#include "XSession.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <thread>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int kClientHeight = 611;
+
+// Centres of the elements in the window's client area (below the menu bar).
+struct Point {
+    int x, y;
+};
+constexpr Point kClearAndPaste{40, 12}; // the toolbar's only button
+constexpr Point kCardButton{143 + 60, 548 + 21};
+constexpr Point kDomesticButton{279 + 60, 548 + 21};
+constexpr Point kForeignButton{410 + 60, 548 + 21};
+constexpr Point kTextArea{300, 200};
+constexpr Point kOtherFormatsMenu{30, -10}; // on the menu bar, above the client area
+
+QByteArray crlf(const char* utf8) {
+    return QByteArray(utf8).replace("\n", "\r\n");
+}
+
+QString japaneseDateText() {
+    return QLocale(QLocale::Japanese, QLocale::Japan)
+        .toString(QDate::currentDate(), QLocale::ShortFormat);
+}
+
+class RunningTallemo {
+public:
+    RunningTallemo(const XSession& x, const QString& folder) : m_x(x) {
+        QProcessEnvironment env = x.environment();
+        env.insert(QStringLiteral("LANG"), QStringLiteral("ja_JP.UTF-8"));
+        env.remove(QStringLiteral("LC_ALL"));
+        env.insert(QStringLiteral("LSAN_OPTIONS"),
+                   QStringLiteral("suppressions=%1:print_suppressions=0")
+                       .arg(QStringLiteral(TALLEMO_LSAN_SUPPRESSIONS)));
+        m_process.setProcessEnvironment(env);
+        m_process.setProcessChannelMode(QProcess::ForwardedChannels);
+        m_process.start(folder + QStringLiteral("/Tallemo"), {});
+        m_window = x.waitForWindow(QStringLiteral("Tallemo"), 60s);
+        if (!m_window.isEmpty()) {
+            const XSession::Geometry g = x.geometry(m_window);
+            m_menuBarHeight = g.height - kClientHeight;
+        }
+    }
+    ~RunningTallemo() {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+
+    bool hasWindow() const { return !m_window.isEmpty(); }
+    const QString& window() const { return m_window; }
+
+    void click(Point p) const { m_x.click(m_window, p.x, m_menuBarHeight + p.y); }
+
+    // The text area's text, as the X primary selection holds it after "select all".
+    QByteArray textArea() const {
+        click(kTextArea);
+        m_x.key(QStringLiteral("ctrl+a"));
+        return m_x.primarySelection();
+    }
+
+    void pasteStatement(const QByteArray& statement) const {
+        m_x.setClipboard(statement);
+        click(kClearAndPaste);
+        QByteArray expected = statement;
+        expected.replace("\r\n", "\n");
+        ASSERT_TRUE(waitUntil([&] { return textArea().startsWith(expected.trimmed()); }, 20s))
+            << "the statement never reached the text area";
+    }
+
+    bool close() {
+        m_x.requestClose(m_window);
+        return m_process.waitForFinished(30000) && m_process.exitStatus() == QProcess::NormalExit;
+    }
+
+private:
+    const XSession& m_x;
+    QProcess m_process;
+    QString m_window;
+    int m_menuBarHeight = 0;
+};
+
+class EndToEnd : public testing::Test {
+protected:
+    static void SetUpTestSuite() { s_x = new XSession(); }
+    static void TearDownTestSuite() {
+        delete s_x;
+        s_x = nullptr;
+    }
+
+    void SetUp() override {
+        if (!s_x->isRunning())
+            GTEST_SKIP() << "Xvfb could not be started";
+        ASSERT_TRUE(m_folder.isValid());
+        // The settings file lives beside the program, so a copy of the program in a fresh folder
+        // starts with fresh settings.
+        ASSERT_TRUE(
+            QFile::copy(QStringLiteral(TALLEMO_EXE), m_folder.filePath(QStringLiteral("Tallemo"))));
+        QFile::setPermissions(m_folder.filePath(QStringLiteral("Tallemo")),
+                              QFile::ExeOwner | QFile::ReadOwner | QFile::WriteOwner);
+    }
+
+    void writeSettings(const QByteArray& ini) const {
+        QFile file(m_folder.filePath(QStringLiteral("Tallemo.ini")));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(ini);
+    }
+    QByteArray settings() const {
+        QFile file(m_folder.filePath(QStringLiteral("Tallemo.ini")));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    void expectClipboard(const QByteArray& expected) const {
+        QByteArray last;
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                last = s_x->clipboard();
+                return last == expected;
+            },
+            20s))
+            << "clipboard:\n"
+            << last.toStdString() << "\nexpected:\n"
+            << expected.toStdString();
+    }
+
+    void saveScreenshot(const RunningTallemo& app, const QString& name) const {
+        QDir().mkpath(QStringLiteral(TALLEMO_E2E_ARTIFACTS));
+        s_x->run(QStringLiteral("import"), {QStringLiteral("-window"), app.window(),
+                                            QStringLiteral(TALLEMO_E2E_ARTIFACTS "/") + name});
+    }
+
+    static XSession* s_x;
+    QTemporaryDir m_folder;
+};
+
+XSession* EndToEnd::s_x = nullptr;
+
+TEST_F(EndToEnd, ConvertsCardDomesticAndViewStatementsThroughTheClipboard) {
+    writeSettings("[View]\nSuica=1\n");
+    RunningTallemo app(*s_x, m_folder.path());
+    ASSERT_TRUE(app.hasWindow());
+
+    app.pasteStatement(
+        crlf("HEADER\n2024/11/03\tSAMPLE STORE\t1,500 円\n支払方法\t1回払い\nBBB\nCCC\n"
+             "2024/11/05\tSAMPLE CAFE\t480 円\n支払方法\t1回払い\nBBB\nCCC\nFOOTER"));
+    app.click(kCardButton);
+    expectClipboard(
+        crlf("2024/11/03\tSAMPLE STORE\t\t\t1,500\n2024/11/05\tSAMPLE CAFE\t\t\t480\n"));
+    saveScreenshot(app, QStringLiteral("after-card-conversion.png"));
+
+    app.pasteStatement(
+        "配当金のお知らせ\r\n銘柄名　　　　　　：サンプル工業\r\n数量　　　　　　　：100株\r\n"
+        "入金額　　　　　　：1,"
+        "500円\r\n銘柄名　　　　　　：見本電機\r\n入金額　　　　　　：820円\r\n");
+    const QByteArray date = japaneseDateText().toUtf8();
+    app.click(kDomesticButton);
+    expectClipboard(date + "\t配当国内\tサンプル工業\t\t-1,500\r\n" + date +
+                    "\t配当国内\t見本電機\t\t-820\r\n");
+
+    app.pasteStatement(
+        crlf("USAGE\n2024\n12/01xx\tCAFE\tREF\n1,500\n2024\n12/03xx\tBOOKS\tREF\n-980\nEND"));
+    app.click(kOtherFormatsMenu);
+    s_x->key(QStringLiteral("Down"));
+    s_x->key(QStringLiteral("Return"));
+    expectClipboard(
+        crlf("2024/12/01\tCAFE\t\t\t1,500\tSuica\n2024/12/03\tBOOKS\t\t\t-980\tSuica\n"));
+}
+
+TEST_F(EndToEnd, ConvertsForeignDividendsAtTheServicesRateAndKeepsTheClipboardWhenItFails) {
+    httplib::Server server;
+    server.Get("/v1/latest", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content(R"({"success":true,"base":"EUR","rates":{"JPY":161.80,"USD":1.04}})",
+                             "application/json");
+    });
+    const int port = server.bind_to_any_port("127.0.0.1");
+    std::thread serving([&] { server.listen_after_bind(); });
+    writeSettings(QByteArray("[exchangeratesapi]\nAPIKey=KEY123\nBaseURL=http://127.0.0.1:") +
+                  QByteArray::number(port) + "/v1\n");
+
+    RunningTallemo app(*s_x, m_folder.path());
+    ASSERT_TRUE(app.hasWindow());
+    app.pasteStatement(
+        crlf("見本ホールディングス\n数量 200株\n1株あたり 0.50\n入金額 100.00 USD\n"
+             "サンプル・コーポレーション\n数量 400株\n1株あたり 0.25\n入金額 100.00 USD"));
+    const QByteArray date = japaneseDateText().toUtf8();
+    const QByteArray rows = date + "\t配当米国\t見本ホールディングス\t\t-15558\t155.6\r\n" + date +
+                            "\t配当米国\tサンプル・コーポレーション\t\t-15560\t155.6\r\n";
+    app.click(kForeignButton);
+    expectClipboard(rows);
+    EXPECT_TRUE(app.textArea().contains(
+        R"({"success":true,"base":"EUR","rates":{"JPY":161.80,"USD":1.04}})"));
+
+    server.stop();
+    serving.join();
+    app.click(kForeignButton);
+    EXPECT_TRUE(waitUntil(
+        [&] { return app.textArea().trimmed().endsWith("ExchangeRates API の実行に失敗しました"); },
+        30s));
+    EXPECT_EQ(s_x->clipboard(), rows);
+}
+
+TEST_F(EndToEnd, WindowComesBackWhereItWasClosed) {
+    {
+        RunningTallemo app(*s_x, m_folder.path());
+        ASSERT_TRUE(app.hasWindow());
+        s_x->run(QStringLiteral("xdotool"), {QStringLiteral("windowmove"), app.window(),
+                                             QStringLiteral("150"), QStringLiteral("90")});
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                const XSession::Geometry g = s_x->geometry(app.window());
+                return g.x == 150 && g.y == 90;
+            },
+            10s));
+        ASSERT_TRUE(app.close());
+    }
+    const QByteArray ini = settings();
+    EXPECT_TRUE(ini.contains("[Ap]")) << ini.toStdString();
+    EXPECT_TRUE(ini.contains("MainForm_left=150")) << ini.toStdString();
+    EXPECT_TRUE(ini.contains("MainForm_top=90")) << ini.toStdString();
+
+    RunningTallemo again(*s_x, m_folder.path());
+    ASSERT_TRUE(again.hasWindow());
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            const XSession::Geometry g = s_x->geometry(again.window());
+            return g.x == 150 && g.y == 90;
+        },
+        10s));
+}
+
+} // namespace
