@@ -131,7 +131,7 @@ TForm1::TForm1(TForm1Environment environment, QWidget* parent)
         m_clipboard = m_ownClipboard.get();
     }
     if (m_transport == nullptr) {
-        m_ownTransport = std::make_unique<QtHttpTransport>(static_cast<WaitObserver*>(this));
+        m_ownTransport = std::make_unique<QtHttpTransport>(this);
         m_transport = m_ownTransport.get();
     }
     if (!m_openUrl)

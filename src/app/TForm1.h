@@ -43,7 +43,7 @@ inline const QString kAuthorHomePage = QStringLiteral("https://www.example.com/t
 
 // The main window. Every command runs one handler through a dispatcher that catches whatever the
 // handler throws and shows it in the error box, so no exception reaches Qt's event loop.
-class TForm1 : public QMainWindow, private WaitObserver {
+class TForm1 : public QMainWindow, public WaitObserver {
     Q_OBJECT
 public:
     explicit TForm1(TForm1Environment environment = {}, QWidget* parent = nullptr);
@@ -118,14 +118,16 @@ public:
     // while another one waits (the exchange-rate request) is dropped.
     void run(const std::function<void()>& handler) noexcept;
 
+    // While the exchange-rate request waits: a busy cursor and a small modal box whose
+    // "キャンセル" ends the request.
+    void waitStarted(const std::function<void()>& cancel) override;
+    void waitFinished() override;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void waitStarted(const std::function<void()>& cancel) override;
-    void waitFinished() override;
-
     void buildWindow();
     void buildActions();
     void buildMenu();

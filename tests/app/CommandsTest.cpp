@@ -5,8 +5,11 @@
 #include <QClipboard>
 #include <QCommandLinkButton>
 #include <QCoreApplication>
+#include <QCursor>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTextCursor>
 #include <QToolBar>
@@ -298,6 +301,47 @@ TEST(DividendCommands, ForeignButtonWithoutAnAnswerLeavesTheFailureLineAndTheCli
     EXPECT_EQ(harness.text(), kForeignStatement + QStringLiteral("\r\n") + kRateFailureLine);
     EXPECT_EQ(clipboard.text(), QStringLiteral("before"));
     EXPECT_TRUE(harness.dialogs.shown.empty());
+}
+
+TEST(DividendCommands, WhileTheRateIsFetchedTheWindowShowsItWaitsAndTakesNoOtherCommand) {
+    MemoryClipboard clipboard(QStringLiteral("pasted"));
+    WindowHarness harness(&clipboard);
+    TForm1& form = *harness.window;
+    form.show();
+    harness.setText(kForeignStatement);
+    bool cancelled = false;
+    harness.transport.whileWaiting = [&] {
+        form.waitStarted([&] { cancelled = true; });
+        auto* box = form.findChild<QProgressDialog*>();
+        ASSERT_NE(box, nullptr);
+        EXPECT_TRUE(box->isVisible());
+        EXPECT_TRUE(box->isModal());
+        EXPECT_EQ(box->labelText(), QStringLiteral("為替レートを取得しています…"));
+        ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
+        EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+
+        EXPECT_FALSE(form.close());
+        form.SelectAllPaste->trigger();
+        form.N4->trigger();
+        EXPECT_EQ(harness.text(), kForeignStatement);
+        EXPECT_TRUE(harness.dialogs.shown.empty());
+
+        auto* cancel = box->findChild<QPushButton*>();
+        ASSERT_NE(cancel, nullptr);
+        EXPECT_EQ(cancel->text(), QStringLiteral("キャンセル"));
+        cancel->click();
+        EXPECT_TRUE(cancelled);
+        form.waitFinished();
+        EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    };
+
+    form.Button7->click();
+
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(harness.text(), kForeignStatement + QStringLiteral("\r\n") + kRateFailureLine);
+    // The window takes commands again.
+    form.SelectAllPaste->trigger();
+    EXPECT_EQ(harness.text(), QStringLiteral("pasted"));
 }
 
 TEST(DividendCommands, HiddenRatesTestShowsWhatFailsInTheErrorBox) {

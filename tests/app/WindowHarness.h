@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -55,9 +56,12 @@ class CannedTransport : public HttpTransport {
 public:
     HttpAnswer get(const HttpRequest& request) override {
         requests.push_back(request);
+        if (whileWaiting)
+            whileWaiting();
         return answer;
     }
     HttpAnswer answer;
+    std::function<void()> whileWaiting; // runs as if the answer took its time
     std::vector<HttpRequest> requests;
 };
 
