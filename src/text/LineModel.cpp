@@ -32,7 +32,8 @@ QString normaliseLineBreaks(QStringView text) {
     const char16_t* const end = p + text.size();
     while (p < end) {
         const char16_t* runEnd = p;
-        while (runEnd < end && *runEnd != u'\r' && *runEnd != u'\n' && *runEnd != u'\x2029')
+        while (runEnd < end && *runEnd != u'\r' && *runEnd != u'\n' && *runEnd != u'\x2028' &&
+               *runEnd != u'\x2029')
             ++runEnd;
         out.append(reinterpret_cast<const QChar*>(p), runEnd - p);
         if (runEnd == end)
