@@ -36,6 +36,11 @@ struct DialogAnswer {
 
 class Dialogs {
 public:
+    Dialogs() = default;
+    Dialogs(const Dialogs&) = delete;
+    Dialogs& operator=(const Dialogs&) = delete;
+    Dialogs(Dialogs&&) = delete;
+    Dialogs& operator=(Dialogs&&) = delete;
     virtual ~Dialogs() = default;
     virtual DialogAnswer show(QWidget* owner, const DialogRequest& request) = 0;
 };

@@ -113,6 +113,23 @@ private:
     QWidget& m_window;
 };
 
+// A menu entry bound to an action takes the action's caption (unless it has its own), its enabled
+// state and its visibility, and choosing it runs the action.
+void bindEntry(QAction* entry, QAction* action, bool ownCaption) {
+    auto sync = [entry, action, ownCaption] {
+        if (!ownCaption)
+            entry->setText(action->text());
+        entry->setEnabled(action->isEnabled());
+        entry->setVisible(action->isVisible());
+    };
+    sync();
+    QObject::connect(action, &QAction::changed, entry, sync);
+    QObject::connect(entry, &QAction::triggered, action, [action] {
+        if (action->isEnabled())
+            action->trigger();
+    });
+}
+
 } // namespace
 
 TForm1::TForm1(TForm1Environment environment, QWidget* parent)
@@ -379,23 +396,6 @@ void TForm1::buildMenu() {
 
     // The client area keeps its size below the menu bar.
     resize(kClientWidth, kClientHeight + MainMenu1->sizeHint().height());
-}
-
-// A menu entry bound to an action takes the action's caption (unless it has its own), its enabled
-// state and its visibility, and choosing it runs the action.
-void TForm1::bindEntry(QAction* entry, QAction* action, bool ownCaption) {
-    auto sync = [entry, action, ownCaption] {
-        if (!ownCaption)
-            entry->setText(action->text());
-        entry->setEnabled(action->isEnabled());
-        entry->setVisible(action->isVisible());
-    };
-    sync();
-    connect(action, &QAction::changed, entry, sync);
-    connect(entry, &QAction::triggered, action, [action] {
-        if (action->isEnabled())
-            action->trigger();
-    });
 }
 
 void TForm1::connectCommand(QAction* action, void (TForm1::*handler)(QObject*)) {
