@@ -1,6 +1,7 @@
 #include "app/DocumentText.h"
 #include "text/LineModel.h"
 
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -62,7 +63,13 @@ INSTANTIATE_TEST_SUITE_P(
         Replacement{"BreakAtTheJoin", QStringLiteral("a\nb"), QStringLiteral("a\r\n\r\nb")},
         Replacement{"BreakRemoved", QStringLiteral("a\n\nb"), QStringLiteral("a\r\nb")},
         Replacement{"LoneCrAndLf", QStringLiteral("a"), QStringLiteral("a\rb\nc")},
-        Replacement{"Repeated", QStringLiteral("aaaa"), QStringLiteral("aa")}),
+        Replacement{"Repeated", QStringLiteral("aaaa"), QStringLiteral("aa")},
+        Replacement{"LinesRewrittenInPlace", QStringLiteral("h\n20a 円\nx\n20b 円\n"),
+                    QStringLiteral("h\r\n20a\t\t\r\nx\r\n20b\t\t\r\n")},
+        Replacement{"FirstAndLastLinesRewritten", QStringLiteral("a\nm\nb"),
+                    QStringLiteral("A\r\nm\r\nB")},
+        Replacement{"LinesEmptiedAndFilled", QStringLiteral("a\n\nb\nc"),
+                    QStringLiteral("\r\nx\r\nb\r\n")}),
     [](const auto& param) { return std::string(param.param.name); });
 
 TEST(DocumentText, ReplacesOnlyTheChangedStretch) {
@@ -87,6 +94,30 @@ TEST(DocumentText, ReplacesOnlyTheChangedStretch) {
     EXPECT_GE(position, at);
     EXPECT_LE(removed + added, 20);
     EXPECT_EQ(documentText(*document), after);
+}
+
+TEST(DocumentText, LinesRewrittenInPlaceKeepTheirBlocks) {
+    const QString before =
+        QStringLiteral("head\r\n20a 円\r\nkeep\r\nkeep\r\nkeep\r\n20b 円\r\ntail");
+    const QString after =
+        QStringLiteral("head\r\n20a\t\t\r\nkeep\r\nkeep\r\nkeep\r\n20b\t\t保険\r\ntail");
+    auto document =
+        documentWith(QString(before).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    int state = 0;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
+        block.setUserState(++state);
+
+    setDocumentText(*document, after);
+
+    // A block that had been removed and inserted again would have lost its state.
+    QList<int> states;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
+        states << block.userState();
+    EXPECT_EQ(states, (QList<int>{1, 2, 3, 4, 5, 6, 7}));
+    EXPECT_EQ(documentText(*document), after);
+    document->undo();
+    EXPECT_EQ(documentText(*document), before);
+    EXPECT_FALSE(document->isUndoAvailable());
 }
 
 TEST(DocumentText, LeavesAnUnchangedDocumentUntouched) {
