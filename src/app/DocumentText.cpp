@@ -111,8 +111,9 @@ void setDocumentText(QTextDocument& document, const QString& text) {
     const std::vector<qsizetype> newStarts = lineStarts(newRaw, lineStart, newLineEnd);
 
     // Lines rewritten in place (the co-op converter's way) are edited one by one, so that no line
-    // break is removed or inserted. An edit costs the document about as much as two line breaks
-    // do, so once half the lines have changed, replacing the stretch in one piece is cheaper.
+    // break is removed or inserted. Editing a line costs the document about twice what removing
+    // and inserting it again does, so once half the lines have changed, replacing the stretch in
+    // one piece is cheaper.
     struct LineEdit {
         qsizetype at;
         QStringView before;
