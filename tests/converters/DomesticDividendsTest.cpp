@@ -3,6 +3,8 @@
 #include "text/LineModel.h"
 #include "text/Regional.h"
 
+#include "StatementNotation.h"
+
 #include <QStringList>
 
 #include <gtest/gtest.h>
@@ -13,25 +15,9 @@ using namespace tallemo;
 
 namespace {
 
-QString cell(const char* s) {
-    return QString::fromUtf8(s).replace(QStringLiteral("→"), QStringLiteral("\t"));
-}
-
-// The lines joined by CR LF, with '→' standing for a TAB.
-QString textOf(const std::vector<const char*>& lines) {
-    QStringList parts;
-    for (const char* line : lines)
-        parts << cell(line);
-    return parts.join(QStringLiteral("\r\n"));
-}
-
-// The rows as the output list writes them: each followed by CR LF.
-QString rowsOf(const std::vector<const char*>& rows) {
-    QString out;
-    for (const char* row : rows)
-        out += cell(row) + QStringLiteral("\r\n");
-    return out;
-}
+using notation::cell;
+using notation::rowsOf;
+using notation::textOf;
 
 struct DomesticCase {
     const char* name;

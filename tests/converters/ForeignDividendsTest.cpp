@@ -4,6 +4,8 @@
 #include "text/LineModel.h"
 #include "text/Regional.h"
 
+#include "StatementNotation.h"
+
 #include <QStringList>
 
 #include <gtest/gtest.h>
@@ -20,25 +22,9 @@ const QString kTrace = QStringLiteral(R"({"success":true,"rates":{"JPY":161.8,"U
 const QString kFailure = QStringLiteral("ExchangeRates API の実行に失敗しました");
 const QString kCrLf = QStringLiteral("\r\n");
 
-QString cell(const char* s) {
-    return QString::fromUtf8(s).replace(QStringLiteral("→"), QStringLiteral("\t"));
-}
-
-// The lines joined by CR LF, with '→' standing for a TAB.
-QString textOf(const std::vector<const char*>& lines) {
-    QStringList parts;
-    for (const char* line : lines)
-        parts << cell(line);
-    return parts.join(kCrLf);
-}
-
-// The rows as the output list writes them: each followed by CR LF.
-QString rowsOf(const std::vector<const char*>& rows) {
-    QString out;
-    for (const char* row : rows)
-        out += cell(row) + kCrLf;
-    return out;
-}
+using notation::cell;
+using notation::rowsOf;
+using notation::textOf;
 
 // A rate client that adds its trace line, as the real one does, and delivers a fixed rate.
 YenPerDollarSource fixedRate(double rate) {
