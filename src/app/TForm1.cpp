@@ -3,11 +3,8 @@
 #include "app/Dialogs.h"
 #include "app/DocumentText.h"
 #include "app/QtClipboard.h"
-#include "converters/CardStatement.h"
-#include "converters/CoopStatement.h"
-#include "converters/DomesticDividends.h"
-#include "converters/ForeignDividends.h"
-#include "converters/ViewCard.h"
+#include "converters/ConversionReport.h"
+#include "converters/StatementKinds.h"
 #include "rates/ExchangeRates.h"
 #include "settings/IniSettings.h"
 #include "text/AppError.h"
@@ -22,6 +19,7 @@
 #include <QDesktopServices>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -46,6 +44,8 @@ constexpr int kClientWidth = 689;
 constexpr int kClientHeight = 611;
 constexpr int kToolBarHeight = 25;
 constexpr int kPanelHeight = 521;
+// The free strip below the buttons, where the last command's message goes.
+const QRect kMessageStrip(8, 592, 673, 19);
 
 const QColor kButtonCaptionColour(0xA6, 0xCA, 0xF0);
 const QColor kMemoTextColour(0x00, 0xFF, 0xFF);
@@ -281,6 +281,16 @@ void TForm1::buildWindow() {
     Button7 = makeButton("Button7", QStringLiteral("国外配当"), {410, 548, 121, 42}, rounded);
     Button2->hide();
 
+    Label1 = new QLabel(m_client);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setFont(windowFont);
+    QPalette labelPalette = Label1->palette();
+    labelPalette.setColor(QPalette::WindowText, kButtonCaptionColour);
+    Label1->setPalette(labelPalette);
+    Label1->setGeometry(kMessageStrip);
+    Label1->setTextFormat(Qt::PlainText);
+    Label1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+
     auto connectButton = [this](QCommandLinkButton* button, void (TForm1::*handler)(QObject*)) {
         connect(button, &QAbstractButton::clicked, this,
                 [this, button, handler] { run([&] { (this->*handler)(button); }); });
@@ -390,6 +400,21 @@ void TForm1::buildMenu() {
         makeEntry(N1, "AdditionalFinctionOn1", QStringLiteral("その他をオンにする"));
     bindEntry(AdditionalFinctionOn1, AdditionalFunctionOn, true);
 
+    // A statement kind the window has no button or entry of its own for gets one here.
+    const QStringList kindsWithOwnElement = {QStringLiteral("card"), QStringLiteral("domestic"),
+                                             QStringLiteral("foreign"), QStringLiteral("view"),
+                                             QStringLiteral("coop")};
+    for (const StatementKind& kind : statementKinds()) {
+        if (kindsWithOwnElement.contains(kind.id))
+            continue;
+        auto* entry = new QAction(kind.caption, this);
+        entry->setObjectName(kind.id);
+        N8->addAction(entry);
+        const StatementKind* statementKind = &kind;
+        connect(entry, &QAction::triggered, this,
+                [this, statementKind] { run([&] { convertStatement(*statementKind); }); });
+    }
+
     N6 = makeMenu("N6", QStringLiteral("ヘルプ"));
     N7 = makeEntry(N6, "N7", QStringLiteral("作者ホームページ"));
     connectEntry(N7, &TForm1::N7Click);
@@ -407,6 +432,8 @@ void TForm1::run(const std::function<void()>& handler) noexcept {
     if (m_running)
         return;
     m_running = true;
+    // The message of the previous command would now be about something else.
+    showMessage(QString());
     std::optional<QString> error;
     try {
         handler();
@@ -474,64 +501,116 @@ void TForm1::waitFinished() {
     QGuiApplication::restoreOverrideCursor();
 }
 
-void TForm1::convert(const std::function<void(LineModel&)>& converter) {
+bool TForm1::convert(const std::function<void(LineModel&)>& converter) {
     QTextDocument& document = *Memo1->document();
-    LineModel Lines(documentText(document));
+    const QString before = documentText(document);
+    LineModel Lines(before);
     try {
         converter(Lines);
     } catch (...) {
         setDocumentText(document, Lines.text());
         throw;
     }
-    setDocumentText(document, Lines.text());
+    const QString after = Lines.text();
+    setDocumentText(document, after);
+    return after != before;
 }
+
+void TForm1::convertStatement(const StatementKind& kind) {
+    ConvertContext context{Regional::system(), {}, false};
+    std::optional<QString> rateFailure;
+    if (kind.needsRate) {
+        context.yenPerDollar = [this, &rateFailure](LineModel& Lines) -> std::optional<double> {
+            double LUSD = 0;
+            double LYPD = 0;
+            double LJPY = 0;
+            bool succeeded = false;
+            m_rateFailureReason.clear();
+            GetYPD(Lines, LUSD, LYPD, LJPY, succeeded);
+            if (!succeeded) {
+                rateFailure = m_rateFailureReason;
+                return std::nullopt;
+            }
+            return LYPD;
+        };
+    }
+    if (kind.remark)
+        context.remark =
+            ReadIniBoolean(FIniFileName, kind.remark->section, kind.remark->key, false);
+
+    ConversionReport report;
+    const bool changed = convert([&](LineModel& Lines) {
+        report = reportBefore(kind, Lines);
+        const std::optional<OutputList> rows = kind.convert(Lines, context);
+        if (rows) {
+            clipboard().setText(rows->text());
+            report.rows = rows->count();
+        }
+    });
+    report.rateFailure = rateFailure;
+    report.textChanged = changed;
+    showMessage(conversionMessage(report));
+}
+
+void TForm1::convertStatement(const QString& kindId) {
+    const StatementKind* kind = findStatementKind(kindId);
+    if (kind == nullptr)
+        throw AppError(QStringLiteral("明細の種類 %1 がありません").arg(kindId));
+    convertStatement(*kind);
+}
+
+void TForm1::showMessage(const QString& message) {
+    m_message = message;
+    if (Label1 == nullptr)
+        return;
+    Label1->setText(
+        Label1->fontMetrics().elidedText(message, Qt::ElideRight, Label1->contentsRect().width()));
+    Label1->setToolTip(Label1->text() == message ? QString() : message);
+    Label1->setAccessibleName(message);
+}
+
+namespace {
+
+int lineCount(const QString& text) {
+    return LineModel(normaliseLineBreaks(text)).count();
+}
+
+} // namespace
 
 void TForm1::Button3Click(QObject* /*Sender*/) {
     const QString T = clipboard().text();
     QTextCursor cursor = Memo1->textCursor();
     replaceSelection(cursor, T);
     Memo1->setTextCursor(cursor);
+    showMessage(T.isEmpty() ? QStringLiteral("クリップボードにテキストがありません")
+                            : QStringLiteral("%1 行を貼り付けました").arg(lineCount(T)));
 }
 
 void TForm1::SelectAllPasteExecute(QObject* /*Sender*/) {
     const QString T = clipboard().text();
     setDocumentText(*Memo1->document(), T);
+    showMessage(T.isEmpty() ? QStringLiteral("クリップボードにテキストがありません")
+                            : QStringLiteral("%1 行を貼り付けました").arg(lineCount(T)));
 }
 
 void TForm1::Button1Click(QObject* /*Sender*/) {
-    convert([this](LineModel& Lines) { ConvertCardStatement(Lines, clipboard()); });
+    convertStatement(QStringLiteral("card"));
 }
 
 void TForm1::Button6Click(QObject* /*Sender*/) {
-    const Regional regional = Regional::system();
-    convert([&](LineModel& Lines) { ConvertDomesticDividends(Lines, clipboard(), regional); });
+    convertStatement(QStringLiteral("domestic"));
 }
 
 void TForm1::NewBeikokuExecute(QObject* /*Sender*/) {
-    const Regional regional = Regional::system();
-    const YenPerDollarSource rate = [this](LineModel& Lines) -> std::optional<double> {
-        double LUSD = 0;
-        double LYPD = 0;
-        double LJPY = 0;
-        bool succeeded = false;
-        GetYPD(Lines, LUSD, LYPD, LJPY, succeeded);
-        if (!succeeded)
-            return std::nullopt;
-        return LYPD;
-    };
-    convert([&](LineModel& Lines) { ConvertForeignDividends(Lines, clipboard(), regional, rate); });
+    convertStatement(QStringLiteral("foreign"));
 }
 
 void TForm1::ViewAnalysisExecute(QObject* /*Sender*/) {
-    const bool LSuica =
-        ReadIniBoolean(FIniFileName, QStringLiteral("View"), QStringLiteral("Suica"), false);
-    convert([&](LineModel& Lines) { ConvertViewCard(Lines, clipboard(), LSuica); });
+    convertStatement(QStringLiteral("view"));
 }
 
 void TForm1::SeikyouAnalysisExecute(QObject* /*Sender*/) {
-    const bool LHoken =
-        ReadIniBoolean(FIniFileName, QStringLiteral("seikyo"), QStringLiteral("hoken"), false);
-    convert([&](LineModel& Lines) { ConvertCoopStatement(Lines, clipboard(), LHoken); });
+    convertStatement(QStringLiteral("coop"));
 }
 
 void TForm1::SeikyoAnalizingExecute(QObject* Sender) {
@@ -552,6 +631,7 @@ QString TForm1::editSetting(const QString& section, const QString& key, const QS
     QString ADefault = ReadIniString(FIniFileName, section, key, QString());
     ADefault = inputBox(*m_dialogs, this, title, prompt, ADefault);
     WriteIniString(FIniFileName, section, key, ADefault);
+    showMessage(QStringLiteral("設定を保存しました"));
     return ADefault;
 }
 
@@ -573,6 +653,7 @@ void TForm1::askRemark(const QString& question, const QString& information, cons
     } else {
         WriteIniBoolean(FIniFileName, section, key, false);
     }
+    showMessage(QStringLiteral("設定を保存しました"));
 }
 
 void TForm1::Button12Click(QObject* /*Sender*/) {
@@ -590,13 +671,18 @@ void TForm1::Button10Click(QObject* /*Sender*/) {
 void TForm1::Button4Click(QObject* /*Sender*/) {
     const QString FSpsheet =
         ReadIniString(FIniFileName, QStringLiteral("Spsheet"), QStringLiteral("URL"), QString());
-    if (!FSpsheet.isEmpty())
-        m_openUrl(QUrl(FSpsheet));
+    if (FSpsheet.isEmpty()) {
+        showMessage(QStringLiteral("スプシURLが設定されていません（設定 › スプシURL）"));
+        return;
+    }
+    m_openUrl(QUrl(FSpsheet));
+    showMessage(QStringLiteral("スプシを開いています"));
 }
 
 void TForm1::N7Click(QObject* /*Sender*/) {
     const QString FURL = kAuthorHomePage;
     m_openUrl(QUrl(FURL));
+    showMessage(QStringLiteral("作者ホームページを開いています"));
 }
 
 void TForm1::setOthersEnabled(bool enabled) {

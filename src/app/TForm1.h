@@ -12,6 +12,7 @@
 class QAction;
 class QCommandLinkButton;
 class QFrame;
+class QLabel;
 class QMenu;
 class QMenuBar;
 class QPlainTextEdit;
@@ -25,6 +26,7 @@ class Clipboard;
 class Dialogs;
 class HttpTransport;
 class LineModel;
+struct StatementKind;
 
 // What the window takes from its surroundings. Every member left empty means the real thing;
 // tests put in their own so that no test needs modal loops, the network or a browser.
@@ -82,6 +84,8 @@ public:
     QAction* WindowClose1 = nullptr;
     QAction* SelectAllPaste = nullptr;
     QAction* NewBeikoku = nullptr;
+    // The strip below the buttons that says what the last command did.
+    QLabel* Label1 = nullptr;
 
     // The handlers. They throw; the commands reach them through run().
     void Button1Click(QObject* Sender);
@@ -111,6 +115,8 @@ public:
     double GetYPD(LineModel& Lines, double& LUSD, double& LYPD, double& LJPY, bool& succeeded);
 
     const QString& iniFileName() const { return FIniFileName; }
+    // What the last command did, in full (the strip shows it elided when it is too long).
+    const QString& message() const { return m_message; }
     // The error box's title.
     const QString& title() const { return m_title; }
 
@@ -135,8 +141,13 @@ private:
     void connectCommand(QAction* action, void (TForm1::*handler)(QObject*));
 
     // Runs a converter on one snapshot of the text area and writes the result back once, also
-    // when the converter throws half-way.
-    void convert(const std::function<void(LineModel&)>& converter);
+    // when the converter throws half-way. Returns whether the text changed.
+    bool convert(const std::function<void(LineModel&)>& converter);
+    // The command of a statement kind: converts, puts the rows on the clipboard and says what
+    // it did.
+    void convertStatement(const StatementKind& kind);
+    void convertStatement(const QString& kindId);
+    void showMessage(const QString& message);
     QString editSetting(const QString& section, const QString& key, const QString& title,
                         const QString& prompt);
     void askRemark(const QString& question, const QString& information, const QString& section,
@@ -157,6 +168,9 @@ private:
     std::function<void(const QUrl&)> m_openUrl;
     QWidget* m_client = nullptr;
     QProgressDialog* m_waitDialog = nullptr;
+    QString m_message;
+    // Why the last exchange-rate request failed, for the message.
+    QString m_rateFailureReason;
     bool m_running = false;
 };
 
