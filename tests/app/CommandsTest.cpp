@@ -1,3 +1,4 @@
+#include "SampleStatements.h"
 #include "WindowHarness.h"
 
 #include "settings/IniSettings.h"
@@ -39,16 +40,6 @@ QToolButton* toolBarButton(TForm1& form) {
             return button;
     return nullptr;
 }
-
-// The card statement of the worked example: two entries between a header and a footer.
-const QString kCardStatement = QStringLiteral("HEADER\r\n"
-                                              "2024/11/03\tSAMPLE STORE\t1,500 円\r\n"
-                                              "支払方法\tAAA\r\nBBB\r\nCCC\r\n"
-                                              "2024/11/05\tSAMPLE CAFE\t480 円\r\n"
-                                              "支払方法\tAAA\r\nBBB\r\nCCC\r\n"
-                                              "FOOTER");
-const QString kCardRows = QStringLiteral("2024/11/03\tSAMPLE STORE\t\t\t1,500\r\n"
-                                         "2024/11/05\tSAMPLE CAFE\t\t\t480\r\n");
 
 // Rows whose first cell is today's date, with that cell taken off.
 QString withoutDates(QString rows) {
@@ -292,9 +283,6 @@ TEST(DividendCommands, DomesticButtonReplacesTheTextByTheRows) {
     EXPECT_EQ(withoutDates(harness.text()), rows);
     EXPECT_EQ(withoutDates(clipboard.content().value_or(QString())), rows);
 }
-
-const QString kForeignStatement = QStringLiteral("見本ホールディングス\r\n数量 200株\r\n"
-                                                 "1株あたり 0.50\r\n入金額 100.00 USD");
 
 TEST(DividendCommands, ForeignButtonFetchesTheRateWithTheStoredKeyAndAddsTheRows) {
     MemoryClipboard clipboard;

@@ -1,4 +1,5 @@
 // The strip below the buttons says what the last command did.
+#include "SampleStatements.h"
 #include "WindowHarness.h"
 
 #include <QAccessible>
@@ -11,12 +12,6 @@
 namespace tallemo::testing {
 namespace {
 
-const QString kCardStatement = QStringLiteral("HEADER\r\n"
-                                              "2024/11/03\tSAMPLE STORE\t1,500 円\r\n"
-                                              "支払方法\tAAA\r\nBBB\r\nCCC\r\n"
-                                              "2024/11/05\tSAMPLE CAFE\t480 円\r\n"
-                                              "支払方法\tAAA\r\nBBB\r\nCCC\r\n"
-                                              "FOOTER");
 const QString kCoopStatement = QStringLiteral("STATEMENT\r\n"
                                               "2024/12/05\tMILK\t1,280 円\r\n"
                                               "2024/12/12\tBREAD\t640 円\r\n"
@@ -116,8 +111,7 @@ TEST(MessageLine, AnErrorGoesToTheErrorBoxAndClearsTheLine) {
 TEST(MessageLine, FailedRateFetchSaysSoAndThatTheClipboardIsKept) {
     MemoryClipboard clipboard(QStringLiteral("before"));
     WindowHarness harness(&clipboard);
-    harness.setText(QStringLiteral("見本ホールディングス\r\n数量 200株\r\n1株あたり 0.50\r\n"
-                                   "入金額 100.00 USD"));
+    harness.setText(kForeignStatement);
 
     harness.window->Button7->click();
 
