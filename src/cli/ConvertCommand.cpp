@@ -94,6 +94,16 @@ bool takesRemark(const StatementKind& kind) {
     return kind.remark.has_value();
 }
 
+// "Suica, 保険": the remarks cells of the kinds that have one.
+QString remarkCells() {
+    QStringList cells;
+    for (const StatementKind& kind : statementKinds()) {
+        if (kind.remark)
+            cells << kind.remark->cell;
+    }
+    return cells.join(QStringLiteral(", "));
+}
+
 struct CommandLine {
     QCommandLineOption area{QStringLiteral("area"),
                             QStringLiteral("also write the text area's text afterwards to FILE\n"
@@ -111,9 +121,9 @@ struct CommandLine {
                        "with the API key of Tallemo.ini, as the window does")
             .arg(idsOfKinds(takesRate)),
         QStringLiteral("NUMBER")};
-    QCommandLineOption remark{
-        QStringLiteral("remark"),
-        QStringLiteral("%1 only: add the remarks cell (Suica, 保険)").arg(idsOfKinds(takesRemark))};
+    QCommandLineOption remark{QStringLiteral("remark"),
+                              QStringLiteral("%1 only: add the remarks cell (%2)")
+                                  .arg(idsOfKinds(takesRemark), remarkCells())};
     QCommandLineOption noRemark{QStringLiteral("no-remark"),
                                 QStringLiteral("%1 only: leave the remarks cell out\n"
                                                "(default: the window's setting in Tallemo.ini)")

@@ -64,7 +64,8 @@ const std::array<StatementKind, 5>& table() {
             .id = QStringLiteral("view"),
             .caption = QStringLiteral("View"),
             .summary = QStringLiteral("View card statement"),
-            .remark = RemarkSetting{QStringLiteral("View"), QStringLiteral("Suica")},
+            .remark = RemarkSetting{QStringLiteral("View"), QStringLiteral("Suica"),
+                                    QStringLiteral("Suica")},
             .convert = [](LineModel& Lines, const ConvertContext& context)
                 -> std::optional<OutputList> { return ConvertViewCard(Lines, context.remark); },
             .recognise = RecogniseViewCard,
@@ -74,7 +75,8 @@ const std::array<StatementKind, 5>& table() {
             .id = QStringLiteral("coop"),
             .caption = QStringLiteral("生協"),
             .summary = QStringLiteral("co-op statement"),
-            .remark = RemarkSetting{QStringLiteral("seikyo"), QStringLiteral("hoken")},
+            .remark = RemarkSetting{QStringLiteral("seikyo"), QStringLiteral("hoken"),
+                                    QStringLiteral("保険")},
             .convert = [](LineModel& Lines,
                           const ConvertContext& context) -> std::optional<OutputList> {
                 return ConvertCoopStatement(Lines, context.remark);

@@ -57,6 +57,7 @@ using Recogniser = Recognition (*)(const LineModel& Lines);
 struct RemarkSetting {
     QString section;
     QString key;
+    QString cell; // the remarks cell's text
 };
 
 // One statement kind: everything the window, the companion, the tests and the benchmarks need to
