@@ -1,7 +1,9 @@
 #include "app/TForm1.h"
 
+#include "app/CommandButton.h"
 #include "app/Dialogs.h"
 #include "app/DocumentText.h"
+#include "app/HelpPage.h"
 #include "app/QtClipboard.h"
 #include "converters/CardStatement.h"
 #include "converters/CoopStatement.h"
@@ -10,6 +12,7 @@
 #include "converters/ViewCard.h"
 #include "rates/ExchangeRates.h"
 #include "settings/IniSettings.h"
+#include "settings/SettingsLocation.h"
 #include "text/AppError.h"
 #include "text/LineModel.h"
 #include "text/Regional.h"
@@ -258,7 +261,7 @@ void TForm1::buildWindow() {
 
     auto makeButton = [this](const char* name, const QString& caption, const QRect& geometry,
                              const QFont& font) {
-        auto* button = new QCommandLinkButton(caption, m_client);
+        QCommandLinkButton* button = new CommandButton(caption, m_client);
         button->setObjectName(QString::fromLatin1(name));
         button->setFont(font);
         QPalette palette = button->palette();
@@ -595,8 +598,8 @@ void TForm1::Button4Click(QObject* /*Sender*/) {
 }
 
 void TForm1::N7Click(QObject* /*Sender*/) {
-    const QString FURL = kAuthorHomePage;
-    m_openUrl(QUrl(FURL));
+    const QUrl FURL = HelpPageUrl(m_programFilePath, QUrl(kAuthorHomePage));
+    m_openUrl(FURL);
 }
 
 void TForm1::setOthersEnabled(bool enabled) {
@@ -616,7 +619,7 @@ void TForm1::AdditionalFunctionOnExecute(QObject* /*Sender*/) {
 }
 
 void TForm1::FormCreate(QObject* /*Sender*/) {
-    FIniFileName = IniFileNameFor(m_programFilePath);
+    FIniFileName = SettingsFileNameFor(IniFileNameFor(m_programFilePath));
     WindowPosition position(*this);
     ReadIniPosition(FIniFileName, QStringLiteral("Ap"), QStringLiteral("MainForm"), position);
 }
