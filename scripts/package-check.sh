@@ -65,13 +65,19 @@ echo "$settings_line"
 [[ "$settings_line" == "Settings file used: $scratch/config/Tallemo/Tallemo.ini" ]]
 
 echo "--- Tallemo under Xvfb"
-display=:$((90 + RANDOM % 400))
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp -ac >/dev/null 2>&1 &
+# Xvfb picks a free display itself and says which when it is ready; -ac lets the ordinary user
+# in (it listens on the local socket only).
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -ac 3>"$scratch/display" >/dev/null 2>&1 &
 xvfb_pid=$!
-for _ in $(seq 50); do
-    DISPLAY=$display xdpyinfo >/dev/null 2>&1 && break
+for _ in $(seq 100); do
+    [[ -s "$scratch/display" ]] && break
     sleep 0.1
 done
+display=:$(head -n 1 "$scratch/display")
+if [[ "$display" == ":" ]]; then
+    echo "Xvfb did not start" >&2
+    exit 1
+fi
 as_user env DISPLAY="$display" Tallemo >"$scratch/window.log" 2>&1 &
 window_pid=$!
 window=
