@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything with AddressSanitizer and UndefinedBehaviorSanitizer
-# and warnings as errors, and runs every test. The last lines are ctest's summary.
+# and warnings as errors, checks the Debian package and runs every test. The last lines are
+# ctest's summary.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh test
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-    -DTALLEMO_SANITIZE=ON -DTALLEMO_WERROR=ON >/dev/null
+cmake --preset asan >/dev/null
 cmake --build build-asan -j"$(nproc)"
+# The Debian package: built in build-release, installed, checked and removed again.
+bash scripts/package-check.sh
 cd build-asan
 ctest --output-on-failure -j"$(nproc)" --timeout 300

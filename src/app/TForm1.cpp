@@ -1,12 +1,15 @@
 #include "app/TForm1.h"
 
+#include "app/CommandButton.h"
 #include "app/Dialogs.h"
 #include "app/DocumentText.h"
+#include "app/HelpPage.h"
 #include "app/QtClipboard.h"
 #include "converters/ConversionReport.h"
 #include "converters/StatementKinds.h"
 #include "rates/ExchangeRates.h"
 #include "settings/IniSettings.h"
+#include "settings/SettingsLocation.h"
 #include "text/AppError.h"
 #include "text/LineModel.h"
 #include "text/Regional.h"
@@ -258,7 +261,7 @@ void TForm1::buildWindow() {
 
     auto makeButton = [this](const char* name, const QString& caption, const QRect& geometry,
                              const QFont& font) {
-        auto* button = new QCommandLinkButton(caption, m_client);
+        QCommandLinkButton* button = new CommandButton(caption, m_client);
         button->setObjectName(QString::fromLatin1(name));
         button->setFont(font);
         QPalette palette = button->palette();
@@ -680,9 +683,9 @@ void TForm1::Button4Click(QObject* /*Sender*/) {
 }
 
 void TForm1::N7Click(QObject* /*Sender*/) {
-    const QString FURL = kAuthorHomePage;
-    m_openUrl(QUrl(FURL));
-    showMessage(QStringLiteral("作者ホームページを開いています"));
+    const QUrl FURL = HelpPageUrl(m_programFilePath, QUrl(kAuthorHomePage));
+    m_openUrl(FURL);
+    showMessage(QStringLiteral("ヘルプを開いています"));
 }
 
 void TForm1::setOthersEnabled(bool enabled) {
@@ -702,7 +705,7 @@ void TForm1::AdditionalFunctionOnExecute(QObject* /*Sender*/) {
 }
 
 void TForm1::FormCreate(QObject* /*Sender*/) {
-    FIniFileName = IniFileNameFor(m_programFilePath);
+    FIniFileName = SettingsFileNameFor(IniFileNameFor(m_programFilePath));
     WindowPosition position(*this);
     ReadIniPosition(FIniFileName, QStringLiteral("Ap"), QStringLiteral("MainForm"), position);
 }

@@ -40,7 +40,7 @@ struct TForm1Environment {
     std::function<void(const QUrl&)> openUrl;
 };
 
-// The author's home page that "作者ホームページ" opens.
+// What "作者ホームページ" opens when no help page is installed beside the program.
 inline const QString kAuthorHomePage = QStringLiteral("https://www.example.com/tallemo/");
 
 // The main window. Every command runs one handler through a dispatcher that catches whatever the

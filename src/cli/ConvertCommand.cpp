@@ -5,6 +5,7 @@
 #include "rates/ExchangeRates.h"
 #include "rates/QtHttpTransport.h"
 #include "settings/IniSettings.h"
+#include "settings/SettingsLocation.h"
 #include "text/AppError.h"
 #include "text/Clipboard.h"
 #include "text/LineModel.h"
@@ -315,10 +316,14 @@ std::variant<QString, QString> statementText(const QByteArray& bytes, const QStr
 
 ConvertEnvironment ConvertEnvironment::forRunningProgram() {
     return ConvertEnvironment{
-        QCoreApplication::applicationDirPath() + QStringLiteral("/Tallemo"),
+        SettingsFileNameFor(QCoreApplication::applicationDirPath() + QStringLiteral("/Tallemo")),
         Regional::system(),
         [] { return std::make_unique<QtHttpTransport>(); },
     };
+}
+
+QString settingsFileLine(const QString& iniFileName) {
+    return QStringLiteral("\nSettings file used: %1.ini\n").arg(iniFileName);
 }
 
 QString convertHelpText() {
@@ -344,8 +349,9 @@ QString convertHelpText() {
                "Options:\n"
                "%3"
                "\n"
-               "Settings are read from Tallemo.ini in this program's folder, which is the\n"
-               "Tallemo window's settings file.\n"
+               "Settings are read from the Tallemo window's settings file: Tallemo.ini in this\n"
+               "program's folder when that file exists or the folder is writable, otherwise\n"
+               "$XDG_CONFIG_HOME/Tallemo/Tallemo.ini (normally ~/.config/Tallemo/Tallemo.ini).\n"
                "\n"
                "Exit status:\n"
                "  0  done\n"
@@ -365,7 +371,8 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
 
     if (options.help) {
         ConvertOutcome outcome;
-        outcome.standardOutput = convertHelpText().toUtf8();
+        outcome.standardOutput =
+            (convertHelpText() + settingsFileLine(environment.iniFileName)).toUtf8();
         return outcome;
     }
 

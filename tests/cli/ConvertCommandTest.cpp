@@ -313,7 +313,10 @@ TEST(Help, WinsOverEverythingElse) {
          {QStringList{"--help"}, QStringList{"card", "-h"}, QStringList{"bogus", "--help"}}) {
         const ConvertOutcome outcome = runWithInput(arguments, "", testEnvironment(dir));
         EXPECT_EQ(outcome.exitCode, 0);
-        EXPECT_EQ(outcome.standardOutput, convertHelpText().toUtf8());
+        EXPECT_EQ(outcome.standardOutput,
+                  (convertHelpText() + QStringLiteral("\nSettings file used: %1\n")
+                                           .arg(dir.filePath(QStringLiteral("Tallemo.ini"))))
+                      .toUtf8());
         EXPECT_TRUE(outcome.standardError.isEmpty());
     }
 }
