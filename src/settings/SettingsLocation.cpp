@@ -13,12 +13,17 @@ SettingsPlaces SettingsPlaces::system() {
             return info.isDir() && info.isWritable();
         },
         QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation),
+        QStringLiteral(TALLEMO_INSTALL_BINDIR),
     };
 }
 
 QString SettingsFileNameFor(const QString& besideProgram, const SettingsPlaces& places) {
     const QFileInfo beside(besideProgram + QStringLiteral(".ini"));
-    if (beside.exists() || places.isWritableFolder(beside.absolutePath()))
+    const QString folder = beside.absolutePath();
+    const bool installed = !places.installedProgramFolder.isEmpty() &&
+                           QFileInfo(folder).canonicalFilePath() ==
+                               QFileInfo(places.installedProgramFolder).canonicalFilePath();
+    if (beside.exists() || (!installed && places.isWritableFolder(folder)))
         return besideProgram;
     return places.userConfigFolder + QStringLiteral("/Tallemo/Tallemo");
 }

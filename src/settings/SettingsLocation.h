@@ -12,6 +12,10 @@ struct SettingsPlaces {
     std::function<bool(const QString& folder)> isWritableFolder;
     // The user's configuration folder: $XDG_CONFIG_HOME, normally ~/.config.
     QString userConfigFolder;
+    // The folder an installation puts the programs in (/usr/bin for the package). Root can write
+    // it, but a file made there by one root run would be every user's settings from then on, and
+    // unwritable for all of them: no settings file is started there.
+    QString installedProgramFolder;
 
     static SettingsPlaces system();
 };

@@ -23,12 +23,12 @@ protected:
     QString inConfig = homeDir.path() + "/config/Tallemo/Tallemo";
     std::vector<QString> askedFolders;
 
-    SettingsPlaces places(bool writable) {
+    SettingsPlaces places(bool writable, const QString& installedProgramFolder = {}) {
         return SettingsPlaces{[this, writable](const QString& folder) {
                                   askedFolders.push_back(folder);
                                   return writable;
                               },
-                              homeDir.path() + "/config"};
+                              homeDir.path() + "/config", installedProgramFolder};
     }
     void putBesideFile() {
         QFile f(beside + ".ini");
@@ -63,6 +63,17 @@ TEST_F(SettingsLocationTest, StaysBesideTheProgramWhenItsFileExistsOrItsFolderIs
         for (const QString& folder : askedFolders)
             EXPECT_EQ(folder, programDir.path());
     }
+}
+
+// Root may write the installed program's folder; a file started there would become every user's.
+TEST_F(SettingsLocationTest, TheInstalledProgramsFolderGetsNoNewFileEvenWhenWritable) {
+    EXPECT_EQ(SettingsFileNameFor(beside, places(true, programDir.path())), inConfig);
+    EXPECT_EQ(
+        SettingsFileNameFor(beside, places(true, programDir.path() + "/../" +
+                                                     QFileInfo(programDir.path()).fileName())),
+        inConfig);
+    putBesideFile();
+    EXPECT_EQ(SettingsFileNameFor(beside, places(true, programDir.path())), beside);
 }
 
 // A user's settings of an installed program: the folder and the file appear with the first
