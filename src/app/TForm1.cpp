@@ -1,6 +1,7 @@
 #include "app/TForm1.h"
 
 #include "app/CommandButton.h"
+#include "app/CommandDispatcher.h"
 #include "app/Dialogs.h"
 #include "app/DocumentText.h"
 #include "app/HelpPage.h"
@@ -26,7 +27,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
-#include <QProgressDialog>
 #include <QScreen>
 #include <QTextCursor>
 #include <QToolBar>
@@ -150,8 +150,11 @@ TForm1::TForm1(TForm1Environment environment, QWidget* parent)
         m_ownClipboard = std::make_unique<QtClipboard>();
         m_clipboard = m_ownClipboard.get();
     }
+    m_dispatcher = std::make_unique<CommandDispatcher>(*this, *m_dialogs, m_title);
+    // The message of the previous command would now be about something else.
+    m_dispatcher->beforeCommand = [this] { showMessage(QString()); };
     if (m_transport == nullptr) {
-        m_ownTransport = std::make_unique<QtHttpTransport>(this);
+        m_ownTransport = std::make_unique<QtHttpTransport>(m_dispatcher.get());
         m_transport = m_ownTransport.get();
     }
     if (!m_openUrl)
@@ -185,10 +188,10 @@ void TForm1::buildActions() {
         makeAction("AdditionalFunctionOff", QStringLiteral("AdditionalFunctionOff")));
     AdditionalFunctionOn->setVisible(false);
     AdditionalFunctionOff->setVisible(false);
-    connectCommand(SeikyouAnalysis, &TForm1::SeikyouAnalysisExecute);
-    connectCommand(ViewAnalysis, &TForm1::ViewAnalysisExecute);
-    connectCommand(AdditionalFunctionOn, &TForm1::AdditionalFunctionOnExecute);
-    connectCommand(AdditionalFunctionOff, &TForm1::AdditionalFunctionOffExecute);
+    bindCommand(SeikyouAnalysis, &QAction::triggered, &TForm1::SeikyouAnalysisExecute);
+    bindCommand(ViewAnalysis, &QAction::triggered, &TForm1::ViewAnalysisExecute);
+    bindCommand(AdditionalFunctionOn, &QAction::triggered, &TForm1::AdditionalFunctionOnExecute);
+    bindCommand(AdditionalFunctionOff, &QAction::triggered, &TForm1::AdditionalFunctionOffExecute);
 
     const QString otherFunctions = QStringLiteral("その他機能");
     ActionManager1 = new ActionManager(this);
@@ -205,11 +208,11 @@ void TForm1::buildActions() {
     SelectAllPaste = ActionManager1->add(
         makeAction("SelectAllPaste", QStringLiteral("すべてを消去して貼り付け")));
     NewBeikoku = ActionManager1->add(makeAction("NewBeikoku", QStringLiteral("新米国テスト")));
-    connectCommand(SeikyoAnalizing, &TForm1::SeikyoAnalizingExecute);
-    connectCommand(ViewAnalizing, &TForm1::ViewAnalizingExecute);
-    connectCommand(WindowClose1, &TForm1::WindowClose1Execute);
-    connectCommand(SelectAllPaste, &TForm1::SelectAllPasteExecute);
-    connectCommand(NewBeikoku, &TForm1::NewBeikokuExecute);
+    bindCommand(SeikyoAnalizing, &QAction::triggered, &TForm1::SeikyoAnalizingExecute);
+    bindCommand(ViewAnalizing, &QAction::triggered, &TForm1::ViewAnalizingExecute);
+    bindCommand(WindowClose1, &QAction::triggered, &TForm1::WindowClose1Execute);
+    bindCommand(SelectAllPaste, &QAction::triggered, &TForm1::SelectAllPasteExecute);
+    bindCommand(NewBeikoku, &QAction::triggered, &TForm1::NewBeikokuExecute);
 
     const ActionBar analysis{true,
                              {{SeikyoAnalizing, QStringLiteral("生協解析(&Z)")},
@@ -295,8 +298,7 @@ void TForm1::buildWindow() {
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
     auto connectButton = [this](QCommandLinkButton* button, void (TForm1::*handler)(QObject*)) {
-        connect(button, &QAbstractButton::clicked, this,
-                [this, button, handler] { run([&] { (this->*handler)(button); }); });
+        bindCommand(button, &QAbstractButton::clicked, handler);
     };
     connectButton(Button1, &TForm1::Button1Click);
     connectButton(Button2, &TForm1::Button2Click);
@@ -378,8 +380,7 @@ void TForm1::buildMenu() {
         return entry;
     };
     auto connectEntry = [this](QAction* entry, void (TForm1::*handler)(QObject*)) {
-        connect(entry, &QAction::triggered, this,
-                [this, entry, handler] { run([&] { (this->*handler)(entry); }); });
+        bindCommand(entry, &QAction::triggered, handler);
     };
 
     N8 = makeMenu("N8", QStringLiteral("その他の書式"));
@@ -414,8 +415,8 @@ void TForm1::buildMenu() {
         entry->setObjectName(kind.id);
         N8->addAction(entry);
         const StatementKind* statementKind = &kind;
-        connect(entry, &QAction::triggered, this,
-                [this, statementKind] { run([&] { convertStatement(*statementKind); }); });
+        bindCommand(entry, &QAction::triggered,
+                    [this, statementKind] { convertStatement(*statementKind); });
     }
 
     N6 = makeMenu("N6", QStringLiteral("ヘルプ"));
@@ -426,34 +427,22 @@ void TForm1::buildMenu() {
     resize(kClientWidth, kClientHeight + MainMenu1->sizeHint().height());
 }
 
-void TForm1::connectCommand(QAction* action, void (TForm1::*handler)(QObject*)) {
-    connect(action, &QAction::triggered, this,
-            [this, action, handler] { run([&] { (this->*handler)(action); }); });
+template <class Sender, class Signal>
+void TForm1::bindCommand(Sender* sender, Signal signal, std::function<void()> command) {
+    connect(sender, signal, this, [this, command = std::move(command)] { run(command); });
+}
+
+template <class Sender, class Signal>
+void TForm1::bindCommand(Sender* sender, Signal signal, void (TForm1::*handler)(QObject*)) {
+    bindCommand(sender, signal, [this, sender, handler] { (this->*handler)(sender); });
 }
 
 void TForm1::run(const std::function<void()>& handler) noexcept {
-    if (m_running)
-        return;
-    m_running = true;
-    // The message of the previous command would now be about something else.
-    showMessage(QString());
-    std::optional<QString> error;
-    try {
-        handler();
-    } catch (const AppError& e) {
-        error = e.message();
-    } catch (const std::exception& e) {
-        error = QString::fromUtf8(e.what());
-    } catch (...) {
-        error = QStringLiteral("予期しないエラーが発生しました");
-    }
-    m_running = false;
-    if (!error)
-        return;
-    try {
-        showError(*m_dialogs, this, m_title, *error);
-    } catch (...) { // NOLINT(bugprone-empty-catch): nothing is left that could show it
-    }
+    m_dispatcher->run(handler);
+}
+
+WaitObserver& TForm1::waitObserver() {
+    return *m_dispatcher;
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
@@ -467,41 +456,13 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 
 void TForm1::closeEvent(QCloseEvent* event) {
     // The exchange-rate request waits in a local event loop; the window must outlive it.
-    if (m_running) {
+    if (m_dispatcher->busy()) {
         event->ignore();
         return;
     }
     // A position that cannot be saved is shown, and the window closes all the same.
     run([this] { FormClose(this); });
     QMainWindow::closeEvent(event);
-}
-
-void TForm1::waitStarted(const std::function<void()>& cancel) {
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    m_waitDialog = new QProgressDialog(QStringLiteral("為替レートを取得しています…"),
-                                       QStringLiteral("キャンセル"), 0, 0, this);
-    m_waitDialog->setWindowTitle(m_title);
-    m_waitDialog->setWindowModality(Qt::ApplicationModal);
-    m_waitDialog->setAutoClose(false);
-    m_waitDialog->setAutoReset(false);
-    m_waitDialog->setMinimumDuration(0);
-    connect(m_waitDialog, &QProgressDialog::canceled, this, [cancel]() noexcept {
-        try {
-            cancel();
-        } catch (...) { // NOLINT(bugprone-empty-catch): the request ends as a failure anyway
-        }
-    });
-    m_waitDialog->show();
-}
-
-void TForm1::waitFinished() {
-    if (m_waitDialog != nullptr) {
-        m_waitDialog->disconnect(this);
-        m_waitDialog->hide();
-        m_waitDialog->deleteLater();
-        m_waitDialog = nullptr;
-    }
-    QGuiApplication::restoreOverrideCursor();
 }
 
 bool TForm1::convert(const std::function<void(LineModel&)>& converter) {

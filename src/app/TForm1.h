@@ -16,13 +16,13 @@ class QLabel;
 class QMenu;
 class QMenuBar;
 class QPlainTextEdit;
-class QProgressDialog;
 class QToolBar;
 class QUrl;
 
 namespace tallemo {
 
 class Clipboard;
+class CommandDispatcher;
 class Dialogs;
 class HttpTransport;
 class LineModel;
@@ -45,7 +45,7 @@ inline const QString kAuthorHomePage = QStringLiteral("https://www.example.com/t
 
 // The main window. Every command runs one handler through a dispatcher that catches whatever the
 // handler throws and shows it in the error box, so no exception reaches Qt's event loop.
-class TForm1 : public QMainWindow, public WaitObserver {
+class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
     explicit TForm1(TForm1Environment environment = {}, QWidget* parent = nullptr);
@@ -124,10 +124,9 @@ public:
     // while another one waits (the exchange-rate request) is dropped.
     void run(const std::function<void()>& handler) noexcept;
 
-    // While the exchange-rate request waits: a busy cursor and a small modal box whose
-    // "キャンセル" ends the request.
-    void waitStarted(const std::function<void()>& cancel) override;
-    void waitFinished() override;
+    // What the exchange-rate request tells while it waits: a busy cursor and a small modal box
+    // whose "キャンセル" ends the request.
+    WaitObserver& waitObserver();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -138,7 +137,11 @@ private:
     void buildActions();
     void buildMenu();
     void buildToolBar(QWidget* client);
-    void connectCommand(QAction* action, void (TForm1::*handler)(QObject*));
+    // Binds a button's, action's or menu entry's signal to a command run through run().
+    template <class Sender, class Signal>
+    void bindCommand(Sender* sender, Signal signal, std::function<void()> command);
+    template <class Sender, class Signal>
+    void bindCommand(Sender* sender, Signal signal, void (TForm1::*handler)(QObject*));
 
     // Runs a converter on one snapshot of the text area and writes the result back once, also
     // when the converter throws half-way. Returns whether the text changed.
@@ -167,11 +170,10 @@ private:
     HttpTransport* m_transport;
     std::function<void(const QUrl&)> m_openUrl;
     QWidget* m_client = nullptr;
-    QProgressDialog* m_waitDialog = nullptr;
+    std::unique_ptr<CommandDispatcher> m_dispatcher;
     QString m_message;
     // Why the last exchange-rate request failed, for the message.
     QString m_rateFailureReason;
-    bool m_running = false;
 };
 
 } // namespace tallemo

@@ -327,7 +327,7 @@ TEST(DividendCommands, WhileTheRateIsFetchedTheWindowShowsItWaitsAndTakesNoOther
     harness.setText(kForeignStatement);
     bool cancelled = false;
     harness.transport.whileWaiting = [&] {
-        form.waitStarted([&] { cancelled = true; });
+        form.waitObserver().waitStarted([&] { cancelled = true; });
         auto* box = form.findChild<QProgressDialog*>();
         ASSERT_NE(box, nullptr);
         EXPECT_TRUE(box->isVisible());
@@ -347,7 +347,7 @@ TEST(DividendCommands, WhileTheRateIsFetchedTheWindowShowsItWaitsAndTakesNoOther
         EXPECT_EQ(cancel->text(), QStringLiteral("キャンセル"));
         cancel->click();
         EXPECT_TRUE(cancelled);
-        form.waitFinished();
+        form.waitObserver().waitFinished();
         EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     };
 
