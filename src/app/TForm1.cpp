@@ -590,13 +590,12 @@ void TForm1::ViewAnalizingExecute(QObject* /*Sender*/) {}
 
 void TForm1::WindowClose1Execute(QObject* /*Sender*/) {}
 
-QString TForm1::editSetting(const QString& section, const QString& key, const QString& title,
-                            const QString& prompt) {
+void TForm1::editSetting(const QString& section, const QString& key, const QString& title,
+                         const QString& prompt) {
     QString ADefault = ReadIniString(FIniFileName, section, key, QString());
     ADefault = inputBox(*m_dialogs, this, title, prompt, ADefault);
     WriteIniString(FIniFileName, section, key, ADefault);
     showMessage(QStringLiteral("設定を保存しました"));
-    return ADefault;
 }
 
 void TForm1::Button8Click(QObject* /*Sender*/) {

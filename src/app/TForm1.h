@@ -151,8 +151,8 @@ private:
     void convertStatement(const StatementKind& kind);
     void convertStatement(const QString& kindId);
     void showMessage(const QString& message);
-    QString editSetting(const QString& section, const QString& key, const QString& title,
-                        const QString& prompt);
+    void editSetting(const QString& section, const QString& key, const QString& title,
+                     const QString& prompt);
     void askRemark(const QString& question, const QString& information, const QString& section,
                    const QString& key);
     void setOthersEnabled(bool enabled);
