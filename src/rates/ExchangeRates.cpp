@@ -9,6 +9,8 @@
 
 #include <QStringDecoder>
 
+#include <cmath>
+
 namespace tallemo {
 
 void RESTClient::setParameter(const QString& name, const QString& value) {
@@ -64,18 +66,94 @@ std::optional<QString> DecodeAnswerBody(const QByteArray& contentType, const QBy
 
 namespace {
 
-// Ends the request part of GetYPD; the reason is not shown.
-struct RateFailure {};
+// Ends the request part of GetYPD with the words on why.
+struct RateFailure {
+    QString reason;
+};
+
+QString transportFailureReason(HttpFailure failure) {
+    switch (failure) {
+    case HttpFailure::TimedOut:
+        return QStringLiteral("時間切れです");
+    case HttpFailure::Cancelled:
+        return QStringLiteral("キャンセルされました");
+    case HttpFailure::TooLarge:
+        return QStringLiteral("応答が大きすぎます");
+    case HttpFailure::NoConnection:
+        break;
+    }
+    return QStringLiteral("接続できません");
+}
+
+QString statusReason(int status) {
+    return QStringLiteral("HTTP %1").arg(status);
+}
+
+// The service's text, made one short line for a message: line breaks and other control characters
+// become blanks, runs of blanks one blank, and a long text is cut with "…".
+QString shortLine(const QString& text) {
+    constexpr qsizetype kMaxLength = 80;
+    QString line;
+    for (const QChar c : text) {
+        const bool blank = c.isSpace() || c.category() == QChar::Other_Control ||
+                           c.category() == QChar::Other_Format;
+        if (!blank)
+            line.append(c);
+        else if (!line.isEmpty() && !line.endsWith(u' '))
+            line.append(u' ');
+    }
+    line = line.trimmed();
+    if (line.size() > kMaxLength) {
+        qsizetype cut = kMaxLength - 1;
+        // Never split a surrogate pair.
+        if (line.at(cut - 1).isHighSurrogate())
+            --cut;
+        line = line.left(cut).trimmed() + u'…';
+    }
+    return line;
+}
+
+// The reason from a service's error member, like exchangeratesapi's
+// {"success":false,"error":{"code":101,"type":"invalid_access_key","info":"..."}}, or nothing when
+// the answer has none.
+std::optional<QString> serviceErrorReason(const JsonValue& answer) {
+    const JsonValue* error = answer.member(u"error");
+    if (error == nullptr)
+        return std::nullopt;
+    const auto scalarText = [](const JsonValue* value) {
+        return value != nullptr && (value->kind == JsonValue::Kind::String ||
+                                    value->kind == JsonValue::Kind::Number)
+                   ? value->text
+                   : QString();
+    };
+    QString code;
+    QString text = scalarText(error);
+    if (error->isObject()) {
+        code = shortLine(scalarText(error->member(u"code")));
+        text = scalarText(error->member(u"info"));
+        if (text.trimmed().isEmpty())
+            text = scalarText(error->member(u"type"));
+    }
+    QString reason = QStringLiteral("サービスのエラー");
+    if (!code.isEmpty())
+        reason += u' ' + code;
+    text = shortLine(text);
+    if (!text.isEmpty())
+        reason += QStringLiteral(": ") + text;
+    return reason;
+}
 
 } // namespace
 
 double GetYPD(const QString& FIniFileName, LineModel& Lines, HttpTransport& transport, double& LUSD,
-              double& LYPD, double& LJPY, bool& succeeded) {
-    return GetYPD(FIniFileName, Lines, transport, LUSD, LYPD, LJPY, succeeded, RESTRequest{});
+              double& LYPD, double& LJPY, bool& succeeded, QString* failureReason) {
+    return GetYPD(FIniFileName, Lines, transport, LUSD, LYPD, LJPY, succeeded, RESTRequest{},
+                  failureReason);
 }
 
 double GetYPD(const QString& FIniFileName, LineModel& Lines, HttpTransport& transport, double& LUSD,
-              double& LYPD, double& LJPY, bool& succeeded, const RESTRequest& RESTRequest1) {
+              double& LYPD, double& LJPY, bool& succeeded, const RESTRequest& RESTRequest1,
+              QString* failureReason) {
     const QString section = QStringLiteral("exchangeratesapi");
     double result = 0;
     succeeded = false;
@@ -93,31 +171,58 @@ double GetYPD(const QString& FIniFileName, LineModel& Lines, HttpTransport& tran
         // A BaseURL from the settings file must not turn the request into a read of a local file.
         const QString scheme = request.url.scheme();
         if (!request.url.isValid() || (scheme != u"http" && scheme != u"https"))
-            throw RateFailure{};
+            throw RateFailure{transportFailureReason(HttpFailure::NoConnection)};
 
         const HttpAnswer RESTResponse1 = transport.get(request);
-        if (!RESTResponse1.received || RESTResponse1.status >= 500 ||
-            RESTResponse1.body.size() > kMaxAnswerBytes)
-            throw RateFailure{};
+        if (!RESTResponse1.received)
+            throw RateFailure{transportFailureReason(RESTResponse1.failure)};
+        if (RESTResponse1.body.size() > kMaxAnswerBytes)
+            throw RateFailure{transportFailureReason(HttpFailure::TooLarge)};
+        const int status = RESTResponse1.status;
+        const bool statusOk = status >= 200 && status < 300;
+        if (status >= 500)
+            throw RateFailure{statusReason(status)};
         const std::optional<QString> content =
             DecodeAnswerBody(RESTResponse1.contentType, RESTResponse1.body);
-        if (!content)
-            throw RateFailure{};
+        if (!content) {
+            throw RateFailure{statusOk ? QStringLiteral("応答の文字コードが不明です")
+                                       : statusReason(status)};
+        }
         const std::optional<JsonValue> jValue = ParseJson(*content);
-        if (!jValue)
-            throw RateFailure{};
+        if (!jValue) {
+            throw RateFailure{statusOk ? QStringLiteral("応答が JSON ではありません")
+                                       : statusReason(status)};
+        }
         Lines.add(CompactJson(*jValue));
 
         const JsonValue* JSONObject = jValue->member(u"rates");
-        if (JSONObject == nullptr || !JSONObject->isObject())
-            throw RateFailure{};
-        LJPY = MemberAsFloat(*JSONObject, QStringLiteral("JPY"));
-        LUSD = MemberAsFloat(*JSONObject, QStringLiteral("USD"));
-        LYPD = LJPY / LUSD;
+        if (JSONObject == nullptr || !JSONObject->isObject()) {
+            if (std::optional<QString> serviceError = serviceErrorReason(*jValue))
+                throw RateFailure{*serviceError};
+            throw RateFailure{statusOk ? QStringLiteral("応答に rates がありません")
+                                       : statusReason(status)};
+        }
+        try {
+            LJPY = MemberAsFloat(*JSONObject, QStringLiteral("JPY"));
+            LUSD = MemberAsFloat(*JSONObject, QStringLiteral("USD"));
+        } catch (const AppError&) {
+            throw RateFailure{QStringLiteral("レートを読み取れません")};
+        }
+        const double yenPerDollar = LJPY / LUSD;
+        // Rows at a rate of 0, below 0, infinite or not a number would be plainly wrong.
+        if (!std::isfinite(yenPerDollar) || !(yenPerDollar > 0))
+            throw RateFailure{QStringLiteral("レートが正しくありません")};
+        LYPD = yenPerDollar;
         result = LYPD;
         succeeded = true;
+    } catch (const RateFailure& failure) {
+        Lines.add(kRateFailureLine);
+        if (failureReason != nullptr)
+            *failureReason = failure.reason;
     } catch (...) {
         Lines.add(kRateFailureLine);
+        if (failureReason != nullptr)
+            *failureReason = QStringLiteral("接続できません");
     }
     return result;
 }

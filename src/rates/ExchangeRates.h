@@ -18,14 +18,24 @@ struct Regional;
 struct HttpRequest {
     QUrl url;
     QList<std::pair<QByteArray, QByteArray>> headers; // in the order sent
+    // Until the request has been sent on a connection.
     int connectTimeoutMs = 30000;
+    // From the first sending of the request to the end of the body, however the bytes trickle in.
     int readTimeoutMs = 30000;
 };
 
-// What came back: a received answer (any status), or a transport failure (no connection,
-// time-out, cancelled, body too large, ...).
+// Why no answer was received.
+enum class HttpFailure {
+    NoConnection, // refused, unreachable, broken or cut off, or no request could be made
+    TimedOut,     // the connect time-out or the deadline over the reading ran out
+    Cancelled,    // the user ended the wait
+    TooLarge,     // the body grew beyond kMaxAnswerBytes
+};
+
+// What came back: a received answer (any status), or a transport failure and its kind.
 struct HttpAnswer {
     bool received = false;
+    HttpFailure failure = HttpFailure::NoConnection; // only when nothing was received
     int status = 0;
     QByteArray contentType; // the Content-Type header as received, for its charset
     QByteArray body;
@@ -83,13 +93,16 @@ std::optional<QString> DecodeAnswerBody(const QByteArray& contentType, const QBy
 
 // Yen per dollar from the exchange-rate service (`GetYPD`): reads the API key (and BaseURL) from
 // the settings file, sends one GET, adds the answer's compact JSON and/or the failure line to
-// Lines, and returns LJPY / LUSD, or 0 on failure. LJPY, LUSD and LYPD are written only as they
-// are read or computed. succeeded tells a failure from a computed 0.
+// Lines, and returns LJPY / LUSD, or 0 on failure. Yen per dollar that is not a finite number
+// above 0 is a failure too: no rows can be made from it. LJPY and LUSD are written as they are
+// read, LYPD only on success. succeeded tells a failure from success; on failure, failureReason
+// (when given) receives a few Japanese words on why, one line, for a message to the user.
 double GetYPD(const QString& FIniFileName, LineModel& Lines, HttpTransport& transport, double& LUSD,
-              double& LYPD, double& LJPY, bool& succeeded);
+              double& LYPD, double& LJPY, bool& succeeded, QString* failureReason = nullptr);
 // The same with the request's settings given, so that tests can shorten its time-outs.
 double GetYPD(const QString& FIniFileName, LineModel& Lines, HttpTransport& transport, double& LUSD,
-              double& LYPD, double& LJPY, bool& succeeded, const RESTRequest& RESTRequest1);
+              double& LYPD, double& LJPY, bool& succeeded, const RESTRequest& RESTRequest1,
+              QString* failureReason = nullptr);
 
 // The hidden test command (`Button2Click`): reads a service answer from the whole text, adds the
 // name of the rates object's first member and the general number text of JPY / USD as two lines.

@@ -5,6 +5,8 @@
 
 #include <rapidjson/reader.h>
 
+#include <QByteArrayView>
+
 #include <utility>
 
 namespace tallemo {
@@ -30,8 +32,15 @@ public:
 
     bool Null() { return add(JsonValue{}); }
     bool Bool(bool b) { return add(scalar(b ? JsonValue::Kind::True : JsonValue::Kind::False)); }
-    bool RawNumber(const char* str, SizeType length, bool /*copy*/) {
-        return add(scalar(JsonValue::Kind::Number, str, length));
+    explicit TreeBuilder(std::vector<QString> numbers) : m_numbers(std::move(numbers)) {}
+
+    // The reader sees each number as "0" (see ParseJson); its literal comes back here, in order.
+    bool RawNumber(const char* /*str*/, SizeType /*length*/, bool /*copy*/) {
+        if (m_nextNumber >= m_numbers.size())
+            return false;
+        JsonValue value = scalar(JsonValue::Kind::Number);
+        value.text = std::move(m_numbers[m_nextNumber++]);
+        return add(std::move(value));
     }
     bool String(const char* str, SizeType length, bool /*copy*/) {
         return add(scalar(JsonValue::Kind::String, str, length));
@@ -79,7 +88,92 @@ private:
 
     std::vector<JsonValue> m_open;
     std::optional<JsonValue> m_root;
+    std::vector<QString> m_numbers;
+    std::size_t m_nextNumber = 0;
 };
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// The length of the JSON number literal at the start of s (minus, integer part without leading
+// zeros, fraction, exponent), or 0 when none starts there.
+qsizetype numberLength(QByteArrayView s) {
+    qsizetype p = 0;
+    const auto digits = [&] {
+        const qsizetype start = p;
+        while (p < s.size() && isDigit(s[p]))
+            ++p;
+        return p - start;
+    };
+    if (p < s.size() && s[p] == '-')
+        ++p;
+    if (p < s.size() && s[p] == '0')
+        ++p;
+    else if (digits() == 0)
+        return 0;
+    if (p < s.size() && s[p] == '.') {
+        ++p;
+        if (digits() == 0)
+            return 0;
+    }
+    if (p < s.size() && (s[p] == 'e' || s[p] == 'E')) {
+        ++p;
+        if (p < s.size() && (s[p] == '+' || s[p] == '-'))
+            ++p;
+        if (digits() == 0)
+            return 0;
+    }
+    return p;
+}
+
+bool continuesNumber(char c) {
+    return isDigit(c) || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E';
+}
+
+// The text with every number literal outside strings replaced by "0", and the literals in order.
+// RapidJSON refuses a number too large for a double (1e400) even when asked for numbers as text,
+// though it is valid JSON; the reader then only checks the syntax around the numbers, and the
+// literals are kept as received. A run that is no complete literal is left for the reader to
+// refuse, so the replacement never makes invalid text valid.
+QByteArray withPlainNumbers(const QByteArray& utf8, std::vector<QString>& numbers) {
+    QByteArray out;
+    out.reserve(utf8.size());
+    bool inString = false;
+    for (qsizetype k = 0; k < utf8.size();) {
+        const char c = utf8[k];
+        if (inString) {
+            out.append(c);
+            if (c == '\\' && k + 1 < utf8.size()) {
+                out.append(utf8[k + 1]);
+                k += 2;
+                continue;
+            }
+            inString = c != '"';
+            ++k;
+            continue;
+        }
+        if (c == '"') {
+            inString = true;
+        } else if (c == '-' || isDigit(c)) {
+            qsizetype run = k;
+            while (run < utf8.size() && continuesNumber(utf8[run]))
+                ++run;
+            const QByteArrayView literal(utf8.constData() + k, run - k);
+            if (numberLength(literal) == literal.size()) {
+                numbers.push_back(QString::fromLatin1(literal));
+                out.append('0');
+            } else {
+                out.append(literal);
+            }
+            k = run;
+            continue;
+        }
+        out.append(c);
+        ++k;
+    }
+    return out;
+}
 
 void appendString(QString& out, const QString& s) {
     static const char16_t hex[] = u"0123456789ABCDEF";
@@ -187,8 +281,10 @@ std::optional<JsonValue> ParseJson(const QString& text) {
     constexpr unsigned flags = rapidjson::kParseIterativeFlag |
                                rapidjson::kParseNumbersAsStringsFlag |
                                rapidjson::kParseValidateEncodingFlag;
-    rapidjson::StringStream stream(utf8.constData());
-    TreeBuilder builder;
+    std::vector<QString> numbers;
+    const QByteArray plain = withPlainNumbers(utf8, numbers);
+    rapidjson::StringStream stream(plain.constData());
+    TreeBuilder builder(std::move(numbers));
     rapidjson::Reader reader;
     if (reader.Parse<flags>(stream, builder).IsError())
         return std::nullopt;

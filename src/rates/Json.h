@@ -32,7 +32,8 @@ struct JsonValue {
 inline constexpr int kMaxJsonDepth = 512;
 
 // One JSON value, optionally surrounded by whitespace; anything else (empty text, trailing text,
-// nesting beyond kMaxJsonDepth, a number too large for a double) gives no value.
+// nesting beyond kMaxJsonDepth) gives no value. A number too large for a double (1e400) is valid
+// JSON and kept as its literal; reading it as a number fails later.
 std::optional<JsonValue> ParseJson(const QString& text);
 
 // Compact text: no whitespace between tokens, members in order, numbers as received. Strings escape

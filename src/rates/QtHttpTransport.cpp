@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 
 namespace tallemo {
 
@@ -61,44 +62,48 @@ HttpAnswer QtHttpTransport::get(const HttpRequest& request) {
     networkRequest.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
 
     QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    timer.setTimerType(Qt::PreciseTimer);
+    // The connect time-out runs until the request has been written to a connection (again for
+    // each connection a redirect opens); the reading deadline starts when the request is first
+    // sent and is never restarted, so a server dripping its answer cannot hold the wait open.
+    QTimer connectTimer;
+    connectTimer.setSingleShot(true);
+    connectTimer.setTimerType(Qt::PreciseTimer);
+    QTimer readDeadline;
+    readDeadline.setSingleShot(true);
+    readDeadline.setTimerType(Qt::PreciseTimer);
     QByteArray body;
-    bool timedOut = false;
-    bool tooLarge = false;
+    std::optional<HttpFailure> failure;
     auto state = std::make_shared<CancelState>();
 
     const std::unique_ptr<QNetworkReply> reply(m_manager->get(networkRequest));
     state->reply = reply.get();
 
-    timer.start(request.connectTimeoutMs);
-    QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
-        timedOut = true;
+    const auto fail = [&](HttpFailure kind) {
+        if (!failure)
+            failure = kind;
         reply->abort();
-    });
-    // Each connection (a redirect may need a new one) has the connect time-out until the request
-    // is written; from then on the read time-out counts from the last data received.
+    };
+    const auto timeOut = [&] { fail(HttpFailure::TimedOut); };
+    QObject::connect(&connectTimer, &QTimer::timeout, &loop, timeOut);
+    QObject::connect(&readDeadline, &QTimer::timeout, &loop, timeOut);
+    connectTimer.start(request.connectTimeoutMs);
     QObject::connect(reply.get(), &QNetworkReply::socketStartedConnecting, &loop,
-                     [&] { timer.start(request.connectTimeoutMs); });
-    QObject::connect(reply.get(), &QNetworkReply::requestSent, &loop,
-                     [&] { timer.start(request.readTimeoutMs); });
+                     [&] { connectTimer.start(request.connectTimeoutMs); });
+    QObject::connect(reply.get(), &QNetworkReply::requestSent, &loop, [&] {
+        connectTimer.stop();
+        if (!readDeadline.isActive() && !failure)
+            readDeadline.start(request.readTimeoutMs);
+    });
     QObject::connect(reply.get(), &QNetworkReply::metaDataChanged, &loop, [&] {
-        timer.start(request.readTimeoutMs);
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         const qlonglong length = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
-        if (!isRedirect(status) && length > kMaxAnswerBytes) {
-            tooLarge = true;
-            reply->abort();
-        }
+        if (!isRedirect(status) && length > kMaxAnswerBytes)
+            fail(HttpFailure::TooLarge);
     });
     QObject::connect(reply.get(), &QNetworkReply::readyRead, &loop, [&] {
-        timer.start(request.readTimeoutMs);
         body.append(reply->read(kMaxAnswerBytes + 1 - body.size()));
-        if (body.size() > kMaxAnswerBytes) {
-            tooLarge = true;
-            reply->abort();
-        }
+        if (body.size() > kMaxAnswerBytes)
+            fail(HttpFailure::TooLarge);
     });
     QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
 
@@ -112,18 +117,27 @@ HttpAnswer QtHttpTransport::get(const HttpRequest& request) {
     }
     if (!reply->isFinished())
         loop.exec();
-    timer.stop();
+    connectTimer.stop();
+    readDeadline.stop();
     if (m_observer != nullptr)
         m_observer->waitFinished();
 
-    if (!tooLarge && !timedOut && !state->cancelled) {
+    if (state->cancelled)
+        failure = HttpFailure::Cancelled;
+    if (!failure) {
         body.append(reply->read(kMaxAnswerBytes + 1 - body.size()));
-        tooLarge = body.size() > kMaxAnswerBytes;
+        if (body.size() > kMaxAnswerBytes)
+            failure = HttpFailure::TooLarge;
     }
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (tooLarge || timedOut || state->cancelled || !status.isValid() ||
-        isTransportError(reply->error()))
-        return {};
+    if (!failure && (!status.isValid() || isTransportError(reply->error())))
+        failure = reply->error() == QNetworkReply::TimeoutError ? HttpFailure::TimedOut
+                                                                : HttpFailure::NoConnection;
+    if (failure) {
+        HttpAnswer answer;
+        answer.failure = *failure;
+        return answer;
+    }
 
     HttpAnswer answer;
     answer.received = true;

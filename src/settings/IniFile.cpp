@@ -53,14 +53,32 @@ struct Line {
     qsizetype equals = -1; // position of a key line's "="
 };
 
+// Where the text of the line starting at start ends: at its CR LF, lone LF or lone CR, or at the
+// end of the content. A lone CR ends a line as an editor shows it; were it part of the text, a key
+// written after a last line ending in CR would be glued onto that line.
+qsizetype lineTextEnd(const QByteArray& content, qsizetype start) {
+    for (qsizetype k = start; k < content.size(); ++k) {
+        if (content.at(k) == '\r' || content.at(k) == '\n')
+            return k;
+    }
+    return content.size();
+}
+
+// After the line end that starts at textEnd.
+qsizetype lineEnd(const QByteArray& content, qsizetype textEnd) {
+    if (textEnd >= content.size())
+        return textEnd;
+    if (content.at(textEnd) == '\r' && textEnd + 1 < content.size() &&
+        content.at(textEnd + 1) == '\n')
+        return textEnd + 2;
+    return textEnd + 1;
+}
+
 Line parseLine(const QByteArray& content, qsizetype start) {
     Line line;
     line.start = start;
-    const qsizetype lf = content.indexOf('\n', start);
-    line.end = lf < 0 ? content.size() : lf + 1;
-    line.textEnd = lf < 0 ? content.size() : lf;
-    if (line.textEnd > start && content.at(line.textEnd - 1) == '\r')
-        --line.textEnd;
+    line.textEnd = lineTextEnd(content, start);
+    line.end = lineEnd(content, line.textEnd);
 
     const QByteArrayView text(content.constData() + start, line.textEnd - start);
     const QByteArrayView trimmed = trimmedBlanks(text);
@@ -140,8 +158,11 @@ QByteArray writeValue(const QByteArray& content, const QString& Section, const Q
     checkWritable(Section, Ident, Value);
     const QByteArray section = nameKey(Section.toUtf8());
     const QByteArray key = nameKey(Ident.toUtf8());
-    const qsizetype firstLf = content.indexOf('\n');
-    const QByteArray eol = firstLf > 0 && content.at(firstLf - 1) == '\r' ? "\r\n" : "\n";
+    // New lines take the line end of the text's first line; LF when it has none.
+    const qsizetype firstTextEnd = lineTextEnd(content, 0);
+    QByteArray eol = content.mid(firstTextEnd, lineEnd(content, firstTextEnd) - firstTextEnd);
+    if (eol.isEmpty())
+        eol = "\n";
     const QByteArray encoded = encodedValue(Value);
 
     // Where a new key line goes: after the last key line of the first matching section, or after
@@ -189,7 +210,7 @@ QByteArray writeValue(const QByteArray& content, const QString& Section, const Q
         return result;
     }
     const qsizetype bodyStart = content.startsWith(kBom) ? kBom.size() : 0;
-    if (content.size() > bodyStart && !content.endsWith('\n'))
+    if (content.size() > bodyStart && !content.endsWith('\n') && !content.endsWith('\r'))
         result += eol;
     result +=
         '[' + trimmedBlanks(QByteArrayView(Section.toUtf8())).toByteArray() + ']' + eol + keyLine;

@@ -21,13 +21,13 @@ namespace tallemo {
 namespace IniFile {
 
 // The value of Ident in Section, or nothing when the section or the key is missing. Accepts a
-// UTF-8 byte-order mark, CR LF or LF line ends and keys before any section. When a key appears
-// more than once, the first one counts.
+// UTF-8 byte-order mark, CR LF, LF or lone CR line ends, mixed too, and keys before any section.
+// When a key appears more than once, the first one counts.
 std::optional<QString> readValue(const QByteArray& content, const QString& Section,
                                  const QString& Ident);
 
-// content with Ident in Section set to Value. New lines take the text's own line end: CR LF when
-// its first line ends in CR LF, else LF.
+// content with Ident in Section set to Value. New lines take the line end of the text's first line
+// (CR LF, LF or CR), or LF when it has none.
 //
 // Throws std::invalid_argument, leaving nothing changed, for what could not be read back as
 // written: a line break or a broken UTF-16 sequence anywhere, a section name with "]", or a key

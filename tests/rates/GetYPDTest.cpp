@@ -17,6 +17,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <functional>
 #include <mutex>
@@ -46,6 +48,9 @@ public:
         m_server.set_keep_alive_max_count(1);
         m_port = m_server.bind_to_any_port("127.0.0.1");
         m_thread = std::thread([this] { m_server.listen_after_bind(); });
+        // A stop() before the server runs is lost and leaves it accepting for ever.
+        while (!m_server.is_running())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     ~TestServer() {
         m_server.stop();
@@ -267,13 +272,50 @@ INSTANTIATE_TEST_SUITE_P(
                    {u8(R"({"rates":{"JPY":"161.8","USD":"1.04"}})")},
                    161.8,
                    1.04},
+        // Yen per dollar that is not a finite number above 0 would make plainly wrong rows.
         AnswerCase{"UsdZero",
                    200,
                    R"({"rates":{"JPY":161.8,"USD":0}})",
                    "application/json",
-                   {u8(R"({"rates":{"JPY":161.8,"USD":0}})")},
+                   {u8(R"({"rates":{"JPY":161.8,"USD":0}})"), u8("*")},
                    161.8,
                    0},
+        AnswerCase{"JpyZero",
+                   200,
+                   R"({"rates":{"JPY":0,"USD":1.04}})",
+                   "application/json",
+                   {u8(R"({"rates":{"JPY":0,"USD":1.04}})"), u8("*")},
+                   0,
+                   1.04},
+        AnswerCase{"NegativeJpy",
+                   200,
+                   R"({"rates":{"JPY":-161.8,"USD":1.04}})",
+                   "application/json",
+                   {u8(R"({"rates":{"JPY":-161.8,"USD":1.04}})"), u8("*")},
+                   -161.8,
+                   1.04},
+        AnswerCase{"TinyUsd",
+                   200,
+                   R"({"rates":{"JPY":161.8,"USD":1e-320}})",
+                   "application/json",
+                   {u8(R"({"rates":{"JPY":161.8,"USD":1e-320}})"), u8("*")},
+                   161.8,
+                   1e-320},
+        AnswerCase{"TrueAndFalse",
+                   200,
+                   R"({"rates":{"JPY":true,"USD":false}})",
+                   "application/json",
+                   {u8(R"({"rates":{"JPY":true,"USD":false}})"), u8("*")},
+                   1,
+                   0},
+        // Valid JSON, so the trace line comes; the number then fails as a conversion.
+        AnswerCase{"TooLargeForADouble",
+                   200,
+                   R"({"rates":{"JPY":1e400,"USD":1}})",
+                   "application/json",
+                   {u8(R"({"rates":{"JPY":1e400,"USD":1}})"), u8("*")},
+                   -3,
+                   -1},
         AnswerCase{"ClientError",
                    401,
                    kError.toStdString(),
@@ -400,24 +442,32 @@ TEST_F(GetYPDTest, RefusesAnAnswerOverOneMebibyte) {
                  {tallemo::kMaxAnswerBytes + 1, false, false},
                  {tallemo::kMaxAnswerBytes + 1, true, false},
                  {3 * tallemo::kMaxAnswerBytes, true, false}};
+    // The server keeps the first handler of a path, so one handler serves the current case. A
+    // stream the client gave up on may still be written while the next case runs: each holds its
+    // own body.
+    std::shared_ptr<const std::string> text;
+    bool chunked = false;
+    m_server.on("/v1/latest", [&text, &chunked](const auto&, httplib::Response& res) {
+        if (!chunked) {
+            // The server compresses no octet stream, so the Content-Length is the body's size.
+            answer(res, 200, *text, "application/octet-stream");
+            return;
+        }
+        res.set_chunked_content_provider(
+            "application/octet-stream", [text](std::size_t offset, httplib::DataSink& sink) {
+                const std::size_t n = std::min<std::size_t>(64 * 1024, text->size() - offset);
+                if (n == 0) {
+                    sink.done();
+                    return true;
+                }
+                return sink.write(text->data() + offset, n);
+            });
+    });
+    writeSettings(QStringLiteral("key"), m_server.url("/v1"));
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.size << (c.chunked ? " chunked" : ""));
-        const std::string text = body(c.size);
-        m_server.on("/v1/latest", [&text, &c](const auto&, httplib::Response& res) {
-            if (!c.chunked) {
-                // text/x-raw is not compressed, so the Content-Length is the body's size.
-                answer(res, 200, text, "text/x-raw");
-                return;
-            }
-            res.set_chunked_content_provider(
-                "text/x-raw", [&text](std::size_t offset, httplib::DataSink& sink) {
-                    const std::size_t n = std::min<std::size_t>(64 * 1024, text.size() - offset);
-                    if (n == 0 || !sink.write(text.data() + offset, n))
-                        sink.done();
-                    return true;
-                });
-        });
-        writeSettings(QStringLiteral("key"), m_server.url("/v1"));
+        text = std::make_shared<const std::string>(body(c.size));
+        chunked = c.chunked;
         const Outcome o = run();
         EXPECT_EQ(o.succeeded, c.succeeds);
         EXPECT_EQ(o.added.size(), 1);
@@ -425,6 +475,84 @@ TEST_F(GetYPDTest, RefusesAnAnswerOverOneMebibyte) {
             EXPECT_EQ(o.added, QStringList{kRateFailureLine});
         }
     }
+}
+
+// A server that sends its answer one byte at a time: the read time-out is a deadline over the
+// whole reading, not restarted by each byte.
+TEST_F(GetYPDTest, EndsADrippingAnswerAtTheDeadline) {
+    using namespace std::chrono_literals;
+    // Global, so that a drip the client gave up on never outlives its text.
+    const std::string_view text = kWorkedExample;
+    const struct {
+        const char* name;
+        std::chrono::milliseconds interval; // between two bytes
+        bool chunked;
+        bool succeeds;
+    } cases[] = {{"fast enough", 1ms, false, true},
+                 {"too slow, with Content-Length", 40ms, false, false},
+                 {"too slow, chunked", 40ms, true, false}};
+    const auto* current = &cases[0];
+    m_server.on("/v1/latest", [text, &current](const auto&, httplib::Response& res) {
+        const auto& c = *current;
+        const auto drip = [text, interval = c.interval](std::size_t offset,
+                                                        httplib::DataSink& sink) {
+            if (offset == text.size()) {
+                sink.done();
+                return true;
+            }
+            std::this_thread::sleep_for(interval);
+            return sink.write(text.data() + offset, 1);
+        };
+        if (c.chunked)
+            res.set_chunked_content_provider("application/octet-stream", drip);
+        else
+            res.set_content_provider(
+                text.size(), "application/octet-stream",
+                [drip](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                    return drip(offset, sink);
+                });
+    });
+    writeSettings(QStringLiteral("key"), m_server.url("/v1"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        current = &c;
+        RESTRequest request = quick(5000);
+        request.ReadTimeoutMs = 1000; // the answer takes about 3 s at 40 ms a byte
+        QElapsedTimer elapsed;
+        elapsed.start();
+        const Outcome o = run(request);
+        EXPECT_EQ(o.succeeded, c.succeeds);
+        EXPECT_EQ(o.added, QStringList{c.succeeds ? u8(kWorkedExample) : kRateFailureLine});
+        if (!c.succeeds) {
+            EXPECT_GE(elapsed.elapsed(), 900);
+            EXPECT_LT(elapsed.elapsed(), 2500);
+        }
+    }
+}
+
+// An endless chunked body is refused as a body too large, not read until the time-out.
+TEST_F(GetYPDTest, RefusesAnEndlessBody) {
+    static const std::string chunk(64 * 1024, 'x');
+    m_server.on("/v1/latest", [](const auto&, httplib::Response& res) {
+        res.set_chunked_content_provider("application/octet-stream",
+                                         [](std::size_t, httplib::DataSink& sink) {
+                                             return sink.write(chunk.data(), chunk.size());
+                                         });
+    });
+    writeSettings(QStringLiteral("key"), m_server.url("/v1"));
+    LineModel lines;
+    double LUSD = 0;
+    double LYPD = 0;
+    double LJPY = 0;
+    bool succeeded = true;
+    QString reason;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    GetYPD(m_iniFileName, lines, m_transport, LUSD, LYPD, LJPY, succeeded, quick(), &reason);
+    EXPECT_FALSE(succeeded);
+    EXPECT_EQ(lines.text(), kRateFailureLine + QStringLiteral("\r\n"));
+    EXPECT_EQ(reason, u8("応答が大きすぎます"));
+    EXPECT_LT(elapsed.elapsed(), 5000);
 }
 
 // Records the observer calls; cancels after a short wait, or runs a nested request instead.
@@ -475,6 +603,121 @@ TEST(QtHttpTransportTest, RunsOneRequestAtATime) {
     ASSERT_TRUE(nestedAnswer.has_value());
     EXPECT_FALSE(nestedAnswer->received);
     EXPECT_EQ(observer.started, 1); // the nested call never started a wait
+}
+
+// Why the rate could not be had, in the words the window and the companion show.
+TEST(GetYPDReason, SaysWhyTheRateFailed) {
+    using namespace std::chrono_literals;
+    enum class Where { Server, Refused, Silent, NotHttp, Cancelled };
+    using Respond = std::function<void(httplib::Response&)>;
+    const auto status = [](int code, std::string body, std::string type = "application/json") {
+        return Respond([=](httplib::Response& res) { answer(res, code, body, type.c_str()); });
+    };
+    const std::string longInfo(300, 'i');
+    const struct {
+        const char* name;
+        Where where;
+        Respond respond;
+        QString reason;
+    } cases[] = {
+        {"refused", Where::Refused, {}, u8("接続できません")},
+        {"not http", Where::NotHttp, {}, u8("接続できません")},
+        {"never answers", Where::Silent, {}, u8("時間切れです")},
+        {"drips", Where::Server,
+         [](httplib::Response& res) {
+             res.set_chunked_content_provider("application/octet-stream",
+                                              [](std::size_t, httplib::DataSink& sink) {
+                                                  std::this_thread::sleep_for(20ms);
+                                                  return sink.write("{", 1);
+                                              });
+         },
+         u8("時間切れです")},
+        {"cancelled", Where::Cancelled, {}, u8("キャンセルされました")},
+        {"too large", Where::Server,
+         status(200, std::string(tallemo::kMaxAnswerBytes + 1, ' '), "application/octet-stream"),
+         u8("応答が大きすぎます")},
+        {"not found page", Where::Server, status(404, "Not Found", "text/plain"), u8("HTTP 404")},
+        {"server error", Where::Server, status(503, kWorkedExample), u8("HTTP 503")},
+        {"JSON error without rates", Where::Server, status(403, "{}"), u8("HTTP 403")},
+        {"unknown charset", Where::Server,
+         status(200, kWorkedExample, "application/json; charset=x-no-such"),
+         u8("応答の文字コードが不明です")},
+        {"not JSON", Where::Server, status(200, "<html></html>", "text/html"),
+         u8("応答が JSON ではありません")},
+        {"no rates", Where::Server, status(200, R"({"success":true})"),
+         u8("応答に rates がありません")},
+        {"service error", Where::Server,
+         status(200, R"({"success":false,"error":{"code":101,"type":"invalid_access_key",)"
+                     R"("info":"You have not supplied a valid API Access Key."}})"),
+         u8("サービスのエラー 101: You have not supplied a valid API Access Key.")},
+        {"service error, type only, with a 4xx status", Where::Server,
+         status(401, R"({"error":{"code":"104","type":"usage_limit_reached"}})"),
+         u8("サービスのエラー 104: usage_limit_reached")},
+        {"service error, long text on several lines", Where::Server,
+         status(200, R"({"error":{"code":1,"info":"a\r\nb\t)" + longInfo + R"("}})"),
+         u8("サービスのエラー 1: a b ") + QString(75, u'i') + u8("…")},
+        {"service error as a text", Where::Server, status(200, R"({"error":"quota"})"),
+         u8("サービスのエラー: quota")},
+        {"rate not readable", Where::Server, status(200, R"({"rates":{"JPY":"abc","USD":1}})"),
+         u8("レートを読み取れません")},
+        {"USD missing", Where::Server, status(200, R"({"rates":{"JPY":161.8}})"),
+         u8("レートを読み取れません")},
+        {"too large for a double", Where::Server, status(200, R"({"rates":{"JPY":1e400,"USD":1}})"),
+         u8("レートを読み取れません")},
+        {"zero", Where::Server, status(200, R"({"rates":{"JPY":0,"USD":1}})"),
+         u8("レートが正しくありません")},
+        {"negative", Where::Server, status(200, R"({"rates":{"JPY":161.8,"USD":-1.04}})"),
+         u8("レートが正しくありません")},
+    };
+    const QTemporaryDir dir;
+    const QString iniFileName = dir.path() + QStringLiteral("/Tallemo");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const SilentPort refusing(false);
+        const SilentPort silent(true);
+        TestServer server;
+        if (c.respond)
+            server.on("/v1/latest", [&c](const auto&, auto& res) { c.respond(res); });
+        QString baseUrl = server.url("/v1");
+        if (c.where == Where::Refused)
+            baseUrl = refusing.url("/v1");
+        else if (c.where == Where::Silent || c.where == Where::Cancelled)
+            baseUrl = silent.url("/v1");
+        else if (c.where == Where::NotHttp)
+            baseUrl = QStringLiteral("file:///etc");
+        {
+            QFile file(iniFileName + QStringLiteral(".ini"));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(
+                QStringLiteral("[exchangeratesapi]\r\nBaseURL=%1\r\n").arg(baseUrl).toUtf8());
+        }
+        TestObserver observer;
+        QtHttpTransport transport(c.where == Where::Cancelled ? &observer : nullptr);
+        LineModel lines;
+        double LUSD = 0;
+        double LYPD = 0;
+        double LJPY = 0;
+        bool succeeded = true;
+        QString reason = u8("(not set)");
+        GetYPD(iniFileName, lines, transport, LUSD, LYPD, LJPY, succeeded, quick(500), &reason);
+        EXPECT_FALSE(succeeded);
+        EXPECT_EQ(reason, c.reason);
+        EXPECT_EQ(lines.line(lines.count() - 1), kRateFailureLine);
+    }
+}
+
+TEST_F(GetYPDTest, LeavesTheReasonAloneOnSuccess) {
+    m_server.on("/v1/latest", [](const auto&, auto& res) { answer(res, 200, kWorkedExample); });
+    writeSettings(QStringLiteral("key"), m_server.url("/v1"));
+    LineModel lines;
+    double LUSD = 0;
+    double LYPD = 0;
+    double LJPY = 0;
+    bool succeeded = false;
+    QString reason = u8("untouched");
+    GetYPD(m_iniFileName, lines, m_transport, LUSD, LYPD, LJPY, succeeded, quick(), &reason);
+    EXPECT_TRUE(succeeded);
+    EXPECT_EQ(reason, u8("untouched"));
 }
 
 } // namespace

@@ -45,6 +45,9 @@ INSTANTIATE_TEST_SUITE_P(
         CompactCase{"NumbersAsWritten",
                     "[-0, 1E+5, 1.5e-7, 0.10, 123456789012345678901234567890, 1e-400]",
                     "[-0,1E+5,1.5e-7,0.10,123456789012345678901234567890,1e-400]"},
+        // Valid JSON although no double holds them; numbers inside strings stay strings.
+        CompactCase{"TooLargeForADouble", R"({"JPY":1e400,"USD":-1.5E+999,"n":["1e400", "\"", 1]})",
+                    R"({"JPY":1e400,"USD":-1.5E+999,"n":["1e400","\"",1]})"},
         CompactCase{"Literals", "[ true , false , null , { } , [ ] ]", "[true,false,null,{},[]]"},
         CompactCase{"Scalar", " \"x\" ", "\"x\""},
         // Escaped CR LF and the separators stay escaped, so the trace stays one line.
@@ -63,8 +66,10 @@ TEST_P(JsonRefused, GivesNoValue) {
 INSTANTIATE_TEST_SUITE_P(Table, JsonRefused,
                          testing::Values(QString(), u8("  \r\n "), u8("{"), u8("{\"a\":1} x"),
                                          u8("{}{}"), u8("{'a':1}"), u8("[1,]"), u8("01"), u8("1."),
-                                         u8("NaN"), u8("Infinity"), u8("1e400"), u8("\"\\ud800\""),
-                                         u8("\"a\nb\""), u8("<html></html>"),
+                                         u8("NaN"), u8("Infinity"), u8("1e"), u8("[-]"),
+                                         u8("[1.e5]"), u8("[1-2]"), u8("[1e400e1]"), u8("[+1]"),
+                                         u8("[.5]"), u8("\"\\ud800\""), u8("\"a\nb\""),
+                                         u8("<html></html>"),
                                          QString::fromUtf16(u"{}\0{\"a\":", 9)));
 
 TEST(JsonDepth, IsLimitedWithoutExhaustingTheStack) {
@@ -121,6 +126,8 @@ INSTANTIATE_TEST_SUITE_P(
         NumberCase{"ThousandsSeparator", R"({"JPY":"1,618"})",
                    "'1,618' は浮動小数点数ではありません"},
         NumberCase{"EmptyString", R"({"JPY":""})", "'' は浮動小数点数ではありません"},
+        NumberCase{"TooLargeForADouble", R"({"JPY":1e400})",
+                   "'1e400' は浮動小数点数ではありません"},
         NumberCase{"Null", R"({"JPY":null})", "null から Double への変換はサポートされていません"},
         NumberCase{"Object", R"({"JPY":{}})",
                    "object から Double への変換はサポートされていません"},

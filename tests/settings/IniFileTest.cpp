@@ -47,6 +47,9 @@ TEST(IniFileRead, FindsValues) {
         {"missing section", "[T]\nk=1\n", "S", "k", {}},
         {"empty text", "", "S", "k", {}},
         {"a line without = is no key", "[S]\nk\n", "S", "k", {}},
+        {"CR-only line ends", "[A]\rk=1\r[S]\rk=v\rj=w\r", "S", "k", "v"},
+        {"a lone CR inside LF lines", "[S]\nj=1\rk=v\n", "S", "k", "v"},
+        {"a lone CR ends the value", "[S]\nk=v\rw\n", "S", "k", "v"},
     };
     for (const ReadCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -148,6 +151,42 @@ TEST(IniFileWrite, ValuesReadBackUnchanged) {
             EXPECT_EQ(IniFile::readValue(content, "T", "k"), "other");
         }
     }
+}
+
+// A value written reads back and every other key keeps its value, whatever line ends the file
+// has, also when its last line ends in a lone CR (where a new key used to be glued onto that line).
+TEST(IniFileWrite, KeepsEveryKeyWhateverTheLineEnds) {
+    const QByteArray files[] = {
+        "[Ap]\r\nMainForm_left=120\r",
+        "[Ap]\rMainForm_left=120\r",
+        "[Ap]\rMainForm_left=120",
+        "[Ap]\nMainForm_left=120\r",
+        "[Ap]\r\nMainForm_left=120\r\n[View]\rSuica=1\r",
+        "[Ap]\rMainForm_left=120\r\r[View]\r\nSuica=1\n\r",
+        "\xEF\xBB\xBF[View]\rSuica=1\r\n[Ap]\nMainForm_left=120\r",
+    };
+    for (const QByteArray& before : files) {
+        SCOPED_TRACE(before.toStdString());
+        const bool hasView = before.contains("[View]");
+        for (const char* key : {"MainForm_top", "MainForm_left"}) {
+            for (const char* section : {"Ap", "New"}) {
+                const QByteArray after = IniFile::writeValue(before, section, key, "0");
+                EXPECT_EQ(IniFile::readValue(after, section, key), "0");
+                if (QByteArray(section) != "Ap" || QByteArray(key) != "MainForm_left") {
+                    EXPECT_EQ(IniFile::readValue(after, "Ap", "MainForm_left"), "120");
+                }
+                if (hasView) {
+                    EXPECT_EQ(IniFile::readValue(after, "View", "Suica"), "1");
+                }
+            }
+        }
+    }
+    // The file keeps its bytes; the new line takes the first line's CR LF.
+    EXPECT_EQ(IniFile::writeValue("[Ap]\r\nMainForm_left=120\r", "Ap", "MainForm_top", "0"),
+              "[Ap]\r\nMainForm_left=120\rMainForm_top=0\r\n");
+    // A CR-only file stays one.
+    EXPECT_EQ(IniFile::writeValue("[Ap]\rMainForm_left=120\r", "S", "k", "v"),
+              "[Ap]\rMainForm_left=120\r[S]\rk=v\r");
 }
 
 // What could not be read back as written is refused rather than written into the file.
