@@ -680,7 +680,8 @@ int TForm1::MyAnsiPosEx(const QString& Str, const QString& St, int n) const {
 }
 
 double TForm1::GetYPD(LineModel& Lines, double& LUSD, double& LYPD, double& LJPY, bool& succeeded) {
-    return ::tallemo::GetYPD(FIniFileName, Lines, *m_transport, LUSD, LYPD, LJPY, succeeded);
+    return ::tallemo::GetYPD(FIniFileName, Lines, *m_transport, LUSD, LYPD, LJPY, succeeded,
+                             &m_rateFailureReason);
 }
 
 } // namespace tallemo

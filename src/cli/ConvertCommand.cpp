@@ -420,6 +420,7 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
         false,
     };
     bool rateFailed = false;
+    QString rateFailureReason;
     if (kind.needsRate) {
         context.yenPerDollar = [&](LineModel& lines) -> std::optional<double> {
             if (options.rate)
@@ -432,7 +433,8 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
             double LJPY = 0;
             bool succeeded = false;
             if (transport)
-                GetYPD(environment.iniFileName, lines, *transport, LUSD, LYPD, LJPY, succeeded);
+                GetYPD(environment.iniFileName, lines, *transport, LUSD, LYPD, LJPY, succeeded,
+                       &rateFailureReason);
             if (!succeeded) {
                 rateFailed = true;
                 return std::nullopt;
@@ -466,6 +468,8 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
     // clipboard; a script must not take that quiet end for a conversion without dividends.
     if (rateFailed) {
         outcome.standardError += kRateFailureLine + QLatin1Char('\n');
+        if (!rateFailureReason.isEmpty())
+            outcome.standardError += QStringLiteral("%1: %2\n").arg(kProgram, rateFailureReason);
         outcome.exitCode = 1;
     }
     outcome.areaText = Lines.text().toUtf8();

@@ -108,19 +108,72 @@ TEST(MessageLine, AnErrorGoesToTheErrorBoxAndClearsTheLine) {
     EXPECT_EQ(harness.window->Label1->text(), QString());
 }
 
-TEST(MessageLine, FailedRateFetchSaysSoAndThatTheClipboardIsKept) {
+struct RateFailureCase {
+    const char* name;
+    HttpAnswer answer;
+    QString message;
+};
+
+void PrintTo(const RateFailureCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class RateFailureMessages : public ::testing::TestWithParam<RateFailureCase> {};
+
+TEST_P(RateFailureMessages, SayWhyAndThatTheClipboardIsKept) {
+    const RateFailureCase& c = GetParam();
     MemoryClipboard clipboard(QStringLiteral("before"));
     WindowHarness harness(&clipboard);
+    harness.transport.answer = c.answer;
     harness.setText(kForeignStatement);
 
     harness.window->Button7->click();
 
-    EXPECT_TRUE(
-        harness.window->message().startsWith(QStringLiteral("為替レートを取得できませんでした")))
-        << harness.window->message().toStdString();
-    EXPECT_TRUE(harness.window->message().endsWith(QStringLiteral("クリップボードはそのままです")));
+    EXPECT_EQ(harness.window->message(), c.message);
     EXPECT_EQ(clipboard.text(), QStringLiteral("before"));
+    EXPECT_TRUE(harness.text().endsWith(kRateFailureLine));
 }
+
+HttpAnswer received(int status, const QByteArray& body) {
+    HttpAnswer answer;
+    answer.received = true;
+    answer.status = status;
+    answer.contentType = "application/json";
+    answer.body = body;
+    return answer;
+}
+
+HttpAnswer failed(HttpFailure failure) {
+    HttpAnswer answer;
+    answer.failure = failure;
+    return answer;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, RateFailureMessages,
+    ::testing::Values(
+        RateFailureCase{"NoConnection", failed(HttpFailure::NoConnection),
+                        QStringLiteral("為替レートを取得できませんでした（接続できません）。"
+                                       "クリップボードはそのままです")},
+        RateFailureCase{"TimeOut", failed(HttpFailure::TimedOut),
+                        QStringLiteral("為替レートを取得できませんでした（時間切れです）。"
+                                       "クリップボードはそのままです")},
+        RateFailureCase{"ServiceError",
+                        received(200, R"({"success":false,"error":{"code":101,)"
+                                      R"("type":"invalid_access_key","info":"No key."}})"),
+                        QStringLiteral("為替レートを取得できませんでした（サービスのエラー 101: "
+                                       "No key.）。クリップボードはそのままです")},
+        RateFailureCase{
+            "NotJson", received(200, "<html>"),
+            QStringLiteral("為替レートを取得できませんでした（応答が JSON ではありません"
+                           "）。クリップボードはそのままです")},
+        RateFailureCase{
+            "ZeroYen", received(200, R"({"rates":{"JPY":0,"USD":1}})"),
+            QStringLiteral("為替レートを取得できませんでした（レートが正しくありません）"
+                           "。クリップボードはそのままです")}),
+    [](const ::testing::TestParamInfo<RateFailureCase>& param) {
+        return std::string(param.param.name);
+    });
 
 TEST(MessageLine, SitsInTheFreeStripBelowTheButtonsWithoutMovingAnything) {
     WindowHarness harness;

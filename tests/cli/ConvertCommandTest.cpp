@@ -108,13 +108,14 @@ TEST(ForeignRate, IsFetchedWithTheWindowsApiKeyWhenNotGiven) {
 }
 
 // The window only adds the failure line to the text; a script has to be told.
-TEST(ForeignRate, FailedFetchIsAnErrorWithTheFailureLine) {
+TEST(ForeignRate, FailedFetchIsAnErrorWithTheFailureLineAndWhy) {
     QTemporaryDir dir;
     const ConvertOutcome outcome =
         runWithInput({"foreign", "--date", "2025/01/15"}, crlfText(kForeignStatement),
                      testEnvironment(dir, HttpAnswer{}));
     EXPECT_EQ(outcome.exitCode, 1);
-    EXPECT_EQ(outcome.standardError, kRateFailureLine + u'\n');
+    EXPECT_EQ(outcome.standardError,
+              kRateFailureLine + QStringLiteral("\ntallemo-convert: 接続できません\n"));
     EXPECT_TRUE(outcome.standardOutput.isEmpty());
     EXPECT_EQ(outcome.areaText, crlfText(kForeignStatement) + kRateFailureLine.toUtf8() + "\r\n");
 }
