@@ -25,11 +25,15 @@ const QString kHoken = QStringLiteral("保険");
 } // namespace
 
 OutputList ConvertCoopStatement(LineModel& Lines, bool LHoken) {
+    // One buffer for every rewritten line, reused.
+    QString St;
     const int N = Lines.count();
     for (int i = N - 1; i >= 0; --i) {
-        QString St = Lines.line(i);
-        if (!St.startsWith(kDatePrefix))
+        const QStringView line = Lines.lineView(i);
+        if (!beginsWith(line, kDatePrefix))
             continue;
+        St.resize(0);
+        St.append(line);
 
         // Two empty cells go in before the second TAB (before the only TAB when there is one,
         // at the very start when there is none).
@@ -50,14 +54,18 @@ OutputList ConvertCoopStatement(LineModel& Lines, bool LHoken) {
                 Delete(St, yen, 1);
         }
 
-        Lines.setLine(i, LHoken ? St + kTab + kHoken : St);
+        if (LHoken) {
+            St.append(kTab);
+            St.append(kHoken);
+        }
+        Lines.setLine(i, St);
     }
 
     OutputList SL;
     const int count = Lines.count();
     for (int i = 0; i < count; ++i) {
-        const QString line = Lines.line(i);
-        if (line.startsWith(kDatePrefix))
+        const QStringView line = Lines.lineView(i);
+        if (beginsWith(line, kDatePrefix))
             SL.add(line);
     }
     return SL;
@@ -68,19 +76,20 @@ Recognition RecogniseCoopStatement(const LineModel& Lines) {
     Recognition recognition;
     const int N = Lines.count();
     for (int i = 0; i < N; ++i) {
-        const QString St = Lines.line(i);
+        const QStringView St = Lines.lineView(i);
         // A card usage line looks the same, but a card statement has a payment line for each.
-        if (evidence::trimmedBlanks(St).startsWith(kCardMarker))
+        if (beginsWith(evidence::trimmedBlanks(St), kCardMarker))
             ++recognition.against;
         // Without a TAB the empty cells go in at the very start, and the row no longer begins
         // with "20": it stays in the text but not on the clipboard.
-        if (!St.startsWith(kDatePrefix) || !St.contains(kTab))
+        if (!beginsWith(St, kDatePrefix) || !St.contains(u'\t'))
             continue;
         ++recognition.entries;
         // The page gives date, item and amount in yen, separated by TABs; a card usage line
         // has its payment line right below it.
-        if (evidence::startsWithDate(St) && evidence::tabCount(St) >= 2 && St.contains(kYen) &&
-            !evidence::trimmedBlanks(Lines.line(i + 1)).startsWith(kCardMarker))
+        if (evidence::startsWithDate(St) && evidence::tabCount(St) >= 2 &&
+            St.contains(kYen.front()) &&
+            !beginsWith(evidence::trimmedBlanks(Lines.lineView(i + 1)), kCardMarker))
             ++recognition.wellFormed;
     }
     return recognition;
