@@ -18,6 +18,7 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <exception>
@@ -254,16 +255,26 @@ ConvertOutcome failure(int exitCode, const QString& message) {
     return outcome;
 }
 
+// Reads straight into one array: a file's size is known, so it takes a single read (and one
+// more to see the end); a pipe's array grows by half each time it is full.
 std::optional<QByteArray> readAllFrom(QIODevice& device) {
+    constexpr qint64 kPipeRead = 1024 * 1024;
+    constexpr qint64 kSmallest = 64 * 1024;
     QByteArray data;
-    char chunk[64 * 1024];
+    data.resize(device.isSequential() ? kPipeRead
+                                      : std::max(device.size() - device.pos() + 1, kSmallest));
+    qsizetype size = 0;
     for (;;) {
-        const qint64 n = device.read(chunk, sizeof chunk);
+        if (size == data.size())
+            data.resize(size + std::max(kPipeRead, static_cast<qint64>(size / 2)));
+        const qint64 n = device.read(data.data() + size, data.size() - size);
         if (n < 0)
             return std::nullopt;
-        if (n == 0)
+        if (n == 0) {
+            data.resize(size);
             return data;
-        data.append(chunk, n);
+        }
+        size += n;
     }
 }
 
@@ -286,9 +297,10 @@ qsizetype firstLineNotUtf8(const QByteArray& bytes) {
     }
 }
 
-// What a paste would put into the text area. A statement that is not UTF-8 (most likely one
-// saved as Shift_JIS) is refused rather than converted with replacement characters, which would
-// end up unnoticed in the spreadsheet.
+// The statement as a paste would put it into the text area, before its line breaks are made
+// CR LF (the line model does that while it finds the lines). A statement that is not UTF-8 (most
+// likely one saved as Shift_JIS) is refused rather than converted with replacement characters,
+// which would end up unnoticed in the spreadsheet.
 std::variant<QString, QString> statementText(const QByteArray& bytes, const QString& source) {
     QStringDecoder decoder(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
     const QString decoded = decoder.decode(bytes); // drops a leading byte-order mark
@@ -297,8 +309,7 @@ std::variant<QString, QString> statementText(const QByteArray& bytes, const QStr
                                               QStringLiteral("%1: %2: line %3 is not valid UTF-8\n")
                                                   .arg(kProgram, source)
                                                   .arg(firstLineNotUtf8(bytes)));
-    return std::variant<QString, QString>(std::in_place_index<0>,
-                                          normaliseLineBreaks(textUpToFirstNul(decoded)));
+    return std::variant<QString, QString>(std::in_place_index<0>, textUpToFirstNul(decoded));
 }
 
 } // namespace
@@ -308,6 +319,7 @@ ConvertEnvironment ConvertEnvironment::forRunningProgram() {
         QCoreApplication::applicationDirPath() + QStringLiteral("/Tallemo"),
         Regional::system(),
         [] { return std::make_unique<QtHttpTransport>(); },
+        /*keepAreaText=*/false,
     };
 }
 
@@ -361,6 +373,10 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
 
     const bool fromStandardInput = options.file.isEmpty() || options.file == QLatin1String("-");
     const QString source = fromStandardInput ? QStringLiteral("standard input") : options.file;
+    // A file is mapped rather than read where it can be: its pages then come straight from the
+    // page cache, with no copy and no fresh memory. The mapping lasts as long as file is open.
+    QFile file;
+    uchar* mapped = nullptr;
     std::optional<QByteArray> bytes;
     QString readProblem;
     if (fromStandardInput) {
@@ -368,9 +384,15 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
         if (!bytes)
             readProblem = standardInput.errorString();
     } else {
-        QFile file(options.file);
-        if (file.open(QIODevice::ReadOnly))
-            bytes = readAllFrom(file);
+        file.setFileName(options.file);
+        if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+            const qint64 size = file.size();
+            mapped = size > 0 ? file.map(0, size) : nullptr;
+            if (mapped != nullptr)
+                bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(mapped), size);
+            else
+                bytes = readAllFrom(file);
+        }
         if (!bytes)
             readProblem = file.errorString();
     }
@@ -378,12 +400,15 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
         return failure(
             1, QStringLiteral("%1: cannot read %2: %3\n").arg(kProgram, source, readProblem));
 
-    const std::variant<QString, QString> text = statementText(*bytes, source);
+    std::variant<QString, QString> text = statementText(*bytes, source);
+    bytes.reset();
+    if (mapped != nullptr)
+        file.unmap(mapped);
     if (text.index() == 1)
         return failure(1, std::get<1>(text));
 
     ConvertOutcome outcome;
-    LineModel Lines(std::get<0>(text));
+    LineModel Lines = LineModel::fromPastedText(std::move(std::get<0>(text)));
 
     if (options.detect) {
         QString found;
@@ -427,9 +452,14 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
             ReadIniBoolean(environment.iniFileName, kind.remark->section, kind.remark->key, false));
 
     ConversionReport report = reportBefore(kind, Lines);
+    const bool areaWanted = environment.keepAreaText || options.areaFile;
     try {
         const std::optional<OutputList> rows = kind.convert(Lines, context);
         if (rows) {
+            // The rows are all the program still needs: the text goes before they are encoded,
+            // so the two never take memory at the same time.
+            if (!areaWanted)
+                Lines = LineModel();
             outcome.standardOutput = rows->text().toUtf8();
             report.rows = rows->count();
         }
@@ -450,7 +480,8 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
         outcome.standardError += kRateFailureLine + QLatin1Char('\n');
         outcome.exitCode = 1;
     }
-    outcome.areaText = Lines.text().toUtf8();
+    if (areaWanted)
+        outcome.areaText = Lines.text().toUtf8();
 
     if (options.areaFile) {
         QSaveFile area(*options.areaFile);
