@@ -47,7 +47,7 @@ qsizetype nextBreak(const char16_t* text, qsizetype from, qsizetype size) {
 
 } // namespace
 
-QString normaliseLineBreaks(QStringView text) {
+QString normaliseLineBreaks(QStringView text, QStringView lineBreak) {
     const char16_t* const data = text.utf16();
     const qsizetype size = text.size();
     QString out;
@@ -58,7 +58,7 @@ QString normaliseLineBreaks(QStringView text) {
         out.append(reinterpret_cast<const QChar*>(data + runStart), at - runStart);
         if (at == size)
             break;
-        out.append(kCrLf);
+        out.append(lineBreak);
         runStart = at + ((data[at] == u'\r' && at + 1 < size && data[at + 1] == u'\n') ? 2 : 1);
     }
     return out;

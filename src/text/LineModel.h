@@ -10,8 +10,9 @@ namespace tallemo {
 
 // Line breaks of text entering the text area: CR LF, a lone CR, a lone LF and the line and
 // paragraph separators U+2028 and U+2029 (which the text widget shows as breaks too) each end a
-// line. The text area, the converters and the clipboard output only ever see CR LF.
-QString normaliseLineBreaks(QStringView text);
+// line. The text area, the converters and the clipboard output only ever see CR LF; the text
+// widget's document takes U+2029 for every break, which lineBreak can ask for instead.
+QString normaliseLineBreaks(QStringView text, QStringView lineBreak = u"\r\n");
 
 // The text area's text as a list of lines (the `Memo1.Lines` of the handlers).
 //
