@@ -43,7 +43,7 @@ QString rowFromMainLine(QString St) {
 // characters, so it is the one looked for.
 qsizetype indexOfYenMark(QStringView s, qsizetype from) {
     for (qsizetype at = from + 1; at < s.size(); ++at) {
-        at = s.indexOf(kYenMark.back(), at);
+        at = indexOfUnit(s, kYenMark.back().unicode(), at);
         if (at < 0)
             return -1;
         if (s[at - 1] == kYenMark.front())
@@ -66,8 +66,8 @@ void appendWithoutYenMarks(QString& out, QStringView s) {
 // rowFromMainLine into row, without a string of its own for each line in the usual case of two
 // TABs or more: the two new cells go in before the second TAB, and no " 円" can span a TAB.
 void buildRow(QStringView St, QString& row) {
-    const qsizetype first = St.indexOf(u'\t');
-    const qsizetype second = first < 0 ? -1 : St.indexOf(u'\t', first + 1);
+    const qsizetype first = indexOfUnit(St, u'\t');
+    const qsizetype second = first < 0 ? -1 : indexOfUnit(St, u'\t', first + 1);
     if (second < 0) {
         row = rowFromMainLine(St.toString());
         return;
@@ -161,8 +161,9 @@ Recognition RecogniseCardStatement(const LineModel& Lines) {
         // Only a main line holding the marker's first character can become a row that starts
         // with the marker; any other row is known not to without building it.
         const QStringView mainLine = Lines.lineView(i - 1);
-        pendingRow =
-            mainLine.contains(kMarker.front()) ? rowFromMainLine(mainLine.toString()) : QString();
+        pendingRow = indexOfUnit(mainLine, kMarker.front().unicode()) >= 0
+                         ? rowFromMainLine(mainLine.toString())
+                         : QString();
         ++recognition.entries;
         // The page puts the date first and TABs between date, shop and amount.
         if (evidence::startsWithDate(mainLine) && evidence::tabCount(mainLine) >= 2)

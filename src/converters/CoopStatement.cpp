@@ -82,13 +82,13 @@ Recognition RecogniseCoopStatement(const LineModel& Lines) {
             ++recognition.against;
         // Without a TAB the empty cells go in at the very start, and the row no longer begins
         // with "20": it stays in the text but not on the clipboard.
-        if (!beginsWith(St, kDatePrefix) || !St.contains(u'\t'))
+        if (!beginsWith(St, kDatePrefix) || indexOfUnit(St, u'\t') < 0)
             continue;
         ++recognition.entries;
         // The page gives date, item and amount in yen, separated by TABs; a card usage line
         // has its payment line right below it.
         if (evidence::startsWithDate(St) && evidence::tabCount(St) >= 2 &&
-            St.contains(kYen.front()) &&
+            indexOfUnit(St, kYen.front().unicode()) >= 0 &&
             !beginsWith(evidence::trimmedBlanks(Lines.lineView(i + 1)), kCardMarker))
             ++recognition.wellFormed;
     }

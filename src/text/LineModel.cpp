@@ -45,6 +45,16 @@ qsizetype nextBreak(const char16_t* text, qsizetype from, qsizetype size) {
     return from;
 }
 
+// Where the first CR LF at or after from starts, or -1. Replaced lines are short and seldom hold
+// a break, so the search is for the LF alone, inline.
+qsizetype indexOfCrLf(QStringView s, qsizetype from) {
+    for (qsizetype lf = indexOfUnit(s, u'\n', from); lf >= 0; lf = indexOfUnit(s, u'\n', lf + 1)) {
+        if (lf > from && s[lf - 1] == u'\r')
+            return lf - 1;
+    }
+    return -1;
+}
+
 } // namespace
 
 QString normaliseLineBreaks(QStringView text, QStringView lineBreak) {
@@ -225,7 +235,7 @@ void LineModel::setLine(int i, QStringView s) {
         setLine(i, QStringView(copy));
         return;
     }
-    const qsizetype firstBreak = s.indexOf(kCrLf);
+    const qsizetype firstBreak = indexOfCrLf(s, 0);
     if (firstBreak < 0) {
         replacePiece(i, s);
         return;
@@ -235,7 +245,7 @@ void LineModel::setLine(int i, QStringView s) {
     const Piece all = appendToBuffer(s);
     std::vector<Piece> parts;
     qsizetype partStart = 0;
-    for (qsizetype at = firstBreak; at >= 0; at = s.indexOf(kCrLf, partStart)) {
+    for (qsizetype at = firstBreak; at >= 0; at = indexOfCrLf(s, partStart)) {
         parts.push_back({static_cast<std::uint32_t>(all.start + partStart),
                          static_cast<std::uint32_t>(at - partStart)});
         partStart = at + 2;

@@ -41,4 +41,13 @@ inline bool beginsWith(QStringView s, QStringView prefix) {
     return s.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), s.begin());
 }
 
+// The position of the first c at or after from (0 <= from <= s.size()) in s, or -1. Also inline:
+// the lines searched are short, and a call into Qt costs more than the search.
+inline qsizetype indexOfUnit(QStringView s, char16_t c, qsizetype from = 0) {
+    const char16_t* const begin = s.utf16();
+    const char16_t* const end = begin + s.size();
+    const char16_t* const at = std::find(begin + from, end, c);
+    return at == end ? -1 : at - begin;
+}
+
 } // namespace tallemo
