@@ -15,7 +15,10 @@ namespace tallemo {
 
 namespace {
 
-constexpr std::size_t kMaxBuffer = std::numeric_limits<std::uint32_t>::max();
+// Offsets have 31 bits; the 32nd tells the shared text from the buffer.
+constexpr std::size_t kMaxBuffer = std::numeric_limits<std::int32_t>::max();
+// A text with breaks at least this long is shared rather than copied when it is written.
+constexpr qsizetype kShareFrom = 4096;
 
 bool isBreak(char16_t c) {
     return c == u'\r' || c == u'\n' || c == u'\x2028' || c == u'\x2029';
@@ -129,6 +132,7 @@ void LineModel::splitIntoPieces() {
     if (static_cast<std::size_t>(m_buffer.size()) > kMaxBuffer)
         throw std::length_error("the text is too long");
     m_pieces.clear();
+    m_shared = QString();
     const QStringView text(m_buffer);
     qsizetype pieceStart = 0;
     qsizetype from = 0;
@@ -166,15 +170,14 @@ void LineModel::moveGapTo(std::size_t k) {
 void LineModel::insertPieces(std::size_t at, std::size_t n) {
     moveGapTo(at);
     if (gapSize() < n) {
+        // The vector grows at its end and the pieces after the gap move up: only the new pieces
+        // are touched, and the vector's own growth keeps this amortised.
         const std::size_t after = m_pieces.size() - m_gapEnd;
-        const std::size_t capacity = std::max(m_pieces.size() * 2, m_pieces.size() + n + 16);
-        std::vector<Piece> grown(capacity);
-        std::copy(m_pieces.begin(), m_pieces.begin() + static_cast<std::ptrdiff_t>(m_gapBegin),
-                  grown.begin());
-        std::copy(m_pieces.end() - static_cast<std::ptrdiff_t>(after), m_pieces.end(),
-                  grown.end() - static_cast<std::ptrdiff_t>(after));
-        m_pieces = std::move(grown);
-        m_gapEnd = capacity - after;
+        const std::size_t extra = std::max(n - gapSize(), m_pieces.size() / 2 + 16);
+        m_pieces.resize(m_pieces.size() + extra);
+        std::memmove(m_pieces.data() + m_gapEnd + extra, m_pieces.data() + m_gapEnd,
+                     after * sizeof(Piece));
+        m_gapEnd += extra;
     }
     std::fill_n(m_pieces.begin() + static_cast<std::ptrdiff_t>(m_gapBegin), n, Piece{});
     m_gapBegin += n;
@@ -196,6 +199,7 @@ LineModel::Piece LineModel::appendToBuffer(QStringView s) {
             p.start = start;
         }
         m_buffer = std::move(compacted);
+        m_shared = QString();
         if (static_cast<std::size_t>(m_buffer.size() + s.size()) > kMaxBuffer)
             throw std::length_error("the text is too long");
     }
@@ -212,8 +216,9 @@ void LineModel::replacePiece(int i, QStringView s) {
     }
     if (static_cast<std::size_t>(s.size()) <= p.length) {
         // No other piece shares the stretch, so the new text can go where the old one was.
-        QChar* const data = m_buffer.data();
-        std::memmove(data + p.start, s.data(), static_cast<std::size_t>(s.size()) * sizeof(QChar));
+        QChar* const data = (p.start & kShared) != 0 ? m_shared.data() + (p.start & ~kShared)
+                                                     : m_buffer.data() + p.start;
+        std::memmove(data, s.data(), static_cast<std::size_t>(s.size()) * sizeof(QChar));
         p.length = static_cast<std::uint32_t>(s.size());
         return;
     }
@@ -235,22 +240,34 @@ void LineModel::setLine(int i, QStringView s) {
         setLine(i, QStringView(copy));
         return;
     }
-    const qsizetype firstBreak = indexOfCrLf(s, 0);
-    if (firstBreak < 0) {
+    if (indexOfCrLf(s, 0) < 0) {
         replacePiece(i, s);
         return;
     }
-    // The parts of s become pieces i, i + 1, ...: s goes into the buffer once and each part is
-    // a stretch of it.
-    const Piece all = appendToBuffer(s);
+    // s goes into the buffer once and each of its parts is a stretch of it.
+    placeParts(i, s, appendToBuffer(s).start);
+}
+
+void LineModel::setLine(int i, const QString& s) {
+    if (i >= 0 && i < pieceCount() && m_shared.isNull() && s.size() >= kShareFrom &&
+        static_cast<std::size_t>(s.size()) <= kMaxBuffer && indexOfCrLf(s, 0) >= 0) {
+        m_shared = s;
+        placeParts(i, m_shared, kShared);
+        return;
+    }
+    setLine(i, QStringView(s));
+}
+
+// Makes the parts of s between its CR LF breaks pieces i, i + 1, ...; s is stored from start on.
+void LineModel::placeParts(int i, QStringView s, std::uint32_t start) {
     std::vector<Piece> parts;
     qsizetype partStart = 0;
-    for (qsizetype at = firstBreak; at >= 0; at = indexOfCrLf(s, partStart)) {
-        parts.push_back({static_cast<std::uint32_t>(all.start + partStart),
+    for (qsizetype at = indexOfCrLf(s, 0); at >= 0; at = indexOfCrLf(s, partStart)) {
+        parts.push_back({static_cast<std::uint32_t>(start + partStart),
                          static_cast<std::uint32_t>(at - partStart)});
         partStart = at + 2;
     }
-    parts.push_back({static_cast<std::uint32_t>(all.start + partStart),
+    parts.push_back({static_cast<std::uint32_t>(start + partStart),
                      static_cast<std::uint32_t>(s.size() - partStart)});
     piece(i) = parts.front();
     insertPieces(static_cast<std::size_t>(i) + 1, parts.size() - 1);

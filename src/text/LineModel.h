@@ -47,14 +47,13 @@ public:
     QStringView lineView(int i) const {
         if (i < 0 || i >= count())
             return {};
-        const Piece& p = piece(i);
-        return QStringView(m_buffer.constData() + p.start,
-                           p.length > kMaxLineRead ? kMaxLineRead : p.length);
+        const QStringView p = pieceText(piece(i));
+        return p.size() > kMaxLineRead ? p.first(kMaxLineRead) : p;
     }
 
     // Replaces the text of piece i by s; CR LF in s splits it into several lines. Nothing happens
     // when there is no piece i.
-    void setLine(int i, const QString& s) { setLine(i, QStringView(s)); }
+    void setLine(int i, const QString& s);
     void setLine(int i, QStringView s);
 
     // Removes piece i with the CR LF after it; of the last piece only its text goes. Nothing
@@ -74,8 +73,10 @@ public:
     int pieceCount() const { return static_cast<int>(m_pieces.size() - gapSize()); }
 
 private:
-    // A stretch of m_buffer. Four bytes each keep the model small next to its text (a line is
-    // often no longer than twenty code units); m_buffer is compacted before it outgrows them.
+    // A stretch of m_buffer, or of m_shared when start has kShared set. Four bytes each keep the
+    // model small next to its text (a line is often no longer than twenty code units); m_buffer
+    // is compacted before it outgrows them.
+    static constexpr std::uint32_t kShared = 0x80000000u;
     struct Piece {
         std::uint32_t start = 0;
         std::uint32_t length = 0;
@@ -90,14 +91,21 @@ private:
         return m_pieces[static_cast<std::size_t>(k) < m_gapBegin ? k : k + gapSize()];
     }
     QStringView pieceText(const Piece& p) const {
-        return QStringView(m_buffer.constData() + p.start, p.length);
+        const QChar* const base = (p.start & kShared) != 0
+                                      ? m_shared.constData() + (p.start & ~kShared)
+                                      : m_buffer.constData() + p.start;
+        return QStringView(base, p.length);
     }
     void moveGapTo(std::size_t k);
     void insertPieces(std::size_t at, std::size_t n);
     Piece appendToBuffer(QStringView s);
     void replacePiece(int i, QStringView s);
+    void placeParts(int i, QStringView s, std::uint32_t start);
 
     QString m_buffer;
+    // A long text added as it is (the rows a converter adds below the statement), shared with
+    // the caller rather than copied into m_buffer.
+    QString m_shared;
     // Pieces before the gap, the gap [m_gapBegin, m_gapEnd), then the pieces after it.
     std::vector<Piece> m_pieces;
     std::size_t m_gapBegin = 0;
