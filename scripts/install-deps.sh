@@ -13,6 +13,7 @@ run_packages=(
 test_packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
     xvfb xdotool xclip x11-utils imagemagick
+    python3 time
 )
 
 packages=("${run_packages[@]}")
