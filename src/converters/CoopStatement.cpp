@@ -22,6 +22,54 @@ const QString kDatePrefix = QStringLiteral("20");
 const QString kYen = QStringLiteral("円");
 const QString kHoken = QStringLiteral("保険");
 
+// The line's rewrite into St in the general case, step by step.
+void rewriteLine(QStringView line, QString& St) {
+    St.resize(0);
+    St.append(line);
+
+    // Two empty cells go in before the second TAB (before the only TAB when there is one, at the
+    // very start when there is none).
+    int n = AnsiPos(kTab, St);
+    n = MyAnsiPosEx(kTab, St, n);
+    Insert(kTab, St, n);
+    Insert(kTab, St, n);
+
+    // The yen mark is looked for from the inserted cells on, so that a "円" in the description
+    // stays; a line without TABs is searched from its start. Only a space before the mark goes
+    // with it: in 1,280円 the 0 is part of the amount.
+    const int from = n < 1 ? 0 : n + 1;
+    const int yen = MyAnsiPosEx(kYen, St, from);
+    if (yen > from) {
+        if (St.at(yen - 2) == QLatin1Char(' '))
+            Delete(St, yen - 1, 2);
+        else
+            Delete(St, yen, 1);
+    }
+}
+
+// The same for a line with two TABs or more, the statement's own rows, without the steps: the
+// cells go in before the second TAB, and the yen mark is the first one from that TAB on.
+void rewriteRow(QStringView line, QString& St) {
+    const qsizetype first = indexOfUnit(line, u'\t');
+    const qsizetype second = first < 0 ? -1 : indexOfUnit(line, u'\t', first + 1);
+    if (second < 0) {
+        rewriteLine(line, St);
+        return;
+    }
+    St.resize(0);
+    St.append(line.first(second));
+    St.append(kTab);
+    St.append(kTab);
+    const qsizetype yen = indexOfUnit(line, kYen.front().unicode(), second);
+    if (yen < 0) {
+        St.append(line.sliced(second));
+        return;
+    }
+    // The TAB at second is no space, so a space before the mark lies after it.
+    St.append(line.sliced(second, (line[yen - 1] == u' ' ? yen - 1 : yen) - second));
+    St.append(line.sliced(yen + 1));
+}
+
 } // namespace
 
 OutputList ConvertCoopStatement(LineModel& Lines, bool LHoken) {
@@ -32,27 +80,7 @@ OutputList ConvertCoopStatement(LineModel& Lines, bool LHoken) {
         const QStringView line = Lines.lineView(i);
         if (!beginsWith(line, kDatePrefix))
             continue;
-        St.resize(0);
-        St.append(line);
-
-        // Two empty cells go in before the second TAB (before the only TAB when there is one,
-        // at the very start when there is none).
-        int n = AnsiPos(kTab, St);
-        n = MyAnsiPosEx(kTab, St, n);
-        Insert(kTab, St, n);
-        Insert(kTab, St, n);
-
-        // The yen mark is looked for from the inserted cells on, so that a "円" in the
-        // description stays; a line without TABs is searched from its start. Only a space before
-        // the mark goes with it: in 1,280円 the 0 is part of the amount.
-        const int from = n < 1 ? 0 : n + 1;
-        const int yen = MyAnsiPosEx(kYen, St, from);
-        if (yen > from) {
-            if (St.at(yen - 2) == QLatin1Char(' '))
-                Delete(St, yen - 1, 2);
-            else
-                Delete(St, yen, 1);
-        }
+        rewriteRow(line, St);
 
         if (LHoken) {
             St.append(kTab);
