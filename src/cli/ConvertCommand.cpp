@@ -334,9 +334,11 @@ std::variant<QString, QString> statementText(const QByteArray& bytes, const QStr
 }
 
 // The statement from FILE (standard input when it is empty or "-") as statementText() makes it,
-// or the message why it cannot be had. A file is mapped rather than read where it can be: its
-// pages then come straight from the page cache, with no copy and no fresh memory.
-std::variant<QString, QString> loadStatement(const QString& fileName, QIODevice& standardInput) {
+// or the message why it cannot be had; readAgain tells whether the same text can be had a second
+// time (a file, not a pipe). A file is mapped rather than read where it can be: its pages then
+// come straight from the page cache, with no copy and no fresh memory.
+std::variant<QString, QString> loadStatement(const QString& fileName, QIODevice& standardInput,
+                                             bool* readAgain = nullptr) {
     const bool fromStandardInput = fileName.isEmpty() || fileName == QLatin1String("-");
     const QString source = fromStandardInput ? QStringLiteral("standard input") : fileName;
     QFile file;
@@ -350,6 +352,8 @@ std::variant<QString, QString> loadStatement(const QString& fileName, QIODevice&
     } else {
         file.setFileName(fileName);
         if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+            if (readAgain != nullptr)
+                *readAgain = !file.isSequential();
             const qint64 size = file.size();
             mapped = size > 0 ? file.map(0, size) : nullptr;
             if (mapped != nullptr)
@@ -443,8 +447,8 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
         return outcome;
     }
 
-    const bool fromStandardInput = options.file.isEmpty() || options.file == QLatin1String("-");
-    std::variant<QString, QString> text = loadStatement(options.file, standardInput);
+    bool readAgain = false;
+    std::variant<QString, QString> text = loadStatement(options.file, standardInput, &readAgain);
     if (text.index() == 1)
         return failure(1, std::get<1>(text));
     ConvertOutcome outcome;
@@ -492,11 +496,11 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
             ReadIniBoolean(environment.iniFileName, kind.remark->section, kind.remark->key, false));
 
     // What the statement looks like matters only when no rows come of it. A file can be read
-    // again for that, which spares recognising every kind in the common case; standard input
-    // cannot, so it is recognised before the conversion.
+    // again for that, which spares recognising every kind in the common case; standard input or
+    // a pipe cannot, so they are recognised before the conversion.
     ConversionReport report;
     report.kind = &kind;
-    if (fromStandardInput)
+    if (!readAgain)
         report = reportBefore(kind, Lines);
     const bool areaWanted = environment.keepAreaText || options.areaFile;
     try {
@@ -512,7 +516,7 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
         // A script must hear of a statement that gave no rows: it would otherwise take an empty
         // output for a month without entries.
         if (!rateFailed && report.foundNothing()) {
-            if (!fromStandardInput)
+            if (readAgain)
                 recogniseAgain(report, options.file, standardInput);
             outcome.standardError =
                 QStringLiteral("%1: %2\n")
