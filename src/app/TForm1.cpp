@@ -467,16 +467,26 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 bool TForm1::convert(const std::function<void(LineModel&)>& converter) {
     QTextDocument& document = *Memo1->document();
-    const QString before = documentText(document);
+    const QString raw = document.toRawText();
+    const int revision = document.revision();
+    const QString before = documentTextOfRaw(raw);
+    // The raw text read above saves reading it again, unless events during the conversion (the
+    // exchange-rate wait) changed the document.
+    const auto update = [&](const QString& text) {
+        if (document.revision() == revision)
+            setDocumentText(document, text, raw);
+        else
+            setDocumentText(document, text);
+    };
     LineModel Lines(before);
     try {
         converter(Lines);
     } catch (...) {
-        setDocumentText(document, Lines.text());
+        update(Lines.text());
         throw;
     }
     const QString after = Lines.text();
-    setDocumentText(document, after);
+    update(after);
     return after != before;
 }
 

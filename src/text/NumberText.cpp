@@ -48,7 +48,7 @@ bool atLeastOne(QStringView intDigits, QStringView fracDigits, std::int64_t expo
 
 } // namespace
 
-double DecimalTextToFloat(const QString& text, const QString& decimalSeparator) {
+double DecimalTextToFloat(QStringView text, const QString& decimalSeparator) {
     const auto fail = [&text]() -> double {
         throw AppError(QStringLiteral("'%1' は浮動小数点数ではありません").arg(text));
     };

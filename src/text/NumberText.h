@@ -10,7 +10,7 @@ namespace tallemo {
 // Decimal text rule: optional U+0020 blanks, an optional sign, digits with at most one decimal
 // separator, an optional exponent (E or e, optional sign, digits), optional blanks, nothing else.
 // Throws AppError "'%s' は浮動小数点数ではありません" with the text as it was.
-double DecimalTextToFloat(const QString& text, const QString& decimalSeparator);
+double DecimalTextToFloat(QStringView text, const QString& decimalSeparator);
 
 // General number text: 15 significant digits, no trailing zeros, no separator without a digit
 // after it; an exponent ("1.5E-6", "1E20") below 0.00001 in magnitude or beyond 15 integer
