@@ -346,14 +346,13 @@ std::variant<QString, QString> statementText(const QByteArray& bytes, const QStr
 
 // The statement from FILE (standard input when it is empty or "-") as statementText() makes it,
 // or the message why it cannot be had; readAgain tells whether the same text can be had a second
-// time (a file, not a pipe). A file is mapped rather than read where it can be: its pages then
-// come straight from the page cache, with no copy and no fresh memory.
+// time (a file, not a pipe). A file is read in one go rather than mapped: a mapped file that
+// another program cuts short while it is read would kill the process instead of failing the read.
 std::variant<QString, QString> loadStatement(const QString& fileName, QIODevice& standardInput,
                                              bool* readAgain = nullptr) {
     const bool fromStandardInput = fileName.isEmpty() || fileName == QLatin1String("-");
     const QString source = fromStandardInput ? QStringLiteral("standard input") : fileName;
     QFile file;
-    uchar* mapped = nullptr;
     std::optional<QByteArray> bytes;
     QString readProblem;
     if (fromStandardInput) {
@@ -365,12 +364,7 @@ std::variant<QString, QString> loadStatement(const QString& fileName, QIODevice&
         if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
             if (readAgain != nullptr)
                 *readAgain = !file.isSequential();
-            const qint64 size = file.size();
-            mapped = size > 0 ? file.map(0, size) : nullptr;
-            if (mapped != nullptr)
-                bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(mapped), size);
-            else
-                bytes = readAllFrom(file);
+            bytes = readAllFrom(file);
         }
         if (!bytes)
             readProblem = file.errorString();
@@ -382,8 +376,6 @@ std::variant<QString, QString> loadStatement(const QString& fileName, QIODevice&
     std::variant<QString, QString> text = statementText(*bytes, source);
     // The bytes go as soon as they are decoded: the model is built from the text alone.
     bytes.reset();
-    if (mapped != nullptr)
-        file.unmap(mapped);
     return text;
 }
 
