@@ -593,7 +593,7 @@ void TForm1::SeikyoAnalizingExecute(QObject* Sender) {
 
 void TForm1::Button2Click(QObject* /*Sender*/) {
     const Regional regional = Regional::system();
-    convert([&](LineModel& Lines) { RatesAnswerTest(Lines, regional); });
+    convert([&](LineModel& Lines) { ratesAnswerTest(Lines, regional); });
 }
 
 void TForm1::ViewAnalizingExecute(QObject* /*Sender*/) {}
@@ -653,7 +653,7 @@ void TForm1::Button4Click(QObject* /*Sender*/) {
 }
 
 void TForm1::N7Click(QObject* /*Sender*/) {
-    const QUrl FURL = HelpPageUrl(m_programFilePath, QUrl(kAuthorHomePage));
+    const QUrl FURL = helpPageUrl(m_programFilePath, QUrl(kAuthorHomePage));
     m_openUrl(FURL);
     showMessage(QStringLiteral("ヘルプを開いています"));
 }
@@ -675,7 +675,7 @@ void TForm1::AdditionalFunctionOnExecute(QObject* /*Sender*/) {
 }
 
 void TForm1::FormCreate(QObject* /*Sender*/) {
-    FIniFileName = SettingsFileNameFor(IniFileNameFor(m_programFilePath));
+    FIniFileName = settingsFileNameFor(iniFileNameFor(m_programFilePath));
     WindowPosition position(*this);
     ReadIniPosition(FIniFileName, QStringLiteral("Ap"), QStringLiteral("MainForm"), position);
 }

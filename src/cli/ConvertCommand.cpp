@@ -62,7 +62,7 @@ struct UsageError {
 // number of yen, so a typing slip cannot turn into rows of zero or infinite yen.
 std::optional<double> parseRate(const QString& text) {
     try {
-        const double rate = DecimalTextToFloat(text, QStringLiteral("."));
+        const double rate = decimalTextToFloat(text, QStringLiteral("."));
         if (std::isfinite(rate) && rate > 0)
             return rate;
     } catch (const AppError&) {
@@ -395,7 +395,7 @@ void recogniseAgain(ConversionReport& report, const QString& fileName, QIODevice
 
 ConvertEnvironment ConvertEnvironment::forRunningProgram() {
     return ConvertEnvironment{
-        SettingsFileNameFor(QCoreApplication::applicationDirPath() + QStringLiteral("/Tallemo")),
+        settingsFileNameFor(QCoreApplication::applicationDirPath() + QStringLiteral("/Tallemo")),
         Regional::system(),
         [] { return std::make_unique<QtHttpTransport>(); },
         /*keepAreaText=*/false,

@@ -29,7 +29,7 @@ struct ConvertEnvironment {
     // the program itself does not, and on a long statement it costs as much as the rows.
     bool keepAreaText = true;
 
-    // The real surroundings: the window program's settings file (see SettingsFileNameFor), the
+    // The real surroundings: the window program's settings file (see settingsFileNameFor), the
     // system's regional settings, Qt Network. Needs a QCoreApplication.
     static ConvertEnvironment forRunningProgram();
 };

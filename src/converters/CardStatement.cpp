@@ -81,7 +81,7 @@ void buildRow(QStringView St, QString& row) {
 
 } // namespace
 
-OutputList ConvertCardStatement(LineModel& Lines) {
+OutputList convertCardStatement(LineModel& Lines) {
     // The rows written so far, topmost last, each as its distance from the end of the text: a
     // deletion above a row leaves that distance as it is, so no index has to be shifted. A row
     // that a later entry's deletion takes away is dropped, so the clipboard gets exactly the rows
@@ -118,7 +118,7 @@ OutputList ConvertCardStatement(LineModel& Lines) {
     return SL;
 }
 
-Recognition RecogniseCardStatement(const LineModel& Lines) {
+Recognition recogniseCardStatement(const LineModel& Lines) {
     // The converter's upward scan, played on what each line is rather than on its text: the
     // lines at and below the scan point form a stack whose top is the current line. A row's
     // deletion by a later marker then drops it from the count exactly as the converter drops it
@@ -173,7 +173,7 @@ Recognition RecogniseCardStatement(const LineModel& Lines) {
     return recognition;
 }
 
-QString CardStatementSampleEntry(int i) {
+QString cardStatementSampleEntry(int i) {
     return QStringLiteral("2024/11/%1\tSAMPLE STORE %2\t%3 円\r\n支払方法\t1回払い\r\n"
                           "ご利用者 本人\r\n備考なし\r\n")
         .arg(1 + i % 28, 2, 10, QLatin1Char('0'))

@@ -72,7 +72,7 @@ void rewriteRow(QStringView line, QString& St) {
 
 } // namespace
 
-OutputList ConvertCoopStatement(LineModel& Lines, bool LHoken) {
+OutputList convertCoopStatement(LineModel& Lines, bool LHoken) {
     // One buffer for every rewritten line, reused.
     QString St;
     const int N = Lines.count();
@@ -99,7 +99,7 @@ OutputList ConvertCoopStatement(LineModel& Lines, bool LHoken) {
     return SL;
 }
 
-Recognition RecogniseCoopStatement(const LineModel& Lines) {
+Recognition recogniseCoopStatement(const LineModel& Lines) {
     static const QString kCardMarker = QStringLiteral("支払方法");
     Recognition recognition;
     const int N = Lines.count();
@@ -123,7 +123,7 @@ Recognition RecogniseCoopStatement(const LineModel& Lines) {
     return recognition;
 }
 
-QString CoopStatementSampleEntry(int i) {
+QString coopStatementSampleEntry(int i) {
     return QStringLiteral("2024/12/%1\tMILK %2\t%3 円\r\n")
         .arg(1 + i % 28, 2, 10, QLatin1Char('0'))
         .arg(i, 6, 10, QLatin1Char('0'))

@@ -24,7 +24,7 @@ const QString kAmountKeyword = QStringLiteral("入金額");
 
 } // namespace
 
-OutputList ConvertDomesticDividends(LineModel& Lines, const Regional& regional) {
+OutputList convertDomesticDividends(LineModel& Lines, const Regional& regional) {
     static const QString kCategory = QStringLiteral("配当国内");
     const QString dateText = regional.dateText();
     OutputList SL;
@@ -63,7 +63,7 @@ OutputList ConvertDomesticDividends(LineModel& Lines, const Regional& regional) 
     return SL;
 }
 
-Recognition RecogniseDomesticDividends(const LineModel& Lines) {
+Recognition recogniseDomesticDividends(const LineModel& Lines) {
     Recognition recognition;
     bool named = false;
     const int N = Lines.count();
@@ -88,7 +88,7 @@ Recognition RecogniseDomesticDividends(const LineModel& Lines) {
     return recognition;
 }
 
-QString DomesticDividendsSampleEntry(int i) {
+QString domesticDividendsSampleEntry(int i) {
     return QStringLiteral("配当金のお知らせ\r\n銘柄名　　　　　　：サンプル工業%1\r\n"
                           "数量　　　　　　　：100株\r\n入金額　　　　　　：%2円\r\n")
         .arg(i, 6, 10, QLatin1Char('0'))

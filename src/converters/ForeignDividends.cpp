@@ -31,7 +31,7 @@ constexpr int kAmountSuffix = 4;
 
 } // namespace
 
-std::optional<OutputList> ConvertForeignDividends(LineModel& Lines, const Regional& regional,
+std::optional<OutputList> convertForeignDividends(LineModel& Lines, const Regional& regional,
                                                   const YenPerDollarSource& GetYPD) {
     // Without a rate there is nothing to convert with; the client has already said why in its
     // trace line.
@@ -77,13 +77,13 @@ std::optional<OutputList> ConvertForeignDividends(LineModel& Lines, const Region
 
         // The first row uses the rate as delivered; only then is it rounded to one decimal, and
         // every later row uses the rounded rate.
-        const double DYen = DecimalTextToFloat(St2, regional.decimalSeparator) * LYPD;
-        const int IYen = RoundHalfEvenToInt32(DYen);
-        LYPD = RoundHalfEven(LYPD * 10) / 10;
+        const double DYen = decimalTextToFloat(St2, regional.decimalSeparator) * LYPD;
+        const int IYen = roundHalfEvenToInt32(DYen);
+        LYPD = roundHalfEven(LYPD * 10) / 10;
         if (rateText.isNull() ||
             std::bit_cast<std::uint64_t>(rateOfText) != std::bit_cast<std::uint64_t>(LYPD)) {
             rateOfText = LYPD;
-            rateText = GeneralNumberText(LYPD, regional.decimalSeparator);
+            rateText = generalNumberText(LYPD, regional.decimalSeparator);
         }
 
         LOutput.append(u'-');
@@ -97,7 +97,7 @@ std::optional<OutputList> ConvertForeignDividends(LineModel& Lines, const Region
     return SL;
 }
 
-Recognition RecogniseForeignDividends(const LineModel& Lines) {
+Recognition recogniseForeignDividends(const LineModel& Lines) {
     Recognition recognition;
     const int N = Lines.count();
     for (int i = 0; i < N; ++i) {
@@ -120,7 +120,7 @@ Recognition RecogniseForeignDividends(const LineModel& Lines) {
     return recognition;
 }
 
-QString ForeignDividendsSampleEntry(int i) {
+QString foreignDividendsSampleEntry(int i) {
     return QStringLiteral("SAMPLE HOLDINGS %1\r\n数量 200株\r\n1株あたり 0.50\r\n"
                           "入金額 %2.%3 USD\r\n")
         .arg(i, 6, 10, QLatin1Char('0'))

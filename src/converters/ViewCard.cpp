@@ -38,7 +38,7 @@ bool isYearLine(QStringView St1) {
 
 } // namespace
 
-OutputList ConvertViewCard(LineModel& Lines, bool LSuica) {
+OutputList convertViewCard(LineModel& Lines, bool LSuica) {
     static const QString kSuica = QStringLiteral("Suica");
     OutputList SL;
     // One buffer for every row, reused: the rows go into SL's text.
@@ -77,7 +77,7 @@ OutputList ConvertViewCard(LineModel& Lines, bool LSuica) {
     return SL;
 }
 
-Recognition RecogniseViewCard(const LineModel& Lines) {
+Recognition recogniseViewCard(const LineModel& Lines) {
     Recognition recognition;
     const int N = Lines.count();
     for (int i = 0; i <= N - 4; ++i) {
@@ -99,7 +99,7 @@ Recognition RecogniseViewCard(const LineModel& Lines) {
     return recognition;
 }
 
-QString ViewCardSampleEntry(int i) {
+QString viewCardSampleEntry(int i) {
     return QStringLiteral("2024\r\n12/%1xx\tCAFE %2\tREF\r\n%3\r\n")
         .arg(1 + i % 28, 2, 10, QLatin1Char('0'))
         .arg(i, 6, 10, QLatin1Char('0'))
