@@ -1,7 +1,7 @@
 #include "app/CommandDispatcher.h"
 
+#include "AppError.h"
 #include "app/Dialogs.h"
-#include "text/AppError.h"
 
 #include <QGuiApplication>
 #include <QProgressDialog>

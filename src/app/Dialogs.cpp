@@ -1,6 +1,6 @@
 #include "app/Dialogs.h"
 
-#include "text/AppError.h"
+#include "AppError.h"
 
 #include <QAbstractButton>
 #include <QDialogButtonBox>

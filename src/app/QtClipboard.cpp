@@ -1,6 +1,6 @@
 #include "app/QtClipboard.h"
 
-#include "text/AppError.h"
+#include "AppError.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

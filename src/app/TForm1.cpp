@@ -1,5 +1,6 @@
 #include "app/TForm1.h"
 
+#include "AppError.h"
 #include "app/CommandButton.h"
 #include "app/CommandDispatcher.h"
 #include "app/Dialogs.h"
@@ -11,7 +12,6 @@
 #include "rates/ExchangeRates.h"
 #include "settings/IniSettings.h"
 #include "settings/SettingsLocation.h"
-#include "text/AppError.h"
 #include "text/LineModel.h"
 #include "text/Regional.h"
 #include "text/TextPrimitives.h"

@@ -1,12 +1,12 @@
 #include "cli/ConvertCommand.h"
 
+#include "AppError.h"
 #include "converters/ConversionReport.h"
 #include "converters/StatementKinds.h"
 #include "rates/ExchangeRates.h"
 #include "rates/QtHttpTransport.h"
 #include "settings/IniSettings.h"
 #include "settings/SettingsLocation.h"
-#include "text/AppError.h"
 #include "text/Clipboard.h"
 #include "text/LineModel.h"
 #include "text/NumberText.h"

@@ -12,7 +12,7 @@
 #include "converters/ViewCard.h"
 
 #include "converters/Evidence.h"
-#include "settings/IntegerSyntax.h"
+#include "text/IntegerSyntax.h"
 #include "text/LineModel.h"
 #include "text/OutputList.h"
 #include "text/TextPrimitives.h"

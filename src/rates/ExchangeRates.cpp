@@ -1,8 +1,8 @@
 #include "rates/ExchangeRates.h"
 
+#include "AppError.h"
 #include "rates/Json.h"
 #include "settings/IniSettings.h"
-#include "text/AppError.h"
 #include "text/LineModel.h"
 #include "text/NumberText.h"
 #include "text/Regional.h"

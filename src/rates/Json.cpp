@@ -1,6 +1,6 @@
 #include "rates/Json.h"
 
-#include "text/AppError.h"
+#include "AppError.h"
 #include "text/NumberText.h"
 
 #include <rapidjson/reader.h>

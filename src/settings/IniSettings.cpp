@@ -1,8 +1,8 @@
 #include "settings/IniSettings.h"
 
+#include "AppError.h"
 #include "settings/IniFile.h"
-#include "settings/IntegerSyntax.h"
-#include "text/AppError.h"
+#include "text/IntegerSyntax.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

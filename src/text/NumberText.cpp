@@ -1,6 +1,6 @@
 #include "text/NumberText.h"
 
-#include "text/AppError.h"
+#include "AppError.h"
 
 #include <charconv>
 #include <cmath>

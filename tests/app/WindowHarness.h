@@ -1,10 +1,10 @@
 #pragma once
 
+#include "AppError.h"
 #include "app/Dialogs.h"
 #include "app/DocumentText.h"
 #include "app/TForm1.h"
 #include "rates/ExchangeRates.h"
-#include "text/AppError.h"
 #include "text/Clipboard.h"
 
 #include <QPlainTextEdit>

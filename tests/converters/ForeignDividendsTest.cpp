@@ -1,5 +1,5 @@
 #include "converters/ForeignDividends.h"
-#include "text/AppError.h"
+#include "AppError.h"
 #include "text/Clipboard.h"
 #include "text/LineModel.h"
 #include "text/Regional.h"

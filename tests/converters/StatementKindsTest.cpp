@@ -1,7 +1,7 @@
 // Recognising what was pasted: every kind's recogniser against every kind's statements.
 #include "converters/StatementKinds.h"
+#include "AppError.h"
 #include "converters/ConversionReport.h"
-#include "text/AppError.h"
 #include "text/LineModel.h"
 
 #include "StatementNotation.h"

@@ -1,7 +1,7 @@
 #include "rates/Json.h"
 
+#include "AppError.h"
 #include "Printers.h"
-#include "text/AppError.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "rates/ExchangeRates.h"
 
+#include "AppError.h"
 #include "Printers.h"
-#include "text/AppError.h"
 #include "text/LineModel.h"
 #include "text/Regional.h"
 

@@ -1,7 +1,7 @@
 #include "settings/IniSettings.h"
 
+#include "AppError.h"
 #include "settings/QStringPrinter.h"
-#include "text/AppError.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
 #include "text/NumberText.h"
-#include "text/AppError.h"
+#include "AppError.h"
 
 #include <gtest/gtest.h>
 

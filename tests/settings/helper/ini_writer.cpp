@@ -5,8 +5,8 @@
 //
 // Writes key <prefix><i> = <i> for i from <first> on, <count> times (for ever when <count> is
 // negative), and prints i on its own line once the write has returned.
+#include "AppError.h"
 #include "settings/IniSettings.h"
-#include "text/AppError.h"
 
 #include <QString>
 

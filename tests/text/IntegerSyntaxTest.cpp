@@ -1,4 +1,4 @@
-#include "settings/IntegerSyntax.h"
+#include "text/IntegerSyntax.h"
 
 #include <gtest/gtest.h>
 
