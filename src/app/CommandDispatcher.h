@@ -1,6 +1,6 @@
 #pragma once
 
-#include "rates/QtHttpTransport.h"
+#include "rates/WaitObserver.h"
 
 #include <QObject>
 #include <QString>

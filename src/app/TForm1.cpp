@@ -10,6 +10,8 @@
 #include "converters/ConversionReport.h"
 #include "converters/StatementKinds.h"
 #include "rates/ExchangeRates.h"
+#include "rates/QtHttpTransport.h"
+#include "rates/RatesAnswerTest.h"
 #include "settings/IniSettings.h"
 #include "settings/SettingsLocation.h"
 #include "text/LineModel.h"
@@ -690,8 +692,16 @@ int TForm1::MyAnsiPosEx(const QString& Str, const QString& St, int n) const {
 }
 
 double TForm1::GetYPD(LineModel& Lines, double& LUSD, double& LYPD, double& LJPY, bool& succeeded) {
-    return ::tallemo::GetYPD(FIniFileName, Lines, *m_transport, LUSD, LYPD, LJPY, succeeded,
-                             &m_rateFailureReason);
+    const RateFetch fetch = fetchYenPerDollar(FIniFileName, Lines, *m_transport);
+    if (fetch.LJPY)
+        LJPY = *fetch.LJPY;
+    if (fetch.LUSD)
+        LUSD = *fetch.LUSD;
+    if (fetch.yenPerDollar)
+        LYPD = *fetch.yenPerDollar;
+    succeeded = fetch.succeeded();
+    m_rateFailureReason = fetch.failureReason;
+    return fetch.yenPerDollar.value_or(0);
 }
 
 } // namespace tallemo

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "app/ActionList.h"
-#include "rates/QtHttpTransport.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -25,6 +24,7 @@ class Clipboard;
 class CommandDispatcher;
 class Dialogs;
 class HttpTransport;
+class WaitObserver;
 class LineModel;
 struct StatementKind;
 

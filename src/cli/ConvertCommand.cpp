@@ -489,18 +489,14 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
             std::unique_ptr<HttpTransport> transport;
             if (environment.makeTransport)
                 transport = environment.makeTransport();
-            double LUSD = 0;
-            double LYPD = 0;
-            double LJPY = 0;
-            bool succeeded = false;
-            if (transport)
-                GetYPD(environment.iniFileName, lines, *transport, LUSD, LYPD, LJPY, succeeded,
-                       &rateFailureReason);
-            if (!succeeded) {
+            if (!transport) {
                 rateFailed = true;
                 return std::nullopt;
             }
-            return LYPD;
+            const RateFetch fetch = fetchYenPerDollar(environment.iniFileName, lines, *transport);
+            rateFailed = !fetch.succeeded();
+            rateFailureReason = fetch.failureReason;
+            return fetch.yenPerDollar;
         };
     }
     if (kind.remark)

@@ -1,75 +1,16 @@
 #include "rates/ExchangeRates.h"
 
 #include "AppError.h"
+#include "rates/AnswerBody.h"
 #include "rates/Json.h"
 #include "settings/IniSettings.h"
 #include "text/LineModel.h"
-#include "text/NumberText.h"
-#include "text/Regional.h"
-
-#include <QStringDecoder>
 
 #include <cmath>
 
 namespace tallemo {
 
-void RESTClient::setParameter(const QString& name, const QString& value) {
-    Params.removeIf(
-        [&](const RestParameter& p) { return p.name.compare(name, Qt::CaseInsensitive) == 0; });
-    Params.append({name, value});
-}
-
-HttpRequest RESTRequest::build(const RESTClient& client) const {
-    QString base = client.BaseURL;
-    while (base.endsWith(u'/'))
-        base.chop(1);
-    QByteArray query;
-    for (const RestParameter& p : client.Params) {
-        if (!query.isEmpty())
-            query.append('&');
-        query.append(QUrl::toPercentEncoding(p.name));
-        query.append('=');
-        query.append(QUrl::toPercentEncoding(p.value));
-    }
-    HttpRequest request;
-    request.url = QUrl(base + u'/' + Resource);
-    // Strict mode keeps the encoded query as it is: "%2B" must not come back as a "+", which a
-    // server would read as a space.
-    request.url.setQuery(QString::fromLatin1(query), QUrl::StrictMode);
-    request.headers = {{QByteArrayLiteral("Accept"), Accept},
-                       {QByteArrayLiteral("Accept-Charset"), AcceptCharset}};
-    request.connectTimeoutMs = ConnectTimeoutMs;
-    request.readTimeoutMs = ReadTimeoutMs;
-    return request;
-}
-
-std::optional<QString> decodeAnswerBody(const QByteArray& contentType, const QByteArray& body) {
-    QByteArray charset;
-    const QList<QByteArray> parts = contentType.split(';');
-    for (qsizetype k = 1; k < parts.size(); ++k) {
-        const QByteArray parameter = parts[k].trimmed();
-        const qsizetype eq = parameter.indexOf('=');
-        if (eq < 0 || parameter.left(eq).trimmed().compare("charset", Qt::CaseInsensitive) != 0)
-            continue;
-        charset = parameter.mid(eq + 1).trimmed();
-        if (charset.size() >= 2 && charset.startsWith('"') && charset.endsWith('"'))
-            charset = charset.mid(1, charset.size() - 2).trimmed();
-        break;
-    }
-    if (charset.isEmpty())
-        charset = QByteArrayLiteral("utf-8");
-    QStringDecoder decoder(charset.constData());
-    if (!decoder.isValid())
-        return std::nullopt;
-    return decoder.decode(body);
-}
-
 namespace {
-
-// Ends the request part of GetYPD with the words on why.
-struct RateFailure {
-    QString reason;
-};
 
 QString transportFailureReason(HttpFailure failure) {
     switch (failure) {
@@ -143,21 +84,10 @@ std::optional<QString> serviceErrorReason(const JsonValue& answer) {
     return reason;
 }
 
-} // namespace
-
-double GetYPD(const QString& FIniFileName, LineModel& Lines, HttpTransport& transport, double& LUSD,
-              double& LYPD, double& LJPY, bool& succeeded, QString* failureReason) {
-    return GetYPD(FIniFileName, Lines, transport, LUSD, LYPD, LJPY, succeeded, RESTRequest{},
-                  failureReason);
-}
-
-double GetYPD(const QString& FIniFileName, LineModel& Lines, HttpTransport& transport, double& LUSD,
-              double& LYPD, double& LJPY, bool& succeeded, const RESTRequest& RESTRequest1,
-              QString* failureReason) {
+// The request and the reading of its answer. A failure returns its reason.
+RateFetch requestRate(const QString& FIniFileName, LineModel& Lines, HttpTransport& transport,
+                      const RESTRequest& RESTRequest1) {
     const QString section = QStringLiteral("exchangeratesapi");
-    double result = 0;
-    succeeded = false;
-
     const QString LAPIKey = ReadIniString(FIniFileName, section, QStringLiteral("APIKey"), {});
     RESTClient RESTClient1;
     const QString baseUrl =
@@ -166,81 +96,69 @@ double GetYPD(const QString& FIniFileName, LineModel& Lines, HttpTransport& tran
         RESTClient1.BaseURL = baseUrl;
     RESTClient1.setParameter(QStringLiteral("access_key"), LAPIKey);
 
-    try {
-        const HttpRequest request = RESTRequest1.build(RESTClient1);
-        // A BaseURL from the settings file must not turn the request into a read of a local file.
-        const QString scheme = request.url.scheme();
-        if (!request.url.isValid() || (scheme != u"http" && scheme != u"https"))
-            throw RateFailure{transportFailureReason(HttpFailure::NoConnection)};
+    RateFetch fetch;
+    const auto failed = [&fetch](QString reason) {
+        fetch.failureReason = std::move(reason);
+        return fetch;
+    };
 
-        const HttpAnswer RESTResponse1 = transport.get(request);
-        if (!RESTResponse1.received)
-            throw RateFailure{transportFailureReason(RESTResponse1.failure)};
-        if (RESTResponse1.body.size() > kMaxAnswerBytes)
-            throw RateFailure{transportFailureReason(HttpFailure::TooLarge)};
-        const int status = RESTResponse1.status;
-        const bool statusOk = status >= 200 && status < 300;
-        if (status >= 500)
-            throw RateFailure{statusReason(status)};
-        const std::optional<QString> content =
-            decodeAnswerBody(RESTResponse1.contentType, RESTResponse1.body);
-        if (!content) {
-            throw RateFailure{statusOk ? QStringLiteral("応答の文字コードが不明です")
-                                       : statusReason(status)};
-        }
-        const std::optional<JsonValue> jValue = parseJson(*content);
-        if (!jValue) {
-            throw RateFailure{statusOk ? QStringLiteral("応答が JSON ではありません")
-                                       : statusReason(status)};
-        }
-        Lines.add(compactJson(*jValue));
+    const HttpRequest request = RESTRequest1.build(RESTClient1);
+    // A BaseURL from the settings file must not turn the request into a read of a local file.
+    const QString scheme = request.url.scheme();
+    if (!request.url.isValid() || (scheme != u"http" && scheme != u"https"))
+        return failed(transportFailureReason(HttpFailure::NoConnection));
 
-        const JsonValue* JSONObject = jValue->member(u"rates");
-        if (JSONObject == nullptr || !JSONObject->isObject()) {
-            if (std::optional<QString> serviceError = serviceErrorReason(*jValue))
-                throw RateFailure{*serviceError};
-            throw RateFailure{statusOk ? QStringLiteral("応答に rates がありません")
-                                       : statusReason(status)};
-        }
-        try {
-            LJPY = memberAsFloat(*JSONObject, QStringLiteral("JPY"));
-            LUSD = memberAsFloat(*JSONObject, QStringLiteral("USD"));
-        } catch (const AppError&) {
-            throw RateFailure{QStringLiteral("レートを読み取れません")};
-        }
-        const double yenPerDollar = LJPY / LUSD;
-        // Rows at a rate of 0, below 0, infinite or not a number would be plainly wrong.
-        if (!std::isfinite(yenPerDollar) || !(yenPerDollar > 0))
-            throw RateFailure{QStringLiteral("レートが正しくありません")};
-        LYPD = yenPerDollar;
-        result = LYPD;
-        succeeded = true;
-    } catch (const RateFailure& failure) {
-        Lines.add(kRateFailureLine);
-        if (failureReason != nullptr)
-            *failureReason = failure.reason;
-    } catch (...) {
-        Lines.add(kRateFailureLine);
-        if (failureReason != nullptr)
-            *failureReason = QStringLiteral("接続できません");
+    const HttpAnswer RESTResponse1 = transport.get(request);
+    if (!RESTResponse1.received)
+        return failed(transportFailureReason(RESTResponse1.failure));
+    if (RESTResponse1.body.size() > kMaxAnswerBytes)
+        return failed(transportFailureReason(HttpFailure::TooLarge));
+    const int status = RESTResponse1.status;
+    const bool statusOk = status >= 200 && status < 300;
+    if (status >= 500)
+        return failed(statusReason(status));
+    const std::optional<QString> content =
+        decodeAnswerBody(RESTResponse1.contentType, RESTResponse1.body);
+    if (!content)
+        return failed(statusOk ? QStringLiteral("応答の文字コードが不明です")
+                               : statusReason(status));
+    const std::optional<JsonValue> jValue = parseJson(*content);
+    if (!jValue)
+        return failed(statusOk ? QStringLiteral("応答が JSON ではありません")
+                               : statusReason(status));
+    Lines.add(compactJson(*jValue));
+
+    const JsonValue* JSONObject = jValue->member(u"rates");
+    if (JSONObject == nullptr || !JSONObject->isObject()) {
+        if (std::optional<QString> serviceError = serviceErrorReason(*jValue))
+            return failed(*serviceError);
+        return failed(statusOk ? QStringLiteral("応答に rates がありません")
+                               : statusReason(status));
     }
-    return result;
+    // memberAsFloat says what it could not read in an AppError, which the hidden test command
+    // shows; here it is a failure of the request like any other.
+    try {
+        fetch.LJPY = memberAsFloat(*JSONObject, QStringLiteral("JPY"));
+        fetch.LUSD = memberAsFloat(*JSONObject, QStringLiteral("USD"));
+    } catch (const AppError&) {
+        return failed(QStringLiteral("レートを読み取れません"));
+    }
+    const double yenPerDollar = *fetch.LJPY / *fetch.LUSD;
+    // Rows at a rate of 0, below 0, infinite or not a number would be plainly wrong.
+    if (!std::isfinite(yenPerDollar) || !(yenPerDollar > 0))
+        return failed(QStringLiteral("レートが正しくありません"));
+    fetch.yenPerDollar = yenPerDollar;
+    return fetch;
 }
 
-void ratesAnswerTest(LineModel& Lines, const Regional& regional) {
-    const std::optional<JsonValue> jValue = parseJson(Lines.text());
-    if (!jValue || !jValue->isObject())
-        throw AppError(QStringLiteral("テキストが JSON オブジェクトではありません"));
-    const JsonValue* JSONObject = jValue->member(u"rates");
-    if (JSONObject == nullptr || !JSONObject->isObject())
-        throw AppError(QStringLiteral("オブジェクト 'rates' が見つかりません"));
-    if (JSONObject->items.empty())
-        throw AppError(QStringLiteral("オブジェクト 'rates' にメンバーがありません"));
-    const QString firstName = JSONObject->names.front();
-    const double LJPY = memberAsFloat(*JSONObject, QStringLiteral("JPY"));
-    const double LUSD = memberAsFloat(*JSONObject, QStringLiteral("USD"));
-    Lines.add(firstName);
-    Lines.add(generalNumberText(LJPY / LUSD, regional.decimalSeparator));
+} // namespace
+
+RateFetch fetchYenPerDollar(const QString& FIniFileName, LineModel& Lines, HttpTransport& transport,
+                            const RESTRequest& RESTRequest1) {
+    RateFetch fetch = requestRate(FIniFileName, Lines, transport, RESTRequest1);
+    if (!fetch.succeeded())
+        Lines.add(kRateFailureLine);
+    return fetch;
 }
 
 } // namespace tallemo

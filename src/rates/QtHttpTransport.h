@@ -1,22 +1,13 @@
 #pragma once
 
-#include "rates/ExchangeRates.h"
+#include "rates/HttpTransport.h"
+#include "rates/WaitObserver.h"
 
 #include <functional>
 
 class QNetworkAccessManager;
 
 namespace tallemo {
-
-// Told when a request starts and ends, so a window can show that it waits and offer a way out.
-// cancel() ends the request as a failure; it may be called from within the event loop that get()
-// runs, and does nothing once the request has ended. waitStarted must return without waiting.
-class WaitObserver {
-public:
-    virtual ~WaitObserver() = default;
-    virtual void waitStarted(const std::function<void()>& cancel) = 0;
-    virtual void waitFinished() = 0;
-};
 
 // HttpTransport over QNetworkAccessManager. get() waits in a local event loop, so a window keeps
 // painting; redirects are followed (never from https to http); a body over kMaxAnswerBytes is a

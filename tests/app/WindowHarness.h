@@ -5,6 +5,7 @@
 #include "app/DocumentText.h"
 #include "app/TForm1.h"
 #include "rates/ExchangeRates.h"
+#include "rates/WaitObserver.h"
 #include "text/Clipboard.h"
 
 #include <QPlainTextEdit>

@@ -24,12 +24,13 @@
 #include <mutex>
 #include <thread>
 
-using tallemo::GetYPD;
+using tallemo::fetchYenPerDollar;
 using tallemo::HttpAnswer;
 using tallemo::HttpRequest;
 using tallemo::kRateFailureLine;
 using tallemo::LineModel;
 using tallemo::QtHttpTransport;
+using tallemo::RateFetch;
 using tallemo::RESTRequest;
 
 namespace {
@@ -158,8 +159,13 @@ protected:
         const QString before = QStringLiteral("入金額 100.00 USD");
         LineModel lines(before);
         Outcome o;
-        o.result =
-            GetYPD(m_iniFileName, lines, m_transport, o.LUSD, o.LYPD, o.LJPY, o.succeeded, request);
+        const RateFetch fetch = fetchYenPerDollar(m_iniFileName, lines, m_transport, request);
+        // Unread values keep their sentinels.
+        o.LJPY = fetch.LJPY.value_or(o.LJPY);
+        o.LUSD = fetch.LUSD.value_or(o.LUSD);
+        o.LYPD = fetch.yenPerDollar.value_or(o.LYPD);
+        o.succeeded = fetch.succeeded();
+        o.result = fetch.yenPerDollar.value_or(0);
         o.added = lines.text().split(QStringLiteral("\r\n")).mid(1);
         return o;
     }
@@ -541,17 +547,12 @@ TEST_F(GetYPDTest, RefusesAnEndlessBody) {
     });
     writeSettings(QStringLiteral("key"), m_server.url("/v1"));
     LineModel lines;
-    double LUSD = 0;
-    double LYPD = 0;
-    double LJPY = 0;
-    bool succeeded = true;
-    QString reason;
     QElapsedTimer elapsed;
     elapsed.start();
-    GetYPD(m_iniFileName, lines, m_transport, LUSD, LYPD, LJPY, succeeded, quick(), &reason);
-    EXPECT_FALSE(succeeded);
+    const RateFetch fetch = fetchYenPerDollar(m_iniFileName, lines, m_transport, quick());
+    EXPECT_FALSE(fetch.succeeded());
     EXPECT_EQ(lines.text(), kRateFailureLine + QStringLiteral("\r\n"));
-    EXPECT_EQ(reason, u8("応答が大きすぎます"));
+    EXPECT_EQ(fetch.failureReason, u8("応答が大きすぎます"));
     EXPECT_LT(elapsed.elapsed(), 5000);
 }
 
@@ -694,30 +695,20 @@ TEST(GetYPDReason, SaysWhyTheRateFailed) {
         TestObserver observer;
         QtHttpTransport transport(c.where == Where::Cancelled ? &observer : nullptr);
         LineModel lines;
-        double LUSD = 0;
-        double LYPD = 0;
-        double LJPY = 0;
-        bool succeeded = true;
-        QString reason = u8("(not set)");
-        GetYPD(iniFileName, lines, transport, LUSD, LYPD, LJPY, succeeded, quick(500), &reason);
-        EXPECT_FALSE(succeeded);
-        EXPECT_EQ(reason, c.reason);
+        const RateFetch fetch = fetchYenPerDollar(iniFileName, lines, transport, quick(500));
+        EXPECT_FALSE(fetch.succeeded());
+        EXPECT_EQ(fetch.failureReason, c.reason);
         EXPECT_EQ(lines.line(lines.count() - 1), kRateFailureLine);
     }
 }
 
-TEST_F(GetYPDTest, LeavesTheReasonAloneOnSuccess) {
+TEST_F(GetYPDTest, GivesNoReasonOnSuccess) {
     m_server.on("/v1/latest", [](const auto&, auto& res) { answer(res, 200, kWorkedExample); });
     writeSettings(QStringLiteral("key"), m_server.url("/v1"));
     LineModel lines;
-    double LUSD = 0;
-    double LYPD = 0;
-    double LJPY = 0;
-    bool succeeded = false;
-    QString reason = u8("untouched");
-    GetYPD(m_iniFileName, lines, m_transport, LUSD, LYPD, LJPY, succeeded, quick(), &reason);
-    EXPECT_TRUE(succeeded);
-    EXPECT_EQ(reason, u8("untouched"));
+    const RateFetch fetch = fetchYenPerDollar(m_iniFileName, lines, m_transport, quick());
+    EXPECT_TRUE(fetch.succeeded());
+    EXPECT_EQ(fetch.failureReason, QString());
 }
 
 } // namespace

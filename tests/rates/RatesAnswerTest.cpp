@@ -1,3 +1,5 @@
+#include "rates/RatesAnswerTest.h"
+#include "rates/AnswerBody.h"
 #include "rates/ExchangeRates.h"
 
 #include "AppError.h"
