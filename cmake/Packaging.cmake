@@ -1,4 +1,7 @@
 # The Debian package: `cmake --build BUILD --target package` makes tallemo_<version>_amd64.deb.
+# The package installs where the build was configured to install (the release preset: /usr), so
+# that the programs know their installed folder.
+set(CPACK_PACKAGING_INSTALL_PREFIX "${CMAKE_INSTALL_PREFIX}")
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tallemo)
 set(CPACK_PACKAGE_VENDOR "The Tallemo developers")

@@ -63,6 +63,10 @@ echo "rows match tests/fixtures/card/worked-example.rows"
 settings_line=$(as_user tallemo-convert --help | tail -n 1)
 echo "$settings_line"
 [[ "$settings_line" == "Settings file used: $scratch/config/Tallemo/Tallemo.ini" ]]
+# Root can write /usr/bin, but a settings file started there would become every user's.
+root_line=$(env XDG_CONFIG_HOME="$scratch/root-config" tallemo-convert --help | tail -n 1)
+echo "$root_line (as root)"
+[[ "$root_line" == "Settings file used: $scratch/root-config/Tallemo/Tallemo.ini" ]]
 
 echo "--- Tallemo under Xvfb"
 # Xvfb picks a free display itself and says which when it is ready; -ac lets the ordinary user
