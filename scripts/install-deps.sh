@@ -13,6 +13,7 @@ run_packages=(
 test_packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
     xvfb xdotool xclip x11-utils imagemagick
+    clang-14 libclang-rt-14-dev
 )
 
 packages=("${run_packages[@]}")
