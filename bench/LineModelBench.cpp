@@ -1,4 +1,4 @@
-#include "Statements.h"
+#include "converters/StatementKinds.h"
 
 #include "text/LineModel.h"
 
@@ -8,12 +8,16 @@ using namespace tallemo;
 
 namespace {
 
+QString cardStatement(const benchmark::State& state) {
+    return sampleStatement(*findStatementKind(u"card"), static_cast<int>(state.range(0)));
+}
+
 int64_t utf8Bytes(const QString& text) {
     return text.toUtf8().size();
 }
 
 void LineModelConstruct(benchmark::State& state) {
-    const QString text = bench::cardStatement(static_cast<int>(state.range(0)));
+    const QString text = cardStatement(state);
     for (auto _ : state) {
         LineModel lines(text);
         benchmark::DoNotOptimize(lines.count());
@@ -22,7 +26,7 @@ void LineModelConstruct(benchmark::State& state) {
 }
 
 void LineModelText(benchmark::State& state) {
-    const QString text = bench::cardStatement(static_cast<int>(state.range(0)));
+    const QString text = cardStatement(state);
     const LineModel lines(text);
     for (auto _ : state) {
         QString out = lines.text();
@@ -34,7 +38,7 @@ void LineModelText(benchmark::State& state) {
 // The converters' access pattern: read every line from the bottom up and delete some where the
 // walk stands.
 void LineModelWalkWithDeletes(benchmark::State& state) {
-    const QString text = bench::cardStatement(static_cast<int>(state.range(0)));
+    const QString text = cardStatement(state);
     for (auto _ : state) {
         state.PauseTiming();
         LineModel lines(text);

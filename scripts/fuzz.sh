@@ -10,12 +10,10 @@ seconds="${1:-60}"
 shift || true
 targets=("$@")
 if ((${#targets[@]} == 0)); then
-    targets=(line_model ini_file rates numbers)
+    targets=(converters line_model ini_file rates numbers)
 fi
 
-cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_CXX_COMPILER=clang++-14 -DTALLEMO_BUILD_FUZZ=ON \
-    -DTALLEMO_BUILD_TESTS=OFF -DTALLEMO_BUILD_BENCH=OFF >/dev/null
+cmake --preset fuzz >/dev/null
 cmake --build build-fuzz -j"$(nproc)" --target tallemo_fuzz
 
 artifacts=build-fuzz/artifacts
@@ -30,7 +28,7 @@ run_target() {
     local target=$1
     local corpus=build-fuzz/corpus/$target
     local seeds=(fuzz/corpus/$target)
-    [[ $target == line_model ]] && seeds+=(tests/fixtures/*/)
+    [[ $target == line_model || $target == converters ]] && seeds+=(tests/fixtures/*/)
     mkdir -p "$corpus"
     "build-fuzz/fuzz/fuzz_$target" "$corpus" "${seeds[@]}" \
         -dict="fuzz/dict/$target.dict" -max_total_time="$seconds" -max_len=4096 -timeout=10 \

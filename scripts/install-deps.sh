@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs with apt-get whatever Tallemo needs that this Debian 12 machine lacks.
 #   scripts/install-deps.sh run    what building and running the program needs
-#   scripts/install-deps.sh test   that, plus the test and benchmark tools
+#   scripts/install-deps.sh test   that, plus the test and benchmark tools and the package checks
 set -euo pipefail
 
 run_packages=(
@@ -9,11 +9,13 @@ run_packages=(
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
     rapidjson-dev
     fonts-motoya-l-maruberi fonts-noto-cjk
+    qt6-translations-l10n
 )
 test_packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
     xvfb xdotool xclip x11-utils imagemagick
-    clang-14 libclang-rt-14-dev
+    dpkg-dev file desktop-file-utils appstream lintian
+    clang clang-14 libclang-rt-14-dev
 )
 
 packages=("${run_packages[@]}")

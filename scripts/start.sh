@@ -4,7 +4,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh run
-cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DTALLEMO_BUILD_TESTS=OFF -DTALLEMO_BUILD_BENCH=OFF >/dev/null
+cmake --preset release >/dev/null
 cmake --build build-release --target Tallemo tallemo-convert
 exec ./build-release/src/Tallemo

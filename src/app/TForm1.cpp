@@ -1,15 +1,16 @@
 #include "app/TForm1.h"
 
+#include "app/CommandButton.h"
+#include "app/CommandDispatcher.h"
 #include "app/Dialogs.h"
 #include "app/DocumentText.h"
+#include "app/HelpPage.h"
 #include "app/QtClipboard.h"
-#include "converters/CardStatement.h"
-#include "converters/CoopStatement.h"
-#include "converters/DomesticDividends.h"
-#include "converters/ForeignDividends.h"
-#include "converters/ViewCard.h"
+#include "converters/ConversionReport.h"
+#include "converters/StatementKinds.h"
 #include "rates/ExchangeRates.h"
 #include "settings/IniSettings.h"
+#include "settings/SettingsLocation.h"
 #include "text/AppError.h"
 #include "text/LineModel.h"
 #include "text/Regional.h"
@@ -22,10 +23,10 @@
 #include <QDesktopServices>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
-#include <QProgressDialog>
 #include <QScreen>
 #include <QTextCursor>
 #include <QToolBar>
@@ -46,6 +47,8 @@ constexpr int kClientWidth = 689;
 constexpr int kClientHeight = 611;
 constexpr int kToolBarHeight = 25;
 constexpr int kPanelHeight = 521;
+// The free strip below the buttons, where the last command's message goes.
+const QRect kMessageStrip(8, 592, 673, 19);
 
 const QColor kButtonCaptionColour(0xA6, 0xCA, 0xF0);
 const QColor kMemoTextColour(0x00, 0xFF, 0xFF);
@@ -147,8 +150,11 @@ TForm1::TForm1(TForm1Environment environment, QWidget* parent)
         m_ownClipboard = std::make_unique<QtClipboard>();
         m_clipboard = m_ownClipboard.get();
     }
+    m_dispatcher = std::make_unique<CommandDispatcher>(*this, *m_dialogs, m_title);
+    // The message of the previous command would now be about something else.
+    m_dispatcher->beforeCommand = [this] { showMessage(QString()); };
     if (m_transport == nullptr) {
-        m_ownTransport = std::make_unique<QtHttpTransport>(this);
+        m_ownTransport = std::make_unique<QtHttpTransport>(m_dispatcher.get());
         m_transport = m_ownTransport.get();
     }
     if (!m_openUrl)
@@ -182,10 +188,10 @@ void TForm1::buildActions() {
         makeAction("AdditionalFunctionOff", QStringLiteral("AdditionalFunctionOff")));
     AdditionalFunctionOn->setVisible(false);
     AdditionalFunctionOff->setVisible(false);
-    connectCommand(SeikyouAnalysis, &TForm1::SeikyouAnalysisExecute);
-    connectCommand(ViewAnalysis, &TForm1::ViewAnalysisExecute);
-    connectCommand(AdditionalFunctionOn, &TForm1::AdditionalFunctionOnExecute);
-    connectCommand(AdditionalFunctionOff, &TForm1::AdditionalFunctionOffExecute);
+    bindCommand(SeikyouAnalysis, &QAction::triggered, &TForm1::SeikyouAnalysisExecute);
+    bindCommand(ViewAnalysis, &QAction::triggered, &TForm1::ViewAnalysisExecute);
+    bindCommand(AdditionalFunctionOn, &QAction::triggered, &TForm1::AdditionalFunctionOnExecute);
+    bindCommand(AdditionalFunctionOff, &QAction::triggered, &TForm1::AdditionalFunctionOffExecute);
 
     const QString otherFunctions = QStringLiteral("その他機能");
     ActionManager1 = new ActionManager(this);
@@ -202,11 +208,11 @@ void TForm1::buildActions() {
     SelectAllPaste = ActionManager1->add(
         makeAction("SelectAllPaste", QStringLiteral("すべてを消去して貼り付け")));
     NewBeikoku = ActionManager1->add(makeAction("NewBeikoku", QStringLiteral("新米国テスト")));
-    connectCommand(SeikyoAnalizing, &TForm1::SeikyoAnalizingExecute);
-    connectCommand(ViewAnalizing, &TForm1::ViewAnalizingExecute);
-    connectCommand(WindowClose1, &TForm1::WindowClose1Execute);
-    connectCommand(SelectAllPaste, &TForm1::SelectAllPasteExecute);
-    connectCommand(NewBeikoku, &TForm1::NewBeikokuExecute);
+    bindCommand(SeikyoAnalizing, &QAction::triggered, &TForm1::SeikyoAnalizingExecute);
+    bindCommand(ViewAnalizing, &QAction::triggered, &TForm1::ViewAnalizingExecute);
+    bindCommand(WindowClose1, &QAction::triggered, &TForm1::WindowClose1Execute);
+    bindCommand(SelectAllPaste, &QAction::triggered, &TForm1::SelectAllPasteExecute);
+    bindCommand(NewBeikoku, &QAction::triggered, &TForm1::NewBeikokuExecute);
 
     const ActionBar analysis{true,
                              {{SeikyoAnalizing, QStringLiteral("生協解析(&Z)")},
@@ -258,7 +264,7 @@ void TForm1::buildWindow() {
 
     auto makeButton = [this](const char* name, const QString& caption, const QRect& geometry,
                              const QFont& font) {
-        auto* button = new QCommandLinkButton(caption, m_client);
+        QCommandLinkButton* button = new CommandButton(caption, m_client);
         button->setObjectName(QString::fromLatin1(name));
         button->setFont(font);
         QPalette palette = button->palette();
@@ -281,9 +287,18 @@ void TForm1::buildWindow() {
     Button7 = makeButton("Button7", QStringLiteral("国外配当"), {410, 548, 121, 42}, rounded);
     Button2->hide();
 
+    Label1 = new QLabel(m_client);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setFont(windowFont);
+    QPalette labelPalette = Label1->palette();
+    labelPalette.setColor(QPalette::WindowText, kButtonCaptionColour);
+    Label1->setPalette(labelPalette);
+    Label1->setGeometry(kMessageStrip);
+    Label1->setTextFormat(Qt::PlainText);
+    Label1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+
     auto connectButton = [this](QCommandLinkButton* button, void (TForm1::*handler)(QObject*)) {
-        connect(button, &QAbstractButton::clicked, this,
-                [this, button, handler] { run([&] { (this->*handler)(button); }); });
+        bindCommand(button, &QAbstractButton::clicked, handler);
     };
     connectButton(Button1, &TForm1::Button1Click);
     connectButton(Button2, &TForm1::Button2Click);
@@ -365,8 +380,7 @@ void TForm1::buildMenu() {
         return entry;
     };
     auto connectEntry = [this](QAction* entry, void (TForm1::*handler)(QObject*)) {
-        connect(entry, &QAction::triggered, this,
-                [this, entry, handler] { run([&] { (this->*handler)(entry); }); });
+        bindCommand(entry, &QAction::triggered, handler);
     };
 
     N8 = makeMenu("N8", QStringLiteral("その他の書式"));
@@ -390,6 +404,21 @@ void TForm1::buildMenu() {
         makeEntry(N1, "AdditionalFinctionOn1", QStringLiteral("その他をオンにする"));
     bindEntry(AdditionalFinctionOn1, AdditionalFunctionOn, true);
 
+    // A statement kind the window has no button or entry of its own for gets one here.
+    const QStringList kindsWithOwnElement = {QStringLiteral("card"), QStringLiteral("domestic"),
+                                             QStringLiteral("foreign"), QStringLiteral("view"),
+                                             QStringLiteral("coop")};
+    for (const StatementKind& kind : statementKinds()) {
+        if (kindsWithOwnElement.contains(kind.id))
+            continue;
+        auto* entry = new QAction(kind.caption, this);
+        entry->setObjectName(kind.id);
+        N8->addAction(entry);
+        const StatementKind* statementKind = &kind;
+        bindCommand(entry, &QAction::triggered,
+                    [this, statementKind] { convertStatement(*statementKind); });
+    }
+
     N6 = makeMenu("N6", QStringLiteral("ヘルプ"));
     N7 = makeEntry(N6, "N7", QStringLiteral("作者ホームページ"));
     connectEntry(N7, &TForm1::N7Click);
@@ -398,32 +427,22 @@ void TForm1::buildMenu() {
     resize(kClientWidth, kClientHeight + MainMenu1->sizeHint().height());
 }
 
-void TForm1::connectCommand(QAction* action, void (TForm1::*handler)(QObject*)) {
-    connect(action, &QAction::triggered, this,
-            [this, action, handler] { run([&] { (this->*handler)(action); }); });
+template <class Sender, class Signal>
+void TForm1::bindCommand(Sender* sender, Signal signal, std::function<void()> command) {
+    connect(sender, signal, this, [this, command = std::move(command)] { run(command); });
+}
+
+template <class Sender, class Signal>
+void TForm1::bindCommand(Sender* sender, Signal signal, void (TForm1::*handler)(QObject*)) {
+    bindCommand(sender, signal, [this, sender, handler] { (this->*handler)(sender); });
 }
 
 void TForm1::run(const std::function<void()>& handler) noexcept {
-    if (m_running)
-        return;
-    m_running = true;
-    std::optional<QString> error;
-    try {
-        handler();
-    } catch (const AppError& e) {
-        error = e.message();
-    } catch (const std::exception& e) {
-        error = QString::fromUtf8(e.what());
-    } catch (...) {
-        error = QStringLiteral("予期しないエラーが発生しました");
-    }
-    m_running = false;
-    if (!error)
-        return;
-    try {
-        showError(*m_dialogs, this, m_title, *error);
-    } catch (...) { // NOLINT(bugprone-empty-catch): nothing is left that could show it
-    }
+    m_dispatcher->run(handler);
+}
+
+WaitObserver& TForm1::waitObserver() {
+    return *m_dispatcher;
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
@@ -437,7 +456,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 
 void TForm1::closeEvent(QCloseEvent* event) {
     // The exchange-rate request waits in a local event loop; the window must outlive it.
-    if (m_running) {
+    if (m_dispatcher->busy()) {
         event->ignore();
         return;
     }
@@ -446,92 +465,116 @@ void TForm1::closeEvent(QCloseEvent* event) {
     QMainWindow::closeEvent(event);
 }
 
-void TForm1::waitStarted(const std::function<void()>& cancel) {
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    m_waitDialog = new QProgressDialog(QStringLiteral("為替レートを取得しています…"),
-                                       QStringLiteral("キャンセル"), 0, 0, this);
-    m_waitDialog->setWindowTitle(m_title);
-    m_waitDialog->setWindowModality(Qt::ApplicationModal);
-    m_waitDialog->setAutoClose(false);
-    m_waitDialog->setAutoReset(false);
-    m_waitDialog->setMinimumDuration(0);
-    connect(m_waitDialog, &QProgressDialog::canceled, this, [cancel]() noexcept {
-        try {
-            cancel();
-        } catch (...) { // NOLINT(bugprone-empty-catch): the request ends as a failure anyway
-        }
-    });
-    m_waitDialog->show();
-}
-
-void TForm1::waitFinished() {
-    if (m_waitDialog != nullptr) {
-        m_waitDialog->disconnect(this);
-        m_waitDialog->hide();
-        m_waitDialog->deleteLater();
-        m_waitDialog = nullptr;
-    }
-    QGuiApplication::restoreOverrideCursor();
-}
-
-void TForm1::convert(const std::function<void(LineModel&)>& converter) {
+bool TForm1::convert(const std::function<void(LineModel&)>& converter) {
     QTextDocument& document = *Memo1->document();
-    LineModel Lines(documentText(document));
+    const QString before = documentText(document);
+    LineModel Lines(before);
     try {
         converter(Lines);
     } catch (...) {
         setDocumentText(document, Lines.text());
         throw;
     }
-    setDocumentText(document, Lines.text());
+    const QString after = Lines.text();
+    setDocumentText(document, after);
+    return after != before;
 }
+
+void TForm1::convertStatement(const StatementKind& kind) {
+    ConvertContext context{Regional::system(), {}, false};
+    std::optional<QString> rateFailure;
+    if (kind.needsRate) {
+        context.yenPerDollar = [this, &rateFailure](LineModel& Lines) -> std::optional<double> {
+            double LUSD = 0;
+            double LYPD = 0;
+            double LJPY = 0;
+            bool succeeded = false;
+            m_rateFailureReason.clear();
+            GetYPD(Lines, LUSD, LYPD, LJPY, succeeded);
+            if (!succeeded) {
+                rateFailure = m_rateFailureReason;
+                return std::nullopt;
+            }
+            return LYPD;
+        };
+    }
+    if (kind.remark)
+        context.remark =
+            ReadIniBoolean(FIniFileName, kind.remark->section, kind.remark->key, false);
+
+    ConversionReport report;
+    const bool changed = convert([&](LineModel& Lines) {
+        report = reportBefore(kind, Lines);
+        const std::optional<OutputList> rows = kind.convert(Lines, context);
+        if (rows) {
+            clipboard().setText(rows->text());
+            report.rows = rows->count();
+        }
+    });
+    report.rateFailure = rateFailure;
+    report.textChanged = changed;
+    showMessage(conversionMessage(report));
+}
+
+void TForm1::convertStatement(const QString& kindId) {
+    const StatementKind* kind = findStatementKind(kindId);
+    if (kind == nullptr)
+        throw AppError(QStringLiteral("明細の種類 %1 がありません").arg(kindId));
+    convertStatement(*kind);
+}
+
+void TForm1::showMessage(const QString& message) {
+    m_message = message;
+    if (Label1 == nullptr)
+        return;
+    Label1->setText(
+        Label1->fontMetrics().elidedText(message, Qt::ElideRight, Label1->contentsRect().width()));
+    Label1->setToolTip(Label1->text() == message ? QString() : message);
+    Label1->setAccessibleName(message);
+}
+
+namespace {
+
+int lineCount(const QString& text) {
+    return LineModel(normaliseLineBreaks(text)).count();
+}
+
+} // namespace
 
 void TForm1::Button3Click(QObject* /*Sender*/) {
     const QString T = clipboard().text();
     QTextCursor cursor = Memo1->textCursor();
     replaceSelection(cursor, T);
     Memo1->setTextCursor(cursor);
+    showMessage(T.isEmpty() ? QStringLiteral("クリップボードにテキストがありません")
+                            : QStringLiteral("%1 行を貼り付けました").arg(lineCount(T)));
 }
 
 void TForm1::SelectAllPasteExecute(QObject* /*Sender*/) {
     const QString T = clipboard().text();
     setDocumentText(*Memo1->document(), T);
+    showMessage(T.isEmpty() ? QStringLiteral("クリップボードにテキストがありません")
+                            : QStringLiteral("%1 行を貼り付けました").arg(lineCount(T)));
 }
 
 void TForm1::Button1Click(QObject* /*Sender*/) {
-    convert([this](LineModel& Lines) { ConvertCardStatement(Lines, clipboard()); });
+    convertStatement(QStringLiteral("card"));
 }
 
 void TForm1::Button6Click(QObject* /*Sender*/) {
-    const Regional regional = Regional::system();
-    convert([&](LineModel& Lines) { ConvertDomesticDividends(Lines, clipboard(), regional); });
+    convertStatement(QStringLiteral("domestic"));
 }
 
 void TForm1::NewBeikokuExecute(QObject* /*Sender*/) {
-    const Regional regional = Regional::system();
-    const YenPerDollarSource rate = [this](LineModel& Lines) -> std::optional<double> {
-        double LUSD = 0;
-        double LYPD = 0;
-        double LJPY = 0;
-        bool succeeded = false;
-        GetYPD(Lines, LUSD, LYPD, LJPY, succeeded);
-        if (!succeeded)
-            return std::nullopt;
-        return LYPD;
-    };
-    convert([&](LineModel& Lines) { ConvertForeignDividends(Lines, clipboard(), regional, rate); });
+    convertStatement(QStringLiteral("foreign"));
 }
 
 void TForm1::ViewAnalysisExecute(QObject* /*Sender*/) {
-    const bool LSuica =
-        ReadIniBoolean(FIniFileName, QStringLiteral("View"), QStringLiteral("Suica"), false);
-    convert([&](LineModel& Lines) { ConvertViewCard(Lines, clipboard(), LSuica); });
+    convertStatement(QStringLiteral("view"));
 }
 
 void TForm1::SeikyouAnalysisExecute(QObject* /*Sender*/) {
-    const bool LHoken =
-        ReadIniBoolean(FIniFileName, QStringLiteral("seikyo"), QStringLiteral("hoken"), false);
-    convert([&](LineModel& Lines) { ConvertCoopStatement(Lines, clipboard(), LHoken); });
+    convertStatement(QStringLiteral("coop"));
 }
 
 void TForm1::SeikyoAnalizingExecute(QObject* Sender) {
@@ -547,12 +590,12 @@ void TForm1::ViewAnalizingExecute(QObject* /*Sender*/) {}
 
 void TForm1::WindowClose1Execute(QObject* /*Sender*/) {}
 
-QString TForm1::editSetting(const QString& section, const QString& key, const QString& title,
-                            const QString& prompt) {
+void TForm1::editSetting(const QString& section, const QString& key, const QString& title,
+                         const QString& prompt) {
     QString ADefault = ReadIniString(FIniFileName, section, key, QString());
     ADefault = inputBox(*m_dialogs, this, title, prompt, ADefault);
     WriteIniString(FIniFileName, section, key, ADefault);
-    return ADefault;
+    showMessage(QStringLiteral("設定を保存しました"));
 }
 
 void TForm1::Button8Click(QObject* /*Sender*/) {
@@ -573,6 +616,7 @@ void TForm1::askRemark(const QString& question, const QString& information, cons
     } else {
         WriteIniBoolean(FIniFileName, section, key, false);
     }
+    showMessage(QStringLiteral("設定を保存しました"));
 }
 
 void TForm1::Button12Click(QObject* /*Sender*/) {
@@ -590,13 +634,18 @@ void TForm1::Button10Click(QObject* /*Sender*/) {
 void TForm1::Button4Click(QObject* /*Sender*/) {
     const QString FSpsheet =
         ReadIniString(FIniFileName, QStringLiteral("Spsheet"), QStringLiteral("URL"), QString());
-    if (!FSpsheet.isEmpty())
-        m_openUrl(QUrl(FSpsheet));
+    if (FSpsheet.isEmpty()) {
+        showMessage(QStringLiteral("スプシURLが設定されていません（設定 › スプシURL）"));
+        return;
+    }
+    m_openUrl(QUrl(FSpsheet));
+    showMessage(QStringLiteral("スプシを開いています"));
 }
 
 void TForm1::N7Click(QObject* /*Sender*/) {
-    const QString FURL = kAuthorHomePage;
-    m_openUrl(QUrl(FURL));
+    const QUrl FURL = HelpPageUrl(m_programFilePath, QUrl(kAuthorHomePage));
+    m_openUrl(FURL);
+    showMessage(QStringLiteral("ヘルプを開いています"));
 }
 
 void TForm1::setOthersEnabled(bool enabled) {
@@ -616,7 +665,7 @@ void TForm1::AdditionalFunctionOnExecute(QObject* /*Sender*/) {
 }
 
 void TForm1::FormCreate(QObject* /*Sender*/) {
-    FIniFileName = IniFileNameFor(m_programFilePath);
+    FIniFileName = SettingsFileNameFor(IniFileNameFor(m_programFilePath));
     WindowPosition position(*this);
     ReadIniPosition(FIniFileName, QStringLiteral("Ap"), QStringLiteral("MainForm"), position);
 }
@@ -631,7 +680,8 @@ int TForm1::MyAnsiPosEx(const QString& Str, const QString& St, int n) const {
 }
 
 double TForm1::GetYPD(LineModel& Lines, double& LUSD, double& LYPD, double& LJPY, bool& succeeded) {
-    return ::tallemo::GetYPD(FIniFileName, Lines, *m_transport, LUSD, LYPD, LJPY, succeeded);
+    return ::tallemo::GetYPD(FIniFileName, Lines, *m_transport, LUSD, LYPD, LJPY, succeeded,
+                             &m_rateFailureReason);
 }
 
 } // namespace tallemo

@@ -12,19 +12,21 @@
 class QAction;
 class QCommandLinkButton;
 class QFrame;
+class QLabel;
 class QMenu;
 class QMenuBar;
 class QPlainTextEdit;
-class QProgressDialog;
 class QToolBar;
 class QUrl;
 
 namespace tallemo {
 
 class Clipboard;
+class CommandDispatcher;
 class Dialogs;
 class HttpTransport;
 class LineModel;
+struct StatementKind;
 
 // What the window takes from its surroundings. Every member left empty means the real thing;
 // tests put in their own so that no test needs modal loops, the network or a browser.
@@ -38,12 +40,12 @@ struct TForm1Environment {
     std::function<void(const QUrl&)> openUrl;
 };
 
-// The author's home page that "作者ホームページ" opens.
+// What "作者ホームページ" opens when no help page is installed beside the program.
 inline const QString kAuthorHomePage = QStringLiteral("https://www.example.com/tallemo/");
 
 // The main window. Every command runs one handler through a dispatcher that catches whatever the
 // handler throws and shows it in the error box, so no exception reaches Qt's event loop.
-class TForm1 : public QMainWindow, public WaitObserver {
+class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
     explicit TForm1(TForm1Environment environment = {}, QWidget* parent = nullptr);
@@ -82,6 +84,8 @@ public:
     QAction* WindowClose1 = nullptr;
     QAction* SelectAllPaste = nullptr;
     QAction* NewBeikoku = nullptr;
+    // The strip below the buttons that says what the last command did.
+    QLabel* Label1 = nullptr;
 
     // The handlers. They throw; the commands reach them through run().
     void Button1Click(QObject* Sender);
@@ -111,6 +115,8 @@ public:
     double GetYPD(LineModel& Lines, double& LUSD, double& LYPD, double& LJPY, bool& succeeded);
 
     const QString& iniFileName() const { return FIniFileName; }
+    // What the last command did, in full (the strip shows it elided when it is too long).
+    const QString& message() const { return m_message; }
     // The error box's title.
     const QString& title() const { return m_title; }
 
@@ -118,10 +124,9 @@ public:
     // while another one waits (the exchange-rate request) is dropped.
     void run(const std::function<void()>& handler) noexcept;
 
-    // While the exchange-rate request waits: a busy cursor and a small modal box whose
-    // "キャンセル" ends the request.
-    void waitStarted(const std::function<void()>& cancel) override;
-    void waitFinished() override;
+    // What the exchange-rate request tells while it waits: a busy cursor and a small modal box
+    // whose "キャンセル" ends the request.
+    WaitObserver& waitObserver();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -132,13 +137,22 @@ private:
     void buildActions();
     void buildMenu();
     void buildToolBar(QWidget* client);
-    void connectCommand(QAction* action, void (TForm1::*handler)(QObject*));
+    // Binds a button's, action's or menu entry's signal to a command run through run().
+    template <class Sender, class Signal>
+    void bindCommand(Sender* sender, Signal signal, std::function<void()> command);
+    template <class Sender, class Signal>
+    void bindCommand(Sender* sender, Signal signal, void (TForm1::*handler)(QObject*));
 
     // Runs a converter on one snapshot of the text area and writes the result back once, also
-    // when the converter throws half-way.
-    void convert(const std::function<void(LineModel&)>& converter);
-    QString editSetting(const QString& section, const QString& key, const QString& title,
-                        const QString& prompt);
+    // when the converter throws half-way. Returns whether the text changed.
+    bool convert(const std::function<void(LineModel&)>& converter);
+    // The command of a statement kind: converts, puts the rows on the clipboard and says what
+    // it did.
+    void convertStatement(const StatementKind& kind);
+    void convertStatement(const QString& kindId);
+    void showMessage(const QString& message);
+    void editSetting(const QString& section, const QString& key, const QString& title,
+                     const QString& prompt);
     void askRemark(const QString& question, const QString& information, const QString& section,
                    const QString& key);
     void setOthersEnabled(bool enabled);
@@ -156,8 +170,10 @@ private:
     HttpTransport* m_transport;
     std::function<void(const QUrl&)> m_openUrl;
     QWidget* m_client = nullptr;
-    QProgressDialog* m_waitDialog = nullptr;
-    bool m_running = false;
+    std::unique_ptr<CommandDispatcher> m_dispatcher;
+    QString m_message;
+    // Why the last exchange-rate request failed, for the message.
+    QString m_rateFailureReason;
 };
 
 } // namespace tallemo

@@ -1,18 +1,19 @@
 #include "cli/ConvertCommand.h"
 
-#include "converters/CardStatement.h"
-#include "converters/CoopStatement.h"
-#include "converters/DomesticDividends.h"
-#include "converters/ForeignDividends.h"
-#include "converters/ViewCard.h"
+#include "converters/ConversionReport.h"
+#include "converters/StatementKinds.h"
 #include "rates/ExchangeRates.h"
 #include "rates/QtHttpTransport.h"
 #include "settings/IniSettings.h"
+#include "settings/SettingsLocation.h"
 #include "text/AppError.h"
 #include "text/Clipboard.h"
 #include "text/LineModel.h"
 #include "text/NumberText.h"
+#include "text/OutputList.h"
 
+#include <QCommandLineOption>
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
 #include <QSaveFile>
@@ -34,12 +35,12 @@ namespace tallemo {
 namespace {
 
 const QString kProgram = QStringLiteral("tallemo-convert");
-
-enum class Kind { Card, Domestic, Foreign, View, Coop };
+const QString kDetect = QStringLiteral("detect");
 
 struct Options {
     bool help = false;
-    Kind kind = Kind::Card;
+    bool detect = false;
+    const StatementKind* kind = nullptr;
     QString file; // empty or "-": standard input
     std::optional<QString> areaFile;
     std::optional<QString> date;
@@ -50,18 +51,6 @@ struct Options {
 struct UsageError {
     QString message;
 };
-
-std::optional<Kind> kindNamed(const QString& name) {
-    static const std::pair<const char*, Kind> kinds[] = {
-        {"card", Kind::Card}, {"domestic", Kind::Domestic}, {"foreign", Kind::Foreign},
-        {"view", Kind::View}, {"coop", Kind::Coop},
-    };
-    for (const auto& [text, kind] : kinds) {
-        if (name == QLatin1String(text))
-            return kind;
-    }
-    return std::nullopt;
-}
 
 // A rate as the user types it: always with "." whatever the regional settings, and a usable
 // number of yen, so a typing slip cannot turn into rows of zero or infinite yen.
@@ -85,104 +74,188 @@ bool isUsableDateText(const QString& text) {
     return true;
 }
 
+// "view and coop": the ids of the kinds that take an option, for its usage error.
+QString idsOfKinds(bool (*takes)(const StatementKind&)) {
+    QStringList ids;
+    for (const StatementKind& kind : statementKinds()) {
+        if (takes(kind))
+            ids << kind.id;
+    }
+    if (ids.size() < 2)
+        return ids.join(QString());
+    return ids.mid(0, ids.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" and ") +
+           ids.back();
+}
+
+bool takesRate(const StatementKind& kind) {
+    return kind.needsRate;
+}
+
+bool takesRemark(const StatementKind& kind) {
+    return kind.remark.has_value();
+}
+
+// "Suica, 保険": the remarks cells of the kinds that have one.
+QString remarkCells() {
+    QStringList cells;
+    for (const StatementKind& kind : statementKinds()) {
+        if (kind.remark)
+            cells << kind.remark->cell;
+    }
+    return cells.join(QStringLiteral(", "));
+}
+
+struct CommandLine {
+    QCommandLineOption area{QStringLiteral("area"),
+                            QStringLiteral("also write the text area's text afterwards to FILE\n"
+                                           "(UTF-8, CR LF), also when the conversion fails"),
+                            QStringLiteral("FILE")};
+    QCommandLineOption date{QStringLiteral("date"),
+                            QStringLiteral("the date text of the dividend rows (default: today in "
+                                           "the\nshort date format of the regional settings)"),
+                            QStringLiteral("TEXT")};
+    QCommandLineOption rate{
+        QStringLiteral("rate"),
+        QStringLiteral("%1 only: yen per dollar, with \".\" as the decimal point;\n"
+                       "no exchange-rate request is made and no trace line added.\n"
+                       "Without it the rate is fetched from the exchange-rate service\n"
+                       "with the API key of Tallemo.ini, as the window does")
+            .arg(idsOfKinds(takesRate)),
+        QStringLiteral("NUMBER")};
+    QCommandLineOption remark{QStringLiteral("remark"),
+                              QStringLiteral("%1 only: add the remarks cell (%2)")
+                                  .arg(idsOfKinds(takesRemark), remarkCells())};
+    QCommandLineOption noRemark{QStringLiteral("no-remark"),
+                                QStringLiteral("%1 only: leave the remarks cell out\n"
+                                               "(default: the window's setting in Tallemo.ini)")
+                                    .arg(idsOfKinds(takesRemark))};
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
+                            QStringLiteral("show this help")};
+
+    QList<QCommandLineOption> all() const { return {area, date, rate, remark, noRemark, help}; }
+};
+
+const CommandLine& commandLine() {
+    static const CommandLine options;
+    return options;
+}
+
 std::variant<Options, UsageError> parseArguments(const QStringList& arguments) {
+    const CommandLine& line = commandLine();
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+    parser.addOptions(line.all());
+    // QCommandLineParser takes the first argument for the program's name.
+    if (!parser.parse(QStringList{kProgram} + arguments))
+        return UsageError{parser.errorText()};
+
     Options options;
-    QStringList positional;
-    bool optionsEnded = false;
-
-    for (qsizetype k = 0; k < arguments.size(); ++k) {
-        const QString& argument = arguments[k];
-        if (optionsEnded || argument == QLatin1String("-") ||
-            !argument.startsWith(QLatin1Char('-'))) {
-            positional.append(argument);
-            continue;
-        }
-        if (argument == QLatin1String("--")) {
-            optionsEnded = true;
-            continue;
-        }
-
-        QString name = argument;
-        std::optional<QString> attached;
-        const qsizetype equals = argument.indexOf(QLatin1Char('='));
-        if (argument.startsWith(QLatin1String("--")) && equals > 2) {
-            name = argument.left(equals);
-            attached = argument.mid(equals + 1);
-        }
-
-        const bool takesValue = name == QLatin1String("--area") ||
-                                name == QLatin1String("--date") || name == QLatin1String("--rate");
-        const bool isSwitch = name == QLatin1String("--help") || name == QLatin1String("-h") ||
-                              name == QLatin1String("--remark") ||
-                              name == QLatin1String("--no-remark");
-        if (!takesValue && !isSwitch)
-            return UsageError{QStringLiteral("unknown option '%1'").arg(argument)};
-        if (isSwitch && attached)
-            return UsageError{QStringLiteral("option '%1' takes no value").arg(name)};
-
-        if (isSwitch) {
-            if (name == QLatin1String("--remark"))
-                options.remark = true;
-            else if (name == QLatin1String("--no-remark"))
-                options.remark = false;
-            else
-                options.help = true;
-            continue;
-        }
-
-        QString value;
-        if (attached) {
-            value = *attached;
-        } else if (k + 1 < arguments.size()) {
-            value = arguments[++k];
-        } else {
-            return UsageError{QStringLiteral("option '%1' needs a value").arg(name)};
-        }
-
-        if (name == QLatin1String("--area")) {
-            if (value.isEmpty())
-                return UsageError{QStringLiteral("--area needs a file name")};
-            options.areaFile = value;
-        } else if (name == QLatin1String("--date")) {
-            if (!isUsableDateText(value))
-                return UsageError{
-                    QStringLiteral("--date: the date text must not hold TABs or line breaks")};
-            options.date = value;
-        } else {
-            options.rate = parseRate(value);
-            if (!options.rate)
-                return UsageError{
-                    QStringLiteral("--rate: '%1' is not a positive number of yen per dollar")
-                        .arg(value)};
-        }
+    if (parser.isSet(line.help)) {
+        options.help = true;
+        return options;
     }
 
-    if (options.help)
-        return options;
+    if (parser.isSet(line.area)) {
+        options.areaFile = parser.value(line.area);
+        if (options.areaFile->isEmpty())
+            return UsageError{QStringLiteral("--area needs a file name")};
+    }
+    if (parser.isSet(line.date)) {
+        options.date = parser.value(line.date);
+        if (!isUsableDateText(*options.date))
+            return UsageError{
+                QStringLiteral("--date: the date text must not hold TABs or line breaks")};
+    }
+    if (parser.isSet(line.rate)) {
+        const QString value = parser.value(line.rate);
+        options.rate = parseRate(value);
+        if (!options.rate)
+            return UsageError{
+                QStringLiteral("--rate: '%1' is not a positive number of yen per dollar")
+                    .arg(value)};
+    }
+    // Of --remark and --no-remark the last one given counts.
+    for (const QString& name : parser.optionNames()) {
+        if (name == line.remark.names().front())
+            options.remark = true;
+        else if (name == line.noRemark.names().front())
+            options.remark = false;
+    }
 
+    const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())
         return UsageError{QStringLiteral("no statement kind given")};
     if (positional.size() > 2)
         return UsageError{QStringLiteral("unexpected argument '%1'").arg(positional[2])};
-    const std::optional<Kind> kind = kindNamed(positional[0]);
-    if (!kind)
-        return UsageError{QStringLiteral("unknown statement kind '%1'").arg(positional[0])};
-    options.kind = *kind;
     if (positional.size() == 2)
         options.file = positional[1];
 
-    if (options.rate && options.kind != Kind::Foreign)
-        return UsageError{QStringLiteral("--rate applies to foreign only")};
-    if (options.remark && options.kind != Kind::View && options.kind != Kind::Coop)
-        return UsageError{QStringLiteral("--remark and --no-remark apply to view and coop only")};
+    if (positional[0] == kDetect) {
+        options.detect = true;
+        for (const QCommandLineOption* option :
+             {&line.area, &line.date, &line.rate, &line.remark, &line.noRemark}) {
+            if (parser.isSet(*option))
+                return UsageError{QStringLiteral("--%1 does not apply to %2")
+                                      .arg(option->names().front(), kDetect)};
+        }
+        return options;
+    }
+
+    options.kind = findStatementKind(positional[0]);
+    if (options.kind == nullptr)
+        return UsageError{QStringLiteral("unknown statement kind '%1'").arg(positional[0])};
+    if (options.rate && !takesRate(*options.kind))
+        return UsageError{QStringLiteral("--rate applies to %1 only").arg(idsOfKinds(takesRate))};
+    if (options.remark && !takesRemark(*options.kind))
+        return UsageError{QStringLiteral("--remark and --no-remark apply to %1 only")
+                              .arg(idsOfKinds(takesRemark))};
     return options;
 }
 
+QString kindIds() {
+    QStringList ids;
+    for (const StatementKind& kind : statementKinds())
+        ids << kind.id;
+    ids << kDetect;
+    return ids.join(u'|');
+}
+
 QString usageText() {
-    return QStringLiteral("Usage: %1 {card|domestic|foreign|view|coop} [FILE] [--area FILE]\n"
+    return QStringLiteral("Usage: %1 {%2} [FILE] [--area FILE]\n"
                           "         [--date TEXT] [--rate NUMBER] [--remark|--no-remark]\n"
                           "Try '%1 --help' for more information.\n")
-        .arg(kProgram);
+        .arg(kProgram, kindIds());
+}
+
+// The options as the help lists them: names and value in a column, the description beside.
+QString optionsHelp() {
+    constexpr qsizetype kDescriptionColumn = 17;
+    QString text;
+    for (const QCommandLineOption& option : commandLine().all()) {
+        QStringList names;
+        for (const QString& name : option.names())
+            names << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+        QString head = QStringLiteral("  ") + names.join(QStringLiteral(", "));
+        if (!option.valueName().isEmpty())
+            head += u' ' + option.valueName();
+        const QStringList description = option.description().split(u'\n');
+        text += head.leftJustified(kDescriptionColumn - 1) + u' ' + description.front() + u'\n';
+        for (qsizetype k = 1; k < description.size(); ++k)
+            text += QString(kDescriptionColumn, u' ') + description[k] + u'\n';
+    }
+    return text;
+}
+
+QString kindsHelp() {
+    QString text;
+    for (const StatementKind& kind : statementKinds())
+        text += QStringLiteral("  %1 %2 (%3)\n")
+                    .arg(kind.id.leftJustified(10), kind.summary, kind.caption);
+    text += QStringLiteral("  %1 list the kinds the statement looks like, best first: each\n"
+                           "             kind's id, a TAB and its number of entries\n")
+                .arg(kDetect.leftJustified(10));
+    return text;
 }
 
 ConvertOutcome failure(int exitCode, const QString& message) {
@@ -243,10 +316,14 @@ std::variant<QString, QString> statementText(const QByteArray& bytes, const QStr
 
 ConvertEnvironment ConvertEnvironment::forRunningProgram() {
     return ConvertEnvironment{
-        QCoreApplication::applicationDirPath() + QStringLiteral("/Tallemo"),
+        SettingsFileNameFor(QCoreApplication::applicationDirPath() + QStringLiteral("/Tallemo")),
         Regional::system(),
         [] { return std::make_unique<QtHttpTransport>(); },
     };
+}
+
+QString settingsFileLine(const QString& iniFileName) {
+    return QStringLiteral("\nSettings file used: %1.ini\n").arg(iniFileName);
 }
 
 QString convertHelpText() {
@@ -263,31 +340,19 @@ QString convertHelpText() {
                "\n"
                "The rows the window puts on the clipboard are written to standard output in\n"
                "UTF-8, each followed by CR LF. When the window would leave the clipboard as it\n"
-               "was, nothing is written.\n"
+               "was, nothing is written. When no entries are found, a notice says so on\n"
+               "standard error, naming the kind the statement looks like.\n"
                "\n"
                "Kinds:\n"
-               "  card       card usage statement (楽天カード)\n"
-               "  domestic   domestic dividends (国内配当)\n"
-               "  foreign    US dividends in dollars, as rows in yen (国外配当)\n"
-               "  view       View card statement (View)\n"
-               "  coop       co-op statement (生協)\n"
+               "%2"
                "\n"
                "Options:\n"
-               "  --area FILE    also write the text area's text afterwards to FILE\n"
-               "                 (UTF-8, CR LF), also when the conversion fails\n"
-               "  --date TEXT    the date text of the dividend rows (default: today in the\n"
-               "                 short date format of the regional settings)\n"
-               "  --rate NUMBER  foreign only: yen per dollar, with \".\" as the decimal point;\n"
-               "                 no exchange-rate request is made and no trace line added.\n"
-               "                 Without it the rate is fetched from the exchange-rate service\n"
-               "                 with the API key of Tallemo.ini, as the window does\n"
-               "  --remark       view and coop only: add the remarks cell (Suica, 保険)\n"
-               "  --no-remark    view and coop only: leave the remarks cell out\n"
-               "                 (default: the window's setting in Tallemo.ini)\n"
-               "  -h, --help     show this help\n"
+               "%3"
                "\n"
-               "Settings are read from Tallemo.ini in this program's folder, which is the\n"
-               "Tallemo window's settings file.\n"
+               "Settings are read from the Tallemo window's settings file: Tallemo.ini in this\n"
+               "program's folder when that file exists or the folder is writable (the installed\n"
+               "programs' folder never gets a new one), otherwise\n"
+               "$XDG_CONFIG_HOME/Tallemo/Tallemo.ini (normally ~/.config/Tallemo/Tallemo.ini).\n"
                "\n"
                "Exit status:\n"
                "  0  done\n"
@@ -295,7 +360,7 @@ QString convertHelpText() {
                "     or the exchange-rate failure line, is written to standard error; also when\n"
                "     a file cannot be read or written or the input is not UTF-8\n"
                "  2  the arguments are wrong\n")
-        .arg(kProgram);
+        .arg(kProgram, kindsHelp(), optionsHelp());
 }
 
 ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standardInput,
@@ -307,7 +372,8 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
 
     if (options.help) {
         ConvertOutcome outcome;
-        outcome.standardOutput = convertHelpText().toUtf8();
+        outcome.standardOutput =
+            (convertHelpText() + settingsFileLine(environment.iniFileName)).toUtf8();
         return outcome;
     }
 
@@ -336,55 +402,63 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
 
     ConvertOutcome outcome;
     LineModel Lines(std::get<0>(text));
-    MemoryClipboard clipboard;
-    const Regional regional =
-        options.date ? Regional::fixed(*options.date, environment.regional.decimalSeparator)
-                     : environment.regional;
-    bool rateFailed = false;
 
+    if (options.detect) {
+        QString found;
+        for (const RankedKind& ranked : rankStatementKinds(Lines))
+            found +=
+                QStringLiteral("%1\t%2\n").arg(ranked.kind->id).arg(ranked.recognition.entries);
+        outcome.standardOutput = found.toUtf8();
+        return outcome;
+    }
+
+    const StatementKind& kind = *options.kind;
+    ConvertContext context{
+        options.date ? Regional::fixed(*options.date, environment.regional.decimalSeparator)
+                     : environment.regional,
+        {},
+        false,
+    };
+    bool rateFailed = false;
+    QString rateFailureReason;
+    if (kind.needsRate) {
+        context.yenPerDollar = [&](LineModel& lines) -> std::optional<double> {
+            if (options.rate)
+                return options.rate;
+            std::unique_ptr<HttpTransport> transport;
+            if (environment.makeTransport)
+                transport = environment.makeTransport();
+            double LUSD = 0;
+            double LYPD = 0;
+            double LJPY = 0;
+            bool succeeded = false;
+            if (transport)
+                GetYPD(environment.iniFileName, lines, *transport, LUSD, LYPD, LJPY, succeeded,
+                       &rateFailureReason);
+            if (!succeeded) {
+                rateFailed = true;
+                return std::nullopt;
+            }
+            return LYPD;
+        };
+    }
+    if (kind.remark)
+        context.remark = options.remark.value_or(
+            ReadIniBoolean(environment.iniFileName, kind.remark->section, kind.remark->key, false));
+
+    ConversionReport report = reportBefore(kind, Lines);
     try {
-        switch (options.kind) {
-        case Kind::Card:
-            ConvertCardStatement(Lines, clipboard);
-            break;
-        case Kind::Domestic:
-            ConvertDomesticDividends(Lines, clipboard, regional);
-            break;
-        case Kind::Foreign: {
-            const YenPerDollarSource GetYPDSource = [&](LineModel& lines) -> std::optional<double> {
-                if (options.rate)
-                    return options.rate;
-                std::unique_ptr<HttpTransport> transport;
-                if (environment.makeTransport)
-                    transport = environment.makeTransport();
-                double LUSD = 0;
-                double LYPD = 0;
-                double LJPY = 0;
-                bool succeeded = false;
-                if (transport)
-                    GetYPD(environment.iniFileName, lines, *transport, LUSD, LYPD, LJPY, succeeded);
-                if (!succeeded) {
-                    rateFailed = true;
-                    return std::nullopt;
-                }
-                return LYPD;
-            };
-            ConvertForeignDividends(Lines, clipboard, regional, GetYPDSource);
-            break;
+        const std::optional<OutputList> rows = kind.convert(Lines, context);
+        if (rows) {
+            outcome.standardOutput = rows->text().toUtf8();
+            report.rows = rows->count();
         }
-        case Kind::View:
-            ConvertViewCard(Lines, clipboard,
-                            options.remark.value_or(
-                                ReadIniBoolean(environment.iniFileName, QStringLiteral("View"),
-                                               QStringLiteral("Suica"), false)));
-            break;
-        case Kind::Coop:
-            ConvertCoopStatement(Lines, clipboard,
-                                 options.remark.value_or(ReadIniBoolean(
-                                     environment.iniFileName, QStringLiteral("seikyo"),
-                                     QStringLiteral("hoken"), false)));
-            break;
-        }
+        // A script must hear of a statement that gave no rows: it would otherwise take an empty
+        // output for a month without entries.
+        if (!rateFailed && report.foundNothing())
+            outcome.standardError =
+                QStringLiteral("%1: %2\n")
+                    .arg(kProgram, conversionMessage(report, /*forCommandLine=*/true));
     } catch (const AppError& error) {
         outcome.standardError = errorBoxText(error.message()) + QLatin1Char('\n');
         outcome.exitCode = 1;
@@ -394,11 +468,10 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
     // clipboard; a script must not take that quiet end for a conversion without dividends.
     if (rateFailed) {
         outcome.standardError += kRateFailureLine + QLatin1Char('\n');
+        if (!rateFailureReason.isEmpty())
+            outcome.standardError += QStringLiteral("%1: %2\n").arg(kProgram, rateFailureReason);
         outcome.exitCode = 1;
     }
-
-    if (clipboard.setCount() > 0 && clipboard.content())
-        outcome.standardOutput = clipboard.content()->toUtf8();
     outcome.areaText = Lines.text().toUtf8();
 
     if (options.areaFile) {

@@ -26,8 +26,8 @@ struct ConvertEnvironment {
     // The transport for the exchange-rate request of `foreign` without --rate.
     std::function<std::unique_ptr<HttpTransport>()> makeTransport;
 
-    // The real surroundings: the settings beside the running program, the system's regional
-    // settings, Qt Network. Needs a QCoreApplication.
+    // The real surroundings: the window program's settings file (see SettingsFileNameFor), the
+    // system's regional settings, Qt Network. Needs a QCoreApplication.
     static ConvertEnvironment forRunningProgram();
 };
 
@@ -45,8 +45,10 @@ struct ConvertOutcome {
 ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standardInput,
                                  const ConvertEnvironment& environment);
 
-// The text --help prints.
+// The text --help prints, followed by settingsFileLine.
 QString convertHelpText();
+// The line that ends --help: which settings file this run reads.
+QString settingsFileLine(const QString& iniFileName);
 
 // The whole program: reads standard input, writes standard output and standard error, and
 // returns the exit status. Needs a QCoreApplication.

@@ -9,11 +9,13 @@
 //   2024/11/03→SAMPLE STORE→→→1,500
 #include "converters/CardStatement.h"
 
-#include "text/Clipboard.h"
+#include "converters/Evidence.h"
 #include "text/LineModel.h"
 #include "text/OutputList.h"
 #include "text/TextPrimitives.h"
 
+#include <algorithm>
+#include <optional>
 #include <vector>
 
 namespace tallemo {
@@ -39,7 +41,7 @@ QString rowFromMainLine(QString St) {
 
 } // namespace
 
-void ConvertCardStatement(LineModel& Lines, Clipboard& clipboard) {
+OutputList ConvertCardStatement(LineModel& Lines) {
     // The rows written so far, topmost last, each as its distance from the end of the text: a
     // deletion above a row leaves that distance as it is, so no index has to be shifted. A row
     // that a later entry's deletion takes away is dropped, so the clipboard gets exactly the rows
@@ -71,7 +73,68 @@ void ConvertCardStatement(LineModel& Lines, Clipboard& clipboard) {
     OutputList SL;
     for (auto row = rowsFromEnd.rbegin(); row != rowsFromEnd.rend(); ++row)
         SL.add(Lines.line(Lines.pieceCount() - *row));
-    clipboard.setText(SL.text());
+    return SL;
+}
+
+Recognition RecogniseCardStatement(const LineModel& Lines) {
+    // The converter's upward scan, played on what each line is rather than on its text: the
+    // lines at and below the scan point form a stack whose top is the current line. A row's
+    // deletion by a later marker then drops it from the count exactly as the converter drops it
+    // from the clipboard.
+    struct Line {
+        bool isRow = false;
+        bool isMarker = false;
+    };
+    std::vector<Line> below;
+    // The empty piece after a final CR LF is never scanned but can be deleted into.
+    for (int k = Lines.pieceCount() - 1; k >= Lines.count(); --k)
+        below.push_back({});
+
+    Recognition recognition;
+    std::optional<QString> pendingRow;
+    for (int i = Lines.count() - 1; i >= 0; --i) {
+        Line current;
+        if (pendingRow) {
+            current = {true, pendingRow->startsWith(kMarker)};
+            pendingRow.reset();
+        } else {
+            current.isMarker = Lines.line(i).startsWith(kMarker);
+        }
+        below.push_back(current);
+        if (!current.isMarker)
+            continue;
+
+        for (int k = 0; k < kLinesPerMarker; ++k) {
+            if (below.back().isRow)
+                --recognition.entries;
+            // Of the last piece only the text goes: it stays as an empty line.
+            if (below.size() == 1)
+                below.back() = {};
+            else
+                below.pop_back();
+        }
+        if (i == 0)
+            continue;
+
+        // Only a main line holding the marker's first character can become a row that starts
+        // with the marker; any other row is known not to without building it.
+        const QString mainLine = Lines.line(i - 1);
+        pendingRow = mainLine.contains(kMarker.front()) ? rowFromMainLine(mainLine) : QString();
+        ++recognition.entries;
+        // The page puts the date first and TABs between date, shop and amount.
+        if (evidence::startsWithDate(mainLine) && evidence::tabCount(mainLine) >= 2)
+            ++recognition.wellFormed;
+    }
+    recognition.wellFormed = std::min(recognition.wellFormed, recognition.entries);
+    return recognition;
+}
+
+QString CardStatementSampleEntry(int i) {
+    return QStringLiteral("2024/11/%1\tSAMPLE STORE %2\t%3 円\r\n支払方法\t1回払い\r\n"
+                          "ご利用者 本人\r\n備考なし\r\n")
+        .arg(1 + i % 28, 2, 10, QLatin1Char('0'))
+        .arg(i, 6, 10, QLatin1Char('0'))
+        .arg(100 + i % 9000);
 }
 
 } // namespace tallemo

@@ -1,13 +1,14 @@
 #pragma once
 
+#include "converters/StatementKinds.h"
+
 namespace tallemo {
 
-class Clipboard;
-class LineModel;
-
 // The card usage statement converter ("楽天カード"): rewrites every entry's main line in place
-// into a row, deletes its marker line and the two lines after it, and puts the rows that are
-// still in the text, top to bottom, on the clipboard.
-void ConvertCardStatement(LineModel& Lines, Clipboard& clipboard);
+// into a row, deletes its marker line and the two lines after it, and returns the rows that are
+// still in the text, top to bottom.
+OutputList ConvertCardStatement(LineModel& Lines);
+Recognition RecogniseCardStatement(const LineModel& Lines);
+QString CardStatementSampleEntry(int i);
 
 } // namespace tallemo

@@ -9,7 +9,7 @@
 // go to the clipboard; the other lines stay as they are.
 #include "converters/CoopStatement.h"
 
-#include "text/Clipboard.h"
+#include "converters/Evidence.h"
 #include "text/LineModel.h"
 #include "text/OutputList.h"
 #include "text/TextPrimitives.h"
@@ -24,7 +24,7 @@ const QString kHoken = QStringLiteral("保険");
 
 } // namespace
 
-void ConvertCoopStatement(LineModel& Lines, Clipboard& clipboard, bool LHoken) {
+OutputList ConvertCoopStatement(LineModel& Lines, bool LHoken) {
     const int N = Lines.count();
     for (int i = N - 1; i >= 0; --i) {
         QString St = Lines.line(i);
@@ -60,7 +60,37 @@ void ConvertCoopStatement(LineModel& Lines, Clipboard& clipboard, bool LHoken) {
         if (line.startsWith(kDatePrefix))
             SL.add(line);
     }
-    clipboard.setText(SL.text());
+    return SL;
+}
+
+Recognition RecogniseCoopStatement(const LineModel& Lines) {
+    static const QString kCardMarker = QStringLiteral("支払方法");
+    Recognition recognition;
+    const int N = Lines.count();
+    for (int i = 0; i < N; ++i) {
+        const QString St = Lines.line(i);
+        // A card usage line looks the same, but a card statement has a payment line for each.
+        if (evidence::trimmedBlanks(St).startsWith(kCardMarker))
+            ++recognition.against;
+        // Without a TAB the empty cells go in at the very start, and the row no longer begins
+        // with "20": it stays in the text but not on the clipboard.
+        if (!St.startsWith(kDatePrefix) || !St.contains(kTab))
+            continue;
+        ++recognition.entries;
+        // The page gives date, item and amount in yen, separated by TABs; a card usage line
+        // has its payment line right below it.
+        if (evidence::startsWithDate(St) && evidence::tabCount(St) >= 2 && St.contains(kYen) &&
+            !evidence::trimmedBlanks(Lines.line(i + 1)).startsWith(kCardMarker))
+            ++recognition.wellFormed;
+    }
+    return recognition;
+}
+
+QString CoopStatementSampleEntry(int i) {
+    return QStringLiteral("2024/12/%1\tMILK %2\t%3 円\r\n")
+        .arg(1 + i % 28, 2, 10, QLatin1Char('0'))
+        .arg(i, 6, 10, QLatin1Char('0'))
+        .arg(100 + i % 9000);
 }
 
 } // namespace tallemo

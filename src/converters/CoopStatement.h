@@ -1,13 +1,14 @@
 #pragma once
 
+#include "converters/StatementKinds.h"
+
 namespace tallemo {
 
-class Clipboard;
-class LineModel;
-
 // The co-op statement converter ("生協", "生協解析"): rewrites every line that begins with "20"
-// in place and puts exactly those lines on the clipboard. LHoken adds the remarks cell "保険"
-// (the caller reads the setting at every run).
-void ConvertCoopStatement(LineModel& Lines, Clipboard& clipboard, bool LHoken);
+// in place and returns exactly those lines. LHoken adds the remarks cell "保険" (the caller reads
+// the setting at every run).
+OutputList ConvertCoopStatement(LineModel& Lines, bool LHoken);
+Recognition RecogniseCoopStatement(const LineModel& Lines);
+QString CoopStatementSampleEntry(int i);
 
 } // namespace tallemo

@@ -9,7 +9,7 @@
 // become "2025/01/15 → 配当国内 → サンプル工業 → → -1,500".
 #include "converters/DomesticDividends.h"
 
-#include "text/Clipboard.h"
+#include "converters/Evidence.h"
 #include "text/LineModel.h"
 #include "text/OutputList.h"
 #include "text/Regional.h"
@@ -17,10 +17,14 @@
 
 namespace tallemo {
 
-void ConvertDomesticDividends(LineModel& Lines, Clipboard& clipboard, const Regional& regional) {
-    static const QString kNameKeyword = QStringLiteral("銘柄名");
-    static const QString kAmountKeyword = QStringLiteral("入金額");
+namespace {
 
+const QString kNameKeyword = QStringLiteral("銘柄名");
+const QString kAmountKeyword = QStringLiteral("入金額");
+
+} // namespace
+
+OutputList ConvertDomesticDividends(LineModel& Lines, const Regional& regional) {
     const QString dateText = regional.dateText();
     OutputList SL;
     QString LOutput;
@@ -47,9 +51,39 @@ void ConvertDomesticDividends(LineModel& Lines, Clipboard& clipboard, const Regi
         }
     }
 
-    const QString rows = SL.text();
-    Lines.setText(rows);
-    clipboard.setText(rows);
+    Lines.setText(SL.text());
+    return SL;
+}
+
+Recognition RecogniseDomesticDividends(const LineModel& Lines) {
+    Recognition recognition;
+    bool named = false;
+    const int N = Lines.count();
+    for (int i = 0; i < N; ++i) {
+        const QString St = Lines.line(i);
+        const QString keyword = AnsiLeftStr(St, 3);
+        if (keyword == kNameKeyword) {
+            named = true;
+        } else if (keyword == kAmountKeyword) {
+            ++recognition.entries;
+            // The page gives the amount in yen after a full-width colon; the dollar amounts of
+            // the US notices end in USD.
+            const QStringView amount = evidence::trimmedBlanks(QStringView(St).sliced(3));
+            if (amount.endsWith(u"USD"))
+                ++recognition.against;
+            else if (named && amount.endsWith(u'円') && amount.contains(u'：'))
+                ++recognition.wellFormed;
+            named = false;
+        }
+    }
+    return recognition;
+}
+
+QString DomesticDividendsSampleEntry(int i) {
+    return QStringLiteral("配当金のお知らせ\r\n銘柄名　　　　　　：サンプル工業%1\r\n"
+                          "数量　　　　　　　：100株\r\n入金額　　　　　　：%2円\r\n")
+        .arg(i, 6, 10, QLatin1Char('0'))
+        .arg(100 + i % 9000);
 }
 
 } // namespace tallemo

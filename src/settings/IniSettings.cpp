@@ -5,6 +5,7 @@
 #include "text/AppError.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
@@ -62,6 +63,11 @@ std::optional<QString> readRaw(const QString& FileName, const QString& Section,
 void writeRaw(const QString& FileName, const QString& Section, const QString& Ident,
               const QString& Value) {
     const QString iniPath = iniPathFor(FileName);
+    // The folder in the user's configuration folder is made by the first write; a path that
+    // cannot be a folder fails below, at the lock.
+    const QFileInfo folder(QFileInfo(iniPath).absolutePath());
+    if (!folder.exists())
+        QDir().mkpath(folder.filePath());
     QLockFile lock(iniPath + QStringLiteral(".lock"));
     lock.setStaleLockTime(kStaleLockTime);
     // Polled in short steps: QLockFile's own wait doubles from 100 ms and lets a second copy

@@ -6,10 +6,6 @@ QString clipboardCannotOpenMessage(const QString& cause) {
     return QStringLiteral("クリップボード %1 を開けません").arg(cause);
 }
 
-QString clipboardOutOfResourcesMessage() {
-    return QStringLiteral("システム リソース不足です");
-}
-
 QString textUpToFirstNul(const QString& text) {
     const qsizetype nul = text.indexOf(QChar(u'\0'));
     return nul < 0 ? text : text.left(nul);

@@ -20,8 +20,6 @@ public:
 
 // "クリップボード %s を開けません", with the system's description of the cause.
 QString clipboardCannotOpenMessage(const QString& cause);
-// "システム リソース不足です": opened and emptied, but the text was refused.
-QString clipboardOutOfResourcesMessage();
 
 // Cuts a clipboard text at its first NUL, as the platform's Unicode text format ends there.
 QString textUpToFirstNul(const QString& text);

@@ -11,7 +11,6 @@ class OutputList {
 public:
     void add(const QString& entry) { m_entries.append(entry); }
     int count() const { return static_cast<int>(m_entries.size()); }
-    const QStringList& entries() const { return m_entries; }
     QString text() const;
 
 private:

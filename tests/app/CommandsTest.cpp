@@ -1,3 +1,4 @@
+#include "SampleStatements.h"
 #include "WindowHarness.h"
 
 #include "settings/IniSettings.h"
@@ -39,16 +40,6 @@ QToolButton* toolBarButton(TForm1& form) {
             return button;
     return nullptr;
 }
-
-// The card statement of the worked example: two entries between a header and a footer.
-const QString kCardStatement = QStringLiteral("HEADER\r\n"
-                                              "2024/11/03\tSAMPLE STORE\t1,500 円\r\n"
-                                              "支払方法\tAAA\r\nBBB\r\nCCC\r\n"
-                                              "2024/11/05\tSAMPLE CAFE\t480 円\r\n"
-                                              "支払方法\tAAA\r\nBBB\r\nCCC\r\n"
-                                              "FOOTER");
-const QString kCardRows = QStringLiteral("2024/11/03\tSAMPLE STORE\t\t\t1,500\r\n"
-                                         "2024/11/05\tSAMPLE CAFE\t\t\t480\r\n");
 
 // Rows whose first cell is today's date, with that cell taken off.
 QString withoutDates(QString rows) {
@@ -293,9 +284,6 @@ TEST(DividendCommands, DomesticButtonReplacesTheTextByTheRows) {
     EXPECT_EQ(withoutDates(clipboard.content().value_or(QString())), rows);
 }
 
-const QString kForeignStatement = QStringLiteral("見本ホールディングス\r\n数量 200株\r\n"
-                                                 "1株あたり 0.50\r\n入金額 100.00 USD");
-
 TEST(DividendCommands, ForeignButtonFetchesTheRateWithTheStoredKeyAndAddsTheRows) {
     MemoryClipboard clipboard;
     WindowHarness harness(&clipboard);
@@ -339,7 +327,7 @@ TEST(DividendCommands, WhileTheRateIsFetchedTheWindowShowsItWaitsAndTakesNoOther
     harness.setText(kForeignStatement);
     bool cancelled = false;
     harness.transport.whileWaiting = [&] {
-        form.waitStarted([&] { cancelled = true; });
+        form.waitObserver().waitStarted([&] { cancelled = true; });
         auto* box = form.findChild<QProgressDialog*>();
         ASSERT_NE(box, nullptr);
         EXPECT_TRUE(box->isVisible());
@@ -359,7 +347,7 @@ TEST(DividendCommands, WhileTheRateIsFetchedTheWindowShowsItWaitsAndTakesNoOther
         EXPECT_EQ(cancel->text(), QStringLiteral("キャンセル"));
         cancel->click();
         EXPECT_TRUE(cancelled);
-        form.waitFinished();
+        form.waitObserver().waitFinished();
         EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     };
 

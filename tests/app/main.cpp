@@ -1,3 +1,5 @@
+#include "app/Application.h"
+
 #include <QApplication>
 
 #include <gtest/gtest.h>
@@ -8,6 +10,10 @@ int main(int argc, char* argv[]) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
+    // The program's style and icon; Qt's Japanese texts only where a test asks for them, so that
+    // no test depends on the locale it is run in.
+    QApplication::setStyle(tallemo::makeProgramStyle());
+    QApplication::setWindowIcon(tallemo::programIcon());
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

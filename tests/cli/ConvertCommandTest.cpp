@@ -108,13 +108,14 @@ TEST(ForeignRate, IsFetchedWithTheWindowsApiKeyWhenNotGiven) {
 }
 
 // The window only adds the failure line to the text; a script has to be told.
-TEST(ForeignRate, FailedFetchIsAnErrorWithTheFailureLine) {
+TEST(ForeignRate, FailedFetchIsAnErrorWithTheFailureLineAndWhy) {
     QTemporaryDir dir;
     const ConvertOutcome outcome =
         runWithInput({"foreign", "--date", "2025/01/15"}, crlfText(kForeignStatement),
                      testEnvironment(dir, HttpAnswer{}));
     EXPECT_EQ(outcome.exitCode, 1);
-    EXPECT_EQ(outcome.standardError, kRateFailureLine + u'\n');
+    EXPECT_EQ(outcome.standardError,
+              kRateFailureLine + QStringLiteral("\ntallemo-convert: 接続できません\n"));
     EXPECT_TRUE(outcome.standardOutput.isEmpty());
     EXPECT_EQ(outcome.areaText, crlfText(kForeignStatement) + kRateFailureLine.toUtf8() + "\r\n");
 }
@@ -255,9 +256,13 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"NoKind", {}, "no statement kind given"},
         UsageCase{"UnknownKind", {"rakuten"}, "unknown statement kind 'rakuten'"},
         UsageCase{"TooManyArguments", {"card", "a", "b"}, "unexpected argument 'b'"},
-        UsageCase{"UnknownOption", {"card", "--frobnicate"}, "unknown option '--frobnicate'"},
-        UsageCase{"MissingValue", {"card", "--area"}, "option '--area' needs a value"},
-        UsageCase{"SwitchWithValue", {"view", "--remark=yes"}, "option '--remark' takes no value"},
+        UsageCase{"UnknownOption", {"card", "--frobnicate"}, "Unknown option 'frobnicate'."},
+        UsageCase{"MissingValue", {"card", "--area"}, "Missing value after '--area'."},
+        UsageCase{
+            "SwitchWithValue", {"view", "--remark=yes"}, "Unexpected value after '--remark'."},
+        UsageCase{"DetectTakesNoConversionOptions",
+                  {"detect", "--date", "x"},
+                  "--date does not apply to detect"},
         UsageCase{"RateForOtherKind", {"card", "--rate", "150"}, "--rate applies to foreign only"},
         UsageCase{"RateNotANumber",
                   {"foreign", "--rate", "1,50"},
@@ -276,13 +281,43 @@ INSTANTIATE_TEST_SUITE_P(
                   "--date: the date text must not hold TABs or line breaks"}),
     caseName<UsageCase>);
 
+TEST(Detect, ListsTheKindsTheTextLooksLikeBestFirstAndNothingForProse) {
+    QTemporaryDir dir;
+    const ConvertOutcome card =
+        runWithInput({"detect"}, crlfText("2024/11/03→STORE→1,500 円|支払方法→1回払い|x|y|"),
+                     testEnvironment(dir));
+    EXPECT_EQ(card.exitCode, 0);
+    EXPECT_EQ(card.standardOutput, QByteArray("card\t1\n"));
+
+    const ConvertOutcome prose =
+        runWithInput({"detect", "-"}, "hello\nworld\n", testEnvironment(dir));
+    EXPECT_EQ(prose.exitCode, 0);
+    EXPECT_EQ(prose.standardOutput, QByteArray());
+    EXPECT_EQ(prose.standardError, QString());
+}
+
+TEST(Notice, AStatementConvertedByTheWrongKindNamesTheKindItLooksLike) {
+    QTemporaryDir dir;
+    const ConvertOutcome outcome = runWithInput(
+        {"card"}, crlfText("STATEMENT|2024/12/05→MILK→1,280 円|2024/12/12→BREAD→640 円|"),
+        testEnvironment(dir));
+    EXPECT_EQ(outcome.exitCode, 0);
+    EXPECT_EQ(outcome.standardOutput, QByteArray());
+    EXPECT_EQ(outcome.standardError,
+              QStringLiteral("tallemo-convert: 楽天カード (card) の明細が見つかりませんでした。"
+                             "生協 (coop) の明細のようです\n"));
+}
+
 TEST(Help, WinsOverEverythingElse) {
     QTemporaryDir dir;
     for (const QStringList& arguments :
          {QStringList{"--help"}, QStringList{"card", "-h"}, QStringList{"bogus", "--help"}}) {
         const ConvertOutcome outcome = runWithInput(arguments, "", testEnvironment(dir));
         EXPECT_EQ(outcome.exitCode, 0);
-        EXPECT_EQ(outcome.standardOutput, convertHelpText().toUtf8());
+        EXPECT_EQ(outcome.standardOutput,
+                  (convertHelpText() + QStringLiteral("\nSettings file used: %1\n")
+                                           .arg(dir.filePath(QStringLiteral("Tallemo.ini"))))
+                      .toUtf8());
         EXPECT_TRUE(outcome.standardError.isEmpty());
     }
 }

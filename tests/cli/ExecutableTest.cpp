@@ -101,6 +101,11 @@ TEST(Program, ReadsTheWindowsSettingsFileBesideIt) {
         runProgram({"view"}, crlfText("2024|12/01xx→CAFE→REF|1,500|END"), program);
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_EQ(run.out, crlfText("2024/12/01→CAFE→→→1,500→Suica|"));
+
+    const ProgramRun help = runProgram({"--help"}, {}, program);
+    EXPECT_TRUE(help.out.endsWith(
+        QStringLiteral("\nSettings file used: %1\n").arg(ini.fileName()).toUtf8()))
+        << help.out.toStdString();
 }
 
 } // namespace

@@ -1,8 +1,11 @@
 // Golden-file tests: every statement in tests/fixtures/KIND/NAME.txt goes through the companion,
-// and what it writes must equal NAME.rows (standard output), NAME.area (the --area file) and
-// NAME.err (standard error, exit status 1), byte for byte. NAME.args holds extra arguments. On a
+// and what it writes must equal NAME.rows (standard output), NAME.area (the --area file),
+// NAME.err (standard error, exit status 1) or NAME.notice (standard error, exit status 0) and
+// NAME.detect (what `detect` prints), byte for byte. NAME.args holds extra arguments. On a
 // mismatch the output is written beside the expected file as NAME.rows.actual / NAME.area.actual.
 #include "CliTestSupport.h"
+
+#include "converters/StatementKinds.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,10 +24,6 @@ using namespace tallemo;
 using namespace tallemo::testing_support;
 
 namespace {
-
-const QStringList kKinds = {QStringLiteral("card"), QStringLiteral("domestic"),
-                            QStringLiteral("foreign"), QStringLiteral("view"),
-                            QStringLiteral("coop")};
 
 QString fixturesRoot() {
     const QString fromEnvironment = qEnvironmentVariable("TALLEMO_FIXTURES");
@@ -46,7 +45,8 @@ void PrintTo(const FixtureCase& c, std::ostream* os) {
 
 std::vector<FixtureCase> discoverCases() {
     std::vector<FixtureCase> cases;
-    for (const QString& kind : kKinds) {
+    for (const StatementKind& statementKind : statementKinds()) {
+        const QString& kind = statementKind.id;
         const QDir dir(fixturesRoot() + u'/' + kind);
         for (const QString& file :
              dir.entryList({QStringLiteral("*.txt")}, QDir::Files, QDir::Name))
@@ -120,8 +120,11 @@ TEST_P(Fixture, ConvertsAsExpected) {
 
     const ConvertOutcome outcome = runWithInput(arguments, {}, testEnvironment(dir));
 
+    // NAME.err is a failure's message (exit status 1), NAME.notice what is said when no entries
+    // are found (exit status 0).
     const QString expectedError = QString::fromUtf8(readFile(c.path(".err")));
-    EXPECT_EQ(outcome.standardError.toStdString(), expectedError.toStdString());
+    const QString expectedNotice = QString::fromUtf8(readFile(c.path(".notice")));
+    EXPECT_EQ(outcome.standardError.toStdString(), (expectedError + expectedNotice).toStdString());
     EXPECT_EQ(outcome.exitCode, expectedError.isEmpty() ? 0 : 1);
     const QByteArray area = readFile(areaPath);
     EXPECT_EQ(area, outcome.areaText) << "the --area file is not the text area's text";
@@ -129,11 +132,24 @@ TEST_P(Fixture, ConvertsAsExpected) {
     expectMatchesGolden(c.path(".area"), area);
 }
 
+// NAME.detect: what `detect` makes of the statement, the kinds it looks like with their entries.
+TEST_P(Fixture, IsDetectedAsExpected) {
+    const FixtureCase& c = GetParam();
+    ASSERT_TRUE(QFileInfo::exists(c.path(".detect")))
+        << "missing " << c.path(".detect").toStdString();
+    QTemporaryDir dir;
+    const ConvertOutcome outcome =
+        runWithInput({QStringLiteral("detect"), c.path(".txt")}, {}, testEnvironment(dir));
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.standardError.toStdString();
+    expectMatchesGolden(c.path(".detect"), outcome.standardOutput);
+}
+
 INSTANTIATE_TEST_SUITE_P(Statements, Fixture, testing::ValuesIn(discoverCases()), caseName);
 
 // A wrong fixtures path would otherwise leave the table above quietly empty.
 TEST(Fixtures, EveryKindHasCases) {
-    for (const QString& kind : kKinds) {
+    for (const StatementKind& statementKind : statementKinds()) {
+        const QString& kind = statementKind.id;
         int count = 0;
         for (const FixtureCase& c : discoverCases())
             count += c.kind == kind ? 1 : 0;

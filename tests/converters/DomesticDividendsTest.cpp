@@ -32,7 +32,8 @@ TEST_P(DomesticDividends, ReplacesTheTextByTheRowsAndCopiesThem) {
     LineModel area(textOf(c.before));
     MemoryClipboard clipboard(QStringLiteral("old"));
 
-    ConvertDomesticDividends(area, clipboard, Regional::fixed(QStringLiteral("2025/01/15")));
+    clipboard.setText(
+        ConvertDomesticDividends(area, Regional::fixed(QStringLiteral("2025/01/15"))).text());
 
     const QString expected = rowsOf(c.rows);
     EXPECT_EQ(area.text().toStdString(), expected.toStdString());

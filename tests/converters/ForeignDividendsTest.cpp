@@ -38,9 +38,11 @@ YenPerDollarSource fixedRate(double rate) {
 struct Session {
     explicit Session(const std::vector<const char*>& before) : area(textOf(before)) {}
     void convert(const YenPerDollarSource& source, const char* separator = ".") {
-        ConvertForeignDividends(
-            area, clipboard,
-            Regional::fixed(QStringLiteral("2025/01/15"), QString::fromUtf8(separator)), source);
+        const std::optional<OutputList> rows = ConvertForeignDividends(
+            area, Regional::fixed(QStringLiteral("2025/01/15"), QString::fromUtf8(separator)),
+            source);
+        if (rows)
+            clipboard.setText(rows->text());
     }
     LineModel area;
     MemoryClipboard clipboard{QStringLiteral("old")};

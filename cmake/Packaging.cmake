@@ -1,0 +1,28 @@
+# The Debian package: `cmake --build BUILD --target package` makes tallemo_<version>_amd64.deb.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME tallemo)
+set(CPACK_PACKAGE_VENDOR "The Tallemo developers")
+set(CPACK_PACKAGE_CONTACT "The Tallemo developers <tallemo@example.com>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "turns pasted card and dividend statements into spreadsheet rows")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Tallemo is a small desktop utility for keeping a household budget in a
+spreadsheet. Paste a credit-card usage statement, a brokerage's dividend
+notices or a View card or co-op statement into its text area and press
+the button for that kind of statement: Tallemo rewrites the text into
+TAB-separated rows and puts them on the clipboard. US dividends are
+converted to yen at the day's rate. The interface is Japanese. The
+package also holds tallemo-convert, which runs the same conversions on
+text files.")
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# What shlibdeps cannot see: the X11 platform plugin Qt loads at run time, Qt's Japanese
+# translations, and the fonts the window asks for by name.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "qt6-qpa-plugins, qt6-translations-l10n, fonts-motoya-l-maruberi, fonts-noto-cjk")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xdg-utils")
+include(CPack)

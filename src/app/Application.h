@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QIcon>
+#include <QLocale>
+#include <QStyle>
+
+class QApplication;
+class QCoreApplication;
+class QTranslator;
+
+namespace tallemo {
+
+// The desktop entry and AppStream id; the icon is installed under the same name.
+inline constexpr const char* kDesktopId = "io.github.tallemo.Tallemo";
+
+// The program's icon, in every size its window frame and the taskbar ask for.
+QIcon programIcon();
+
+// The application's style: the platform's own, except that access keys ("&" in a caption) are
+// always underlined, as the platform's menus show them, whatever the style and scale would do.
+QStyle* makeProgramStyle();
+
+// Qt's own texts (the text area's context menu, standard buttons, file and message boxes) in
+// Japanese when the locale is Japanese: Debian's qt6-translations-l10n, qtbase_ja. Returns the
+// installed translator (owned by app), or null when the locale is not Japanese or the
+// translation is missing.
+QTranslator* installQtTranslations(QCoreApplication& app, const QLocale& locale);
+
+// Everything above for the running program: style, icon, translations for the user's locale and
+// the desktop entry's name.
+void setUpApplication(QApplication& app);
+
+} // namespace tallemo

@@ -1,0 +1,195 @@
+// The strip below the buttons says what the last command did.
+#include "SampleStatements.h"
+#include "WindowHarness.h"
+
+#include <QAccessible>
+#include <QCommandLinkButton>
+#include <QLabel>
+#include <QToolBar>
+
+#include <gtest/gtest.h>
+
+namespace tallemo::testing {
+namespace {
+
+const QString kCoopStatement = QStringLiteral("STATEMENT\r\n"
+                                              "2024/12/05\tMILK\t1,280 円\r\n"
+                                              "2024/12/12\tBREAD\t640 円\r\n"
+                                              "TOTAL\t1,920 円");
+
+struct MessageCase {
+    const char* name;
+    QString statement;
+    std::function<void(TForm1&)> press;
+    QString message;
+};
+
+void PrintTo(const MessageCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ConversionMessages : public ::testing::TestWithParam<MessageCase> {};
+
+TEST_P(ConversionMessages, SayWhatTheCommandDidAndWhatTheTextLooksLike) {
+    const MessageCase& c = GetParam();
+    MemoryClipboard clipboard(QStringLiteral("yesterday"));
+    WindowHarness harness(&clipboard);
+    harness.setText(c.statement);
+
+    c.press(*harness.window);
+
+    EXPECT_EQ(harness.window->message(), c.message);
+    // A message too long for the strip is cut with "…"; the tooltip has it whole.
+    const QString shown = harness.window->Label1->text();
+    if (shown != c.message) {
+        EXPECT_TRUE(shown.endsWith(u'…') && c.message.startsWith(shown.chopped(1)))
+            << shown.toStdString();
+        EXPECT_EQ(harness.window->Label1->toolTip(), c.message);
+    }
+    EXPECT_EQ(harness.window->Label1->accessibleName(), c.message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ConversionMessages,
+    ::testing::Values(
+        MessageCase{"CardRows", kCardStatement, [](TForm1& w) { w.Button1->click(); },
+                    QStringLiteral("楽天カード: 2 行をクリップボードにコピーしました")},
+        MessageCase{"CoopRowsFromTheMenu", kCoopStatement, [](TForm1& w) { w.T1->trigger(); },
+                    QStringLiteral("生協: 2 行をクリップボードにコピーしました")},
+        // Card on a co-op statement finds no marker and leaves the text as it was.
+        MessageCase{"CardOnCoopSuggestsCoop", kCoopStatement, [](TForm1& w) { w.Button1->click(); },
+                    QStringLiteral("楽天カードの明細が見つかりませんでした。生協の明細のようです")},
+        // Domestic replaces the whole text by its (no) rows: the statement is one undo away.
+        MessageCase{"DomesticOnCardSuggestsCardAndUndo", kCardStatement,
+                    [](TForm1& w) { w.Button6->click(); },
+                    QStringLiteral("国内配当の明細が見つかりませんでした。楽天カードの明細のようで"
+                                   "す。Ctrl+Z で元に戻せます")},
+        MessageCase{"ViewOnProse", QStringLiteral("今日は晴れ。\r\n明日は雨。"),
+                    [](TForm1& w) { w.View1->trigger(); },
+                    QStringLiteral("Viewの明細が見つかりませんでした。Ctrl+Z で元に戻せます")},
+        // Co-op takes every line that begins with "20": the rows are there, but they are a
+        // card statement's main lines.
+        MessageCase{
+            "CoopOnCardWarnsAndSuggestsCard", kCardStatement, [](TForm1& w) { w.T1->trigger(); },
+            QStringLiteral("生協: 2 行をクリップボードにコピーしました。ただし生協の明細には"
+                           "見えません。楽天カードの明細のようです。Ctrl+Z で元に戻せます")}),
+    [](const ::testing::TestParamInfo<MessageCase>& param) {
+        return std::string(param.param.name);
+    });
+
+TEST(MessageLine, PasteCountsTheLinesAndSettingsSayTheyAreSaved) {
+    MemoryClipboard clipboard(QStringLiteral("a\r\nb\nc"));
+    WindowHarness harness(&clipboard);
+
+    harness.window->Button3->click();
+    EXPECT_EQ(harness.window->message(), QStringLiteral("3 行を貼り付けました"));
+
+    clipboard.setText(QString());
+    harness.window->SelectAllPaste->trigger();
+    EXPECT_EQ(harness.window->message(), QStringLiteral("クリップボードにテキストがありません"));
+
+    harness.dialogs.answerInput(QStringLiteral("https://example.com/sheet"));
+    harness.window->N4->trigger();
+    EXPECT_EQ(harness.window->message(), QStringLiteral("設定を保存しました"));
+}
+
+TEST(MessageLine, AnErrorGoesToTheErrorBoxAndClearsTheLine) {
+    LockedClipboard clipboard;
+    WindowHarness harness(&clipboard);
+    harness.setText(kCardStatement);
+    harness.dialogs.answerInput(QStringLiteral("https://example.com/sheet"));
+    harness.window->N4->trigger();
+    ASSERT_FALSE(harness.window->message().isEmpty());
+
+    harness.window->Button1->click();
+
+    ASSERT_EQ(harness.dialogs.shown.size(), 2U);
+    EXPECT_EQ(harness.window->message(), QString());
+    EXPECT_EQ(harness.window->Label1->text(), QString());
+}
+
+struct RateFailureCase {
+    const char* name;
+    HttpAnswer answer;
+    QString message;
+};
+
+void PrintTo(const RateFailureCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class RateFailureMessages : public ::testing::TestWithParam<RateFailureCase> {};
+
+TEST_P(RateFailureMessages, SayWhyAndThatTheClipboardIsKept) {
+    const RateFailureCase& c = GetParam();
+    MemoryClipboard clipboard(QStringLiteral("before"));
+    WindowHarness harness(&clipboard);
+    harness.transport.answer = c.answer;
+    harness.setText(kForeignStatement);
+
+    harness.window->Button7->click();
+
+    EXPECT_EQ(harness.window->message(), c.message);
+    EXPECT_EQ(clipboard.text(), QStringLiteral("before"));
+    EXPECT_TRUE(harness.text().endsWith(kRateFailureLine));
+}
+
+HttpAnswer received(int status, const QByteArray& body) {
+    HttpAnswer answer;
+    answer.received = true;
+    answer.status = status;
+    answer.contentType = "application/json";
+    answer.body = body;
+    return answer;
+}
+
+HttpAnswer failed(HttpFailure failure) {
+    HttpAnswer answer;
+    answer.failure = failure;
+    return answer;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, RateFailureMessages,
+    ::testing::Values(
+        RateFailureCase{"NoConnection", failed(HttpFailure::NoConnection),
+                        QStringLiteral("為替レートを取得できませんでした（接続できません）。"
+                                       "クリップボードはそのままです")},
+        RateFailureCase{"TimeOut", failed(HttpFailure::TimedOut),
+                        QStringLiteral("為替レートを取得できませんでした（時間切れです）。"
+                                       "クリップボードはそのままです")},
+        RateFailureCase{"ServiceError",
+                        received(200, R"({"success":false,"error":{"code":101,)"
+                                      R"("type":"invalid_access_key","info":"No key."}})"),
+                        QStringLiteral("為替レートを取得できませんでした（サービスのエラー 101: "
+                                       "No key.）。クリップボードはそのままです")},
+        RateFailureCase{
+            "NotJson", received(200, "<html>"),
+            QStringLiteral("為替レートを取得できませんでした（応答が JSON ではありません"
+                           "）。クリップボードはそのままです")},
+        RateFailureCase{
+            "ZeroYen", received(200, R"({"rates":{"JPY":0,"USD":1}})"),
+            QStringLiteral("為替レートを取得できませんでした（レートが正しくありません）"
+                           "。クリップボードはそのままです")}),
+    [](const ::testing::TestParamInfo<RateFailureCase>& param) {
+        return std::string(param.param.name);
+    });
+
+TEST(MessageLine, SitsInTheFreeStripBelowTheButtonsWithoutMovingAnything) {
+    WindowHarness harness;
+    TForm1& form = *harness.window;
+    QLabel& line = *form.Label1;
+
+    EXPECT_EQ(line.geometry(), QRect(8, 592, 673, 19));
+    EXPECT_EQ(line.parentWidget()->size(), QSize(689, 611));
+    for (QCommandLinkButton* button :
+         {form.Button1, form.Button3, form.Button4, form.Button6, form.Button7})
+        EXPECT_FALSE(button->geometry().intersects(line.geometry()))
+            << button->objectName().toStdString();
+    EXPECT_FALSE(form.Panel1->geometry().intersects(line.geometry()));
+    EXPECT_EQ(line.palette().color(QPalette::WindowText), QColor(0xA6, 0xCA, 0xF0));
+    EXPECT_EQ(line.font().family(), form.Button4->font().family());
+}
+
+} // namespace
+} // namespace tallemo::testing

@@ -1,0 +1,213 @@
+// Recognising what was pasted: every kind's recogniser against every kind's statements.
+#include "converters/StatementKinds.h"
+#include "converters/ConversionReport.h"
+#include "text/AppError.h"
+#include "text/LineModel.h"
+
+#include "StatementNotation.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using namespace tallemo;
+
+namespace {
+
+ConvertContext fixedContext() {
+    return ConvertContext{Regional::fixed(QStringLiteral("2025/01/15")),
+                          [](LineModel&) -> std::optional<double> { return 155.6; }, false};
+}
+
+// The rows a kind's converter makes of the text, or -1 when it ends in the error box.
+int rowsMadeBy(const StatementKind& kind, const QString& text) {
+    LineModel lines(text);
+    try {
+        const std::optional<OutputList> rows = kind.convert(lines, fixedContext());
+        return rows ? rows->count() : 0;
+    } catch (const AppError&) {
+        return -1;
+    }
+}
+
+QStringList rankedIds(const QString& text) {
+    QStringList ids;
+    for (const RankedKind& ranked : rankStatementKinds(LineModel(text)))
+        ids << ranked.kind->id;
+    return ids;
+}
+
+struct Fixture {
+    QString kind;
+    QString name;
+    QString text;
+};
+
+std::vector<Fixture> allFixtures() {
+    std::vector<Fixture> fixtures;
+    const QString root = qEnvironmentVariable("TALLEMO_FIXTURES");
+    for (const StatementKind& kind : statementKinds()) {
+        const QDir dir(root + u'/' + kind.id);
+        for (const QFileInfo& file : dir.entryInfoList({QStringLiteral("*.txt")}, QDir::Files)) {
+            QFile in(file.filePath());
+            if (in.open(QIODevice::ReadOnly))
+                fixtures.push_back({kind.id, file.completeBaseName(),
+                                    normaliseLineBreaks(QString::fromUtf8(in.readAll()))});
+        }
+    }
+    return fixtures;
+}
+
+// Fixtures that hold no entry their converter would turn into a row, or only entries in a shape
+// no web page gives them: they look like no kind at all.
+const QSet<QString> kLookLikeNone = {
+    QStringLiteral("card/no-marker"),
+    QStringLiteral("card/odd-main-lines"),
+    QStringLiteral("domestic/no-amount"),
+    QStringLiteral("foreign/amount-in-first-three-lines"),
+    QStringLiteral("foreign/no-amount"),
+    QStringLiteral("view/last-block-needs-a-line-after"),
+    QStringLiteral("view/odd-year-and-date-lines"),
+};
+
+TEST(Recognition, EveryFixtureLooksLikeItsOwnKindOnlyOrLikeNone) {
+    const std::vector<Fixture> fixtures = allFixtures();
+    ASSERT_GE(fixtures.size(), 20U) << "fixtures not found: is TALLEMO_FIXTURES set?";
+    for (const Fixture& fixture : fixtures) {
+        const QString name = fixture.kind + u'/' + fixture.name;
+        const QStringList expected =
+            kLookLikeNone.contains(name) ? QStringList() : QStringList{fixture.kind};
+        EXPECT_EQ(rankedIds(fixture.text), expected) << name.toStdString();
+    }
+}
+
+// The recogniser's count is what the user is told was found, so it must be the converter's.
+TEST(Recognition, EntriesAreTheRowsTheConverterMakesOfEveryFixtureWithEveryKind) {
+    for (const Fixture& fixture : allFixtures()) {
+        for (const StatementKind& kind : statementKinds()) {
+            const int rows = rowsMadeBy(kind, fixture.text);
+            if (rows < 0)
+                continue; // an amount that is no number: the command ends in the error box
+            EXPECT_EQ(kind.recognise(LineModel(fixture.text)).entries, rows)
+                << kind.id.toStdString() << " on " << fixture.kind.toStdString() << '/'
+                << fixture.name.toStdString();
+        }
+    }
+}
+
+TEST(Recognition, GeneratedStatementsAreRecognisedWithAllTheirEntries) {
+    for (const StatementKind& kind : statementKinds()) {
+        const QString text = sampleStatement(kind, 25);
+        const std::vector<RankedKind> ranked = rankStatementKinds(LineModel(text));
+        ASSERT_EQ(ranked.size(), 1U) << kind.id.toStdString();
+        EXPECT_EQ(ranked[0].kind, &kind);
+        EXPECT_EQ(ranked[0].recognition.entries, 25);
+        EXPECT_EQ(rowsMadeBy(kind, text), 25) << kind.id.toStdString();
+    }
+}
+
+// Copied from a page that lost its TABs, a statement converts into junk rows: it must not pass.
+TEST(Recognition, StatementsWithSpacesInPlaceOfTabsLookLikeNothing) {
+    for (const StatementKind& kind : statementKinds()) {
+        const QString text = sampleStatement(kind, 10);
+        if (!text.contains(u'\t'))
+            continue; // the dividend notices have no TABs to lose
+        QString spaced = text;
+        spaced.replace(u'\t', QStringLiteral("  "));
+        EXPECT_EQ(rankedIds(spaced), QStringList()) << kind.id.toStdString();
+    }
+}
+
+TEST(Recognition, MailsProseAndEmptyTextLookLikeNothing) {
+    using notation::textOf;
+    const std::vector<QString> texts = {
+        QString(),
+        QStringLiteral("\r\n\r\n"),
+        textOf(
+            {"いつもご利用ありがとうございます。", "本日は晴れ。", "2024年も宜しくお願いします。"}),
+        // A card company's usage notification mail, not the usage statement page.
+        textOf({"【楽天カード】カード利用のお知らせ", "■ご利用日：2024/11/03",
+                "■ご利用先：SAMPLE STORE", "ご利用金額：1,500円", "支払方法：1回払い",
+                "■ご利用者：本人", "", "2025年1月27日にお支払いとなります。"}),
+        textOf({"■ご利用日：2024/11/03", "■ご利用金額：1,500円", "■支払方法：1回払い",
+                "■ご利用日：2024/11/05", "■ご利用金額：480円", "■支払方法：1回払い"}),
+    };
+    for (const QString& text : texts)
+        EXPECT_EQ(rankedIds(text), QStringList()) << text.toStdString();
+}
+
+TEST(Recognition, CardAndCoopStatementsAreToldApart) {
+    const StatementKind& card = *findStatementKind(u"card");
+    const StatementKind& coop = *findStatementKind(u"coop");
+    // A card statement's main lines begin with "20" like the co-op's purchase lines.
+    EXPECT_EQ(rankedIds(sampleStatement(card, 5) + sampleStatement(coop, 1)),
+              QStringList{QStringLiteral("card")});
+    EXPECT_EQ(rankedIds(sampleStatement(coop, 5)), QStringList{QStringLiteral("coop")});
+}
+
+struct MessageCase {
+    const char* name;
+    const char* kind;
+    std::optional<int> rows;
+    std::optional<QString> rateFailure;
+    bool looksRight;
+    const char* suggested;
+    bool textChanged;
+    QString window;
+    QString commandLine;
+};
+
+class ConversionMessages : public testing::TestWithParam<MessageCase> {};
+
+TEST_P(ConversionMessages, SayWhatHappenedInOneLine) {
+    const MessageCase& c = GetParam();
+    ConversionReport report;
+    report.kind = findStatementKind(QString::fromUtf8(c.kind));
+    report.rows = c.rows;
+    report.rateFailure = c.rateFailure;
+    report.looksRight = c.looksRight;
+    report.suggested = c.suggested ? findStatementKind(QString::fromUtf8(c.suggested)) : nullptr;
+    report.textChanged = c.textChanged;
+    EXPECT_EQ(conversionMessage(report), c.window);
+    EXPECT_EQ(conversionMessage(report, true), c.commandLine);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ConversionMessages,
+    testing::Values(
+        MessageCase{"Rows", "card", 12, std::nullopt, true, nullptr, true,
+                    QStringLiteral("楽天カード: 12 行をクリップボードにコピーしました"),
+                    QStringLiteral("楽天カード: 12 行をクリップボードにコピーしました")},
+        MessageCase{"NoneWithSuggestion", "card", 0, std::nullopt, false, "coop", false,
+                    QStringLiteral("楽天カードの明細が見つかりませんでした。生協の明細のようです"),
+                    QStringLiteral("楽天カード (card) の明細が見つかりませんでした。生協 (coop) "
+                                   "の明細のようです")},
+        MessageCase{"NoneReplacedTheText", "view", 0, std::nullopt, false, nullptr, true,
+                    QStringLiteral("Viewの明細が見つかりませんでした。Ctrl+Z で元に戻せます"),
+                    QStringLiteral("View (view) の明細が見つかりませんでした")},
+        MessageCase{"NoneAndTheClipboardKept", "foreign", std::nullopt, std::nullopt, false,
+                    nullptr, true,
+                    QStringLiteral("国外配当の明細が見つかりませんでした。クリップボードはそのまま"
+                                   "です。Ctrl+Z で元に戻せます"),
+                    QStringLiteral("国外配当 (foreign) の明細が見つかりませんでした。クリップボー"
+                                   "ドはそのままです")},
+        MessageCase{"RowsThatDoNotLookRight", "coop", 2, std::nullopt, false, "card", true,
+                    QStringLiteral("生協: 2 行をクリップボードにコピーしました。ただし生協の明細に"
+                                   "は見えません。楽天カードの明細のようです。Ctrl+Z で元に戻せま"
+                                   "す"),
+                    QStringLiteral("生協: 2 行をクリップボードにコピーしました。ただし生協 (coop) "
+                                   "の明細には見えません。楽天カード (card) の明細のようです")},
+        MessageCase{"RateFailure", "foreign", std::nullopt, QStringLiteral("時間切れです"), true,
+                    nullptr, true,
+                    QStringLiteral("為替レートを取得できませんでした（時間切れです）。クリップボー"
+                                   "ドはそのままです"),
+                    QStringLiteral("為替レートを取得できませんでした（時間切れです）。クリップボー"
+                                   "ドはそのままです")}),
+    [](const testing::TestParamInfo<MessageCase>& param) { return std::string(param.param.name); });
+
+} // namespace
