@@ -14,6 +14,7 @@
 namespace {
 
 using tallemo::LineModel;
+using tallemo::normaliseLineBreaks;
 
 const QString kCrLf = QStringLiteral("\r\n");
 
@@ -109,7 +110,7 @@ void compare(const LineModel& model, const PlainLines& plain, FuzzedDataProvider
     check(model.pieceCount() == plain.pieces.size(), "pieces");
     for (int i : {-1, 0, plain.count() - 1, plain.count(),
                   data.ConsumeIntegralInRange<int>(-2, plain.count() + 2)})
-        check(model.line(i) == plain.line(i), "line");
+        check(model.line(i) == plain.line(i) && model.lineView(i) == plain.line(i), "line");
 }
 
 } // namespace
@@ -123,7 +124,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     compare(model, plain, data);
     // Enough edits to walk the gap about; more only slow each input down.
     for (int edits = 0; edits < 64 && data.remaining_bytes() > 0; ++edits) {
-        const int op = data.ConsumeIntegralInRange<int>(0, 4);
+        const int op = data.ConsumeIntegralInRange<int>(0, 5);
         const int i = data.ConsumeIntegralInRange<int>(-1, plain.count() + 1);
         switch (op) {
         case 0: {
@@ -148,13 +149,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
             plain = PlainLines(s);
             break;
         }
+        case 4: {
+            // A view into the model's own buffer, which the edit itself may move.
+            const int j = data.ConsumeIntegralInRange<int>(-1, plain.count());
+            const QStringView view = model.lineView(j).left(data.ConsumeIntegralInRange<int>(0, 8));
+            const QString copy = view.toString();
+            model.setLine(i, view);
+            plain.setLine(i, copy);
+            break;
+        }
         default:
             // Read a line far from the last edit, which moves nothing but must see the same text.
             check(model.line(i) == plain.line(i), "line after a move");
         }
         compare(model, plain, data);
     }
-    // The same text builds the same model.
+    // The same text builds the same model; a paste reads every line break as CR LF.
     check(LineModel(model.text()).text() == plain.text(), "rebuilt text");
+    check(LineModel::fromPastedText(start).text() == normaliseLineBreaks(start), "pasted text");
     return 0;
 }

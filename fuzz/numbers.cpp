@@ -163,7 +163,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     const std::optional<double> reference = referenceDecimal(text, separator, syntaxOk);
     std::optional<double> actual;
     try {
-        actual = DecimalTextToFloat(text, QString(QChar(separator)));
+        actual = decimalTextToFloat(text, QString(QChar(separator)));
     } catch (const AppError&) {
     }
     check(actual.has_value() == reference.has_value(), "decimal text accepts differently", text);
@@ -171,8 +171,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         check(*actual == *reference && std::signbit(*actual) == std::signbit(*reference),
               "decimal text reads another value", text);
         // The general number text of a value reads back within its 15 significant digits.
-        const QString general = GeneralNumberText(*actual, QString(QChar(separator)));
-        const double back = DecimalTextToFloat(general, QString(QChar(separator)));
+        const QString general = generalNumberText(*actual, QString(QChar(separator)));
+        const double back = decimalTextToFloat(general, QString(QChar(separator)));
         check(std::fabs(back - *actual) <= std::fabs(*actual) * 1e-14,
               "general number text reads back", general);
     }

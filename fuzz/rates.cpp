@@ -55,11 +55,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
 
     // The reader alone: whatever parses writes back as compact text that parses to itself.
     const QString text = QString::fromUtf8(answer.body);
-    if (const std::optional<JsonValue> value = ParseJson(text)) {
-        const QString compact = CompactJson(*value);
+    if (const std::optional<JsonValue> value = parseJson(text)) {
+        const QString compact = compactJson(*value);
         check(!compact.contains(u'\r') && !compact.contains(u'\n'), "compact JSON is one line");
-        const std::optional<JsonValue> again = ParseJson(compact);
-        check(again.has_value() && CompactJson(*again) == compact, "compact JSON reads back");
+        const std::optional<JsonValue> again = parseJson(compact);
+        check(again.has_value() && compactJson(*again) == compact, "compact JSON reads back");
     }
 
     // The whole request. No settings file: an empty key and the default address.
@@ -89,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     // The hidden test command reads the same text; it may refuse it, but only with its message.
     LineModel pasted(text);
     try {
-        RatesAnswerTest(pasted, Regional::fixed(QStringLiteral("2025/01/15")));
+        ratesAnswerTest(pasted, Regional::fixed(QStringLiteral("2025/01/15")));
     } catch (const AppError&) {
     }
     return 0;

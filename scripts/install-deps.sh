@@ -15,6 +15,7 @@ test_packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
     xvfb xdotool xclip x11-utils imagemagick
     dpkg-dev file desktop-file-utils appstream lintian
+    python3 time
     clang clang-14 libclang-rt-14-dev
 )
 

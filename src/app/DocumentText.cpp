@@ -19,9 +19,7 @@ constexpr QChar kLineSeparator(0x2028);
 // The text in the document's own terms: every line break one U+2029, as the cursor inserts it.
 // Positions in this text are the document's positions.
 QString toDocumentBreaks(const QString& text) {
-    QString out = normaliseLineBreaks(text);
-    out.replace(kCrLf, QString(kParagraphSeparator));
-    return out;
+    return normaliseLineBreaks(text, QStringView(&kParagraphSeparator, 1));
 }
 
 // Replaces the document's positions [from, to) by replacement.
@@ -65,7 +63,10 @@ std::vector<qsizetype> lineStarts(const QString& text, qsizetype from, qsizetype
 } // namespace
 
 QString documentText(const QTextDocument& document) {
-    const QString raw = document.toRawText();
+    return documentTextOfRaw(document.toRawText());
+}
+
+QString documentTextOfRaw(const QString& raw) {
     const QChar* data = raw.constData();
     const qsizetype size = raw.size();
     QString out;
@@ -83,7 +84,10 @@ QString documentText(const QTextDocument& document) {
 }
 
 void setDocumentText(QTextDocument& document, const QString& text) {
-    const QString oldRaw = document.toRawText();
+    setDocumentText(document, text, document.toRawText());
+}
+
+void setDocumentText(QTextDocument& document, const QString& text, const QString& oldRaw) {
     const QString newRaw = toDocumentBreaks(text);
     if (oldRaw == newRaw)
         return;
@@ -107,8 +111,16 @@ void setDocumentText(QTextDocument& document, const QString& text) {
     if (oldLineEnd < 0)
         oldLineEnd = oldRaw.size();
     const qsizetype newLineEnd = newEnd + (oldLineEnd - oldEnd);
-    const std::vector<qsizetype> oldStarts = lineStarts(oldRaw, lineStart, oldLineEnd);
-    const std::vector<qsizetype> newStarts = lineStarts(newRaw, lineStart, newLineEnd);
+    // Where the lines start matters only when both stretches have as many of them.
+    const auto breaksIn = [](const QString& raw, qsizetype from, qsizetype to) {
+        return std::count(raw.constData() + from, raw.constData() + to, kParagraphSeparator);
+    };
+    const bool sameLineCount =
+        breaksIn(oldRaw, lineStart, oldLineEnd) == breaksIn(newRaw, lineStart, newLineEnd);
+    const std::vector<qsizetype> oldStarts =
+        sameLineCount ? lineStarts(oldRaw, lineStart, oldLineEnd) : std::vector<qsizetype>();
+    const std::vector<qsizetype> newStarts =
+        sameLineCount ? lineStarts(newRaw, lineStart, newLineEnd) : std::vector<qsizetype>();
 
     // Lines rewritten in place (the co-op converter's way) are edited one by one, so that no line
     // break is removed or inserted. Editing a line costs the document about twice what removing

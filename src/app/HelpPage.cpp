@@ -5,7 +5,7 @@
 
 namespace tallemo {
 
-QUrl HelpPageUrl(const QString& programFilePath, const QUrl& fallback) {
+QUrl helpPageUrl(const QString& programFilePath, const QUrl& fallback) {
     const QString configured = QStringLiteral(TALLEMO_HELP_URL);
     if (!configured.isEmpty())
         return QUrl(configured);

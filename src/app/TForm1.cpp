@@ -467,16 +467,26 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 bool TForm1::convert(const std::function<void(LineModel&)>& converter) {
     QTextDocument& document = *Memo1->document();
-    const QString before = documentText(document);
+    const QString raw = document.toRawText();
+    const int revision = document.revision();
+    const QString before = documentTextOfRaw(raw);
+    // The raw text read above saves reading it again, unless events during the conversion (the
+    // exchange-rate wait) changed the document.
+    const auto update = [&](const QString& text) {
+        if (document.revision() == revision)
+            setDocumentText(document, text, raw);
+        else
+            setDocumentText(document, text);
+    };
     LineModel Lines(before);
     try {
         converter(Lines);
     } catch (...) {
-        setDocumentText(document, Lines.text());
+        update(Lines.text());
         throw;
     }
     const QString after = Lines.text();
-    setDocumentText(document, after);
+    update(after);
     return after != before;
 }
 
@@ -583,7 +593,7 @@ void TForm1::SeikyoAnalizingExecute(QObject* Sender) {
 
 void TForm1::Button2Click(QObject* /*Sender*/) {
     const Regional regional = Regional::system();
-    convert([&](LineModel& Lines) { RatesAnswerTest(Lines, regional); });
+    convert([&](LineModel& Lines) { ratesAnswerTest(Lines, regional); });
 }
 
 void TForm1::ViewAnalizingExecute(QObject* /*Sender*/) {}
@@ -643,7 +653,7 @@ void TForm1::Button4Click(QObject* /*Sender*/) {
 }
 
 void TForm1::N7Click(QObject* /*Sender*/) {
-    const QUrl FURL = HelpPageUrl(m_programFilePath, QUrl(kAuthorHomePage));
+    const QUrl FURL = helpPageUrl(m_programFilePath, QUrl(kAuthorHomePage));
     m_openUrl(FURL);
     showMessage(QStringLiteral("ヘルプを開いています"));
 }
@@ -665,7 +675,7 @@ void TForm1::AdditionalFunctionOnExecute(QObject* /*Sender*/) {
 }
 
 void TForm1::FormCreate(QObject* /*Sender*/) {
-    FIniFileName = SettingsFileNameFor(IniFileNameFor(m_programFilePath));
+    FIniFileName = settingsFileNameFor(iniFileNameFor(m_programFilePath));
     WindowPosition position(*this);
     ReadIniPosition(FIniFileName, QStringLiteral("Ap"), QStringLiteral("MainForm"), position);
 }

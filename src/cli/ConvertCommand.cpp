@@ -19,11 +19,17 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <optional>
 #include <variant>
+
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -56,7 +62,7 @@ struct UsageError {
 // number of yen, so a typing slip cannot turn into rows of zero or infinite yen.
 std::optional<double> parseRate(const QString& text) {
     try {
-        const double rate = DecimalTextToFloat(text, QStringLiteral("."));
+        const double rate = decimalTextToFloat(text, QStringLiteral("."));
         if (std::isfinite(rate) && rate > 0)
             return rate;
     } catch (const AppError&) {
@@ -265,17 +271,39 @@ ConvertOutcome failure(int exitCode, const QString& message) {
     return outcome;
 }
 
+// Reads straight into one array: a file's size is known, so it takes a single read (and one
+// more to see the end); a pipe's array grows by half each time it is full.
 std::optional<QByteArray> readAllFrom(QIODevice& device) {
+    constexpr qint64 kPipeRead = 1024 * 1024;
+    constexpr qint64 kSmallest = 64 * 1024;
     QByteArray data;
-    char chunk[64 * 1024];
+    data.resize(device.isSequential() ? kPipeRead
+                                      : std::max(device.size() - device.pos() + 1, kSmallest));
+    qsizetype size = 0;
     for (;;) {
-        const qint64 n = device.read(chunk, sizeof chunk);
+        if (size == data.size())
+            data.resize(size + std::max(kPipeRead, static_cast<qint64>(size / 2)));
+        const qint64 n = device.read(data.data() + size, data.size() - size);
         if (n < 0)
             return std::nullopt;
-        if (n == 0)
+        if (n == 0) {
+            data.resize(size);
             return data;
-        data.append(chunk, n);
+        }
+        size += n;
     }
+}
+
+// Asks for huge pages where a long statement's text goes: the text is written all at once, and
+// its tens of megabytes then cost a few dozen page faults rather than thousands.
+void adviseHugePages([[maybe_unused]] void* data, [[maybe_unused]] std::size_t size) {
+#ifdef __linux__
+    constexpr std::uintptr_t kHugePage = 2 * 1024 * 1024;
+    const auto from = (reinterpret_cast<std::uintptr_t>(data) + kHugePage - 1) & ~(kHugePage - 1);
+    const auto to = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(kHugePage - 1);
+    if (to > from)
+        (void)madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+#endif
 }
 
 // The 1-based number of the first line that is not UTF-8. A line break byte never occurs inside
@@ -297,28 +325,80 @@ qsizetype firstLineNotUtf8(const QByteArray& bytes) {
     }
 }
 
-// What a paste would put into the text area. A statement that is not UTF-8 (most likely one
-// saved as Shift_JIS) is refused rather than converted with replacement characters, which would
-// end up unnoticed in the spreadsheet.
+// The statement as a paste would put it into the text area, before its line breaks are made
+// CR LF (the line model does that while it finds the lines). A statement that is not UTF-8 (most
+// likely one saved as Shift_JIS) is refused rather than converted with replacement characters,
+// which would end up unnoticed in the spreadsheet.
 std::variant<QString, QString> statementText(const QByteArray& bytes, const QString& source) {
     QStringDecoder decoder(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
-    const QString decoded = decoder.decode(bytes); // drops a leading byte-order mark
+    QString decoded(decoder.requiredSpace(bytes.size()), Qt::Uninitialized);
+    adviseHugePages(decoded.data(), static_cast<std::size_t>(decoded.size()) * sizeof(QChar));
+    // Drops a leading byte-order mark.
+    const QChar* const end = decoder.appendToBuffer(decoded.data(), bytes);
+    decoded.truncate(end - decoded.constData());
     if (decoder.hasError())
         return std::variant<QString, QString>(std::in_place_index<1>,
                                               QStringLiteral("%1: %2: line %3 is not valid UTF-8\n")
                                                   .arg(kProgram, source)
                                                   .arg(firstLineNotUtf8(bytes)));
-    return std::variant<QString, QString>(std::in_place_index<0>,
-                                          normaliseLineBreaks(textUpToFirstNul(decoded)));
+    return std::variant<QString, QString>(std::in_place_index<0>, textUpToFirstNul(decoded));
+}
+
+// The statement from FILE (standard input when it is empty or "-") as statementText() makes it,
+// or the message why it cannot be had; readAgain tells whether the same text can be had a second
+// time (a file, not a pipe). A file is read in one go rather than mapped: a mapped file that
+// another program cuts short while it is read would kill the process instead of failing the read.
+std::variant<QString, QString> loadStatement(const QString& fileName, QIODevice& standardInput,
+                                             bool* readAgain = nullptr) {
+    const bool fromStandardInput = fileName.isEmpty() || fileName == QLatin1String("-");
+    const QString source = fromStandardInput ? QStringLiteral("standard input") : fileName;
+    QFile file;
+    std::optional<QByteArray> bytes;
+    QString readProblem;
+    if (fromStandardInput) {
+        bytes = readAllFrom(standardInput);
+        if (!bytes)
+            readProblem = standardInput.errorString();
+    } else {
+        file.setFileName(fileName);
+        if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+            if (readAgain != nullptr)
+                *readAgain = !file.isSequential();
+            bytes = readAllFrom(file);
+        }
+        if (!bytes)
+            readProblem = file.errorString();
+    }
+    if (!bytes)
+        return std::variant<QString, QString>(
+            std::in_place_index<1>,
+            QStringLiteral("%1: cannot read %2: %3\n").arg(kProgram, source, readProblem));
+    std::variant<QString, QString> text = statementText(*bytes, source);
+    // The bytes go as soon as they are decoded: the model is built from the text alone.
+    bytes.reset();
+    return text;
+}
+
+// Recognises the statement as it was before the conversion, read again from its file. A file
+// gone or changed since gives the notice without (or with another) suggestion.
+void recogniseAgain(ConversionReport& report, const QString& fileName, QIODevice& standardInput) {
+    std::variant<QString, QString> text = loadStatement(fileName, standardInput);
+    if (text.index() != 0)
+        return;
+    const ConversionReport before =
+        reportBefore(*report.kind, LineModel::fromPastedText(std::move(std::get<0>(text))));
+    report.looksRight = before.looksRight;
+    report.suggested = before.suggested;
 }
 
 } // namespace
 
 ConvertEnvironment ConvertEnvironment::forRunningProgram() {
     return ConvertEnvironment{
-        SettingsFileNameFor(QCoreApplication::applicationDirPath() + QStringLiteral("/Tallemo")),
+        settingsFileNameFor(QCoreApplication::applicationDirPath() + QStringLiteral("/Tallemo")),
         Regional::system(),
         [] { return std::make_unique<QtHttpTransport>(); },
+        /*keepAreaText=*/false,
     };
 }
 
@@ -377,31 +457,12 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
         return outcome;
     }
 
-    const bool fromStandardInput = options.file.isEmpty() || options.file == QLatin1String("-");
-    const QString source = fromStandardInput ? QStringLiteral("standard input") : options.file;
-    std::optional<QByteArray> bytes;
-    QString readProblem;
-    if (fromStandardInput) {
-        bytes = readAllFrom(standardInput);
-        if (!bytes)
-            readProblem = standardInput.errorString();
-    } else {
-        QFile file(options.file);
-        if (file.open(QIODevice::ReadOnly))
-            bytes = readAllFrom(file);
-        if (!bytes)
-            readProblem = file.errorString();
-    }
-    if (!bytes)
-        return failure(
-            1, QStringLiteral("%1: cannot read %2: %3\n").arg(kProgram, source, readProblem));
-
-    const std::variant<QString, QString> text = statementText(*bytes, source);
+    bool readAgain = false;
+    std::variant<QString, QString> text = loadStatement(options.file, standardInput, &readAgain);
     if (text.index() == 1)
         return failure(1, std::get<1>(text));
-
     ConvertOutcome outcome;
-    LineModel Lines(std::get<0>(text));
+    LineModel Lines = LineModel::fromPastedText(std::move(std::get<0>(text)));
 
     if (options.detect) {
         QString found;
@@ -446,19 +507,33 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
         context.remark = options.remark.value_or(
             ReadIniBoolean(environment.iniFileName, kind.remark->section, kind.remark->key, false));
 
-    ConversionReport report = reportBefore(kind, Lines);
+    // What the statement looks like matters only when no rows come of it. A file can be read
+    // again for that, which spares recognising every kind in the common case; standard input or
+    // a pipe cannot, so they are recognised before the conversion.
+    ConversionReport report;
+    report.kind = &kind;
+    if (!readAgain)
+        report = reportBefore(kind, Lines);
+    const bool areaWanted = environment.keepAreaText || options.areaFile;
     try {
         const std::optional<OutputList> rows = kind.convert(Lines, context);
         if (rows) {
+            // The rows are all the program still needs: the text goes before they are encoded,
+            // so the two never take memory at the same time.
+            if (!areaWanted)
+                Lines = LineModel();
             outcome.standardOutput = rows->text().toUtf8();
             report.rows = rows->count();
         }
         // A script must hear of a statement that gave no rows: it would otherwise take an empty
         // output for a month without entries.
-        if (!rateFailed && report.foundNothing())
+        if (!rateFailed && report.foundNothing()) {
+            if (readAgain)
+                recogniseAgain(report, options.file, standardInput);
             outcome.standardError =
                 QStringLiteral("%1: %2\n")
                     .arg(kProgram, conversionMessage(report, /*forCommandLine=*/true));
+        }
     } catch (const AppError& error) {
         outcome.standardError = errorBoxText(error.message()) + QLatin1Char('\n');
         outcome.exitCode = 1;
@@ -472,7 +547,8 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
             outcome.standardError += QStringLiteral("%1: %2\n").arg(kProgram, rateFailureReason);
         outcome.exitCode = 1;
     }
-    outcome.areaText = Lines.text().toUtf8();
+    if (areaWanted)
+        outcome.areaText = Lines.text().toUtf8();
 
     if (options.areaFile) {
         QSaveFile area(*options.areaFile);

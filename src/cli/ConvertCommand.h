@@ -25,8 +25,11 @@ struct ConvertEnvironment {
     Regional regional;
     // The transport for the exchange-rate request of `foreign` without --rate.
     std::function<std::unique_ptr<HttpTransport>()> makeTransport;
+    // Whether the outcome carries the text area's text also without --area. Tests look at it;
+    // the program itself does not, and on a long statement it costs as much as the rows.
+    bool keepAreaText = true;
 
-    // The real surroundings: the window program's settings file (see SettingsFileNameFor), the
+    // The real surroundings: the window program's settings file (see settingsFileNameFor), the
     // system's regional settings, Qt Network. Needs a QCoreApplication.
     static ConvertEnvironment forRunningProgram();
 };
@@ -36,7 +39,8 @@ struct ConvertOutcome {
     QByteArray standardOutput; // the text the command put on the clipboard, UTF-8
     QString standardError;     // empty, or the message(s) to show, each ending in a line break
     int exitCode = 0;          // 0 done, 1 failed, 2 usage error
-    QByteArray areaText;       // the text area afterwards, UTF-8 (empty when nothing ran)
+    QByteArray areaText; // the text area afterwards, UTF-8 (empty when nothing ran, and without
+                         // --area unless the environment keeps it)
 };
 
 // Runs `tallemo-convert` with arguments (without the program name). The statement is read from

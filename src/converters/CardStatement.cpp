@@ -39,21 +39,62 @@ QString rowFromMainLine(QString St) {
     return AnsiReplaceStr(St, kYenMark, QString());
 }
 
+// Where the first " 円" at or after from starts, or -1. The yen sign is the rarer of the two
+// characters, so it is the one looked for.
+qsizetype indexOfYenMark(QStringView s, qsizetype from) {
+    for (qsizetype at = from + 1; at < s.size(); ++at) {
+        at = indexOfUnit(s, kYenMark.back().unicode(), at);
+        if (at < 0)
+            return -1;
+        if (s[at - 1] == kYenMark.front())
+            return at - 1;
+    }
+    return -1;
+}
+
+// Appends s without any " 円" in it.
+void appendWithoutYenMarks(QString& out, QStringView s) {
+    for (qsizetype from = 0;;) {
+        const qsizetype at = indexOfYenMark(s, from);
+        out.append(s.mid(from, (at < 0 ? s.size() : at) - from));
+        if (at < 0)
+            return;
+        from = at + kYenMark.size();
+    }
+}
+
+// rowFromMainLine into row, without a string of its own for each line in the usual case of two
+// TABs or more: the two new cells go in before the second TAB, and no " 円" can span a TAB.
+void buildRow(QStringView St, QString& row) {
+    const qsizetype first = indexOfUnit(St, u'\t');
+    const qsizetype second = first < 0 ? -1 : indexOfUnit(St, u'\t', first + 1);
+    if (second < 0) {
+        row = rowFromMainLine(St.toString());
+        return;
+    }
+    row.resize(0);
+    appendWithoutYenMarks(row, St.first(second));
+    row.append(u'\t');
+    row.append(u'\t');
+    appendWithoutYenMarks(row, St.sliced(second));
+}
+
 } // namespace
 
-OutputList ConvertCardStatement(LineModel& Lines) {
+OutputList convertCardStatement(LineModel& Lines) {
     // The rows written so far, topmost last, each as its distance from the end of the text: a
     // deletion above a row leaves that distance as it is, so no index has to be shifted. A row
     // that a later entry's deletion takes away is dropped, so the clipboard gets exactly the rows
     // that stay in the text.
     std::vector<int> rowsFromEnd;
+    QString rowText;
 
     // Deletions only ever remove lines at i and below it, so the lines still to be tested keep
     // their indexes while the scan runs upwards.
     for (int i = Lines.count() - 1; i >= 0; --i) {
         // The marker is four characters of the Basic Multilingual Plane, so "the first four
         // characters are the marker" is the same as "the line starts with it".
-        if (!Lines.line(i).startsWith(kMarker))
+        if (!beginsWith(Lines.lineView(i), kMarker))
             continue;
 
         for (int k = 0; k < kLinesPerMarker; ++k) {
@@ -66,17 +107,18 @@ OutputList ConvertCardStatement(LineModel& Lines) {
         if (i == 0)
             continue;
 
-        Lines.setLine(i - 1, rowFromMainLine(Lines.line(i - 1)));
+        buildRow(Lines.lineView(i - 1), rowText);
+        Lines.setLine(i - 1, rowText);
         rowsFromEnd.push_back(Lines.pieceCount() - (i - 1));
     }
 
     OutputList SL;
     for (auto row = rowsFromEnd.rbegin(); row != rowsFromEnd.rend(); ++row)
-        SL.add(Lines.line(Lines.pieceCount() - *row));
+        SL.add(Lines.lineView(Lines.pieceCount() - *row));
     return SL;
 }
 
-Recognition RecogniseCardStatement(const LineModel& Lines) {
+Recognition recogniseCardStatement(const LineModel& Lines) {
     // The converter's upward scan, played on what each line is rather than on its text: the
     // lines at and below the scan point form a stack whose top is the current line. A row's
     // deletion by a later marker then drops it from the count exactly as the converter drops it
@@ -98,7 +140,7 @@ Recognition RecogniseCardStatement(const LineModel& Lines) {
             current = {true, pendingRow->startsWith(kMarker)};
             pendingRow.reset();
         } else {
-            current.isMarker = Lines.line(i).startsWith(kMarker);
+            current.isMarker = beginsWith(Lines.lineView(i), kMarker);
         }
         below.push_back(current);
         if (!current.isMarker)
@@ -118,8 +160,10 @@ Recognition RecogniseCardStatement(const LineModel& Lines) {
 
         // Only a main line holding the marker's first character can become a row that starts
         // with the marker; any other row is known not to without building it.
-        const QString mainLine = Lines.line(i - 1);
-        pendingRow = mainLine.contains(kMarker.front()) ? rowFromMainLine(mainLine) : QString();
+        const QStringView mainLine = Lines.lineView(i - 1);
+        pendingRow = indexOfUnit(mainLine, kMarker.front().unicode()) >= 0
+                         ? rowFromMainLine(mainLine.toString())
+                         : QString();
         ++recognition.entries;
         // The page puts the date first and TABs between date, shop and amount.
         if (evidence::startsWithDate(mainLine) && evidence::tabCount(mainLine) >= 2)
@@ -129,7 +173,7 @@ Recognition RecogniseCardStatement(const LineModel& Lines) {
     return recognition;
 }
 
-QString CardStatementSampleEntry(int i) {
+QString cardStatementSampleEntry(int i) {
     return QStringLiteral("2024/11/%1\tSAMPLE STORE %2\t%3 円\r\n支払方法\t1回払い\r\n"
                           "ご利用者 本人\r\n備考なし\r\n")
         .arg(1 + i % 28, 2, 10, QLatin1Char('0'))

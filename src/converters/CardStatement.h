@@ -7,8 +7,8 @@ namespace tallemo {
 // The card usage statement converter ("楽天カード"): rewrites every entry's main line in place
 // into a row, deletes its marker line and the two lines after it, and returns the rows that are
 // still in the text, top to bottom.
-OutputList ConvertCardStatement(LineModel& Lines);
-Recognition RecogniseCardStatement(const LineModel& Lines);
-QString CardStatementSampleEntry(int i);
+OutputList convertCardStatement(LineModel& Lines);
+Recognition recogniseCardStatement(const LineModel& Lines);
+QString cardStatementSampleEntry(int i);
 
 } // namespace tallemo

@@ -24,30 +24,38 @@ const QString kAmountKeyword = QStringLiteral("入金額");
 
 } // namespace
 
-OutputList ConvertDomesticDividends(LineModel& Lines, const Regional& regional) {
+OutputList convertDomesticDividends(LineModel& Lines, const Regional& regional) {
+    static const QString kCategory = QStringLiteral("配当国内");
     const QString dateText = regional.dateText();
     OutputList SL;
+    // One buffer for every row, reused: the rows go into SL's text.
     QString LOutput;
 
     const int N = Lines.count();
     for (int i = 0; i < N; ++i) {
-        QString St1 = Lines.line(i);
-        QString St2 = St1;
-        St1 = AnsiLeftStr(St1, 3);
-        if (St1 == kNameKeyword) {
-            LOutput = dateText + kTab + QStringLiteral("配当国内") + kTab;
-            Delete(St2, 1, 10);
-            LOutput += St2 + kTab + kTab;
+        // The keywords are three characters without surrogates: the first three characters are
+        // a keyword exactly when the line starts with it.
+        const QStringView St1 = Lines.lineView(i);
+        // What is left after Delete(St2, 1, 10).
+        const QStringView St2 = St1.size() > 10 ? St1.sliced(10) : QStringView();
+        if (beginsWith(St1, kNameKeyword)) {
+            LOutput.resize(0);
+            LOutput.append(dateText);
+            LOutput.append(kTab);
+            LOutput.append(kCategory);
+            LOutput.append(kTab);
+            LOutput.append(St2);
+            LOutput.append(kTab);
+            LOutput.append(kTab);
         }
-        if (St1 == kAmountKeyword) {
+        if (beginsWith(St1, kAmountKeyword)) {
             // AnsiLeftStr counts characters, m code units: a surrogate pair in the amount keeps
             // the last character.
-            const int m = static_cast<int>(St2.size());
-            Delete(St2, 1, 10);
-            St2 = AnsiLeftStr(St2, m - 11);
-            LOutput += QStringLiteral("-") + St2;
+            const int m = static_cast<int>(St1.size());
+            LOutput.append(u'-');
+            LOutput.append(AnsiLeftView(St2, m - 11));
             SL.add(LOutput);
-            LOutput.clear();
+            LOutput.resize(0);
         }
     }
 
@@ -55,16 +63,17 @@ OutputList ConvertDomesticDividends(LineModel& Lines, const Regional& regional) 
     return SL;
 }
 
-Recognition RecogniseDomesticDividends(const LineModel& Lines) {
+Recognition recogniseDomesticDividends(const LineModel& Lines) {
     Recognition recognition;
     bool named = false;
     const int N = Lines.count();
     for (int i = 0; i < N; ++i) {
-        const QString St = Lines.line(i);
-        const QString keyword = AnsiLeftStr(St, 3);
-        if (keyword == kNameKeyword) {
+        const QStringView St = Lines.lineView(i);
+        // Three characters without surrogates: AnsiLeftStr(St, 3) is a keyword exactly when St
+        // begins with it.
+        if (beginsWith(St, kNameKeyword)) {
             named = true;
-        } else if (keyword == kAmountKeyword) {
+        } else if (beginsWith(St, kAmountKeyword)) {
             ++recognition.entries;
             // The page gives the amount in yen after a full-width colon; the dollar amounts of
             // the US notices end in USD.
@@ -79,7 +88,7 @@ Recognition RecogniseDomesticDividends(const LineModel& Lines) {
     return recognition;
 }
 
-QString DomesticDividendsSampleEntry(int i) {
+QString domesticDividendsSampleEntry(int i) {
     return QStringLiteral("配当金のお知らせ\r\n銘柄名　　　　　　：サンプル工業%1\r\n"
                           "数量　　　　　　　：100株\r\n入金額　　　　　　：%2円\r\n")
         .arg(i, 6, 10, QLatin1Char('0'))

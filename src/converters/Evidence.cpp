@@ -1,5 +1,7 @@
 #include "converters/Evidence.h"
 
+#include <algorithm>
+
 namespace tallemo::evidence {
 
 namespace {
@@ -57,7 +59,7 @@ bool isAmount(QStringView s) {
 }
 
 int tabCount(QStringView s) {
-    return static_cast<int>(s.count(u'\t'));
+    return static_cast<int>(std::count(s.utf16(), s.utf16() + s.size(), u'\t'));
 }
 
 QStringView trimmedBlanks(QStringView s) {

@@ -17,6 +17,9 @@
 #include "text/Regional.h"
 #include "text/TextPrimitives.h"
 
+#include <bit>
+#include <cstdint>
+
 namespace tallemo {
 
 namespace {
@@ -28,7 +31,7 @@ constexpr int kAmountSuffix = 4;
 
 } // namespace
 
-std::optional<OutputList> ConvertForeignDividends(LineModel& Lines, const Regional& regional,
+std::optional<OutputList> convertForeignDividends(LineModel& Lines, const Regional& regional,
                                                   const YenPerDollarSource& GetYPD) {
     // Without a rate there is nothing to convert with; the client has already said why in its
     // trace line.
@@ -37,34 +40,56 @@ std::optional<OutputList> ConvertForeignDividends(LineModel& Lines, const Region
         return std::nullopt;
     double LYPD = *rate;
 
+    static const QString kCategory = QStringLiteral("配当米国");
     const QString dateText = regional.dateText();
     OutputList SL;
+    QString LOutput;
+    // After the first row the rate stays the same: its text is made once.
+    double rateOfText = 0;
+    QString rateText;
 
     // The count includes the trace lines the rate client has just added.
     const int N = Lines.count();
     for (int i = 0; i < N; ++i) {
-        QString St1 = Lines.line(i);
-        if (AnsiLeftStr(St1, 3) != kAmountKeyword)
+        // "入金額" has no surrogates: its first three characters are it exactly when the line
+        // starts with it.
+        const QStringView St1 = Lines.lineView(i);
+        if (!beginsWith(St1, kAmountKeyword))
             continue;
         // An amount among the first three lines has no name line above it: the command ends
         // here, adding nothing, and later statements are not converted either.
         if (i < 3)
             return std::nullopt;
-        QString St2 = Lines.line(i - 3);
-        QString LOutput = dateText + kTab + QStringLiteral("配当米国") + kTab + St2 + kTab + kTab;
+        LOutput.resize(0);
+        LOutput.append(dateText);
+        LOutput.append(kTab);
+        LOutput.append(kCategory);
+        LOutput.append(kTab);
+        LOutput.append(Lines.lineView(i - 3));
+        LOutput.append(kTab);
+        LOutput.append(kTab);
 
+        // Delete(St1, 1, 4), then the first m - 8 characters.
         const int m = static_cast<int>(St1.size());
-        Delete(St1, 1, kAmountPrefix);
-        St2 = AnsiLeftStr(St1, m - kAmountPrefix - kAmountSuffix);
+        const QStringView St2 =
+            AnsiLeftView(St1.size() > kAmountPrefix ? St1.sliced(kAmountPrefix) : QStringView(),
+                         m - kAmountPrefix - kAmountSuffix);
 
         // The first row uses the rate as delivered; only then is it rounded to one decimal, and
         // every later row uses the rounded rate.
-        const double DYen = DecimalTextToFloat(St2, regional.decimalSeparator) * LYPD;
-        const int IYen = RoundHalfEvenToInt32(DYen);
-        LYPD = RoundHalfEven(LYPD * 10) / 10;
+        const double DYen = decimalTextToFloat(St2, regional.decimalSeparator) * LYPD;
+        const int IYen = roundHalfEvenToInt32(DYen);
+        LYPD = roundHalfEven(LYPD * 10) / 10;
+        if (rateText.isNull() ||
+            std::bit_cast<std::uint64_t>(rateOfText) != std::bit_cast<std::uint64_t>(LYPD)) {
+            rateOfText = LYPD;
+            rateText = generalNumberText(LYPD, regional.decimalSeparator);
+        }
 
-        LOutput += QStringLiteral("-") + QString::number(IYen) + kTab +
-                   GeneralNumberText(LYPD, regional.decimalSeparator);
+        LOutput.append(u'-');
+        LOutput.append(QString::number(IYen));
+        LOutput.append(kTab);
+        LOutput.append(rateText);
         SL.add(LOutput);
     }
 
@@ -72,12 +97,12 @@ std::optional<OutputList> ConvertForeignDividends(LineModel& Lines, const Region
     return SL;
 }
 
-Recognition RecogniseForeignDividends(const LineModel& Lines) {
+Recognition recogniseForeignDividends(const LineModel& Lines) {
     Recognition recognition;
     const int N = Lines.count();
     for (int i = 0; i < N; ++i) {
-        const QString St1 = Lines.line(i);
-        if (AnsiLeftStr(St1, 3) != kAmountKeyword)
+        const QStringView St1 = Lines.lineView(i);
+        if (!beginsWith(St1, kAmountKeyword))
             continue;
         // The converter stops at an amount without a name line three above it.
         if (i < 3)
@@ -86,8 +111,8 @@ Recognition RecogniseForeignDividends(const LineModel& Lines) {
         // "入金額 100.00 USD": the dollar amount between the cuts; yen amounts are the domestic
         // notices'.
         const QStringView amount =
-            QStringView(St1).mid(kAmountPrefix, St1.size() - kAmountPrefix - kAmountSuffix);
-        if (St1.endsWith(QStringLiteral(" USD")) && evidence::isAmount(amount))
+            St1.mid(kAmountPrefix, St1.size() - kAmountPrefix - kAmountSuffix);
+        if (St1.endsWith(u" USD") && evidence::isAmount(amount))
             ++recognition.wellFormed;
         else if (St1.endsWith(u'円'))
             ++recognition.against;
@@ -95,7 +120,7 @@ Recognition RecogniseForeignDividends(const LineModel& Lines) {
     return recognition;
 }
 
-QString ForeignDividendsSampleEntry(int i) {
+QString foreignDividendsSampleEntry(int i) {
     return QStringLiteral("SAMPLE HOLDINGS %1\r\n数量 200株\r\n1株あたり 0.50\r\n"
                           "入金額 %2.%3 USD\r\n")
         .arg(i, 6, 10, QLatin1Char('0'))

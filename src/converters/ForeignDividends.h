@@ -7,10 +7,10 @@ namespace tallemo {
 // The US dividend converter ("国外配当"): fetches the rate, then adds one row per "入金額" line
 // below the text, in yen with the rate used. Without a rate nothing is added beyond the trace
 // lines and nothing is returned: the clipboard keeps its content.
-std::optional<OutputList> ConvertForeignDividends(LineModel& Lines, const Regional& regional,
+std::optional<OutputList> convertForeignDividends(LineModel& Lines, const Regional& regional,
                                                   const YenPerDollarSource& GetYPD);
 // Counts the rows the converter makes once it has a rate.
-Recognition RecogniseForeignDividends(const LineModel& Lines);
-QString ForeignDividendsSampleEntry(int i);
+Recognition recogniseForeignDividends(const LineModel& Lines);
+QString foreignDividendsSampleEntry(int i);
 
 } // namespace tallemo

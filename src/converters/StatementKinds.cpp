@@ -28,10 +28,10 @@ const std::array<StatementKind, 5>& table() {
             .summary = QStringLiteral("card usage statement"),
             .remark = std::nullopt,
             .convert = [](LineModel& Lines, const ConvertContext&) -> std::optional<OutputList> {
-                return ConvertCardStatement(Lines);
+                return convertCardStatement(Lines);
             },
-            .recognise = RecogniseCardStatement,
-            .sampleEntry = CardStatementSampleEntry,
+            .recognise = recogniseCardStatement,
+            .sampleEntry = cardStatementSampleEntry,
         },
         StatementKind{
             .id = QStringLiteral("domestic"),
@@ -41,10 +41,10 @@ const std::array<StatementKind, 5>& table() {
             .remark = std::nullopt,
             .convert = [](LineModel& Lines,
                           const ConvertContext& context) -> std::optional<OutputList> {
-                return ConvertDomesticDividends(Lines, context.regional);
+                return convertDomesticDividends(Lines, context.regional);
             },
-            .recognise = RecogniseDomesticDividends,
-            .sampleEntry = DomesticDividendsSampleEntry,
+            .recognise = recogniseDomesticDividends,
+            .sampleEntry = domesticDividendsSampleEntry,
         },
         StatementKind{
             .id = QStringLiteral("foreign"),
@@ -55,10 +55,10 @@ const std::array<StatementKind, 5>& table() {
             .remark = std::nullopt,
             .convert =
                 [](LineModel& Lines, const ConvertContext& context) {
-                    return ConvertForeignDividends(Lines, context.regional, context.yenPerDollar);
+                    return convertForeignDividends(Lines, context.regional, context.yenPerDollar);
                 },
-            .recognise = RecogniseForeignDividends,
-            .sampleEntry = ForeignDividendsSampleEntry,
+            .recognise = recogniseForeignDividends,
+            .sampleEntry = foreignDividendsSampleEntry,
         },
         StatementKind{
             .id = QStringLiteral("view"),
@@ -67,9 +67,9 @@ const std::array<StatementKind, 5>& table() {
             .remark = RemarkSetting{QStringLiteral("View"), QStringLiteral("Suica"),
                                     QStringLiteral("Suica")},
             .convert = [](LineModel& Lines, const ConvertContext& context)
-                -> std::optional<OutputList> { return ConvertViewCard(Lines, context.remark); },
-            .recognise = RecogniseViewCard,
-            .sampleEntry = ViewCardSampleEntry,
+                -> std::optional<OutputList> { return convertViewCard(Lines, context.remark); },
+            .recognise = recogniseViewCard,
+            .sampleEntry = viewCardSampleEntry,
         },
         StatementKind{
             .id = QStringLiteral("coop"),
@@ -79,10 +79,10 @@ const std::array<StatementKind, 5>& table() {
                                     QStringLiteral("保険")},
             .convert = [](LineModel& Lines,
                           const ConvertContext& context) -> std::optional<OutputList> {
-                return ConvertCoopStatement(Lines, context.remark);
+                return convertCoopStatement(Lines, context.remark);
             },
-            .recognise = RecogniseCoopStatement,
-            .sampleEntry = CoopStatementSampleEntry,
+            .recognise = recogniseCoopStatement,
+            .sampleEntry = coopStatementSampleEntry,
         },
     };
     return kinds;

@@ -23,31 +23,50 @@ namespace tallemo {
 
 namespace {
 
-bool isYearLine(const QString& St1) {
+bool isYearLine(QStringView St1) {
+    if (St1.size() != 4)
+        return false;
+    // Integer syntax starts with a blank, a sign, a digit, "$", "x" or "X": most lines of four
+    // characters are words, and are told apart without parsing.
+    const char16_t first = St1.front().unicode();
+    if (!(first == u' ' || first == u'+' || first == u'-' || (first >= u'0' && first <= u'9') ||
+          first == u'$' || first == u'x' || first == u'X'))
+        return false;
     int value = 0;
-    return St1.size() == 4 && TryStrToInt(St1, value);
+    return TryStrToInt(St1, value);
 }
 
 } // namespace
 
-OutputList ConvertViewCard(LineModel& Lines, bool LSuica) {
+OutputList convertViewCard(LineModel& Lines, bool LSuica) {
+    static const QString kSuica = QStringLiteral("Suica");
     OutputList SL;
+    // One buffer for every row, reused: the rows go into SL's text.
+    QString St2;
     const int N = Lines.count();
     // A block needs at least one line after it, so the last three lines never start one.
     for (int i = 0; i <= N - 4; ++i) {
-        const QString St1 = Lines.line(i);
+        const QStringView St1 = Lines.lineView(i);
         if (!isYearLine(St1))
             continue;
 
-        QString St2 = St1 + QStringLiteral("/") + Lines.line(i + 1);
+        St2.resize(0);
+        St2.append(St1);
+        St2.append(u'/');
+        St2.append(Lines.lineView(i + 1));
         // The two characters after the month and day are not part of the date.
         Delete(St2, 11, 2);
         const int n = MyAnsiPosEx(kTab, St2, 11);
-        QString LOutput = AnsiLeftStr(St2, n);
-        LOutput += kTab + kTab + Lines.line(i + 2);
-        if (LSuica)
-            LOutput += kTab + QStringLiteral("Suica");
-        SL.add(LOutput);
+        // LOutput is AnsiLeftStr(St2, n): St2 cut there.
+        St2.truncate(AnsiLeftView(St2, n).size());
+        St2.append(kTab);
+        St2.append(kTab);
+        St2.append(Lines.lineView(i + 2));
+        if (LSuica) {
+            St2.append(kTab);
+            St2.append(kSuica);
+        }
+        SL.add(St2);
 
         // The date and amount lines belong to this row: an amount such as -980 or 1500 also
         // reads as a year and would otherwise start a bogus block of its own.
@@ -58,29 +77,29 @@ OutputList ConvertViewCard(LineModel& Lines, bool LSuica) {
     return SL;
 }
 
-Recognition RecogniseViewCard(const LineModel& Lines) {
+Recognition recogniseViewCard(const LineModel& Lines) {
     Recognition recognition;
     const int N = Lines.count();
     for (int i = 0; i <= N - 4; ++i) {
-        const QString St1 = Lines.line(i);
+        const QStringView St1 = Lines.lineView(i);
         if (!isYearLine(St1))
             continue;
         ++recognition.entries;
         // A year of this century in digits, the month and day before the first TAB and an
         // amount alone on its line.
-        const QString dateLine = Lines.line(i + 1);
-        const bool year =
-            St1.startsWith(QStringLiteral("20")) &&
-            std::all_of(St1.begin(), St1.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+        const QStringView dateLine = Lines.lineView(i + 1);
+        const bool year = St1.startsWith(u"20") && std::all_of(St1.begin(), St1.end(), [](QChar c) {
+                              return c >= u'0' && c <= u'9';
+                          });
         if (year && evidence::startsWithMonthDay(dateLine) && evidence::tabCount(dateLine) >= 1 &&
-            evidence::isAmount(evidence::trimmedBlanks(Lines.line(i + 2))))
+            evidence::isAmount(evidence::trimmedBlanks(Lines.lineView(i + 2))))
             ++recognition.wellFormed;
         i += 2;
     }
     return recognition;
 }
 
-QString ViewCardSampleEntry(int i) {
+QString viewCardSampleEntry(int i) {
     return QStringLiteral("2024\r\n12/%1xx\tCAFE %2\tREF\r\n%3\r\n")
         .arg(1 + i % 28, 2, 10, QLatin1Char('0'))
         .arg(i, 6, 10, QLatin1Char('0'))

@@ -43,7 +43,7 @@ HttpRequest RESTRequest::build(const RESTClient& client) const {
     return request;
 }
 
-std::optional<QString> DecodeAnswerBody(const QByteArray& contentType, const QByteArray& body) {
+std::optional<QString> decodeAnswerBody(const QByteArray& contentType, const QByteArray& body) {
     QByteArray charset;
     const QList<QByteArray> parts = contentType.split(';');
     for (qsizetype k = 1; k < parts.size(); ++k) {
@@ -184,17 +184,17 @@ double GetYPD(const QString& FIniFileName, LineModel& Lines, HttpTransport& tran
         if (status >= 500)
             throw RateFailure{statusReason(status)};
         const std::optional<QString> content =
-            DecodeAnswerBody(RESTResponse1.contentType, RESTResponse1.body);
+            decodeAnswerBody(RESTResponse1.contentType, RESTResponse1.body);
         if (!content) {
             throw RateFailure{statusOk ? QStringLiteral("応答の文字コードが不明です")
                                        : statusReason(status)};
         }
-        const std::optional<JsonValue> jValue = ParseJson(*content);
+        const std::optional<JsonValue> jValue = parseJson(*content);
         if (!jValue) {
             throw RateFailure{statusOk ? QStringLiteral("応答が JSON ではありません")
                                        : statusReason(status)};
         }
-        Lines.add(CompactJson(*jValue));
+        Lines.add(compactJson(*jValue));
 
         const JsonValue* JSONObject = jValue->member(u"rates");
         if (JSONObject == nullptr || !JSONObject->isObject()) {
@@ -204,8 +204,8 @@ double GetYPD(const QString& FIniFileName, LineModel& Lines, HttpTransport& tran
                                        : statusReason(status)};
         }
         try {
-            LJPY = MemberAsFloat(*JSONObject, QStringLiteral("JPY"));
-            LUSD = MemberAsFloat(*JSONObject, QStringLiteral("USD"));
+            LJPY = memberAsFloat(*JSONObject, QStringLiteral("JPY"));
+            LUSD = memberAsFloat(*JSONObject, QStringLiteral("USD"));
         } catch (const AppError&) {
             throw RateFailure{QStringLiteral("レートを読み取れません")};
         }
@@ -228,8 +228,8 @@ double GetYPD(const QString& FIniFileName, LineModel& Lines, HttpTransport& tran
     return result;
 }
 
-void RatesAnswerTest(LineModel& Lines, const Regional& regional) {
-    const std::optional<JsonValue> jValue = ParseJson(Lines.text());
+void ratesAnswerTest(LineModel& Lines, const Regional& regional) {
+    const std::optional<JsonValue> jValue = parseJson(Lines.text());
     if (!jValue || !jValue->isObject())
         throw AppError(QStringLiteral("テキストが JSON オブジェクトではありません"));
     const JsonValue* JSONObject = jValue->member(u"rates");
@@ -238,10 +238,10 @@ void RatesAnswerTest(LineModel& Lines, const Regional& regional) {
     if (JSONObject->items.empty())
         throw AppError(QStringLiteral("オブジェクト 'rates' にメンバーがありません"));
     const QString firstName = JSONObject->names.front();
-    const double LJPY = MemberAsFloat(*JSONObject, QStringLiteral("JPY"));
-    const double LUSD = MemberAsFloat(*JSONObject, QStringLiteral("USD"));
+    const double LJPY = memberAsFloat(*JSONObject, QStringLiteral("JPY"));
+    const double LUSD = memberAsFloat(*JSONObject, QStringLiteral("USD"));
     Lines.add(firstName);
-    Lines.add(GeneralNumberText(LJPY / LUSD, regional.decimalSeparator));
+    Lines.add(generalNumberText(LJPY / LUSD, regional.decimalSeparator));
 }
 
 } // namespace tallemo

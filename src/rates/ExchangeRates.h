@@ -89,7 +89,7 @@ struct RESTRequest {
 
 // RESTResponse1's text: the body decoded by the charset its Content-Type declares, or as UTF-8
 // when it declares none; nothing when the declared charset is unknown.
-std::optional<QString> DecodeAnswerBody(const QByteArray& contentType, const QByteArray& body);
+std::optional<QString> decodeAnswerBody(const QByteArray& contentType, const QByteArray& body);
 
 // Yen per dollar from the exchange-rate service (`GetYPD`): reads the API key (and BaseURL) from
 // the settings file, sends one GET, adds the answer's compact JSON and/or the failure line to
@@ -107,9 +107,9 @@ double GetYPD(const QString& FIniFileName, LineModel& Lines, HttpTransport& tran
 // The hidden test command (`Button2Click`): reads a service answer from the whole text, adds the
 // name of the rates object's first member and the general number text of JPY / USD as two lines.
 // Throws AppError with the failing step's message; a failed run adds nothing. Besides the reading
-// rules of MemberAsFloat: "テキストが JSON オブジェクトではありません" (no JSON object),
+// rules of memberAsFloat: "テキストが JSON オブジェクトではありません" (no JSON object),
 // "オブジェクト 'rates' が見つかりません" (no rates object), "オブジェクト 'rates'
 // にメンバーがありません" (an empty rates object).
-void RatesAnswerTest(LineModel& Lines, const Regional& regional);
+void ratesAnswerTest(LineModel& Lines, const Regional& regional);
 
 } // namespace tallemo

@@ -34,7 +34,7 @@ public:
     bool Bool(bool b) { return add(scalar(b ? JsonValue::Kind::True : JsonValue::Kind::False)); }
     explicit TreeBuilder(std::vector<QString> numbers) : m_numbers(std::move(numbers)) {}
 
-    // The reader sees each number as "0" (see ParseJson); its literal comes back here, in order.
+    // The reader sees each number as "0" (see parseJson); its literal comes back here, in order.
     bool RawNumber(const char* /*str*/, SizeType /*length*/, bool /*copy*/) {
         if (m_nextNumber >= m_numbers.size())
             return false;
@@ -272,7 +272,7 @@ QString kindName(JsonValue::Kind kind) {
 
 } // namespace
 
-std::optional<JsonValue> ParseJson(const QString& text) {
+std::optional<JsonValue> parseJson(const QString& text) {
     const QByteArray utf8 = text.toUtf8();
     // The reader takes a NUL for the end of the text, which would let text after it pass unseen;
     // a raw NUL is valid nowhere in JSON.
@@ -291,20 +291,20 @@ std::optional<JsonValue> ParseJson(const QString& text) {
     return builder.takeRoot();
 }
 
-QString CompactJson(const JsonValue& value) {
+QString compactJson(const JsonValue& value) {
     QString out;
     appendValue(out, value);
     return out;
 }
 
-double MemberAsFloat(const JsonValue& object, const QString& name) {
+double memberAsFloat(const JsonValue& object, const QString& name) {
     const JsonValue* value = object.member(name);
     if (value == nullptr)
         throw AppError(QStringLiteral("値 '%1' が見つかりません").arg(name));
     switch (value->kind) {
     case JsonValue::Kind::Number:
     case JsonValue::Kind::String:
-        return DecimalTextToFloat(value->text, QStringLiteral("."));
+        return decimalTextToFloat(value->text, QStringLiteral("."));
     case JsonValue::Kind::True:
         return 1;
     case JsonValue::Kind::False:

@@ -34,17 +34,17 @@ inline constexpr int kMaxJsonDepth = 512;
 // One JSON value, optionally surrounded by whitespace; anything else (empty text, trailing text,
 // nesting beyond kMaxJsonDepth) gives no value. A number too large for a double (1e400) is valid
 // JSON and kept as its literal; reading it as a number fails later.
-std::optional<JsonValue> ParseJson(const QString& text);
+std::optional<JsonValue> parseJson(const QString& text);
 
 // Compact text: no whitespace between tokens, members in order, numbers as received. Strings escape
 // '"', '\', control characters and U+2028/U+2029, so the text is always one line of the text area.
-QString CompactJson(const JsonValue& value);
+QString compactJson(const JsonValue& value);
 
 // The object's member `name` read as a 64-bit float: a number's literal text or a string's content
 // by the decimal text rule with ".", true 1, false 0. Throws AppError for a string that is no
-// number (DecimalTextToFloat's message), for null, an object or an array
+// number (decimalTextToFloat's message), for null, an object or an array
 // ("%0:s から %1:s への変換はサポートされていません" with the kind and "Double") and for a missing
 // member ("値 '%s' が見つかりません" with the name).
-double MemberAsFloat(const JsonValue& object, const QString& name);
+double memberAsFloat(const JsonValue& object, const QString& name);
 
 } // namespace tallemo

@@ -182,7 +182,7 @@ void ReadIniPosition(const QString& FileName, const QString& Section, const QStr
     Ctrl.setTop(dTop);
 }
 
-QString IniFileNameFor(const QString& programFilePath) {
+QString iniFileNameFor(const QString& programFilePath) {
     const qsizetype dot = programFilePath.lastIndexOf(u'.');
     const qsizetype slash = programFilePath.lastIndexOf(u'/');
     return dot > slash ? programFilePath.left(dot) : programFilePath;

@@ -50,6 +50,6 @@ void ReadIniPosition(const QString& FileName, const QString& Section, const QStr
 
 // The settings path for a program file: its full path without the extension (the last of "."
 // and "/" decides).
-QString IniFileNameFor(const QString& programFilePath);
+QString iniFileNameFor(const QString& programFilePath);
 
 } // namespace tallemo

@@ -19,7 +19,7 @@ int hexDigitValue(QChar c) {
 
 } // namespace
 
-bool TryStrToInt(const QString& S, int& Value) {
+bool TryStrToInt(QStringView S, int& Value) {
     const qsizetype n = S.size();
     qsizetype i = 0;
     while (i < n && S.at(i) == u' ')

@@ -17,7 +17,7 @@ SettingsPlaces SettingsPlaces::system() {
     };
 }
 
-QString SettingsFileNameFor(const QString& besideProgram, const SettingsPlaces& places) {
+QString settingsFileNameFor(const QString& besideProgram, const SettingsPlaces& places) {
     const QFileInfo beside(besideProgram + QStringLiteral(".ini"));
     const QString folder = beside.absolutePath();
     const bool installed = !places.installedProgramFolder.isEmpty() &&

@@ -21,11 +21,11 @@ struct SettingsPlaces {
 };
 
 // The settings path (the settings file without ".ini") that the window and the companion use.
-// besideProgram is the path beside the program file (see IniFileNameFor). It is kept whenever its
+// besideProgram is the path beside the program file (see iniFileNameFor). It is kept whenever its
 // file exists or the program's folder is writable, so a portable copy keeps its settings with it.
 // Otherwise (a program installed in a system folder) the settings go to the user's configuration
 // folder, as Tallemo/Tallemo.ini there; that folder and file are made on the first write.
-QString SettingsFileNameFor(const QString& besideProgram,
+QString settingsFileNameFor(const QString& besideProgram,
                             const SettingsPlaces& places = SettingsPlaces::system());
 
 } // namespace tallemo

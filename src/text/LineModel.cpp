@@ -2,97 +2,277 @@
 
 #include "text/TextPrimitives.h"
 
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <stdexcept>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace tallemo {
 
 namespace {
 
-// Splits at CR LF only: text inside the model is already normalised.
-std::vector<QString> splitPieces(const QString& text) {
-    std::vector<QString> pieces;
-    const auto* const begin = reinterpret_cast<const char16_t*>(text.constData());
-    const char16_t* const end = begin + text.size();
-    const char16_t* pieceStart = begin;
-    for (const char16_t* p = begin; p + 1 < end; ++p) {
-        if (p[0] == u'\r' && p[1] == u'\n') {
-            pieces.emplace_back(reinterpret_cast<const QChar*>(pieceStart), p - pieceStart);
-            pieceStart = p + 2;
-            ++p;
-        }
+// Offsets have 31 bits; the 32nd tells the shared text from the buffer.
+constexpr std::size_t kMaxBuffer = std::numeric_limits<std::int32_t>::max();
+// A text with breaks at least this long is shared rather than copied when it is written.
+constexpr qsizetype kShareFrom = 4096;
+
+bool isBreak(char16_t c) {
+    return c == u'\r' || c == u'\n' || c == u'\x2028' || c == u'\x2029';
+}
+
+// The position of the first CR, LF, U+2028 or U+2029 at or after from, or size. Pasted lines are
+// short and many, so the search looks at eight code units at a time.
+qsizetype nextBreak(const char16_t* text, qsizetype from, qsizetype size) {
+#ifdef __SSE2__
+    const __m128i cr = _mm_set1_epi16(u'\r');
+    const __m128i lf = _mm_set1_epi16(u'\n');
+    // U+2028 and U+2029 differ in the lowest bit only.
+    const __m128i separators = _mm_set1_epi16(0x2028);
+    const __m128i lowestBitOff = _mm_set1_epi16(static_cast<short>(0xFFFE));
+    for (; from + 8 <= size; from += 8) {
+        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + from));
+        const __m128i found =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, cr), _mm_cmpeq_epi16(units, lf)),
+                         _mm_cmpeq_epi16(_mm_and_si128(units, lowestBitOff), separators));
+        const int mask = _mm_movemask_epi8(found);
+        if (mask != 0)
+            return from + (__builtin_ctz(static_cast<unsigned>(mask)) >> 1);
     }
-    pieces.emplace_back(reinterpret_cast<const QChar*>(pieceStart), end - pieceStart);
-    return pieces;
+#endif
+    while (from < size && !isBreak(text[from]))
+        ++from;
+    return from;
+}
+
+// Where the first CR LF at or after from starts, or -1. Replaced lines are short and seldom hold
+// a break, so the search is for the LF alone, inline.
+qsizetype indexOfCrLf(QStringView s, qsizetype from) {
+    for (qsizetype lf = indexOfUnit(s, u'\n', from); lf >= 0; lf = indexOfUnit(s, u'\n', lf + 1)) {
+        if (lf > from && s[lf - 1] == u'\r')
+            return lf - 1;
+    }
+    return -1;
 }
 
 } // namespace
 
-QString normaliseLineBreaks(QStringView text) {
+QString normaliseLineBreaks(QStringView text, QStringView lineBreak) {
+    const char16_t* const data = text.utf16();
+    const qsizetype size = text.size();
     QString out;
-    out.reserve(text.size() + text.size() / 16);
-    const char16_t* p = text.utf16();
-    const char16_t* const end = p + text.size();
-    while (p < end) {
-        const char16_t* runEnd = p;
-        while (runEnd < end && *runEnd != u'\r' && *runEnd != u'\n' && *runEnd != u'\x2028' &&
-               *runEnd != u'\x2029')
-            ++runEnd;
-        out.append(reinterpret_cast<const QChar*>(p), runEnd - p);
-        if (runEnd == end)
+    out.reserve(size + size / 16);
+    qsizetype runStart = 0;
+    for (;;) {
+        const qsizetype at = nextBreak(data, runStart, size);
+        out.append(reinterpret_cast<const QChar*>(data + runStart), at - runStart);
+        if (at == size)
             break;
-        out.append(kCrLf);
-        p = runEnd + ((*runEnd == u'\r' && runEnd + 1 < end && runEnd[1] == u'\n') ? 2 : 1);
+        out.append(lineBreak);
+        runStart = at + ((data[at] == u'\r' && at + 1 < size && data[at + 1] == u'\n') ? 2 : 1);
     }
     return out;
 }
 
-LineModel::LineModel() : m_front(1) {}
+LineModel::LineModel() : m_pieces(1), m_gapBegin(1), m_gapEnd(1) {}
 
-LineModel::LineModel(const QString& text) : m_front(splitPieces(text)) {}
-
-const QString& LineModel::piece(int k) const {
-    const auto front = static_cast<int>(m_front.size());
-    return k < front ? m_front[k] : m_back[m_back.size() - 1 - (k - front)];
+LineModel::LineModel(const QString& text) : m_buffer(text) {
+    splitIntoPieces();
 }
 
-QString& LineModel::piece(int k) {
-    const auto front = static_cast<int>(m_front.size());
-    return k < front ? m_front[k] : m_back[m_back.size() - 1 - (k - front)];
-}
+LineModel LineModel::fromPastedText(QString text) {
+    if (static_cast<std::size_t>(text.size()) > kMaxBuffer / 2)
+        throw std::length_error("the text is too long");
+    LineModel model;
+    model.m_pieces.clear();
+    model.m_buffer = std::move(text);
 
-void LineModel::moveGapTo(int k) {
-    while (static_cast<int>(m_front.size()) > k) {
-        m_back.push_back(std::move(m_front.back()));
-        m_front.pop_back();
+    // While every break is CR LF the pieces are stretches of the text itself; from the first
+    // other break on, the text is copied into a new buffer with CR LF breaks as it is scanned.
+    const auto* const data = reinterpret_cast<const char16_t*>(model.m_buffer.utf16());
+    const qsizetype size = model.m_buffer.size();
+    // Lines of eight code units or more need no second allocation; the reserve is only address
+    // space until the pieces fill it.
+    model.m_pieces.reserve(static_cast<std::size_t>(size / 8) + 1);
+    QString normalised;
+    bool copying = false;
+    qsizetype lineStart = 0;
+    qsizetype outputStart = 0; // where lineStart's line starts in the model's text
+    for (;;) {
+        const qsizetype at = nextBreak(data, lineStart, size);
+        const qsizetype length = at - lineStart;
+        if (copying)
+            normalised.append(reinterpret_cast<const QChar*>(data + lineStart), length);
+        model.m_pieces.push_back(
+            {static_cast<std::uint32_t>(outputStart), static_cast<std::uint32_t>(length)});
+        if (at == size)
+            break;
+        const bool crLf = data[at] == u'\r' && at + 1 < size && data[at + 1] == u'\n';
+        if (!crLf && !copying) {
+            copying = true;
+            normalised.reserve(size + size / 8);
+            normalised.append(reinterpret_cast<const QChar*>(data), at);
+        }
+        if (copying)
+            normalised.append(kCrLf);
+        lineStart = at + (crLf ? 2 : 1);
+        outputStart += length + 2;
     }
-    while (static_cast<int>(m_front.size()) < k) {
-        m_front.push_back(std::move(m_back.back()));
-        m_back.pop_back();
+    if (copying)
+        model.m_buffer = std::move(normalised);
+    model.m_gapBegin = model.m_gapEnd = model.m_pieces.size();
+    return model;
+}
+
+// Splits at CR LF only: text inside the model is already normalised.
+void LineModel::splitIntoPieces() {
+    if (static_cast<std::size_t>(m_buffer.size()) > kMaxBuffer)
+        throw std::length_error("the text is too long");
+    m_pieces.clear();
+    m_shared = QString();
+    const QStringView text(m_buffer);
+    qsizetype pieceStart = 0;
+    qsizetype from = 0;
+    for (;;) {
+        const qsizetype lf = text.indexOf(u'\n', from);
+        if (lf < 0)
+            break;
+        from = lf + 1;
+        if (lf == pieceStart || text[lf - 1] != u'\r')
+            continue;
+        m_pieces.push_back({static_cast<std::uint32_t>(pieceStart),
+                            static_cast<std::uint32_t>(lf - 1 - pieceStart)});
+        pieceStart = lf + 1;
+    }
+    m_pieces.push_back({static_cast<std::uint32_t>(pieceStart),
+                        static_cast<std::uint32_t>(text.size() - pieceStart)});
+    m_gapBegin = m_gapEnd = m_pieces.size();
+}
+
+void LineModel::moveGapTo(std::size_t k) {
+    if (k < m_gapBegin) {
+        const std::size_t n = m_gapBegin - k;
+        std::memmove(&m_pieces[m_gapEnd - n], &m_pieces[k], n * sizeof(Piece));
+        m_gapBegin -= n;
+        m_gapEnd -= n;
+    } else if (k > m_gapBegin) {
+        const std::size_t n = k - m_gapBegin;
+        std::memmove(&m_pieces[m_gapBegin], &m_pieces[m_gapEnd], n * sizeof(Piece));
+        m_gapBegin += n;
+        m_gapEnd += n;
     }
 }
 
-int LineModel::count() const {
-    const int pieces = pieceCount();
-    return piece(pieces - 1).isEmpty() ? pieces - 1 : pieces;
+// Opens n empty pieces before piece at.
+void LineModel::insertPieces(std::size_t at, std::size_t n) {
+    moveGapTo(at);
+    if (gapSize() < n) {
+        // The vector grows at its end and the pieces after the gap move up: only the new pieces
+        // are touched, and the vector's own growth keeps this amortised.
+        const std::size_t after = m_pieces.size() - m_gapEnd;
+        const std::size_t extra = std::max(n - gapSize(), m_pieces.size() / 2 + 16);
+        m_pieces.resize(m_pieces.size() + extra);
+        std::memmove(m_pieces.data() + m_gapEnd + extra, m_pieces.data() + m_gapEnd,
+                     after * sizeof(Piece));
+        m_gapEnd += extra;
+    }
+    std::fill_n(m_pieces.begin() + static_cast<std::ptrdiff_t>(m_gapBegin), n, Piece{});
+    m_gapBegin += n;
+}
+
+LineModel::Piece LineModel::appendToBuffer(QStringView s) {
+    if (static_cast<std::size_t>(m_buffer.size() + s.size()) > kMaxBuffer) {
+        // Drop the stretches no piece uses any more.
+        QString compacted;
+        const int pieces = pieceCount();
+        qsizetype size = 0;
+        for (int k = 0; k < pieces; ++k)
+            size += piece(k).length;
+        compacted.reserve(size);
+        for (int k = 0; k < pieces; ++k) {
+            Piece& p = piece(k);
+            const auto start = static_cast<std::uint32_t>(compacted.size());
+            compacted.append(pieceText(p));
+            p.start = start;
+        }
+        m_buffer = std::move(compacted);
+        m_shared = QString();
+        if (static_cast<std::size_t>(m_buffer.size() + s.size()) > kMaxBuffer)
+            throw std::length_error("the text is too long");
+    }
+    const auto start = static_cast<std::uint32_t>(m_buffer.size());
+    m_buffer.append(s);
+    return {start, static_cast<std::uint32_t>(s.size())};
+}
+
+void LineModel::replacePiece(int i, QStringView s) {
+    Piece& p = piece(i);
+    if (s.isEmpty()) {
+        p.length = 0;
+        return;
+    }
+    if (static_cast<std::size_t>(s.size()) <= p.length) {
+        // No other piece shares the stretch, so the new text can go where the old one was.
+        QChar* const data = (p.start & kShared) != 0 ? m_shared.data() + (p.start & ~kShared)
+                                                     : m_buffer.data() + p.start;
+        std::memmove(data, s.data(), static_cast<std::size_t>(s.size()) * sizeof(QChar));
+        p.length = static_cast<std::uint32_t>(s.size());
+        return;
+    }
+    const Piece appended = appendToBuffer(s);
+    piece(i) = appended;
 }
 
 QString LineModel::line(int i) const {
-    if (i < 0 || i >= count())
-        return {};
-    const QString& p = piece(i);
-    return p.size() > kMaxLineRead ? p.left(kMaxLineRead) : p;
+    return lineView(i).toString();
+}
+
+void LineModel::setLine(int i, QStringView s) {
+    if (i < 0 || i >= pieceCount())
+        return;
+    // A text read from the model itself would move under its feet when the buffer grows.
+    const QChar* const bufferBegin = m_buffer.constData();
+    if (s.data() >= bufferBegin && s.data() < bufferBegin + m_buffer.size()) {
+        const QString copy = s.toString();
+        setLine(i, QStringView(copy));
+        return;
+    }
+    if (indexOfCrLf(s, 0) < 0) {
+        replacePiece(i, s);
+        return;
+    }
+    // s goes into the buffer once and each of its parts is a stretch of it.
+    placeParts(i, s, appendToBuffer(s).start);
 }
 
 void LineModel::setLine(int i, const QString& s) {
-    if (i < 0 || i >= pieceCount())
-        return;
-    if (!s.contains(kCrLf)) {
-        piece(i) = s;
+    if (i >= 0 && i < pieceCount() && m_shared.isNull() && s.size() >= kShareFrom &&
+        static_cast<std::size_t>(s.size()) <= kMaxBuffer && indexOfCrLf(s, 0) >= 0) {
+        m_shared = s;
+        placeParts(i, m_shared, kShared);
         return;
     }
-    std::vector<QString> parts = splitPieces(s);
-    moveGapTo(i + 1);
-    m_front.back() = std::move(parts.front());
-    for (std::size_t k = 1; k < parts.size(); ++k)
-        m_front.push_back(std::move(parts[k]));
+    setLine(i, QStringView(s));
+}
+
+// Makes the parts of s between its CR LF breaks pieces i, i + 1, ...; s is stored from start on.
+void LineModel::placeParts(int i, QStringView s, std::uint32_t start) {
+    std::vector<Piece> parts;
+    qsizetype partStart = 0;
+    for (qsizetype at = indexOfCrLf(s, 0); at >= 0; at = indexOfCrLf(s, partStart)) {
+        parts.push_back({static_cast<std::uint32_t>(start + partStart),
+                         static_cast<std::uint32_t>(at - partStart)});
+        partStart = at + 2;
+    }
+    parts.push_back({static_cast<std::uint32_t>(start + partStart),
+                     static_cast<std::uint32_t>(s.size() - partStart)});
+    piece(i) = parts.front();
+    insertPieces(static_cast<std::size_t>(i) + 1, parts.size() - 1);
+    std::copy(parts.begin() + 1, parts.end(),
+              m_pieces.begin() + static_cast<std::ptrdiff_t>(m_gapBegin - (parts.size() - 1)));
 }
 
 void LineModel::deleteLine(int i) {
@@ -100,47 +280,45 @@ void LineModel::deleteLine(int i) {
     if (i < 0 || i >= pieces)
         return;
     if (i == pieces - 1) {
-        piece(i).clear();
+        piece(i).length = 0;
         return;
     }
-    moveGapTo(i + 1);
-    m_front.pop_back();
+    moveGapTo(static_cast<std::size_t>(i));
+    ++m_gapEnd;
 }
 
 void LineModel::add(const QString& s) {
     const int last = pieceCount() - 1;
-    if (piece(last).isEmpty()) {
+    if (piece(last).length == 0) {
         // Empty text, or text ending in CR LF: s fills the empty last piece, then CR LF follows.
         setLine(last, s);
-        moveGapTo(pieceCount());
-        m_front.emplace_back();
+        insertPieces(static_cast<std::size_t>(pieceCount()), 1);
         return;
     }
-    moveGapTo(pieceCount());
-    m_front.emplace_back();
+    insertPieces(static_cast<std::size_t>(pieceCount()), 1);
     setLine(last + 1, s);
     if (s.isEmpty())
-        m_front.emplace_back();
+        insertPieces(static_cast<std::size_t>(pieceCount()), 1);
 }
 
 QString LineModel::text() const {
     qsizetype size = 0;
     const int pieces = pieceCount();
     for (int k = 0; k < pieces; ++k)
-        size += piece(k).size() + 2;
+        size += piece(k).length + 2;
     QString out;
     out.reserve(size);
     for (int k = 0; k < pieces; ++k) {
         if (k > 0)
             out.append(kCrLf);
-        out.append(piece(k));
+        out.append(pieceText(piece(k)));
     }
     return out;
 }
 
 void LineModel::setText(const QString& text) {
-    m_front = splitPieces(text);
-    m_back.clear();
+    m_buffer = text;
+    splitIntoPieces();
 }
 
 } // namespace tallemo

@@ -3,21 +3,26 @@
 #include <QString>
 #include <QStringView>
 
+#include <cstdint>
 #include <vector>
 
 namespace tallemo {
 
 // Line breaks of text entering the text area: CR LF, a lone CR, a lone LF and the line and
 // paragraph separators U+2028 and U+2029 (which the text widget shows as breaks too) each end a
-// line. The text area, the converters and the clipboard output only ever see CR LF.
-QString normaliseLineBreaks(QStringView text);
+// line. The text area, the converters and the clipboard output only ever see CR LF; the text
+// widget's document takes U+2029 for every break, which lineBreak can ask for instead.
+QString normaliseLineBreaks(QStringView text, QStringView lineBreak = u"\r\n");
 
 // The text area's text as a list of lines (the `Memo1.Lines` of the handlers).
 //
 // The text is held as its pieces, the texts between CR LF breaks; there is always at least one
 // piece, and a text ending in CR LF has an empty last piece, which is not counted as a line.
-// Pieces sit in a gap buffer: an edit costs the distance from the previous edit, so a converter
-// that walks the lines and edits where it stands stays linear in the size of the text.
+// All pieces live in one buffer: a piece is a stretch of it, so a text of millions of lines costs
+// two allocations, not one per line. A replaced line is written over its old stretch when it fits
+// there and at the end of the buffer otherwise; a deleted line's stretch is simply forgotten.
+// The stretches sit in a gap buffer: an edit costs the distance from the previous edit, so a
+// converter that walks the lines and edits where it stands stays linear in the size of the text.
 class LineModel {
 public:
     static constexpr int kMaxLineRead = 4096;
@@ -25,16 +30,31 @@ public:
     LineModel();
     explicit LineModel(const QString& text);
 
+    // The model of a text as a paste enters the text area: every kind of line break (see
+    // normaliseLineBreaks) becomes CR LF, in the same pass that finds the lines.
+    static LineModel fromPastedText(QString text);
+
     // Number of pieces, less one when the last piece is empty.
-    int count() const;
+    int count() const {
+        const int pieces = pieceCount();
+        return piece(pieces - 1).length == 0 ? pieces - 1 : pieces;
+    }
 
     // Piece i cut to its first 4096 code units; the empty text at or beyond the count and for a
     // negative index.
     QString line(int i) const;
+    // The same without a copy; valid until the next change of the model.
+    QStringView lineView(int i) const {
+        if (i < 0 || i >= count())
+            return {};
+        const QStringView p = pieceText(piece(i));
+        return p.size() > kMaxLineRead ? p.first(kMaxLineRead) : p;
+    }
 
     // Replaces the text of piece i by s; CR LF in s splits it into several lines. Nothing happens
     // when there is no piece i.
     void setLine(int i, const QString& s);
+    void setLine(int i, QStringView s);
 
     // Removes piece i with the CR LF after it; of the last piece only its text goes. Nothing
     // happens when there is no piece i.
@@ -50,16 +70,46 @@ public:
     void setText(const QString& text);
 
     // Number of pieces (count() + 1 when the text ends in CR LF or is empty).
-    int pieceCount() const { return static_cast<int>(m_front.size() + m_back.size()); }
+    int pieceCount() const { return static_cast<int>(m_pieces.size() - gapSize()); }
 
 private:
-    const QString& piece(int k) const;
-    QString& piece(int k);
-    void moveGapTo(int k);
+    // A stretch of m_buffer, or of m_shared when start has kShared set. Four bytes each keep the
+    // model small next to its text (a line is often no longer than twenty code units); m_buffer
+    // is compacted before it outgrows them.
+    static constexpr std::uint32_t kShared = 0x80000000u;
+    struct Piece {
+        std::uint32_t start = 0;
+        std::uint32_t length = 0;
+    };
 
-    // Pieces before the gap in order, pieces after it in reverse order.
-    std::vector<QString> m_front;
-    std::vector<QString> m_back;
+    void splitIntoPieces();
+    std::size_t gapSize() const { return m_gapEnd - m_gapBegin; }
+    const Piece& piece(int k) const {
+        return m_pieces[static_cast<std::size_t>(k) < m_gapBegin ? k : k + gapSize()];
+    }
+    Piece& piece(int k) {
+        return m_pieces[static_cast<std::size_t>(k) < m_gapBegin ? k : k + gapSize()];
+    }
+    QStringView pieceText(const Piece& p) const {
+        const QChar* const base = (p.start & kShared) != 0
+                                      ? m_shared.constData() + (p.start & ~kShared)
+                                      : m_buffer.constData() + p.start;
+        return QStringView(base, p.length);
+    }
+    void moveGapTo(std::size_t k);
+    void insertPieces(std::size_t at, std::size_t n);
+    Piece appendToBuffer(QStringView s);
+    void replacePiece(int i, QStringView s);
+    void placeParts(int i, QStringView s, std::uint32_t start);
+
+    QString m_buffer;
+    // A long text added as it is (the rows a converter adds below the statement), shared with
+    // the caller rather than copied into m_buffer.
+    QString m_shared;
+    // Pieces before the gap, the gap [m_gapBegin, m_gapEnd), then the pieces after it.
+    std::vector<Piece> m_pieces;
+    std::size_t m_gapBegin = 0;
+    std::size_t m_gapEnd = 0;
 };
 
 } // namespace tallemo

@@ -48,7 +48,7 @@ bool atLeastOne(QStringView intDigits, QStringView fracDigits, std::int64_t expo
 
 } // namespace
 
-double DecimalTextToFloat(const QString& text, const QString& decimalSeparator) {
+double decimalTextToFloat(QStringView text, const QString& decimalSeparator) {
     const auto fail = [&text]() -> double {
         throw AppError(QStringLiteral("'%1' は浮動小数点数ではありません").arg(text));
     };
@@ -139,7 +139,7 @@ double DecimalTextToFloat(const QString& text, const QString& decimalSeparator) 
     return negative ? -0.0 : 0.0;
 }
 
-QString GeneralNumberText(double value, const QString& decimalSeparator) {
+QString generalNumberText(double value, const QString& decimalSeparator) {
     if (std::isnan(value))
         return QStringLiteral("NAN");
     if (std::isinf(value))
@@ -192,7 +192,7 @@ QString GeneralNumberText(double value, const QString& decimalSeparator) {
     return out;
 }
 
-double RoundHalfEven(double value) {
+double roundHalfEven(double value) {
     // std::round takes halves away from zero; value - r is exact for the nearest integer r, so a
     // tie is seen exactly and moved to the even neighbour.
     double r = std::round(value);
@@ -201,8 +201,8 @@ double RoundHalfEven(double value) {
     return r == 0 ? std::copysign(0.0, value) : r;
 }
 
-int RoundHalfEvenToInt32(double value) {
-    const double r = RoundHalfEven(value);
+int roundHalfEvenToInt32(double value) {
+    const double r = roundHalfEven(value);
     if (!std::isfinite(r) || r < -2147483648.0 || r > 2147483647.0)
         throw AppError(QStringLiteral("範囲チェックエラー"));
     return static_cast<int>(r);

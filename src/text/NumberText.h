@@ -10,18 +10,18 @@ namespace tallemo {
 // Decimal text rule: optional U+0020 blanks, an optional sign, digits with at most one decimal
 // separator, an optional exponent (E or e, optional sign, digits), optional blanks, nothing else.
 // Throws AppError "'%s' は浮動小数点数ではありません" with the text as it was.
-double DecimalTextToFloat(const QString& text, const QString& decimalSeparator);
+double decimalTextToFloat(QStringView text, const QString& decimalSeparator);
 
 // General number text: 15 significant digits, no trailing zeros, no separator without a digit
 // after it; an exponent ("1.5E-6", "1E20") below 0.00001 in magnitude or beyond 15 integer
 // digits. Infinities and NaN read "INF", "-INF" and "NAN".
-QString GeneralNumberText(double value, const QString& decimalSeparator);
+QString generalNumberText(double value, const QString& decimalSeparator);
 
 // Nearest integer, halves to the even neighbour (2.5 gives 2, 3.5 gives 4).
-double RoundHalfEven(double value);
+double roundHalfEven(double value);
 
-// RoundHalfEven as a 32-bit integer; throws AppError "範囲チェックエラー" when the value is not
+// roundHalfEven as a 32-bit integer; throws AppError "範囲チェックエラー" when the value is not
 // finite or the rounded value leaves the 32-bit signed range.
-int RoundHalfEvenToInt32(double value);
+int roundHalfEvenToInt32(double value);
 
 } // namespace tallemo

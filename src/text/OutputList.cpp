@@ -4,17 +4,10 @@
 
 namespace tallemo {
 
-QString OutputList::text() const {
-    qsizetype size = 0;
-    for (const QString& entry : m_entries)
-        size += entry.size() + 2;
-    QString out;
-    out.reserve(size);
-    for (const QString& entry : m_entries) {
-        out.append(entry);
-        out.append(kCrLf);
-    }
-    return out;
+void OutputList::add(QStringView entry) {
+    m_text.append(entry);
+    m_text.append(kCrLf);
+    ++m_count;
 }
 
 } // namespace tallemo

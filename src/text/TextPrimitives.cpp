@@ -9,6 +9,11 @@ int AnsiPos(const QString& Sub, const QString& S) {
 }
 
 QString AnsiLeftStr(const QString& S, int N) {
+    const QStringView left = AnsiLeftView(S, N);
+    return left.size() == S.size() ? S : left.toString();
+}
+
+QStringView AnsiLeftView(QStringView S, int N) {
     if (N <= 0 || S.isEmpty())
         return {};
     qsizetype units = 0;
@@ -19,7 +24,7 @@ QString AnsiLeftStr(const QString& S, int N) {
         else
             units += 1;
     }
-    return S.left(units);
+    return S.first(units);
 }
 
 QString AnsiReplaceStr(const QString& S, const QString& From, const QString& To) {

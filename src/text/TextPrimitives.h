@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
+
+#include <algorithm>
 
 // The small set of string operations the converters are written in. Positions start at 1 and
 // count UTF-16 code units; only AnsiLeftStr counts a surrogate pair as one character. None of
@@ -15,6 +18,8 @@ int AnsiPos(const QString& Sub, const QString& S);
 
 // The first N characters of S, a surrogate pair counting as one character.
 QString AnsiLeftStr(const QString& S, int N);
+// The same as a view of S, for the converters' loops, which copy nothing per line.
+QStringView AnsiLeftView(QStringView S, int N);
 
 // S with every occurrence of From replaced by To, left to right, without overlap.
 QString AnsiReplaceStr(const QString& S, const QString& From, const QString& To);
@@ -29,5 +34,20 @@ void Insert(const QString& Sub, QString& S, int Index);
 // n + AnsiPos(Str, St without its first n code units): the first Str wholly after position n, or
 // n itself when there is none.
 int MyAnsiPosEx(const QString& Str, const QString& St, int n);
+
+// Whether s begins with prefix, code unit by code unit. The converters ask this of every line;
+// inline, it costs a few compares where QStringView::startsWith costs a call into Qt.
+inline bool beginsWith(QStringView s, QStringView prefix) {
+    return s.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), s.begin());
+}
+
+// The position of the first c at or after from (0 <= from <= s.size()) in s, or -1. Also inline:
+// the lines searched are short, and a call into Qt costs more than the search.
+inline qsizetype indexOfUnit(QStringView s, char16_t c, qsizetype from = 0) {
+    const char16_t* const begin = s.utf16();
+    const char16_t* const end = begin + s.size();
+    const char16_t* const at = std::find(begin + from, end, c);
+    return at == end ? -1 : at - begin;
+}
 
 } // namespace tallemo

@@ -176,14 +176,14 @@ TEST(HelpPage, OpensTheInstalledPageOrTheOneBesideTheProgramInABuildTree) {
         ASSERT_TRUE(page.open(QIODevice::WriteOnly));
     };
 
-    EXPECT_EQ(HelpPageUrl(dir.filePath("usr/bin/Tallemo"), fallback), fallback);
+    EXPECT_EQ(helpPageUrl(dir.filePath("usr/bin/Tallemo"), fallback), fallback);
 
     put(QStringLiteral("build/help/index.html"));
-    EXPECT_EQ(HelpPageUrl(dir.filePath("build/Tallemo"), fallback),
+    EXPECT_EQ(helpPageUrl(dir.filePath("build/Tallemo"), fallback),
               QUrl::fromLocalFile(dir.filePath("build/help/index.html")));
 
     put(QStringLiteral("usr/share/tallemo/help/index.html"));
-    EXPECT_EQ(HelpPageUrl(dir.filePath("usr/bin/Tallemo"), fallback),
+    EXPECT_EQ(helpPageUrl(dir.filePath("usr/bin/Tallemo"), fallback),
               QUrl::fromLocalFile(dir.filePath("usr/share/tallemo/help/index.html")));
 }
 
@@ -191,7 +191,7 @@ TEST(HelpPage, OpensTheInstalledPageOrTheOneBesideTheProgramInABuildTree) {
 // changes without its help shows up here.
 TEST(HelpPage, TheBuiltPageDescribesEveryCommandTheSettingsFileAndTheApiKey) {
     const QString program = QStringLiteral(TALLEMO_BUILT_PROGRAM_DIR "/Tallemo");
-    const QUrl url = HelpPageUrl(program, QUrl());
+    const QUrl url = helpPageUrl(program, QUrl());
     ASSERT_TRUE(url.isLocalFile()) << url.toString().toStdString();
     QFile page(url.toLocalFile());
     ASSERT_TRUE(page.open(QIODevice::ReadOnly));

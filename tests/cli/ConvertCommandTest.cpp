@@ -198,6 +198,27 @@ TEST(AreaFile, UnwritableAreaIsAnErrorButTheRowsAreStillWritten) {
     EXPECT_EQ(outcome.standardOutput, crlfText("2024/12/05→MILK→→→1,280|"));
 }
 
+// The program itself keeps no area text it is not asked for; --area still gets it.
+TEST(AreaFile, TheAreaTextIsMadeOnlyForAreaWhenTheEnvironmentDoesNotKeepIt) {
+    QTemporaryDir dir;
+    ConvertEnvironment environment = testEnvironment(dir);
+    environment.keepAreaText = false;
+    const QByteArray statement = crlfText("2024/12/05→MILK→1,280 円|TOTAL|");
+    const ConvertOutcome quiet = runWithInput({"coop", "--no-remark"}, statement, environment);
+    EXPECT_EQ(quiet.exitCode, 0);
+    EXPECT_EQ(quiet.standardOutput, crlfText("2024/12/05→MILK→→→1,280|"));
+    EXPECT_TRUE(quiet.areaText.isEmpty());
+
+    const QString areaPath = dir.filePath(QStringLiteral("area.txt"));
+    const ConvertOutcome asked =
+        runWithInput({"coop", "--no-remark", "--area", areaPath}, statement, environment);
+    EXPECT_EQ(asked.standardOutput, quiet.standardOutput);
+    EXPECT_EQ(asked.areaText, crlfText("2024/12/05→MILK→→→1,280|TOTAL|"));
+    QFile area(areaPath);
+    ASSERT_TRUE(area.open(QIODevice::ReadOnly));
+    EXPECT_EQ(area.readAll(), asked.areaText);
+}
+
 struct ArgumentsCase {
     const char* name;
     QStringList arguments;
@@ -306,6 +327,28 @@ TEST(Notice, AStatementConvertedByTheWrongKindNamesTheKindItLooksLike) {
     EXPECT_EQ(outcome.standardError,
               QStringLiteral("tallemo-convert: 楽天カード (card) の明細が見つかりませんでした。"
                              "生協 (coop) の明細のようです\n"));
+}
+
+// A file is recognised only when it gives no rows, and then read a second time; what the notice
+// says must not depend on that.
+TEST(Notice, IsTheSameForAFileAsForStandardInput) {
+    QTemporaryDir dir;
+    const QByteArray statement =
+        crlfText("STATEMENT|2024/12/05→MILK→1,280 円|2024/12/12→BREAD→640 円|");
+    const QString path = dir.filePath(QStringLiteral("statement.txt"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(statement), statement.size());
+    file.close();
+    const QStringList commands[] = {{"card"}, {"domestic", "--date", "d"}, {"view", "--no-remark"}};
+    for (const QStringList& command : commands) {
+        const ConvertOutcome fromFile =
+            runWithInput(command + QStringList{path}, {}, testEnvironment(dir));
+        const ConvertOutcome fromInput = runWithInput(command, statement, testEnvironment(dir));
+        EXPECT_FALSE(fromFile.standardError.isEmpty()) << command.front().toStdString();
+        EXPECT_EQ(fromFile.standardError, fromInput.standardError) << command.front().toStdString();
+        EXPECT_EQ(fromFile.areaText, fromInput.areaText) << command.front().toStdString();
+    }
 }
 
 TEST(Help, WinsOverEverythingElse) {

@@ -29,7 +29,7 @@ TEST_P(CardStatement, RewritesEntriesInPlaceAndCopiesTheRows) {
     const CardCase& c = GetParam();
     LineModel lines(text(c.before));
     MemoryClipboard clipboard(QStringLiteral("old"));
-    clipboard.setText(ConvertCardStatement(lines).text());
+    clipboard.setText(convertCardStatement(lines).text());
     EXPECT_EQ(lines.text(), text(c.area));
     EXPECT_EQ(clipboard.content(), text(c.clipboard));
 }
@@ -81,7 +81,7 @@ public:
 TEST(CardStatementErrors, TextIsRewrittenBeforeTheClipboardFails) {
     LineModel lines(text("A→B→1|支払方法|x|y"));
     FailingClipboard clipboard;
-    EXPECT_THROW(clipboard.setText(ConvertCardStatement(lines).text()), AppError);
+    EXPECT_THROW(clipboard.setText(convertCardStatement(lines).text()), AppError);
     EXPECT_EQ(lines.text(), text("A→B→→→1|"));
 }
 

@@ -80,7 +80,7 @@ TEST_P(CoopStatementConvert, RewritesDateLinesAndCopiesThem) {
     LineModel lines(sample(c.input));
     MemoryClipboard clipboard(QStringLiteral("former"));
 
-    clipboard.setText(ConvertCoopStatement(lines, c.hoken).text());
+    clipboard.setText(convertCoopStatement(lines, c.hoken).text());
 
     EXPECT_EQ(lines.text().toStdString(), sample(c.area).toStdString());
     ASSERT_TRUE(clipboard.content().has_value());
@@ -99,8 +99,8 @@ TEST(CoopStatementConvertTwice, SecondRunOnTheSameText) {
         sample(u"STATEMENT\n2024/12/05→MILK→1,280␣円\n2024/12/06→SALE␣100円␣OFF→640␣円"));
     MemoryClipboard clipboard;
 
-    clipboard.setText(ConvertCoopStatement(lines, true).text());
-    clipboard.setText(ConvertCoopStatement(lines, true).text());
+    clipboard.setText(convertCoopStatement(lines, true).text());
+    clipboard.setText(convertCoopStatement(lines, true).text());
 
     const QString rows = sample(u"2024/12/05→MILK→→→→→1,280→保険→保険\n"
                                 u"2024/12/06→SALE␣100円␣OFF→→→→→640→保険→保険");

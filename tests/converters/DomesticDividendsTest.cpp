@@ -33,7 +33,7 @@ TEST_P(DomesticDividends, ReplacesTheTextByTheRowsAndCopiesThem) {
     MemoryClipboard clipboard(QStringLiteral("old"));
 
     clipboard.setText(
-        ConvertDomesticDividends(area, Regional::fixed(QStringLiteral("2025/01/15"))).text());
+        convertDomesticDividends(area, Regional::fixed(QStringLiteral("2025/01/15"))).text());
 
     const QString expected = rowsOf(c.rows);
     EXPECT_EQ(area.text().toStdString(), expected.toStdString());

@@ -38,7 +38,7 @@ YenPerDollarSource fixedRate(double rate) {
 struct Session {
     explicit Session(const std::vector<const char*>& before) : area(textOf(before)) {}
     void convert(const YenPerDollarSource& source, const char* separator = ".") {
-        const std::optional<OutputList> rows = ConvertForeignDividends(
+        const std::optional<OutputList> rows = convertForeignDividends(
             area, Regional::fixed(QStringLiteral("2025/01/15"), QString::fromUtf8(separator)),
             source);
         if (rows)

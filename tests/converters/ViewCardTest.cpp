@@ -123,7 +123,7 @@ TEST_P(ViewCardConvert, ReplacesTextAndClipboardByRows) {
     LineModel lines(sample(c.input));
     MemoryClipboard clipboard(QStringLiteral("former"));
 
-    clipboard.setText(ConvertViewCard(lines, c.suica).text());
+    clipboard.setText(convertViewCard(lines, c.suica).text());
 
     const QString expected = rowsText(c.rows);
     EXPECT_EQ(lines.text().toStdString(), expected.toStdString());
@@ -141,9 +141,9 @@ TEST(ViewCardConvertTwice, SecondRunOnItsOwnOutputEmptiesEverything) {
     LineModel lines(sample(u"2024\n12/01xx→CAFE→REF\n1,500\n2024\n12/03xx→BOOKS→REF\n2,300\nEND"));
     MemoryClipboard clipboard;
 
-    clipboard.setText(ConvertViewCard(lines, true).text());
+    clipboard.setText(convertViewCard(lines, true).text());
     ASSERT_EQ(lines.count(), 2);
-    clipboard.setText(ConvertViewCard(lines, true).text());
+    clipboard.setText(convertViewCard(lines, true).text());
 
     EXPECT_TRUE(lines.text().isEmpty());
     EXPECT_EQ(clipboard.content(), QString());

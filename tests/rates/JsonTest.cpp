@@ -8,10 +8,10 @@
 #include <variant>
 
 using tallemo::AppError;
-using tallemo::CompactJson;
+using tallemo::compactJson;
 using tallemo::JsonValue;
-using tallemo::MemberAsFloat;
-using tallemo::ParseJson;
+using tallemo::memberAsFloat;
+using tallemo::parseJson;
 
 namespace {
 
@@ -28,9 +28,9 @@ struct CompactCase {
 class JsonCompact : public testing::TestWithParam<CompactCase> {};
 
 TEST_P(JsonCompact, WritesTheValueBackAsReceived) {
-    const std::optional<JsonValue> value = ParseJson(u8(GetParam().json));
+    const std::optional<JsonValue> value = parseJson(u8(GetParam().json));
     ASSERT_TRUE(value.has_value());
-    EXPECT_EQ(CompactJson(*value), u8(GetParam().compact));
+    EXPECT_EQ(compactJson(*value), u8(GetParam().compact));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -60,7 +60,7 @@ INSTANTIATE_TEST_SUITE_P(
 class JsonRefused : public testing::TestWithParam<QString> {};
 
 TEST_P(JsonRefused, GivesNoValue) {
-    EXPECT_FALSE(ParseJson(GetParam()).has_value());
+    EXPECT_FALSE(parseJson(GetParam()).has_value());
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, JsonRefused,
@@ -74,15 +74,15 @@ INSTANTIATE_TEST_SUITE_P(Table, JsonRefused,
 
 TEST(JsonDepth, IsLimitedWithoutExhaustingTheStack) {
     const auto nested = [](int depth) { return QString(depth, u'[') + QString(depth, u']'); };
-    EXPECT_TRUE(ParseJson(nested(tallemo::kMaxJsonDepth)).has_value());
-    EXPECT_FALSE(ParseJson(nested(tallemo::kMaxJsonDepth + 1)).has_value());
+    EXPECT_TRUE(parseJson(nested(tallemo::kMaxJsonDepth)).has_value());
+    EXPECT_FALSE(parseJson(nested(tallemo::kMaxJsonDepth + 1)).has_value());
     // A megabyte of openers, as a hostile answer might send.
-    EXPECT_FALSE(ParseJson(QString(1 << 20, u'[')).has_value());
-    EXPECT_FALSE(ParseJson(QString(1 << 20, u'{').replace(u'{', u8("{\"a\":"))).has_value());
+    EXPECT_FALSE(parseJson(QString(1 << 20, u'[')).has_value());
+    EXPECT_FALSE(parseJson(QString(1 << 20, u'{').replace(u'{', u8("{\"a\":"))).has_value());
 }
 
 TEST(JsonMember, IsTheFirstOfExactlyThatName) {
-    const std::optional<JsonValue> value = ParseJson(u8(R"({"jpy":1,"JPY":2,"JPY":3})"));
+    const std::optional<JsonValue> value = parseJson(u8(R"({"jpy":1,"JPY":2,"JPY":3})"));
     ASSERT_TRUE(value.has_value());
     ASSERT_NE(value->member(u"JPY"), nullptr);
     EXPECT_EQ(value->member(u"JPY")->text, u8("2"));
@@ -100,14 +100,14 @@ class JsonMemberAsFloat : public testing::TestWithParam<NumberCase> {};
 
 TEST_P(JsonMemberAsFloat, FollowsTheReadingRules) {
     const NumberCase& c = GetParam();
-    const std::optional<JsonValue> object = ParseJson(u8(c.json));
+    const std::optional<JsonValue> object = parseJson(u8(c.json));
     ASSERT_TRUE(object.has_value());
     if (const double* expected = std::get_if<double>(&c.expected)) {
-        EXPECT_EQ(MemberAsFloat(*object, QStringLiteral("JPY")), *expected);
+        EXPECT_EQ(memberAsFloat(*object, QStringLiteral("JPY")), *expected);
         return;
     }
     try {
-        MemberAsFloat(*object, QStringLiteral("JPY"));
+        memberAsFloat(*object, QStringLiteral("JPY"));
         ADD_FAILURE() << "no error";
     } catch (const AppError& e) {
         EXPECT_EQ(e.message(), u8(std::get<const char*>(c.expected)));

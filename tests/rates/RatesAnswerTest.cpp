@@ -11,7 +11,7 @@
 
 using tallemo::AppError;
 using tallemo::LineModel;
-using tallemo::RatesAnswerTest;
+using tallemo::ratesAnswerTest;
 using tallemo::Regional;
 
 namespace {
@@ -37,12 +37,12 @@ TEST_P(RatesAnswer, AddsFirstNameAndRatioOrNothing) {
     const QString before = lines.text();
     const Regional regional = Regional::fixed(QStringLiteral("2025/01/15"), u8(c.separator));
     if (c.error == nullptr) {
-        RatesAnswerTest(lines, regional);
+        ratesAnswerTest(lines, regional);
         EXPECT_EQ(lines.text(), before + QStringLiteral("\r\n") + c.added.join(u"\r\n"));
         return;
     }
     try {
-        RatesAnswerTest(lines, regional);
+        ratesAnswerTest(lines, regional);
         ADD_FAILURE() << "no error";
     } catch (const AppError& e) {
         EXPECT_EQ(e.message(), u8(c.error));
@@ -111,7 +111,7 @@ struct DecodeCase {
 class AnswerDecoding : public testing::TestWithParam<DecodeCase> {};
 
 TEST_P(AnswerDecoding, UsesTheDeclaredCharsetOrUtf8) {
-    EXPECT_EQ(tallemo::DecodeAnswerBody(GetParam().contentType, GetParam().body), GetParam().text);
+    EXPECT_EQ(tallemo::decodeAnswerBody(GetParam().contentType, GetParam().body), GetParam().text);
 }
 
 QByteArray encoded(const char* charset, const QString& text) {

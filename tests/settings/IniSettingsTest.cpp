@@ -303,7 +303,7 @@ TEST_F(IniSettingsTest, FullDiskKeepsTheOldFile) {
         << "no temporary or lock file is left behind";
 }
 
-TEST(IniFileNameFor, CutsTheExtensionOfTheFileOnly) {
+TEST(iniFileNameFor, CutsTheExtensionOfTheFileOnly) {
     const struct {
         QString program;
         QString settings;
@@ -316,7 +316,7 @@ TEST(IniFileNameFor, CutsTheExtensionOfTheFileOnly) {
         {"/home/u/Tallemo.", "/home/u/Tallemo"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(IniFileNameFor(c.program), c.settings) << c.program.toStdString();
+        EXPECT_EQ(iniFileNameFor(c.program), c.settings) << c.program.toStdString();
 }
 
 } // namespace

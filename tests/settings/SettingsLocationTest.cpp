@@ -57,7 +57,7 @@ TEST_F(SettingsLocationTest, StaysBesideTheProgramWhenItsFileExistsOrItsFolderIs
             putBesideFile();
         askedFolders.clear();
 
-        const QString path = SettingsFileNameFor(beside, places(c.folderWritable));
+        const QString path = settingsFileNameFor(beside, places(c.folderWritable));
 
         EXPECT_EQ(path, c.expectBeside ? beside : inConfig);
         for (const QString& folder : askedFolders)
@@ -67,19 +67,19 @@ TEST_F(SettingsLocationTest, StaysBesideTheProgramWhenItsFileExistsOrItsFolderIs
 
 // Root may write the installed program's folder; a file started there would become every user's.
 TEST_F(SettingsLocationTest, TheInstalledProgramsFolderGetsNoNewFileEvenWhenWritable) {
-    EXPECT_EQ(SettingsFileNameFor(beside, places(true, programDir.path())), inConfig);
+    EXPECT_EQ(settingsFileNameFor(beside, places(true, programDir.path())), inConfig);
     EXPECT_EQ(
-        SettingsFileNameFor(beside, places(true, programDir.path() + "/../" +
+        settingsFileNameFor(beside, places(true, programDir.path() + "/../" +
                                                      QFileInfo(programDir.path()).fileName())),
         inConfig);
     putBesideFile();
-    EXPECT_EQ(SettingsFileNameFor(beside, places(true, programDir.path())), beside);
+    EXPECT_EQ(settingsFileNameFor(beside, places(true, programDir.path())), beside);
 }
 
 // A user's settings of an installed program: the folder and the file appear with the first
 // write, and the next start finds them there again.
 TEST_F(SettingsLocationTest, TheUsersFileIsMadeByTheFirstWriteAndReadBackAfterwards) {
-    const QString path = SettingsFileNameFor(beside, places(false));
+    const QString path = settingsFileNameFor(beside, places(false));
     ASSERT_EQ(path, inConfig);
     EXPECT_FALSE(QFileInfo::exists(homeDir.path() + "/config"));
     EXPECT_EQ(ReadIniString(path, "Spsheet", "URL", "none"), "none");
@@ -87,7 +87,7 @@ TEST_F(SettingsLocationTest, TheUsersFileIsMadeByTheFirstWriteAndReadBackAfterwa
     WriteIniString(path, "Spsheet", "URL", "https://example.com/sheet");
 
     EXPECT_TRUE(QFileInfo(inConfig + ".ini").isFile());
-    EXPECT_EQ(SettingsFileNameFor(beside, places(false)), inConfig);
+    EXPECT_EQ(settingsFileNameFor(beside, places(false)), inConfig);
     EXPECT_EQ(ReadIniString(path, "Spsheet", "URL", "none"), "https://example.com/sheet");
     EXPECT_FALSE(QFileInfo::exists(beside + ".ini"));
 }
@@ -97,7 +97,7 @@ TEST_F(SettingsLocationTest, TheSystemCheckAcceptsATemporaryFolderAndRejectsAMis
     const SettingsPlaces system = SettingsPlaces::system();
     EXPECT_TRUE(system.isWritableFolder(programDir.path()));
     EXPECT_FALSE(system.isWritableFolder(programDir.path() + "/missing"));
-    EXPECT_EQ(SettingsFileNameFor(programDir.path() + "/missing/Tallemo", system),
+    EXPECT_EQ(settingsFileNameFor(programDir.path() + "/missing/Tallemo", system),
               system.userConfigFolder + "/Tallemo/Tallemo");
 
     const QByteArray saved = qgetenv("XDG_CONFIG_HOME");

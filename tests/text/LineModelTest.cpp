@@ -1,9 +1,13 @@
 #include "text/LineModel.h"
 #include "text/OutputList.h"
 
+#include <QStringList>
+
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <random>
+#include <vector>
 
 using tallemo::LineModel;
 
@@ -90,6 +94,142 @@ TEST(LineModel, NormalisesEveryKindOfLineBreakToCrLf) {
               crlf("a|b|c|d|x|e||"));
     EXPECT_EQ(tallemo::normaliseLineBreaks(u"\n\r"), crlf("||"));
     EXPECT_EQ(tallemo::normaliseLineBreaks(u""), QString());
+}
+
+// A paste's model finds its lines while it makes the breaks CR LF; it must be the model of the
+// normalised text, whatever mix of breaks the paste has and wherever they fall.
+TEST(LineModel, FromPastedTextIsTheModelOfTheNormalisedText) {
+    const QString texts[] = {
+        QString(),
+        QStringLiteral("a"),
+        QStringLiteral("a\r\nb\r\n"),
+        QStringLiteral("a\nb\rc\r\nd\u2028e\u2029f"),
+        QStringLiteral("\r\n\n\r\r\n"),
+        QStringLiteral("no break until the end of a line longer than sixteen units\n"),
+        QStringLiteral("crlf first\r\nthen lf\nthen crlf again\r\nand a cr at the end\r"),
+        QStringLiteral("\U00020BB7\u2029\U00020BB7\r"),
+    };
+    for (const QString& text : texts) {
+        const LineModel pasted = LineModel::fromPastedText(text);
+        const LineModel normalised(tallemo::normaliseLineBreaks(text));
+        EXPECT_EQ(pasted.text(), normalised.text()) << text.toStdString();
+        ASSERT_EQ(pasted.count(), normalised.count()) << text.toStdString();
+        EXPECT_EQ(pasted.pieceCount(), normalised.pieceCount()) << text.toStdString();
+        for (int i = 0; i < pasted.count(); ++i)
+            EXPECT_EQ(pasted.lineView(i), normalised.line(i)) << text.toStdString();
+    }
+}
+
+// The line table over a plain list of pieces, one string each: what the buffer and the gap must
+// never change.
+class ReferenceLines {
+public:
+    explicit ReferenceLines(const QString& text) : m_pieces(text.split(QStringLiteral("\r\n"))) {}
+
+    int count() const {
+        return m_pieces.back().isEmpty() ? static_cast<int>(m_pieces.size()) - 1
+                                         : static_cast<int>(m_pieces.size());
+    }
+    int pieceCount() const { return static_cast<int>(m_pieces.size()); }
+    QString line(int i) const {
+        return i < 0 || i >= count() ? QString() : m_pieces[i].left(LineModel::kMaxLineRead);
+    }
+    void setLine(int i, const QString& s) {
+        if (i < 0 || i >= pieceCount())
+            return;
+        const QStringList parts = s.split(QStringLiteral("\r\n"));
+        m_pieces[i] = parts.front();
+        for (qsizetype k = 1; k < parts.size(); ++k)
+            m_pieces.insert(i + k, parts[k]);
+    }
+    void deleteLine(int i) {
+        if (i < 0 || i >= pieceCount())
+            return;
+        if (i == pieceCount() - 1)
+            m_pieces[i].clear();
+        else
+            m_pieces.removeAt(i);
+    }
+    void add(const QString& s) {
+        if (m_pieces.back().isEmpty()) {
+            setLine(pieceCount() - 1, s);
+            m_pieces.append(QString());
+            return;
+        }
+        m_pieces.append(QString());
+        setLine(pieceCount() - 1, s);
+        if (s.isEmpty())
+            m_pieces.append(QString());
+    }
+    QString text() const { return m_pieces.join(QStringLiteral("\r\n")); }
+
+private:
+    QStringList m_pieces;
+};
+
+// Random edits, the converters' kinds and some they never make, on the model and on the
+// reference: texts that fit where the old line was and texts that do not, texts with breaks, long
+// ones among them, a line of the model written back into it, lines cut at 4096 units, edits far
+// apart and close together.
+TEST(LineModel, RandomEditsLeaveTheTextOfAPlainListOfLines) {
+    std::mt19937 random(20241103);
+    const auto pick = [&random](int from, int to) {
+        return std::uniform_int_distribution<int>(from, to)(random);
+    };
+    const QString samples[] = {
+        QString(),
+        QStringLiteral("x"),
+        QStringLiteral("2024/11/03\tSHOP\t\t\t1,500"),
+        QStringLiteral("r1\r\nr2\r\n"),
+        QStringLiteral("a\r\n\r\nb"),
+        QString(5000, u'w'),
+        QStringLiteral("支払方法\t1回払い"),
+        // Long enough with breaks to be shared rather than copied, as the rows a converter adds.
+        (QString(40, u'r') + QStringLiteral("\r\n")).repeated(100),
+    };
+    for (int round = 0; round < 40; ++round) {
+        QString start;
+        const int lines = pick(0, 30);
+        for (int k = 0; k < lines; ++k)
+            start += samples[pick(0, 7)] + (pick(0, 3) == 0 ? QString() : QStringLiteral("\r\n"));
+        LineModel model(start);
+        ReferenceLines reference(start);
+        for (int step = 0; step < 60; ++step) {
+            const int i = pick(-1, reference.pieceCount());
+            switch (pick(0, 4)) {
+            case 0:
+                model.deleteLine(i);
+                reference.deleteLine(i);
+                break;
+            case 1: {
+                const QString s = samples[pick(0, 7)];
+                model.add(s);
+                reference.add(s);
+                break;
+            }
+            case 2: {
+                // A line of the model itself, or a part of it, written over another line.
+                const int from = pick(0, reference.pieceCount());
+                const QStringView view = model.lineView(from);
+                const QString expected = reference.line(from).left(pick(0, 40));
+                model.setLine(i, view.first(expected.size()));
+                reference.setLine(i, expected);
+                break;
+            }
+            default: {
+                const QString s = samples[pick(0, 7)];
+                model.setLine(i, s);
+                reference.setLine(i, s);
+                break;
+            }
+            }
+            ASSERT_EQ(model.text(), reference.text()) << "round " << round << ", step " << step;
+            ASSERT_EQ(model.count(), reference.count());
+            ASSERT_EQ(model.pieceCount(), reference.pieceCount());
+            for (int k = -1; k <= reference.pieceCount(); ++k)
+                ASSERT_EQ(model.lineView(k), reference.line(k)) << "line " << k;
+        }
+    }
 }
 
 TEST(OutputList, EndsEveryEntryWithCrLf) {

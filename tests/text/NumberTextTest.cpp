@@ -31,7 +31,7 @@ struct Accepted {
     double value;
 };
 
-TEST(DecimalTextToFloat, AcceptsTheDecimalTextRule) {
+TEST(decimalTextToFloat, AcceptsTheDecimalTextRule) {
     const Accepted cases[] = {
         {"0", ".", 0.0},
         {"100.00", ".", 100.0},
@@ -59,17 +59,17 @@ TEST(DecimalTextToFloat, AcceptsTheDecimalTextRule) {
     };
     for (const Accepted& c : cases) {
         SCOPED_TRACE(c.text);
-        EXPECT_EQ(DecimalTextToFloat(QString::fromUtf8(c.text), QString::fromUtf8(c.separator)),
+        EXPECT_EQ(decimalTextToFloat(QString::fromUtf8(c.text), QString::fromUtf8(c.separator)),
                   c.value);
     }
 }
 
-TEST(DecimalTextToFloat, KeepsTheSignOfZero) {
-    EXPECT_TRUE(std::signbit(DecimalTextToFloat(QStringLiteral("-0"), QStringLiteral("."))));
-    EXPECT_TRUE(std::signbit(DecimalTextToFloat(QStringLiteral("-1e-400"), QStringLiteral("."))));
+TEST(decimalTextToFloat, KeepsTheSignOfZero) {
+    EXPECT_TRUE(std::signbit(decimalTextToFloat(QStringLiteral("-0"), QStringLiteral("."))));
+    EXPECT_TRUE(std::signbit(decimalTextToFloat(QStringLiteral("-1e-400"), QStringLiteral("."))));
 }
 
-TEST(DecimalTextToFloat, RejectsEverythingElseWithTheTextAsItWas) {
+TEST(decimalTextToFloat, RejectsEverythingElseWithTheTextAsItWas) {
     const struct {
         const char* text;
         const char* separator;
@@ -86,13 +86,13 @@ TEST(DecimalTextToFloat, RejectsEverythingElseWithTheTextAsItWas) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         EXPECT_EQ(errorOf([&] {
-                      DecimalTextToFloat(QString::fromUtf8(c.text), QString::fromUtf8(c.separator));
+                      decimalTextToFloat(QString::fromUtf8(c.text), QString::fromUtf8(c.separator));
                   }),
                   notAFloat(c.text));
     }
 }
 
-TEST(GeneralNumberText, WritesFifteenSignificantDigitsWithoutTrailingZeros) {
+TEST(generalNumberText, WritesFifteenSignificantDigitsWithoutTrailingZeros) {
     const struct {
         double value;
         const char* separator;
@@ -129,11 +129,11 @@ TEST(GeneralNumberText, WritesFifteenSignificantDigitsWithoutTrailingZeros) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
-        EXPECT_EQ(GeneralNumberText(c.value, QString::fromUtf8(c.separator)).toStdString(), c.text);
+        EXPECT_EQ(generalNumberText(c.value, QString::fromUtf8(c.separator)).toStdString(), c.text);
     }
 }
 
-TEST(RoundHalfEven, TakesHalvesToTheEvenNeighbour) {
+TEST(roundHalfEven, TakesHalvesToTheEvenNeighbour) {
     const struct {
         double value;
         double rounded;
@@ -157,18 +157,18 @@ TEST(RoundHalfEven, TakesHalvesToTheEvenNeighbour) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.value);
-        EXPECT_EQ(RoundHalfEven(c.value), c.rounded);
+        EXPECT_EQ(roundHalfEven(c.value), c.rounded);
     }
-    EXPECT_TRUE(std::isinf(RoundHalfEven(std::numeric_limits<double>::infinity())));
-    EXPECT_TRUE(std::isnan(RoundHalfEven(std::numeric_limits<double>::quiet_NaN())));
+    EXPECT_TRUE(std::isinf(roundHalfEven(std::numeric_limits<double>::infinity())));
+    EXPECT_TRUE(std::isnan(roundHalfEven(std::numeric_limits<double>::quiet_NaN())));
 }
 
-TEST(RoundHalfEvenToInt32, ChecksTheThirtyTwoBitRange) {
-    EXPECT_EQ(RoundHalfEvenToInt32(2147483647.0), 2147483647);
-    EXPECT_EQ(RoundHalfEvenToInt32(2147483647.4), 2147483647);
+TEST(roundHalfEvenToInt32, ChecksTheThirtyTwoBitRange) {
+    EXPECT_EQ(roundHalfEvenToInt32(2147483647.0), 2147483647);
+    EXPECT_EQ(roundHalfEvenToInt32(2147483647.4), 2147483647);
     // The tie below the range rounds to the even bound and fits.
-    EXPECT_EQ(RoundHalfEvenToInt32(-2147483648.5), -2147483647 - 1);
-    EXPECT_EQ(RoundHalfEvenToInt32(-777.88), -778);
+    EXPECT_EQ(roundHalfEvenToInt32(-2147483648.5), -2147483647 - 1);
+    EXPECT_EQ(roundHalfEvenToInt32(-777.88), -778);
 
     const double outside[] = {
         2147483647.5, // rounds to 2147483648
@@ -181,7 +181,7 @@ TEST(RoundHalfEvenToInt32, ChecksTheThirtyTwoBitRange) {
     };
     for (double value : outside) {
         SCOPED_TRACE(value);
-        EXPECT_EQ(errorOf([&] { RoundHalfEvenToInt32(value); }), "範囲チェックエラー");
+        EXPECT_EQ(errorOf([&] { roundHalfEvenToInt32(value); }), "範囲チェックエラー");
     }
 }
 

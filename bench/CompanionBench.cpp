@@ -1,0 +1,58 @@
+#include "cli/ConvertCommand.h"
+#include "converters/StatementKinds.h"
+#include "text/Regional.h"
+
+#include <QBuffer>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+using namespace tallemo;
+
+namespace {
+
+// The companion's whole path for one kind, as `tallemo-convert KIND` runs it on a statement
+// piped in: read, decode, line model, recognition, conversion, rows encoded. Bytes are the
+// statement's UTF-8 size, so the MB/s compare with the converter-only figures.
+void runCompanion(benchmark::State& state, const StatementKind& kind) {
+    const QByteArray statement = sampleStatement(kind, static_cast<int>(state.range(0))).toUtf8();
+    QStringList arguments{kind.id};
+    if (kind.needsDate)
+        arguments << QStringLiteral("--date") << QStringLiteral("2025/01/15");
+    if (kind.needsRate)
+        arguments << QStringLiteral("--rate") << QStringLiteral("155.576923076923");
+    if (kind.remark)
+        arguments << QStringLiteral("--remark");
+    const QTemporaryDir settings;
+    ConvertEnvironment environment{settings.filePath(QStringLiteral("Tallemo")),
+                                   Regional::fixed(QStringLiteral("2025/01/15")),
+                                   {},
+                                   /*keepAreaText=*/false};
+    for (auto _ : state) {
+        QBuffer input;
+        input.setData(statement);
+        input.open(QIODevice::ReadOnly);
+        ConvertOutcome outcome = runConvertCommand(arguments, input, environment);
+        if (outcome.exitCode != 0 || outcome.standardOutput.isEmpty()) {
+            state.SkipWithError("the companion made no rows");
+            break;
+        }
+        benchmark::DoNotOptimize(outcome.standardOutput.data());
+    }
+    state.SetBytesProcessed(state.iterations() * statement.size());
+}
+
+const bool registered = [] {
+    for (const StatementKind& kind : statementKinds()) {
+        benchmark::RegisterBenchmark(
+            ("Companion/" + kind.id.toStdString()).c_str(),
+            [&kind](benchmark::State& state) { runCompanion(state, kind); })
+            ->Arg(1000)
+            ->Arg(10000)
+            ->Arg(100000)
+            ->Unit(benchmark::kMillisecond);
+    }
+    return true;
+}();
+
+} // namespace

@@ -1,0 +1,139 @@
+#!/usr/bin/env python3
+"""Times tallemo-convert against the plain Python script bench/plain-rows.py, side by side.
+
+For each kind it generates a statement of ENTRIES entries (tallemo-make-statement), runs the
+script and the companion alternately, checks that their rows are byte-identical, and prints the
+median wall times, the ratio, and the companion's peak resident memory per byte of input (from
+/usr/bin/time). With --linearity it times the companion alone on 10,000, 100,000 and 1,000,000
+entries instead. Run by hand; it prints figures and fails only when the rows differ.
+
+    bench/compare-with-script.py [--build DIR] [--entries N] [--runs R] [--kinds card,coop]
+                                 [--linearity]
+"""
+import argparse
+import os
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+KINDS = ["card", "domestic", "foreign", "view", "coop"]
+DATE = "2025/01/15"
+RATE = "155.576923076923"
+
+
+def companion_arguments(kind):
+    if kind in ("domestic", "foreign"):
+        extra = ["--date", DATE] + (["--rate", RATE] if kind == "foreign" else [])
+    elif kind in ("view", "coop"):
+        extra = ["--no-remark"]
+    else:
+        extra = []
+    return extra
+
+
+def timed(command, output_path):
+    """Wall seconds, peak resident kilobytes and CPU seconds of one run, its output in
+    output_path."""
+    with open(output_path, "wb") as out:
+        start = time.perf_counter()
+        done = subprocess.run(["/usr/bin/time", "-f", "%M %U %S"] + command, stdout=out,
+                              stderr=subprocess.PIPE, check=False)
+        wall = time.perf_counter() - start
+    if done.returncode != 0:
+        sys.exit(f"{' '.join(command)} failed: {done.stderr.decode(errors='replace')}")
+    peak_kib, user, system = done.stderr.decode().strip().splitlines()[-1].split()
+    return wall, int(peak_kib), float(user) + float(system)
+
+
+def statement_of(make_statement, workdir, kind, entries):
+    statement = os.path.join(workdir, f"{kind}-{entries}.txt")
+    if not os.path.exists(statement):
+        with open(statement, "wb") as out:
+            subprocess.run([make_statement, kind, str(entries)], stdout=out, check=True)
+    return statement
+
+
+def linearity(options, companion, make_statement, workdir):
+    sizes = [10000, 100000, 1000000]
+    print(f"companion wall (and CPU) seconds, median of {options.runs} runs, and the growth")
+    print(f"{'kind':<9}" + "".join(f"{n:>18}" for n in sizes) + f"{'100k/10k':>10}"
+          f"{'1M/100k':>9}{'1M/10k':>8}")
+    for kind in options.kinds.split(","):
+        walls, cpus = [], []
+        for entries in sizes:
+            statement = statement_of(make_statement, workdir, kind, entries)
+            out = os.path.join(workdir, f"{kind}.tallemo.rows")
+            runs = [timed([companion, kind, statement] + companion_arguments(kind), out)
+                    for _ in range(options.runs)]
+            walls.append(statistics.median(run[0] for run in runs))
+            cpus.append(statistics.median(run[2] for run in runs))
+        print(f"{kind:<9}" + "".join(f"{w:9.3f} ({c:5.2f})" for w, c in zip(walls, cpus))
+              + f"{walls[1] / walls[0]:10.1f}{walls[2] / walls[1]:9.1f}"
+              f"{walls[2] / walls[0]:8.0f}")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", default=os.path.join(HERE, "..", "build-release"))
+    parser.add_argument("--companion", help="tallemo-convert to time (default: the build's)")
+    parser.add_argument("--entries", type=int, default=300000)
+    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--kinds", default=",".join(KINDS))
+    parser.add_argument("--workdir", help="where the statements and outputs go (default: a "
+                        "temporary folder)")
+    parser.add_argument("--linearity", action="store_true",
+                        help="time the companion alone at 10k, 100k and 1M entries")
+    options = parser.parse_args()
+
+    companion = options.companion or os.path.join(options.build, "src", "tallemo-convert")
+    make_statement = os.path.join(options.build, "bench", "tallemo-make-statement")
+    workdir = options.workdir or tempfile.mkdtemp(prefix="tallemo-compare-")
+    os.makedirs(workdir, exist_ok=True)
+
+    if options.linearity:
+        linearity(options, companion, make_statement, workdir)
+        return
+
+    print(f"{options.entries} entries, median of {options.runs} alternating runs")
+    print(f"{'kind':<9} {'MB':>7} {'python s':>9} {'tallemo s':>10} {'ratio':>7} "
+          f"{'MB/s':>7} {'peak MB':>8} {'bytes/byte':>10} {'python peak MB':>14}")
+    identical = True
+    for kind in options.kinds.split(","):
+        statement = statement_of(make_statement, workdir, kind, options.entries)
+        size = os.path.getsize(statement)
+        script_out = os.path.join(workdir, f"{kind}.python.rows")
+        tallemo_out = os.path.join(workdir, f"{kind}.tallemo.rows")
+        script = [sys.executable, os.path.join(HERE, "plain-rows.py"), kind, statement, DATE,
+                  RATE]
+        tallemo = [companion, kind, statement] + companion_arguments(kind)
+
+        script_walls, tallemo_walls, script_peaks, tallemo_peaks = [], [], [], []
+        for _ in range(options.runs):
+            wall, peak, _ = timed(script, script_out)
+            script_walls.append(wall)
+            script_peaks.append(peak)
+            wall, peak, _ = timed(tallemo, tallemo_out)
+            tallemo_walls.append(wall)
+            tallemo_peaks.append(peak)
+
+        with open(script_out, "rb") as a, open(tallemo_out, "rb") as b:
+            same = a.read() == b.read()
+        identical &= same
+        script_wall = statistics.median(script_walls)
+        tallemo_wall = statistics.median(tallemo_walls)
+        peak = max(tallemo_peaks) * 1024
+        print(f"{kind:<9} {size / 1e6:7.1f} {script_wall:9.3f} {tallemo_wall:10.3f} "
+              f"{script_wall / tallemo_wall:6.1f}x {size / 1e6 / tallemo_wall:7.0f} "
+              f"{peak / 1e6:8.1f} {peak / size:10.2f} {max(script_peaks) / 1024:14.1f}"
+              + ("" if same else "   ROWS DIFFER"))
+        print(f"          ratio per run: "
+              + " ".join(f"{s / t:.1f}" for s, t in zip(script_walls, tallemo_walls)))
+    if not identical:
+        sys.exit("the rows differ; the outputs are in " + workdir)
+
+
+if __name__ == "__main__":
+    main()

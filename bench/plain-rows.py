@@ -1,0 +1,53 @@
+#!/usr/bin/env python3
+"""The rows of a statement as a user would script them: read the file, splitlines(), loop, join,
+print. Written for the generated statements of tallemo-make-statement, to time tallemo-convert
+against (see compare-with-script.py); it knows none of the window's edge cases.
+
+    plain-rows.py KIND FILE [DATE RATE]
+"""
+import sys
+
+kind, path = sys.argv[1], sys.argv[2]
+date = sys.argv[3] if len(sys.argv) > 3 else "2025/01/15"
+rate = float(sys.argv[4]) if len(sys.argv) > 4 else 155.576923076923
+
+with open(path, encoding="utf-8") as f:
+    lines = f.read().splitlines()
+
+rows = []
+if kind == "card":
+    for i, line in enumerate(lines):
+        if line.startswith("支払方法") and i > 0:
+            day, shop, amount = lines[i - 1].split("\t", 2)
+            rows.append(f"{day}\t{shop}\t\t\t{amount}".replace(" 円", ""))
+elif kind == "domestic":
+    row = ""
+    for line in lines:
+        if line.startswith("銘柄名"):
+            row = f"{date}\t配当国内\t{line[10:]}\t\t"
+        elif line.startswith("入金額"):
+            rows.append(f"{row}-{line[10:-1]}")
+            row = ""
+elif kind == "foreign":
+    for i, line in enumerate(lines):
+        if line.startswith("入金額"):
+            yen = round(float(line[4:-4]) * rate)
+            rate = round(rate * 10) / 10
+            rows.append(f"{date}\t配当米国\t{lines[i - 3]}\t\t-{yen}\t{rate:.15g}")
+elif kind == "view":
+    i = 0
+    while i <= len(lines) - 4:
+        if len(lines[i]) == 4 and lines[i].isdigit():
+            month_day, shop, _ = lines[i + 1].split("\t", 2)
+            rows.append(f"{lines[i]}/{month_day[:5]}\t{shop}\t\t\t{lines[i + 2]}")
+            i += 2
+        i += 1
+elif kind == "coop":
+    for line in lines:
+        if line.startswith("20"):
+            day, item, amount = line.split("\t", 2)
+            rows.append(f"{day}\t{item}\t\t\t{amount.replace(' 円', '', 1)}")
+else:
+    sys.exit(f"unknown kind {kind}")
+
+sys.stdout.buffer.write("".join(row + "\r\n" for row in rows).encode("utf-8"))
