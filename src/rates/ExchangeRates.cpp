@@ -31,9 +31,8 @@ QString statusReason(int status) {
 }
 
 // The service's text, made one short line for a message: line breaks and other control characters
-// become blanks, runs of blanks one blank, and a long text is cut with "…".
-QString shortLine(const QString& text) {
-    constexpr qsizetype kMaxLength = 80;
+// become blanks, runs of blanks one blank, and a text longer than maxLength is cut with "…".
+QString shortLine(const QString& text, qsizetype maxLength) {
     QString line;
     for (const QChar c : text) {
         const bool blank = c.isSpace() || c.category() == QChar::Other_Control ||
@@ -44,8 +43,8 @@ QString shortLine(const QString& text) {
             line.append(u' ');
     }
     line = line.trimmed();
-    if (line.size() > kMaxLength) {
-        qsizetype cut = kMaxLength - 1;
+    if (line.size() > maxLength) {
+        qsizetype cut = maxLength - 1;
         // Never split a surrogate pair.
         if (line.at(cut - 1).isHighSurrogate())
             --cut;
@@ -58,6 +57,8 @@ QString shortLine(const QString& text) {
 // {"success":false,"error":{"code":101,"type":"invalid_access_key","info":"..."}}, or nothing when
 // the answer has none.
 std::optional<QString> serviceErrorReason(const JsonValue& answer) {
+    constexpr qsizetype kMaxCodeLength = 12;
+    constexpr qsizetype kMaxTextLength = 80;
     const JsonValue* error = answer.member(u"error");
     if (error == nullptr)
         return std::nullopt;
@@ -70,7 +71,7 @@ std::optional<QString> serviceErrorReason(const JsonValue& answer) {
     QString code;
     QString text = scalarText(error);
     if (error->isObject()) {
-        code = shortLine(scalarText(error->member(u"code")));
+        code = shortLine(scalarText(error->member(u"code")), kMaxCodeLength);
         text = scalarText(error->member(u"info"));
         if (text.trimmed().isEmpty())
             text = scalarText(error->member(u"type"));
@@ -78,7 +79,7 @@ std::optional<QString> serviceErrorReason(const JsonValue& answer) {
     QString reason = QStringLiteral("サービスのエラー");
     if (!code.isEmpty())
         reason += u' ' + code;
-    text = shortLine(text);
+    text = shortLine(text, kMaxTextLength);
     if (!text.isEmpty())
         reason += QStringLiteral(": ") + text;
     return reason;

@@ -11,10 +11,10 @@ namespace tallemo {
 
 // HttpTransport over QNetworkAccessManager. get() waits in a local event loop, so a window keeps
 // painting; redirects are followed (never from https to http); a body over kMaxAnswerBytes is a
-// failure, and the request is ended as soon as the body has grown beyond it. The connect time-out
-// runs until the request has been sent; the read time-out is a deadline from then to the end of the
-// body, not restarted by arriving data. A get() called while another one waits fails at once:
-// requests go one at a time.
+// failure, and reading stops as soon as the body has grown beyond it (answers are asked for
+// uncompressed, so what is held stays near the cap). The connect time-out runs until the request
+// has been sent; the read time-out is a deadline from then to the end of the body, not restarted by
+// arriving data. A get() called while another one waits fails at once: requests go one at a time.
 class QtHttpTransport : public HttpTransport {
 public:
     explicit QtHttpTransport(WaitObserver* observer = nullptr);

@@ -1,4 +1,4 @@
-#include "rates/RatesAnswerTest.h"
+#include "rates/ratesAnswerTest.h"
 
 #include "AppError.h"
 #include "rates/Json.h"

@@ -130,7 +130,9 @@ void checkWritable(const QString& section, const QString& ident, const QString& 
         throw std::invalid_argument("\"]\" in an INI section name");
     const QByteArray identBytes = ident.toUtf8();
     const QByteArrayView key = trimmedBlanks(identBytes);
-    if (ident.contains(u'=') || key.startsWith('[') || key.startsWith(';') || key.startsWith('#'))
+    // A key line written first into a file without a byte-order mark would lend it one.
+    if (ident.contains(u'=') || key.startsWith('[') || key.startsWith(';') || key.startsWith('#') ||
+        key.startsWith(kBom))
         throw std::invalid_argument("INI key name that would not read back as a key");
 }
 

@@ -31,7 +31,7 @@ std::optional<QString> readValue(const QByteArray& content, const QString& Secti
 //
 // Throws std::invalid_argument, leaving nothing changed, for what could not be read back as
 // written: a line break or a broken UTF-16 sequence anywhere, a section name with "]", or a key
-// name with "=" or starting with "[", ";" or "#".
+// name with "=" or starting with "[", ";", "#" or a byte-order mark.
 QByteArray writeValue(const QByteArray& content, const QString& Section, const QString& Ident,
                       const QString& Value);
 

@@ -536,24 +536,45 @@ TEST_F(GetYPDTest, EndsADrippingAnswerAtTheDeadline) {
     }
 }
 
-// An endless chunked body is refused as a body too large, not read until the time-out.
-TEST_F(GetYPDTest, RefusesAnEndlessBody) {
+// The process's peak resident memory in KiB; reset restarts the peak from the present size.
+qint64 peakResidentKiB(bool reset) {
+    if (reset) {
+        QFile clear(QStringLiteral("/proc/self/clear_refs"));
+        if (clear.open(QIODevice::WriteOnly))
+            clear.write("5");
+    }
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').front().toLongLong();
+    }
+    return -1;
+}
+
+// An endless chunked body is refused as too large as soon as it passes the cap, and reading stops
+// there. The body compresses well, as a hostile server would choose: inflated ahead of reading it
+// used to take some 50 MB of memory (more under the sanitizers' bookkeeping) before the cap struck.
+TEST_F(GetYPDTest, RefusesAnEndlessBodyNearTheCap) {
     static const std::string chunk(64 * 1024, 'x');
     m_server.on("/v1/latest", [](const auto&, httplib::Response& res) {
-        res.set_chunked_content_provider("application/octet-stream",
-                                         [](std::size_t, httplib::DataSink& sink) {
-                                             return sink.write(chunk.data(), chunk.size());
-                                         });
+        res.set_chunked_content_provider("text/plain", [](std::size_t, httplib::DataSink& sink) {
+            return sink.write(chunk.data(), chunk.size());
+        });
     });
     writeSettings(QStringLiteral("key"), m_server.url("/v1"));
     LineModel lines;
     QElapsedTimer elapsed;
     elapsed.start();
+    const qint64 peakBefore = peakResidentKiB(true);
     const RateFetch fetch = fetchYenPerDollar(m_iniFileName, lines, m_transport, quick());
+    const qint64 peakGrowth = peakResidentKiB(false) - peakBefore;
     EXPECT_FALSE(fetch.succeeded());
     EXPECT_EQ(lines.text(), kRateFailureLine + QStringLiteral("\r\n"));
     EXPECT_EQ(fetch.failureReason, u8("応答が大きすぎます"));
     EXPECT_LT(elapsed.elapsed(), 5000);
+    EXPECT_LT(peakGrowth, 40 * 1024);
 }
 
 // Records the observer calls; cancels after a short wait, or runs a nested request instead.
@@ -657,6 +678,9 @@ TEST(GetYPDReason, SaysWhyTheRateFailed) {
         {"service error, long text on several lines", Where::Server,
          status(200, R"({"error":{"code":1,"info":"a\r\nb\t)" + longInfo + R"("}})"),
          u8("サービスのエラー 1: a b ") + QString(75, u'i') + u8("…")},
+        {"service error with a long code", Where::Server,
+         status(200, R"({"error":{"code":"invalid_access_key_or_worse","type":"x"}})"),
+         u8("サービスのエラー invalid_acc…: x")},
         {"service error as a text", Where::Server, status(200, R"({"error":"quota"})"),
          u8("サービスのエラー: quota")},
         {"rate not readable", Where::Server, status(200, R"({"rates":{"JPY":"abc","USD":1}})"),

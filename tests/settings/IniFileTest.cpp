@@ -209,6 +209,7 @@ TEST(IniFileWrite, RefusesWhatWouldNotReadBack) {
         {"key like a comment", "S", ";k", "1"},
         {"key like another comment", "S", "#k", "1"},
         {"line break in the key", "S", "k\nj", "1"},
+        {"key starting with a byte-order mark", "", " \uFEFF;k", "1"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
