@@ -5,7 +5,7 @@
 #include "AppError.h"
 #include "rates/ExchangeRates.h"
 #include "rates/Json.h"
-#include "rates/ratesAnswerTest.h"
+#include "rates/RatesAnswerTest.h"
 #include "text/LineModel.h"
 #include "text/Regional.h"
 

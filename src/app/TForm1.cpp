@@ -11,7 +11,7 @@
 #include "converters/StatementKinds.h"
 #include "rates/ExchangeRates.h"
 #include "rates/QtHttpTransport.h"
-#include "rates/ratesAnswerTest.h"
+#include "rates/RatesAnswerTest.h"
 #include "settings/IniSettings.h"
 #include "settings/SettingsLocation.h"
 #include "text/LineModel.h"

@@ -1,4 +1,4 @@
-#include "rates/ratesAnswerTest.h"
+#include "rates/RatesAnswerTest.h"
 
 #include "AppError.h"
 #include "rates/Json.h"

@@ -1,4 +1,4 @@
-#include "rates/ratesAnswerTest.h"
+#include "rates/RatesAnswerTest.h"
 #include "rates/AnswerBody.h"
 #include "rates/ExchangeRates.h"
 
