@@ -5,7 +5,8 @@
 #include "app/DocumentText.h"
 #include "app/TForm1.h"
 #include "rates/ExchangeRates.h"
-#include "text/Clipboard.h"
+#include "support/MemoryClipboard.h"
+#include "support/QtText.h"
 
 #include <QPlainTextEdit>
 #include <QTemporaryDir>

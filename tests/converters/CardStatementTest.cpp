@@ -1,6 +1,7 @@
 #include "converters/CardStatement.h"
 #include "AppError.h"
-#include "text/Clipboard.h"
+#include "support/MemoryClipboard.h"
+#include "support/Notation.h"
 #include "text/LineModel.h"
 
 #include <gtest/gtest.h>
@@ -9,12 +10,7 @@ using namespace tallemo;
 
 namespace {
 
-// '→' stands for a TAB and '|' for CR LF, as in the statements' own notation.
-QString text(const char* s) {
-    return QString::fromUtf8(s)
-        .replace(QStringLiteral("→"), QStringLiteral("\t"))
-        .replace(u'|', QStringLiteral("\r\n"));
-}
+using notation::text;
 
 struct CardCase {
     const char* name;

@@ -1,7 +1,7 @@
 #include "rates/ExchangeRates.h"
 #include "rates/QtHttpTransport.h"
 
-#include "Printers.h"
+#include "support/QtText.h"
 #include "text/LineModel.h"
 
 #include <QElapsedTimer>
@@ -34,9 +34,7 @@ using tallemo::RESTRequest;
 
 namespace {
 
-QString u8(const char* text) {
-    return QString::fromUtf8(text);
-}
+using tallemo::testing_support::u8;
 
 // An HTTP server on 127.0.0.1 and a free port, for the life of a test.
 class TestServer {

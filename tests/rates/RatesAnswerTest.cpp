@@ -1,7 +1,7 @@
 #include "rates/ExchangeRates.h"
 
 #include "AppError.h"
-#include "Printers.h"
+#include "support/QtText.h"
 #include "text/LineModel.h"
 #include "text/Regional.h"
 
@@ -16,9 +16,7 @@ using tallemo::Regional;
 
 namespace {
 
-QString u8(const char* text) {
-    return QString::fromUtf8(text);
-}
+using tallemo::testing_support::u8;
 
 struct AnswerCase {
     const char* name;
