@@ -33,7 +33,7 @@ TEST_P(CardStatement, RewritesEntriesInPlaceAndCopiesTheRows) {
 INSTANTIATE_TEST_SUITE_P(
     Table, CardStatement,
     testing::Values(
-        CardCase{"WorkedExample",
+        CardCase{"TwoEntriesWithHeading",
                  "HEADER|2024/11/03→SAMPLE STORE→1,500 円|支払方法→AAA|BBB|CCC|"
                  "2024/11/05→SAMPLE CAFE→480 円|支払方法→AAA|BBB|CCC|FOOTER",
                  "HEADER|2024/11/03→SAMPLE STORE→→→1,500|2024/11/05→SAMPLE CAFE→→→480|FOOTER",

@@ -22,10 +22,11 @@ struct CoopCase {
 };
 
 const CoopCase kCoopCases[] = {
-    {"WorkedExample", "STATEMENT|2024/12/05→MILK→1,280␣円|2024/12/12→BREAD→640␣円|TOTAL→1,920␣円",
-     false, "STATEMENT|2024/12/05→MILK→→→1,280|2024/12/12→BREAD→→→640|TOTAL→1,920␣円",
+    {"TwoPurchasesWithTotal",
+     "STATEMENT|2024/12/05→MILK→1,280␣円|2024/12/12→BREAD→640␣円|TOTAL→1,920␣円", false,
+     "STATEMENT|2024/12/05→MILK→→→1,280|2024/12/12→BREAD→→→640|TOTAL→1,920␣円",
      "2024/12/05→MILK→→→1,280|2024/12/12→BREAD→→→640|"},
-    {"WorkedExampleHoken",
+    {"TwoPurchasesWithTotalHoken",
      "STATEMENT|2024/12/05→MILK→1,280␣円|2024/12/12→BREAD→640␣円|TOTAL→1,920␣円", true,
      "STATEMENT|2024/12/05→MILK→→→1,280→保険|2024/12/12→BREAD→→→640→保険|TOTAL→1,920␣円",
      "2024/12/05→MILK→→→1,280→保険|2024/12/12→BREAD→→→640→保険|"},

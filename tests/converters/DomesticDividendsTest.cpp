@@ -46,7 +46,7 @@ INSTANTIATE_TEST_SUITE_P(
     Table, DomesticDividends,
     testing::Values(
         DomesticCase{
-            "WorkedExample",
+            "TwoNoticesWithHeading",
             {"配当金のお知らせ", "銘柄名　　　　　　：サンプル工業", "数量　　　　　　　：100株",
              "入金額　　　　　　：1,500円", "銘柄名　　　　　　：見本電機",
              "入金額　　　　　　：820円"},

@@ -72,7 +72,7 @@ INSTANTIATE_TEST_SUITE_P(
     Table, ForeignDividendRows,
     testing::Values(
         // The first row uses 155.5769…, the second the rounded 155.6.
-        RowsCase{"WorkedExample",
+        RowsCase{"TwoNotices",
                  {"見本ホールディングス", "数量 200株", "1株あたり 0.50", "入金額 100.00 USD",
                   "サンプル・コーポレーション", "数量 400株", "1株あたり 0.25",
                   "入金額 100.00 USD"},

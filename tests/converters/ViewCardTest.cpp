@@ -23,16 +23,16 @@ struct ViewCase {
 };
 
 const ViewCase kViewCases[] = {
-    {"WorkedExample",
+    {"TwoEntriesWithHeading",
      "USAGE|2024|12/01xx→CAFE→REF|1,500|2024|12/03xx→BOOKS→REF|2,300|END",
      false,
      {"2024/12/01→CAFE→→→1,500", "2024/12/03→BOOKS→→→2,300"}},
-    {"WorkedExampleSuica",
+    {"TwoEntriesWithHeadingSuica",
      "USAGE|2024|12/01xx→CAFE→REF|1,500|2024|12/03xx→BOOKS→REF|2,300|END",
      true,
      {"2024/12/01→CAFE→→→1,500→Suica", "2024/12/03→BOOKS→→→2,300→Suica"}},
     // Without a line after it, the second block stands at the last three lines.
-    {"WorkedExampleWithoutEnd",
+    {"TwoEntriesWithoutEndLine",
      "USAGE|2024|12/01xx→CAFE→REF|1,500|2024|12/03xx→BOOKS→REF|2,300",
      false,
      {"2024/12/01→CAFE→→→1,500"}},

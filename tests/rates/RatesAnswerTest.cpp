@@ -55,7 +55,7 @@ INSTANTIATE_TEST_SUITE_P(
     Table, RatesAnswer,
     testing::Values(
         AnswerCase{
-            "WorkedExample",
+            "EuroBaseWithThreeRates",
             "{\"base\":\"EUR\",\r\n \"rates\": {\"AED\": 3.82, \"JPY\": 161.8, \"USD\": 1.04}}",
             ".",
             {u8("AED"), u8("155.576923076923")},
