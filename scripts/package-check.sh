@@ -55,11 +55,11 @@ as_user() {
         XDG_CONFIG_HOME="$scratch/config" LANG=ja_JP.UTF-8 "$@"
 }
 echo "--- tallemo-convert"
-cp tests/fixtures/card/worked-example.txt "$scratch/statement.txt"
+cp tests/fixtures/card/two-entries-with-heading.txt "$scratch/statement.txt"
 chmod 644 "$scratch/statement.txt"
 as_user tallemo-convert card "$scratch/statement.txt" >"$scratch/rows.tsv"
-cmp "$scratch/rows.tsv" tests/fixtures/card/worked-example.rows
-echo "rows match tests/fixtures/card/worked-example.rows"
+cmp "$scratch/rows.tsv" tests/fixtures/card/two-entries-with-heading.rows
+echo "rows match tests/fixtures/card/two-entries-with-heading.rows"
 settings_line=$(as_user tallemo-convert --help | tail -n 1)
 echo "$settings_line"
 [[ "$settings_line" == "Settings file used: $scratch/config/Tallemo/Tallemo.ini" ]]

@@ -4,7 +4,7 @@
 // medians and their ratio. Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
 #include "app/TForm1.h"
 #include "converters/StatementKinds.h"
-#include "text/Clipboard.h"
+#include "support/MemoryClipboard.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -7,7 +7,6 @@
 #include <QCommandLinkButton>
 #include <QCoreApplication>
 #include <QCursor>
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -115,64 +114,6 @@ TEST_F(PasteCommands, CardButtonConvertsThroughTheSystemClipboardAndUndoBringsTh
     EXPECT_EQ(harness.text(), kCardStatement);
     EXPECT_FALSE(form().Memo1->document()->isUndoAvailable());
 }
-
-// A megabyte statement of one kind, and how the converted text must look.
-struct BigStatement {
-    const char* name;
-    const char* entry; // %1 day, %2 number, %3 amount
-    std::function<void(TForm1&)> command;
-    int rowLinesPerEntry; // lines of an entry left in the text area
-};
-
-class BigStatements : public ::testing::TestWithParam<BigStatement> {};
-
-TEST_P(BigStatements, ConvertQuicklyIntoOneRowPerEntry) {
-    const BigStatement& big = GetParam();
-    QString statement;
-    int entries = 0;
-    while (statement.size() < 1024 * 1024) {
-        statement += QString::fromUtf8(big.entry)
-                         .arg(entries % 28 + 1, 2, 10, QChar(u'0'))
-                         .arg(entries)
-                         .arg(entries % 1000, 3, 10, QChar(u'0'));
-        ++entries;
-    }
-    MemoryClipboard clipboard;
-    WindowHarness harness(&clipboard);
-    harness.setText(statement);
-    harness.window->show();
-    QCoreApplication::processEvents();
-
-    QElapsedTimer timer;
-    timer.start();
-    big.command(*harness.window);
-    harness.window->Memo1->viewport()->repaint();
-    const qint64 elapsed = timer.elapsed();
-
-    const QString rows = clipboard.text();
-    EXPECT_EQ(rows.count(QStringLiteral("\r\n")), entries);
-    EXPECT_EQ(harness.text().count(QStringLiteral("\r\n")), entries * big.rowLinesPerEntry);
-    harness.window->Memo1->undo();
-    EXPECT_EQ(harness.text(), statement);
-    // For the record only: a pass or failure must not hang on the machine's speed.
-    std::printf("[ TIMING   ] %s: %lld code units, %d entries, converted, text area updated and "
-                "repainted in %lld ms\n",
-                big.name, static_cast<long long>(statement.size()), entries,
-                static_cast<long long>(elapsed));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, BigStatements,
-    ::testing::Values(
-        // Three of every four lines go and the fourth is rewritten.
-        BigStatement{
-            "Card",
-            "2024/11/%1\tSAMPLE STORE NUMBER %2\t1,%3 円\r\n支払方法\t1回払い\r\n本人\r\n-\r\n",
-            [](TForm1& f) { f.Button1->click(); }, 1},
-        // Every fourth line is rewritten in place.
-        BigStatement{"Coop", "2024/12/%1\tMILK NUMBER %2\t1,%3 円\r\n明細\r\n数量 1\r\n-\r\n",
-                     [](TForm1& f) { f.T1->trigger(); }, 4}),
-    [](const auto& param) { return std::string(param.param.name); });
 
 // A command that meets a clipboard it cannot open.
 struct LockedCase {

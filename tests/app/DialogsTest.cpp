@@ -1,4 +1,5 @@
 #include "app/Dialogs.h"
+#include "support/QtText.h"
 
 #include <QCoreApplication>
 #include <QDialogButtonBox>

@@ -1,4 +1,5 @@
 #include "app/DocumentText.h"
+#include "support/QtText.h"
 #include "text/LineModel.h"
 
 #include <QTextBlock>

@@ -6,6 +6,8 @@
 #include "app/TForm1.h"
 #include "rates/ExchangeRates.h"
 #include "rates/WaitObserver.h"
+#include "support/MemoryClipboard.h"
+#include "support/QtText.h"
 #include "text/Clipboard.h"
 
 #include <QPlainTextEdit>

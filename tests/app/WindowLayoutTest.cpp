@@ -39,7 +39,7 @@ TEST_F(WindowLayout, WindowHasItsCaptionClientAreaAndBlackBackground) {
     EXPECT_EQ(form().title(), QStringLiteral("Tallemo"));
 }
 
-struct ButtonSpec {
+struct ExpectedButton {
     const char* name;
     QRect geometry;
     const char* caption;
@@ -48,7 +48,7 @@ struct ButtonSpec {
 };
 
 TEST_F(WindowLayout, CommandLinkButtonsSitWhereTheyBelongWithTheirCaptionsAndFonts) {
-    const ButtonSpec buttons[] = {
+    const ExpectedButton buttons[] = {
         {"Button3", {8, 548, 118, 42}, "貼り付け", true, true},
         {"Button1", {143, 548, 121, 42}, "楽天カード", true, true},
         {"Button6", {279, 548, 121, 42}, "国内配当", true, true},
@@ -56,17 +56,17 @@ TEST_F(WindowLayout, CommandLinkButtonsSitWhereTheyBelongWithTheirCaptionsAndFon
         {"Button4", {552, 548, 137, 41}, "スプシ表示", false, true},
         {"Button2", {552, 595, 121, 33}, "テスト用", false, false},
     };
-    for (const ButtonSpec& spec : buttons) {
-        SCOPED_TRACE(spec.name);
-        auto* button = find<QCommandLinkButton>(spec.name);
+    for (const ExpectedButton& expected : buttons) {
+        SCOPED_TRACE(expected.name);
+        auto* button = find<QCommandLinkButton>(expected.name);
         ASSERT_NE(button, nullptr);
         EXPECT_EQ(button->parentWidget(), form().centralWidget());
-        EXPECT_EQ(button->geometry(), spec.geometry);
-        EXPECT_EQ(button->text(), QString::fromUtf8(spec.caption));
-        EXPECT_EQ(button->isVisible(), spec.visible);
-        EXPECT_EQ(button->font().pointSize(), spec.rounded ? 15 : 9);
+        EXPECT_EQ(button->geometry(), expected.geometry);
+        EXPECT_EQ(button->text(), QString::fromUtf8(expected.caption));
+        EXPECT_EQ(button->isVisible(), expected.visible);
+        EXPECT_EQ(button->font().pointSize(), expected.rounded ? 15 : 9);
         EXPECT_NE(button->font().weight(), QFont::Bold);
-        if (spec.rounded) {
+        if (expected.rounded) {
             EXPECT_TRUE(button->font().families().contains(QStringLiteral("MotoyaLMaru")));
             EXPECT_EQ(button->palette().color(QPalette::ButtonText), QColor(0xA6, 0xCA, 0xF0));
             // The caption fits beside the arrow: 13 px after the icon, 4 px on the right.
@@ -135,20 +135,20 @@ TEST_F(WindowLayout, TabGoesRoundTheVisibleButtonsAndTheTextArea) {
     EXPECT_EQ(order, (QStringList{"Button1", "Button3", "Button4", "Button6", "Button7", "Memo1"}));
 }
 
-struct EntrySpec {
+struct ExpectedEntry {
     const char* name;
     const char* caption;
     bool visible;
 };
 
-struct MenuSpec {
+struct ExpectedMenu {
     const char* name;
     const char* title;
-    std::vector<EntrySpec> entries;
+    std::vector<ExpectedEntry> entries;
 };
 
 TEST_F(WindowLayout, MainMenuHoldsItsEntriesInOrderWithoutShortcuts) {
-    const std::vector<MenuSpec> menus = {
+    const std::vector<ExpectedMenu> menus = {
         {"N8", "その他の書式", {{"View1", "View", true}, {"T1", "生協", true}}},
         {"N1",
          "設定",
@@ -164,20 +164,20 @@ TEST_F(WindowLayout, MainMenuHoldsItsEntriesInOrderWithoutShortcuts) {
     ASSERT_NE(menuBar, nullptr);
     ASSERT_EQ(menuBar->actions().size(), static_cast<qsizetype>(menus.size()));
     for (size_t m = 0; m < menus.size(); ++m) {
-        const MenuSpec& spec = menus[m];
-        SCOPED_TRACE(spec.name);
+        const ExpectedMenu& expected = menus[m];
+        SCOPED_TRACE(expected.name);
         QMenu* menu = menuBar->actions()[static_cast<qsizetype>(m)]->menu();
         ASSERT_NE(menu, nullptr);
-        EXPECT_EQ(menu->objectName(), QString::fromLatin1(spec.name));
-        EXPECT_EQ(menu->title(), QString::fromUtf8(spec.title));
-        ASSERT_EQ(menu->actions().size(), static_cast<qsizetype>(spec.entries.size()));
-        for (size_t e = 0; e < spec.entries.size(); ++e) {
+        EXPECT_EQ(menu->objectName(), QString::fromLatin1(expected.name));
+        EXPECT_EQ(menu->title(), QString::fromUtf8(expected.title));
+        ASSERT_EQ(menu->actions().size(), static_cast<qsizetype>(expected.entries.size()));
+        for (size_t e = 0; e < expected.entries.size(); ++e) {
             const QAction* entry = menu->actions()[static_cast<qsizetype>(e)];
-            EXPECT_EQ(entry->objectName(), QString::fromLatin1(spec.entries[e].name));
-            EXPECT_EQ(entry->text(), QString::fromUtf8(spec.entries[e].caption));
-            EXPECT_EQ(entry->isVisible(), spec.entries[e].visible);
+            EXPECT_EQ(entry->objectName(), QString::fromLatin1(expected.entries[e].name));
+            EXPECT_EQ(entry->text(), QString::fromUtf8(expected.entries[e].caption));
+            EXPECT_EQ(entry->isVisible(), expected.entries[e].visible);
             // Qt counts a hidden action as disabled; the visible ones all start enabled.
-            if (spec.entries[e].visible) {
+            if (expected.entries[e].visible) {
                 EXPECT_TRUE(entry->isEnabled());
             }
             EXPECT_TRUE(entry->shortcut().isEmpty());
@@ -185,7 +185,7 @@ TEST_F(WindowLayout, MainMenuHoldsItsEntriesInOrderWithoutShortcuts) {
     }
 }
 
-struct ActionSpec {
+struct ExpectedAction {
     const char* name;
     const char* category;
     const char* caption;
@@ -193,17 +193,17 @@ struct ActionSpec {
     bool enabled;
 };
 
-void expectActions(const ActionList& list, const std::vector<ActionSpec>& specs) {
-    ASSERT_EQ(list.actionCount(), static_cast<int>(specs.size()));
+void expectActions(const ActionList& list, const std::vector<ExpectedAction>& actions) {
+    ASSERT_EQ(list.actionCount(), static_cast<int>(actions.size()));
     for (int i = 0; i < list.actionCount(); ++i) {
-        const ActionSpec& spec = specs[static_cast<size_t>(i)];
-        SCOPED_TRACE(spec.name);
-        EXPECT_EQ(list.action(i)->objectName(), QString::fromLatin1(spec.name));
-        EXPECT_EQ(list.category(i), QString::fromUtf8(spec.category));
-        EXPECT_EQ(list.action(i)->text(), QString::fromUtf8(spec.caption));
-        EXPECT_EQ(list.action(i)->isVisible(), spec.visible);
-        if (spec.visible) {
-            EXPECT_EQ(list.action(i)->isEnabled(), spec.enabled);
+        const ExpectedAction& expected = actions[static_cast<size_t>(i)];
+        SCOPED_TRACE(expected.name);
+        EXPECT_EQ(list.action(i)->objectName(), QString::fromLatin1(expected.name));
+        EXPECT_EQ(list.category(i), QString::fromUtf8(expected.category));
+        EXPECT_EQ(list.action(i)->text(), QString::fromUtf8(expected.caption));
+        EXPECT_EQ(list.action(i)->isVisible(), expected.visible);
+        if (expected.visible) {
+            EXPECT_EQ(list.action(i)->isEnabled(), expected.enabled);
         }
     }
 }

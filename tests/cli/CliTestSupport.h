@@ -2,6 +2,8 @@
 
 #include "cli/ConvertCommand.h"
 #include "rates/ExchangeRates.h"
+#include "support/Notation.h"
+#include "support/QtText.h"
 
 #include <QBuffer>
 #include <QString>
@@ -11,15 +13,6 @@
 
 #include <memory>
 #include <optional>
-#include <ostream>
-
-// Readable failure messages: texts as UTF-8 rather than lists of code units.
-inline void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
-inline void PrintTo(const QByteArray& bytes, std::ostream* os) {
-    *os << '"' << bytes.toStdString() << '"';
-}
 
 namespace tallemo::testing_support {
 
@@ -64,14 +57,6 @@ inline ConvertOutcome runWithInput(const QStringList& arguments, const QByteArra
     QBuffer standardInput(&data);
     standardInput.open(QIODevice::ReadOnly);
     return runConvertCommand(arguments, standardInput, environment);
-}
-
-// '→' stands for a TAB and '|' for CR LF.
-inline QByteArray crlfText(const char* s) {
-    return QString::fromUtf8(s)
-        .replace(QStringLiteral("→"), QStringLiteral("\t"))
-        .replace(u'|', QStringLiteral("\r\n"))
-        .toUtf8();
 }
 
 } // namespace tallemo::testing_support

@@ -42,16 +42,16 @@ TEST_P(RemarkSwitch, FollowsTheFlagOrTheWindowsSetting) {
         WriteIniBoolean(environment.iniFileName, c.section, c.key, c.stored);
 
     const bool view = QLatin1String(c.kind) == QLatin1String("view");
-    const QByteArray statement =
-        view ? crlfText("2024|12/01xx→CAFE→REF|1,500|END|") : crlfText("2024/12/05→MILK→1,280 円|");
-    const QByteArray row =
-        view ? crlfText("2024/12/01→CAFE→→→1,500") : crlfText("2024/12/05→MILK→→→1,280");
-    const QByteArray remark = view ? crlfText("→Suica|") : crlfText("→保険|");
+    const QByteArray statement = view ? notation::bytes("2024|12/01xx→CAFE→REF|1,500|END|")
+                                      : notation::bytes("2024/12/05→MILK→1,280 円|");
+    const QByteArray row = view ? notation::bytes("2024/12/01→CAFE→→→1,500")
+                                : notation::bytes("2024/12/05→MILK→→→1,280");
+    const QByteArray remark = view ? notation::bytes("→Suica|") : notation::bytes("→保険|");
 
     const ConvertOutcome outcome =
         runWithInput(QStringList{QLatin1String(c.kind)} + c.flags, statement, environment);
     EXPECT_EQ(outcome.exitCode, 0) << outcome.standardError.toStdString();
-    EXPECT_EQ(outcome.standardOutput, row + (c.expectRemark ? remark : crlfText("|")));
+    EXPECT_EQ(outcome.standardOutput, row + (c.expectRemark ? remark : notation::bytes("|")));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -92,14 +92,15 @@ TEST(ForeignRate, IsFetchedWithTheWindowsApiKeyWhenNotGiven) {
     WriteIniString(environment.iniFileName, QStringLiteral("exchangeratesapi"),
                    QStringLiteral("APIKey"), QStringLiteral("k123"));
 
-    const ConvertOutcome outcome =
-        runWithInput({"foreign", "--date", "2025/01/15"}, crlfText(kForeignStatement), environment);
+    const ConvertOutcome outcome = runWithInput({"foreign", "--date", "2025/01/15"},
+                                                notation::bytes(kForeignStatement), environment);
 
     EXPECT_EQ(outcome.exitCode, 0) << outcome.standardError.toStdString();
     EXPECT_EQ(outcome.standardError, QString());
-    const QByteArray row = crlfText("2025/01/15→配当米国→見本ホールディングス→→-15558→155.6|");
+    const QByteArray row =
+        notation::bytes("2025/01/15→配当米国→見本ホールディングス→→-15558→155.6|");
     EXPECT_EQ(outcome.standardOutput, row);
-    EXPECT_EQ(outcome.areaText, crlfText(kForeignStatement) +
+    EXPECT_EQ(outcome.areaText, notation::bytes(kForeignStatement) +
                                     R"({"success":true,"rates":{"JPY":161.8,"USD":1.04}})" +
                                     "\r\n" + row + "\r\n");
     ASSERT_EQ(requests.size(), 1);
@@ -111,13 +112,14 @@ TEST(ForeignRate, IsFetchedWithTheWindowsApiKeyWhenNotGiven) {
 TEST(ForeignRate, FailedFetchIsAnErrorWithTheFailureLineAndWhy) {
     QTemporaryDir dir;
     const ConvertOutcome outcome =
-        runWithInput({"foreign", "--date", "2025/01/15"}, crlfText(kForeignStatement),
+        runWithInput({"foreign", "--date", "2025/01/15"}, notation::bytes(kForeignStatement),
                      testEnvironment(dir, HttpAnswer{}));
     EXPECT_EQ(outcome.exitCode, 1);
     EXPECT_EQ(outcome.standardError,
               kRateFailureLine + QStringLiteral("\ntallemo-convert: 接続できません\n"));
     EXPECT_TRUE(outcome.standardOutput.isEmpty());
-    EXPECT_EQ(outcome.areaText, crlfText(kForeignStatement) + kRateFailureLine.toUtf8() + "\r\n");
+    EXPECT_EQ(outcome.areaText,
+              notation::bytes(kForeignStatement) + kRateFailureLine.toUtf8() + "\r\n");
 }
 
 // --rate is always written with "."; amounts and the rate column follow the regional separator,
@@ -128,9 +130,9 @@ TEST(ForeignRate, GivenRateKeepsTheRegionalDecimalSeparator) {
     environment.regional = Regional::fixed(QStringLiteral("15.01.2025"), QStringLiteral(","));
     const ConvertOutcome outcome =
         runWithInput({"foreign", "--date", "2025/01/15", "--rate", "150.5"},
-                     crlfText("N|x|y|入金額 100,00 USD|"), environment);
+                     notation::bytes("N|x|y|入金額 100,00 USD|"), environment);
     EXPECT_EQ(outcome.exitCode, 0) << outcome.standardError.toStdString();
-    EXPECT_EQ(outcome.standardOutput, crlfText("2025/01/15→配当米国→N→→-15050→150,5|"));
+    EXPECT_EQ(outcome.standardOutput, notation::bytes("2025/01/15→配当米国→N→→-15050→150,5|"));
 }
 
 struct InputCase {
@@ -150,7 +152,7 @@ TEST_P(StatementInput, EntersTheTextAreaAsAPaste) {
         runWithInput({"card"}, QByteArray(c.bytes.data(), static_cast<qsizetype>(c.bytes.size())),
                      testEnvironment(dir));
     EXPECT_EQ(outcome.exitCode, 0) << outcome.standardError.toStdString();
-    EXPECT_EQ(outcome.areaText, crlfText(c.area));
+    EXPECT_EQ(outcome.areaText, notation::bytes(c.area));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -190,12 +192,12 @@ TEST(AreaFile, UnwritableAreaIsAnErrorButTheRowsAreStillWritten) {
     const QString areaPath = dir.filePath(QStringLiteral("no/such/folder/area.txt"));
     const ConvertOutcome outcome =
         runWithInput({"coop", "--no-remark", "--area", areaPath},
-                     crlfText("2024/12/05→MILK→1,280 円"), testEnvironment(dir));
+                     notation::bytes("2024/12/05→MILK→1,280 円"), testEnvironment(dir));
     EXPECT_EQ(outcome.exitCode, 1);
     EXPECT_TRUE(outcome.standardError.startsWith(
         QStringLiteral("tallemo-convert: cannot write %1: ").arg(areaPath)))
         << outcome.standardError.toStdString();
-    EXPECT_EQ(outcome.standardOutput, crlfText("2024/12/05→MILK→→→1,280|"));
+    EXPECT_EQ(outcome.standardOutput, notation::bytes("2024/12/05→MILK→→→1,280|"));
 }
 
 // The program itself keeps no area text it is not asked for; --area still gets it.
@@ -203,17 +205,17 @@ TEST(AreaFile, TheAreaTextIsMadeOnlyForAreaWhenTheEnvironmentDoesNotKeepIt) {
     QTemporaryDir dir;
     ConvertEnvironment environment = testEnvironment(dir);
     environment.keepAreaText = false;
-    const QByteArray statement = crlfText("2024/12/05→MILK→1,280 円|TOTAL|");
+    const QByteArray statement = notation::bytes("2024/12/05→MILK→1,280 円|TOTAL|");
     const ConvertOutcome quiet = runWithInput({"coop", "--no-remark"}, statement, environment);
     EXPECT_EQ(quiet.exitCode, 0);
-    EXPECT_EQ(quiet.standardOutput, crlfText("2024/12/05→MILK→→→1,280|"));
+    EXPECT_EQ(quiet.standardOutput, notation::bytes("2024/12/05→MILK→→→1,280|"));
     EXPECT_TRUE(quiet.areaText.isEmpty());
 
     const QString areaPath = dir.filePath(QStringLiteral("area.txt"));
     const ConvertOutcome asked =
         runWithInput({"coop", "--no-remark", "--area", areaPath}, statement, environment);
     EXPECT_EQ(asked.standardOutput, quiet.standardOutput);
-    EXPECT_EQ(asked.areaText, crlfText("2024/12/05→MILK→→→1,280|TOTAL|"));
+    EXPECT_EQ(asked.areaText, notation::bytes("2024/12/05→MILK→→→1,280|TOTAL|"));
     QFile area(areaPath);
     ASSERT_TRUE(area.open(QIODevice::ReadOnly));
     EXPECT_EQ(area.readAll(), asked.areaText);
@@ -231,10 +233,10 @@ TEST_P(ArgumentForms, AreAccepted) {
     const ArgumentsCase& c = GetParam();
     QTemporaryDir dir;
     const ConvertOutcome outcome = runWithInput(
-        c.arguments, crlfText("銘柄名　　　　　　：見本電機|入金額　　　　　　：820円"),
+        c.arguments, notation::bytes("銘柄名　　　　　　：見本電機|入金額　　　　　　：820円"),
         testEnvironment(dir));
     EXPECT_EQ(outcome.exitCode, 0) << outcome.standardError.toStdString();
-    EXPECT_EQ(outcome.standardOutput, crlfText(c.row));
+    EXPECT_EQ(outcome.standardOutput, notation::bytes(c.row));
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, ArgumentForms,
@@ -305,7 +307,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Detect, ListsTheKindsTheTextLooksLikeBestFirstAndNothingForProse) {
     QTemporaryDir dir;
     const ConvertOutcome card =
-        runWithInput({"detect"}, crlfText("2024/11/03→STORE→1,500 円|支払方法→1回払い|x|y|"),
+        runWithInput({"detect"}, notation::bytes("2024/11/03→STORE→1,500 円|支払方法→1回払い|x|y|"),
                      testEnvironment(dir));
     EXPECT_EQ(card.exitCode, 0);
     EXPECT_EQ(card.standardOutput, QByteArray("card\t1\n"));
@@ -320,7 +322,7 @@ TEST(Detect, ListsTheKindsTheTextLooksLikeBestFirstAndNothingForProse) {
 TEST(Notice, AStatementConvertedByTheWrongKindNamesTheKindItLooksLike) {
     QTemporaryDir dir;
     const ConvertOutcome outcome = runWithInput(
-        {"card"}, crlfText("STATEMENT|2024/12/05→MILK→1,280 円|2024/12/12→BREAD→640 円|"),
+        {"card"}, notation::bytes("STATEMENT|2024/12/05→MILK→1,280 円|2024/12/12→BREAD→640 円|"),
         testEnvironment(dir));
     EXPECT_EQ(outcome.exitCode, 0);
     EXPECT_EQ(outcome.standardOutput, QByteArray());
@@ -334,7 +336,7 @@ TEST(Notice, AStatementConvertedByTheWrongKindNamesTheKindItLooksLike) {
 TEST(Notice, IsTheSameForAFileAsForStandardInput) {
     QTemporaryDir dir;
     const QByteArray statement =
-        crlfText("STATEMENT|2024/12/05→MILK→1,280 円|2024/12/12→BREAD→640 円|");
+        notation::bytes("STATEMENT|2024/12/05→MILK→1,280 円|2024/12/12→BREAD→640 円|");
     const QString path = dir.filePath(QStringLiteral("statement.txt"));
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));

@@ -48,16 +48,16 @@ TEST(Program, ConvertsStandardInputToStandardOutputAndTheAreaFile) {
     const ProgramRun run = runProgram({"card", "--area", areaPath},
                                       "HEAD\r2024/11/03\tSTORE\t1,500 円\r支払方法\rx\ry\rTAIL");
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
-    EXPECT_EQ(run.out, crlfText("2024/11/03→STORE→→→1,500|"));
+    EXPECT_EQ(run.out, tallemo::notation::bytes("2024/11/03→STORE→→→1,500|"));
     EXPECT_TRUE(run.err.isEmpty());
     QFile area(areaPath);
     ASSERT_TRUE(area.open(QIODevice::ReadOnly));
-    EXPECT_EQ(area.readAll(), crlfText("HEAD|2024/11/03→STORE→→→1,500|TAIL"));
+    EXPECT_EQ(area.readAll(), tallemo::notation::bytes("HEAD|2024/11/03→STORE→→→1,500|TAIL"));
 }
 
 TEST(Program, ReportsTheErrorBoxTextOnStandardError) {
     const ProgramRun run = runProgram({"foreign", "--date", "2025/01/15", "--rate", "150", "-"},
-                                      crlfText("N|x|y|入金額 1,000.00 USD"));
+                                      tallemo::notation::bytes("N|x|y|入金額 1,000.00 USD"));
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.out.isEmpty());
     EXPECT_EQ(run.err, QByteArray("'1,000.00' は浮動小数点数ではありません.\n"));
@@ -98,9 +98,9 @@ TEST(Program, ReadsTheWindowsSettingsFileBesideIt) {
     ini.close();
 
     const ProgramRun run =
-        runProgram({"view"}, crlfText("2024|12/01xx→CAFE→REF|1,500|END"), program);
+        runProgram({"view"}, tallemo::notation::bytes("2024|12/01xx→CAFE→REF|1,500|END"), program);
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
-    EXPECT_EQ(run.out, crlfText("2024/12/01→CAFE→→→1,500→Suica|"));
+    EXPECT_EQ(run.out, tallemo::notation::bytes("2024/12/01→CAFE→→→1,500→Suica|"));
 
     const ProgramRun help = runProgram({"--help"}, {}, program);
     EXPECT_TRUE(help.out.endsWith(

@@ -2,7 +2,8 @@
 // and what it writes must equal NAME.rows (standard output), NAME.area (the --area file),
 // NAME.err (standard error, exit status 1) or NAME.notice (standard error, exit status 0) and
 // NAME.detect (what `detect` prints), byte for byte. NAME.args holds extra arguments. On a
-// mismatch the output is written beside the expected file as NAME.rows.actual / NAME.area.actual.
+// mismatch the output is written into the build folder as KIND/NAME.rows.actual (.area.actual,
+// .detect.actual) under TALLEMO_FIXTURE_ACTUALS_DIR, and the failure message says where.
 #include "CliTestSupport.h"
 
 #include "converters/StatementKinds.h"
@@ -36,6 +37,11 @@ struct FixtureCase {
 
     QString path(const char* extension) const {
         return fixturesRoot() + u'/' + kind + u'/' + name + QLatin1String(extension);
+    }
+    // Where the output goes when it differs from the expected file.
+    QString actualPath(const char* extension) const {
+        return QStringLiteral(TALLEMO_FIXTURE_ACTUALS_DIR) + u'/' + kind + u'/' + name +
+               QLatin1String(extension) + QStringLiteral(".actual");
     }
 };
 
@@ -87,14 +93,16 @@ QString unifiedDiff(const QString& expectedPath, const QString& actualPath) {
              visible(QString::fromUtf8(readFile(actualPath))));
 }
 
-void expectMatchesGolden(const QString& expectedPath, const QByteArray& actual) {
-    const QString actualPath = expectedPath + QStringLiteral(".actual");
+void expectMatchesGolden(const FixtureCase& c, const char* extension, const QByteArray& actual) {
+    const QString expectedPath = c.path(extension);
+    const QString actualPath = c.actualPath(extension);
     if (readFile(expectedPath) == actual) {
         QFile::remove(actualPath);
         return;
     }
     QFile out(actualPath);
-    if (!out.open(QIODevice::WriteOnly) || out.write(actual) != actual.size()) {
+    if (!QDir().mkpath(QFileInfo(actualPath).path()) || !out.open(QIODevice::WriteOnly) ||
+        out.write(actual) != actual.size()) {
         ADD_FAILURE() << "cannot write " << actualPath.toStdString();
         return;
     }
@@ -128,8 +136,8 @@ TEST_P(Fixture, ConvertsAsExpected) {
     EXPECT_EQ(outcome.exitCode, expectedError.isEmpty() ? 0 : 1);
     const QByteArray area = readFile(areaPath);
     EXPECT_EQ(area, outcome.areaText) << "the --area file is not the text area's text";
-    expectMatchesGolden(c.path(".rows"), outcome.standardOutput);
-    expectMatchesGolden(c.path(".area"), area);
+    expectMatchesGolden(c, ".rows", outcome.standardOutput);
+    expectMatchesGolden(c, ".area", area);
 }
 
 // NAME.detect: what `detect` makes of the statement, the kinds it looks like with their entries.
@@ -141,7 +149,7 @@ TEST_P(Fixture, IsDetectedAsExpected) {
     const ConvertOutcome outcome =
         runWithInput({QStringLiteral("detect"), c.path(".txt")}, {}, testEnvironment(dir));
     EXPECT_EQ(outcome.exitCode, 0) << outcome.standardError.toStdString();
-    expectMatchesGolden(c.path(".detect"), outcome.standardOutput);
+    expectMatchesGolden(c, ".detect", outcome.standardOutput);
 }
 
 INSTANTIATE_TEST_SUITE_P(Statements, Fixture, testing::ValuesIn(discoverCases()), caseName);

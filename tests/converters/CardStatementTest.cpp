@@ -1,6 +1,7 @@
 #include "converters/CardStatement.h"
 #include "AppError.h"
-#include "text/Clipboard.h"
+#include "support/MemoryClipboard.h"
+#include "support/Notation.h"
 #include "text/LineModel.h"
 
 #include <gtest/gtest.h>
@@ -9,12 +10,7 @@ using namespace tallemo;
 
 namespace {
 
-// '→' stands for a TAB and '|' for CR LF, as in the statements' own notation.
-QString text(const char* s) {
-    return QString::fromUtf8(s)
-        .replace(QStringLiteral("→"), QStringLiteral("\t"))
-        .replace(u'|', QStringLiteral("\r\n"));
-}
+using notation::text;
 
 struct CardCase {
     const char* name;
@@ -37,7 +33,7 @@ TEST_P(CardStatement, RewritesEntriesInPlaceAndCopiesTheRows) {
 INSTANTIATE_TEST_SUITE_P(
     Table, CardStatement,
     testing::Values(
-        CardCase{"WorkedExample",
+        CardCase{"TwoEntriesWithHeading",
                  "HEADER|2024/11/03→SAMPLE STORE→1,500 円|支払方法→AAA|BBB|CCC|"
                  "2024/11/05→SAMPLE CAFE→480 円|支払方法→AAA|BBB|CCC|FOOTER",
                  "HEADER|2024/11/03→SAMPLE STORE→→→1,500|2024/11/05→SAMPLE CAFE→→→480|FOOTER",

@@ -1,9 +1,9 @@
 #include "converters/DomesticDividends.h"
-#include "text/Clipboard.h"
+#include "support/MemoryClipboard.h"
 #include "text/LineModel.h"
 #include "text/Regional.h"
 
-#include "StatementNotation.h"
+#include "support/Notation.h"
 
 #include <QStringList>
 
@@ -15,7 +15,6 @@ using namespace tallemo;
 
 namespace {
 
-using notation::cell;
 using notation::rowsOf;
 using notation::textOf;
 
@@ -36,9 +35,9 @@ TEST_P(DomesticDividends, ReplacesTheTextByTheRowsAndCopiesThem) {
         convertDomesticDividends(area, Regional::fixed(QStringLiteral("2025/01/15"))).text());
 
     const QString expected = rowsOf(c.rows);
-    EXPECT_EQ(area.text().toStdString(), expected.toStdString());
+    EXPECT_EQ(area.text(), expected);
     ASSERT_TRUE(clipboard.content().has_value());
-    EXPECT_EQ(clipboard.content()->toStdString(), expected.toStdString());
+    EXPECT_EQ(*clipboard.content(), expected);
     EXPECT_EQ(clipboard.setCount(), 1);
 }
 
@@ -47,7 +46,7 @@ INSTANTIATE_TEST_SUITE_P(
     Table, DomesticDividends,
     testing::Values(
         DomesticCase{
-            "WorkedExample",
+            "TwoNoticesWithHeading",
             {"配当金のお知らせ", "銘柄名　　　　　　：サンプル工業", "数量　　　　　　　：100株",
              "入金額　　　　　　：1,500円", "銘柄名　　　　　　：見本電機",
              "入金額　　　　　　：820円"},

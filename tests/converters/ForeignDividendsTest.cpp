@@ -1,10 +1,10 @@
 #include "converters/ForeignDividends.h"
 #include "AppError.h"
-#include "text/Clipboard.h"
+#include "support/MemoryClipboard.h"
 #include "text/LineModel.h"
 #include "text/Regional.h"
 
-#include "StatementNotation.h"
+#include "support/Notation.h"
 
 #include <QStringList>
 
@@ -22,7 +22,6 @@ const QString kTrace = QStringLiteral(R"({"success":true,"rates":{"JPY":161.8,"U
 const QString kFailure = QStringLiteral("ExchangeRates API の実行に失敗しました");
 const QString kCrLf = QStringLiteral("\r\n");
 
-using notation::cell;
 using notation::rowsOf;
 using notation::textOf;
 
@@ -64,17 +63,16 @@ TEST_P(ForeignDividendRows, AddsTheRowsBelowTheTraceAndCopiesOnlyTheRows) {
     run.convert(fixedRate(c.rate), c.separator);
 
     const QString rows = rowsOf(c.rows);
-    EXPECT_EQ(run.area.text().toStdString(),
-              (textOf(c.before) + kCrLf + kTrace + kCrLf + rows).toStdString());
+    EXPECT_EQ(run.area.text(), textOf(c.before) + kCrLf + kTrace + kCrLf + rows);
     ASSERT_TRUE(run.clipboard.content().has_value());
-    EXPECT_EQ(run.clipboard.content()->toStdString(), rows.toStdString());
+    EXPECT_EQ(*run.clipboard.content(), rows);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, ForeignDividendRows,
     testing::Values(
         // The first row uses 155.5769…, the second the rounded 155.6.
-        RowsCase{"WorkedExample",
+        RowsCase{"TwoNotices",
                  {"見本ホールディングス", "数量 200株", "1株あたり 0.50", "入金額 100.00 USD",
                   "サンプル・コーポレーション", "数量 400株", "1株あたり 0.25",
                   "入金額 100.00 USD"},
@@ -136,7 +134,7 @@ TEST_P(ForeignDividendsWithoutRows, KeepsTheTraceLineAndTheClipboard) {
         EXPECT_EQ(error, std::optional<std::string>(c.error));
     else
         EXPECT_EQ(error, std::nullopt);
-    EXPECT_EQ(run.area.text().toStdString(), (textOf(c.before) + kCrLf + kTrace).toStdString());
+    EXPECT_EQ(run.area.text(), textOf(c.before) + kCrLf + kTrace);
     EXPECT_EQ(run.clipboard.content(), QStringLiteral("old"));
     EXPECT_EQ(run.clipboard.setCount(), 0);
 }
@@ -176,8 +174,7 @@ TEST(ForeignDividends, FailedRateFetchBuildsNoRowsAndLeavesTheClipboard) {
         Lines.add(kFailure);
         return std::nullopt;
     });
-    EXPECT_EQ(run.area.text().toStdString(),
-              (textOf({"甲", "x", "y", "入金額 100.00 USD"}) + kCrLf + kFailure).toStdString());
+    EXPECT_EQ(run.area.text(), textOf({"甲", "x", "y", "入金額 100.00 USD"}) + kCrLf + kFailure);
     EXPECT_EQ(run.clipboard.content(), QStringLiteral("old"));
     EXPECT_EQ(run.clipboard.setCount(), 0);
 }
@@ -185,8 +182,7 @@ TEST(ForeignDividends, FailedRateFetchBuildsNoRowsAndLeavesTheClipboard) {
 TEST(ForeignDividends, NoAmountLineAddsAnEmptyLineAndEmptiesTheClipboard) {
     Session run({"配当金のお知らせ"});
     run.convert(fixedRate(150.0));
-    EXPECT_EQ(run.area.text().toStdString(),
-              (QStringLiteral("配当金のお知らせ") + kCrLf + kTrace + kCrLf + kCrLf).toStdString());
+    EXPECT_EQ(run.area.text(), QStringLiteral("配当金のお知らせ") + kCrLf + kTrace + kCrLf + kCrLf);
     EXPECT_EQ(run.clipboard.content(), QString());
 }
 

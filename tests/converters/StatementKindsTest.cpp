@@ -4,7 +4,7 @@
 #include "converters/ConversionReport.h"
 #include "text/LineModel.h"
 
-#include "StatementNotation.h"
+#include "support/Notation.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,115 +1,93 @@
 #include "converters/ViewCard.h"
-#include "text/Clipboard.h"
+#include "support/MemoryClipboard.h"
+#include "support/Notation.h"
 #include "text/LineModel.h"
 
 #include <gtest/gtest.h>
 
 #include <ostream>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace tallemo {
 namespace {
 
-// Samples are written as the statement shows them: → is a TAB, ␣ a space, \n a CR LF.
-QString sample(std::u16string_view s) {
-    QString out = QString::fromUtf16(s.data(), static_cast<qsizetype>(s.size()));
-    out.replace(u'→', u'\t');
-    out.replace(u'␣', u' ');
-    out.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
-    return out;
-}
-
-QString rowsText(const std::vector<std::u16string_view>& rows) {
-    QString out;
-    for (const auto row : rows)
-        out += sample(row) + QStringLiteral("\r\n");
-    return out;
-}
+using notation::rowsOf;
+using notation::text;
 
 struct ViewCase {
     const char* name;
-    std::u16string_view input;
+    const char* input;
     bool suica;
-    std::vector<std::u16string_view> rows;
+    std::vector<const char*> rows;
 };
 
 const ViewCase kViewCases[] = {
-    {"WorkedExample",
-     u"USAGE\n2024\n12/01xx→CAFE→REF\n1,500\n2024\n12/03xx→BOOKS→REF\n2,300\nEND",
+    {"TwoEntriesWithHeading",
+     "USAGE|2024|12/01xx→CAFE→REF|1,500|2024|12/03xx→BOOKS→REF|2,300|END",
      false,
-     {u"2024/12/01→CAFE→→→1,500", u"2024/12/03→BOOKS→→→2,300"}},
-    {"WorkedExampleSuica",
-     u"USAGE\n2024\n12/01xx→CAFE→REF\n1,500\n2024\n12/03xx→BOOKS→REF\n2,300\nEND",
+     {"2024/12/01→CAFE→→→1,500", "2024/12/03→BOOKS→→→2,300"}},
+    {"TwoEntriesWithHeadingSuica",
+     "USAGE|2024|12/01xx→CAFE→REF|1,500|2024|12/03xx→BOOKS→REF|2,300|END",
      true,
-     {u"2024/12/01→CAFE→→→1,500→Suica", u"2024/12/03→BOOKS→→→2,300→Suica"}},
+     {"2024/12/01→CAFE→→→1,500→Suica", "2024/12/03→BOOKS→→→2,300→Suica"}},
     // Without a line after it, the second block stands at the last three lines.
-    {"WorkedExampleWithoutEnd",
-     u"USAGE\n2024\n12/01xx→CAFE→REF\n1,500\n2024\n12/03xx→BOOKS→REF\n2,300",
+    {"TwoEntriesWithoutEndLine",
+     "USAGE|2024|12/01xx→CAFE→REF|1,500|2024|12/03xx→BOOKS→REF|2,300",
      false,
-     {u"2024/12/01→CAFE→→→1,500"}},
-    {"EmptyText", u"", false, {}},
-    {"FewerThanFourLines", u"2024\n12/01xx→CAFE→REF\n1,500", false, {}},
+     {"2024/12/01→CAFE→→→1,500"}},
+    {"EmptyText", "", false, {}},
+    {"FewerThanFourLines", "2024|12/01xx→CAFE→REF|1,500", false, {}},
     // The final CR LF adds no counted line; an empty line after it does.
-    {"BlockAtLastThreeLinesWithFinalBreak", u"2024\n12/01xx→CAFE→REF\n1,500\n", false, {}},
+    {"BlockAtLastThreeLinesWithFinalBreak", "2024|12/01xx→CAFE→REF|1,500|", false, {}},
     {"BlockFollowedByEmptyLine",
-     u"2024\n12/01xx→CAFE→REF\n1,500\n\n",
+     "2024|12/01xx→CAFE→REF|1,500||",
      false,
-     {u"2024/12/01→CAFE→→→1,500"}},
+     {"2024/12/01→CAFE→→→1,500"}},
     {"ExactlyFourLinesYearFirst",
-     u"2024\n12/01xx→CAFE→REF\n1,500\nEND",
+     "2024|12/01xx→CAFE→REF|1,500|END",
      false,
-     {u"2024/12/01→CAFE→→→1,500"}},
-    {"ExactlyFourLinesYearSecond", u"USAGE\n2024\n12/01xx→CAFE→REF\n1,500", false, {}},
-    {"NoYearLine", u"ご利用日\tご利用先\n12/01\tCAFE\n1,500\n合計", false, {}},
+     {"2024/12/01→CAFE→→→1,500"}},
+    {"ExactlyFourLinesYearSecond", "USAGE|2024|12/01xx→CAFE→REF|1,500", false, {}},
+    {"NoYearLine", "ご利用日\tご利用先|12/01\tCAFE|1,500|合計", false, {}},
 
     // The year line goes into the row as it stands, whatever value it reads as.
-    {"YearLineNegative",
-     u"-123\n12/01xx→CAFE→REF\n1,500\nEND",
-     false,
-     {u"-123/12/01→CAFE→→→1,500"}},
-    {"YearLineHexadecimal",
-     u"$1F0\n12/01xx→CAFE→REF\n1,500\nEND",
-     false,
-     {u"$1F0/12/01→CAFE→→→1,500"}},
-    {"YearLineLeadingBlank",
-     u"␣999\n12/01xx→CAFE→REF\n1,500\nEND",
-     false,
-     {u"␣999/12/01→CAFE→→→1,500"}},
-    {"YearLineFullWidthRejected", u"２０２４\n12/01xx→CAFE→REF\n1,500\nEND", false, {}},
-    {"YearLineTrailingBlankRejected", u"123␣\n12/01xx→CAFE→REF\n1,500\nEND", false, {}},
-    {"YearLineFiveCharactersRejected", u"02024\n12/01xx→CAFE→REF\n1,500\nEND", false, {}},
+    {"YearLineNegative", "-123|12/01xx→CAFE→REF|1,500|END", false, {"-123/12/01→CAFE→→→1,500"}},
+    {"YearLineHexadecimal", "$1F0|12/01xx→CAFE→REF|1,500|END", false, {"$1F0/12/01→CAFE→→→1,500"}},
+    {"YearLineLeadingBlank", "␣999|12/01xx→CAFE→REF|1,500|END", false, {"␣999/12/01→CAFE→→→1,500"}},
+    {"YearLineFullWidthRejected", "２０２４|12/01xx→CAFE→REF|1,500|END", false, {}},
+    {"YearLineTrailingBlankRejected", "123␣|12/01xx→CAFE→REF|1,500|END", false, {}},
+    {"YearLineFiveCharactersRejected", "02024|12/01xx→CAFE→REF|1,500|END", false, {}},
 
     // Amounts that read as a year belong to their block and start no row of their own.
     {"RefundAmountLikeAYear",
-     u"2024\n12/01xx→CAFE→REF\n-980\n2024\n12/02xx→SHOP→REF\n700\nEND",
+     "2024|12/01xx→CAFE→REF|-980|2024|12/02xx→SHOP→REF|700|END",
      false,
-     {u"2024/12/01→CAFE→→→-980", u"2024/12/02→SHOP→→→700"}},
+     {"2024/12/01→CAFE→→→-980", "2024/12/02→SHOP→→→700"}},
     {"AmountWithoutSeparator",
-     u"2024\n12/01xx→CAFE→REF\n1500\n2024\n12/02xx→SHOP→REF\n700\nEND",
+     "2024|12/01xx→CAFE→REF|1500|2024|12/02xx→SHOP→REF|700|END",
      false,
-     {u"2024/12/01→CAFE→→→1500", u"2024/12/02→SHOP→→→700"}},
+     {"2024/12/01→CAFE→→→1500", "2024/12/02→SHOP→→→700"}},
 
     // Malformed date lines still give a row.
     {"DateLineWithoutTabAfterDescription",
-     u"2024\n12/01xx→CAFE\n1,500\nEND",
+     "2024|12/01xx→CAFE|1,500|END",
      false,
-     {u"2024/12/01→→→1,500"}},
+     {"2024/12/01→→→1,500"}},
     {"DateLineEighthCharacterNoTab",
-     u"2024\n12/01xxCAFE→REF\n1,500\nEND",
+     "2024|12/01xxCAFE→REF|1,500|END",
      false,
-     {u"2024/12/01CAFE→→→1,500"}},
-    {"DateLineFiveCharacters", u"2024\n12/01\n1,500\nEND", false, {u"2024/12/01→→1,500"}},
-    {"DateLineSixCharacters", u"2024\n12/01x\n1,500\nEND", false, {u"2024/12/01→→1,500"}},
-    {"DateLineSevenCharacters", u"2024\n12/01xx\n1,500\nEND", false, {u"2024/12/01→→1,500"}},
-    {"DateLineEmpty", u"2024\n\n1,500\nEND", false, {u"2024/→→1,500"}},
-    {"AmountLineEmptySuica", u"2024\n12/01xx→CAFE→REF\n\nEND", true, {u"2024/12/01→CAFE→→→→Suica"}},
+     {"2024/12/01CAFE→→→1,500"}},
+    {"DateLineFiveCharacters", "2024|12/01|1,500|END", false, {"2024/12/01→→1,500"}},
+    {"DateLineSixCharacters", "2024|12/01x|1,500|END", false, {"2024/12/01→→1,500"}},
+    {"DateLineSevenCharacters", "2024|12/01xx|1,500|END", false, {"2024/12/01→→1,500"}},
+    {"DateLineEmpty", "2024||1,500|END", false, {"2024/→→1,500"}},
+    {"AmountLineEmptySuica", "2024|12/01xx→CAFE→REF||END", true, {"2024/12/01→CAFE→→→→Suica"}},
     // The cut counts code units, the copy characters: a pair keeps one more unit past the TAB.
     {"SurrogatePairBeforeCut",
-     u"2024\n12/01xx→\U0001F600AB→REF\n1,500\nEND",
+     "2024|12/01xx→\U0001F600AB→REF|1,500|END",
      false,
-     {u"2024/12/01→\U0001F600AB→R→→1,500"}},
+     {"2024/12/01→\U0001F600AB→R→→1,500"}},
 };
 
 void PrintTo(const ViewCase& c, std::ostream* os) {
@@ -120,15 +98,15 @@ class ViewCardConvert : public testing::TestWithParam<ViewCase> {};
 
 TEST_P(ViewCardConvert, ReplacesTextAndClipboardByRows) {
     const ViewCase& c = GetParam();
-    LineModel lines(sample(c.input));
+    LineModel lines(text(c.input));
     MemoryClipboard clipboard(QStringLiteral("former"));
 
     clipboard.setText(convertViewCard(lines, c.suica).text());
 
-    const QString expected = rowsText(c.rows);
-    EXPECT_EQ(lines.text().toStdString(), expected.toStdString());
+    const QString expected = rowsOf(c.rows);
+    EXPECT_EQ(lines.text(), expected);
     ASSERT_TRUE(clipboard.content().has_value());
-    EXPECT_EQ(clipboard.content()->toStdString(), expected.toStdString());
+    EXPECT_EQ(*clipboard.content(), expected);
     EXPECT_EQ(clipboard.setCount(), 1);
 }
 
@@ -138,7 +116,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, ViewCardConvert, testing::ValuesIn(kViewCases),
                          });
 
 TEST(ViewCardConvertTwice, SecondRunOnItsOwnOutputEmptiesEverything) {
-    LineModel lines(sample(u"2024\n12/01xx→CAFE→REF\n1,500\n2024\n12/03xx→BOOKS→REF\n2,300\nEND"));
+    LineModel lines(text("2024|12/01xx→CAFE→REF|1,500|2024|12/03xx→BOOKS→REF|2,300|END"));
     MemoryClipboard clipboard;
 
     clipboard.setText(convertViewCard(lines, true).text());

@@ -1,6 +1,7 @@
 // Tallemo used as a person uses it: the real program in a real X session, statements put on the
 // X clipboard, buttons clicked with the mouse, rows read back from the clipboard byte for byte.
 #include "XSession.h"
+#include "support/Notation.h"
 
 #include <QDate>
 #include <QDir>
@@ -30,10 +31,6 @@ constexpr Point kDomesticButton{279 + 60, 548 + 21};
 constexpr Point kForeignButton{410 + 60, 548 + 21};
 constexpr Point kTextArea{300, 200};
 constexpr Point kOtherFormatsMenu{30, -10}; // on the menu bar, above the client area
-
-QByteArray crlf(const char* utf8) {
-    return QByteArray(utf8).replace("\n", "\r\n");
-}
 
 QString japaneseDateText() {
     return QLocale(QLocale::Japanese, QLocale::Japan)
@@ -159,11 +156,11 @@ TEST_F(EndToEnd, ConvertsCardDomesticAndViewStatementsThroughTheClipboard) {
     ASSERT_TRUE(app.hasWindow());
 
     app.pasteStatement(
-        crlf("HEADER\n2024/11/03\tSAMPLE STORE\t1,500 円\n支払方法\t1回払い\nBBB\nCCC\n"
-             "2024/11/05\tSAMPLE CAFE\t480 円\n支払方法\t1回払い\nBBB\nCCC\nFOOTER"));
+        tallemo::notation::bytes("HEADER|2024/11/03→SAMPLE STORE→1,500 円|支払方法→1回払い|BBB|CCC|"
+                                 "2024/11/05→SAMPLE CAFE→480 円|支払方法→1回払い|BBB|CCC|FOOTER"));
     app.click(kCardButton);
     expectClipboard(
-        crlf("2024/11/03\tSAMPLE STORE\t\t\t1,500\n2024/11/05\tSAMPLE CAFE\t\t\t480\n"));
+        tallemo::notation::bytes("2024/11/03→SAMPLE STORE→→→1,500|2024/11/05→SAMPLE CAFE→→→480|"));
     saveScreenshot(app, QStringLiteral("after-card-conversion.png"));
 
     app.pasteStatement(
@@ -175,13 +172,13 @@ TEST_F(EndToEnd, ConvertsCardDomesticAndViewStatementsThroughTheClipboard) {
     expectClipboard(date + "\t配当国内\tサンプル工業\t\t-1,500\r\n" + date +
                     "\t配当国内\t見本電機\t\t-820\r\n");
 
-    app.pasteStatement(
-        crlf("USAGE\n2024\n12/01xx\tCAFE\tREF\n1,500\n2024\n12/03xx\tBOOKS\tREF\n-980\nEND"));
+    app.pasteStatement(tallemo::notation::bytes(
+        "USAGE|2024|12/01xx→CAFE→REF|1,500|2024|12/03xx→BOOKS→REF|-980|END"));
     app.click(kOtherFormatsMenu);
     s_x->key(QStringLiteral("Down"));
     s_x->key(QStringLiteral("Return"));
     expectClipboard(
-        crlf("2024/12/01\tCAFE\t\t\t1,500\tSuica\n2024/12/03\tBOOKS\t\t\t-980\tSuica\n"));
+        tallemo::notation::bytes("2024/12/01→CAFE→→→1,500→Suica|2024/12/03→BOOKS→→→-980→Suica|"));
 }
 
 TEST_F(EndToEnd, ConvertsForeignDividendsAtTheServicesRateAndKeepsTheClipboardWhenItFails) {
@@ -197,9 +194,9 @@ TEST_F(EndToEnd, ConvertsForeignDividendsAtTheServicesRateAndKeepsTheClipboardWh
 
     RunningTallemo app(*s_x, m_folder.path());
     ASSERT_TRUE(app.hasWindow());
-    app.pasteStatement(
-        crlf("見本ホールディングス\n数量 200株\n1株あたり 0.50\n入金額 100.00 USD\n"
-             "サンプル・コーポレーション\n数量 400株\n1株あたり 0.25\n入金額 100.00 USD"));
+    app.pasteStatement(tallemo::notation::bytes(
+        "見本ホールディングス|数量 200株|1株あたり 0.50|入金額 100.00 USD|"
+        "サンプル・コーポレーション|数量 400株|1株あたり 0.25|入金額 100.00 USD"));
     const QByteArray date = japaneseDateText().toUtf8();
     const QByteArray rows = date + "\t配当米国\t見本ホールディングス\t\t-15558\t155.6\r\n" + date +
                             "\t配当米国\tサンプル・コーポレーション\t\t-15560\t155.6\r\n";

@@ -1,7 +1,7 @@
 #include "rates/ExchangeRates.h"
 #include "rates/QtHttpTransport.h"
 
-#include "Printers.h"
+#include "support/QtText.h"
 #include "text/LineModel.h"
 
 #include <QElapsedTimer>
@@ -35,9 +35,7 @@ using tallemo::RESTRequest;
 
 namespace {
 
-QString u8(const char* text) {
-    return QString::fromUtf8(text);
-}
+using tallemo::testing_support::u8;
 
 // An HTTP server on 127.0.0.1 and a free port, for the life of a test.
 class TestServer {
@@ -117,7 +115,7 @@ private:
     int m_port = 0;
 };
 
-const char* const kWorkedExample =
+const char* const kEuroBaseAnswer =
     R"({"success":true,"timestamp":1736899200,"base":"EUR","date":"2025-01-15",)"
     R"("rates":{"AED":3.82,"JPY":161.80,"USD":1.04}})";
 
@@ -186,7 +184,7 @@ struct RequestCase {
 class GetYPDRequest : public GetYPDTest, public testing::WithParamInterface<RequestCase> {};
 
 TEST_P(GetYPDRequest, SendsTheKeyIntactWithTheHeaders) {
-    m_server.on("/v1/latest", [](const auto&, auto& res) { answer(res, 200, kWorkedExample); });
+    m_server.on("/v1/latest", [](const auto&, auto& res) { answer(res, 200, kEuroBaseAnswer); });
     writeSettings(u8(GetParam().apiKey), m_server.url("/v1/"));
     run();
     run(); // the stored parameters do not grow
@@ -257,11 +255,11 @@ const QString kError = u8(R"({"success":false,"error":{"code":101,"type":"invali
 INSTANTIATE_TEST_SUITE_P(
     Table, GetYPDAnswer,
     testing::Values(
-        AnswerCase{"WorkedExample",
+        AnswerCase{"EuroBaseAnswer",
                    200,
-                   kWorkedExample,
+                   kEuroBaseAnswer,
                    "application/json",
-                   {u8(kWorkedExample)},
+                   {u8(kEuroBaseAnswer)},
                    161.8,
                    1.04},
         AnswerCase{"Pretty",
@@ -357,22 +355,22 @@ INSTANTIATE_TEST_SUITE_P(
                    {u8(R"({"rates":"none"})"), u8("*")},
                    -3,
                    -1},
-        AnswerCase{"ServerError", 500, kWorkedExample, "application/json", {u8("*")}, -3, -1},
-        AnswerCase{"Unavailable", 503, kWorkedExample, "application/json", {u8("*")}, -3, -1},
+        AnswerCase{"ServerError", 500, kEuroBaseAnswer, "application/json", {u8("*")}, -3, -1},
+        AnswerCase{"Unavailable", 503, kEuroBaseAnswer, "application/json", {u8("*")}, -3, -1},
         AnswerCase{
             "NotJson", 200, "<html><body>rates</body></html>", "text/html", {u8("*")}, -3, -1},
         AnswerCase{"NotFoundPage", 404, "Not Found", "text/plain", {u8("*")}, -3, -1},
         AnswerCase{"EmptyBody", 200, "", "application/json", {u8("*")}, -3, -1},
         AnswerCase{"TrailingText",
                    200,
-                   std::string(kWorkedExample) + "\nx",
+                   std::string(kEuroBaseAnswer) + "\nx",
                    "application/json",
                    {u8("*")},
                    -3,
                    -1},
         AnswerCase{"UnknownCharset",
                    200,
-                   kWorkedExample,
+                   kEuroBaseAnswer,
                    "application/json; charset=x-no-such",
                    {u8("*")},
                    -3,
@@ -400,10 +398,10 @@ TEST_F(GetYPDTest, FollowsARedirect) {
     m_server.on("/v1/latest", [](const httplib::Request& req, httplib::Response& res) {
         res.set_redirect("/v2/latest?" + req.target.substr(req.target.find('?') + 1), 302);
     });
-    m_server.on("/v2/latest", [](const auto&, auto& res) { answer(res, 200, kWorkedExample); });
+    m_server.on("/v2/latest", [](const auto&, auto& res) { answer(res, 200, kEuroBaseAnswer); });
     writeSettings(QStringLiteral("k"), m_server.url("/v1"));
     const Outcome o = run();
-    EXPECT_EQ(o.added, QStringList{u8(kWorkedExample)});
+    EXPECT_EQ(o.added, QStringList{u8(kEuroBaseAnswer)});
     const std::vector<httplib::Request> requests = m_server.requests();
     ASSERT_EQ(requests.size(), 2U);
     EXPECT_EQ(requests[1].target, "/v2/latest?Endpoint=latest&access_key=k");
@@ -488,7 +486,7 @@ TEST_F(GetYPDTest, RefusesAnAnswerOverOneMebibyte) {
 TEST_F(GetYPDTest, EndsADrippingAnswerAtTheDeadline) {
     using namespace std::chrono_literals;
     // Global, so that a drip the client gave up on never outlives its text.
-    const std::string_view text = kWorkedExample;
+    const std::string_view text = kEuroBaseAnswer;
     const struct {
         const char* name;
         std::chrono::milliseconds interval; // between two bytes
@@ -528,7 +526,7 @@ TEST_F(GetYPDTest, EndsADrippingAnswerAtTheDeadline) {
         elapsed.start();
         const Outcome o = run(request);
         EXPECT_EQ(o.succeeded, c.succeeds);
-        EXPECT_EQ(o.added, QStringList{c.succeeds ? u8(kWorkedExample) : kRateFailureLine});
+        EXPECT_EQ(o.added, QStringList{c.succeeds ? u8(kEuroBaseAnswer) : kRateFailureLine});
         if (!c.succeeds) {
             EXPECT_GE(elapsed.elapsed(), 900);
             EXPECT_LT(elapsed.elapsed(), 2500);
@@ -659,10 +657,10 @@ TEST(GetYPDReason, SaysWhyTheRateFailed) {
          status(200, std::string(tallemo::kMaxAnswerBytes + 1, ' '), "application/octet-stream"),
          u8("応答が大きすぎます")},
         {"not found page", Where::Server, status(404, "Not Found", "text/plain"), u8("HTTP 404")},
-        {"server error", Where::Server, status(503, kWorkedExample), u8("HTTP 503")},
+        {"server error", Where::Server, status(503, kEuroBaseAnswer), u8("HTTP 503")},
         {"JSON error without rates", Where::Server, status(403, "{}"), u8("HTTP 403")},
         {"unknown charset", Where::Server,
-         status(200, kWorkedExample, "application/json; charset=x-no-such"),
+         status(200, kEuroBaseAnswer, "application/json; charset=x-no-such"),
          u8("応答の文字コードが不明です")},
         {"not JSON", Where::Server, status(200, "<html></html>", "text/html"),
          u8("応答が JSON ではありません")},
@@ -727,7 +725,7 @@ TEST(GetYPDReason, SaysWhyTheRateFailed) {
 }
 
 TEST_F(GetYPDTest, GivesNoReasonOnSuccess) {
-    m_server.on("/v1/latest", [](const auto&, auto& res) { answer(res, 200, kWorkedExample); });
+    m_server.on("/v1/latest", [](const auto&, auto& res) { answer(res, 200, kEuroBaseAnswer); });
     writeSettings(QStringLiteral("key"), m_server.url("/v1"));
     LineModel lines;
     const RateFetch fetch = fetchYenPerDollar(m_iniFileName, lines, m_transport, quick());

@@ -1,7 +1,7 @@
 #include "rates/Json.h"
 
 #include "AppError.h"
-#include "Printers.h"
+#include "support/QtText.h"
 
 #include <gtest/gtest.h>
 
@@ -15,9 +15,7 @@ using tallemo::parseJson;
 
 namespace {
 
-QString u8(const char* text) {
-    return QString::fromUtf8(text);
-}
+using tallemo::testing_support::u8;
 
 struct CompactCase {
     const char* name;

@@ -3,7 +3,7 @@
 #include "rates/ExchangeRates.h"
 
 #include "AppError.h"
-#include "Printers.h"
+#include "support/QtText.h"
 #include "text/LineModel.h"
 #include "text/Regional.h"
 
@@ -18,9 +18,7 @@ using tallemo::Regional;
 
 namespace {
 
-QString u8(const char* text) {
-    return QString::fromUtf8(text);
-}
+using tallemo::testing_support::u8;
 
 struct AnswerCase {
     const char* name;
@@ -59,7 +57,7 @@ INSTANTIATE_TEST_SUITE_P(
     Table, RatesAnswer,
     testing::Values(
         AnswerCase{
-            "WorkedExample",
+            "EuroBaseWithThreeRates",
             "{\"base\":\"EUR\",\r\n \"rates\": {\"AED\": 3.82, \"JPY\": 161.8, \"USD\": 1.04}}",
             ".",
             {u8("AED"), u8("155.576923076923")},

@@ -3,7 +3,7 @@
 #include "settings/IniFile.h"
 #include "settings/IniSettings.h"
 
-#include "settings/QStringPrinter.h"
+#include "support/QtText.h"
 
 #include <QDir>
 #include <QFile>

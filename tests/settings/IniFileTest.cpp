@@ -1,6 +1,6 @@
 #include "settings/IniFile.h"
 
-#include "settings/QStringPrinter.h"
+#include "support/QtText.h"
 
 #include <gtest/gtest.h>
 

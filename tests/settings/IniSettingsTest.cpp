@@ -1,7 +1,7 @@
 #include "settings/IniSettings.h"
 
 #include "AppError.h"
-#include "settings/QStringPrinter.h"
+#include "support/QtText.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "settings/SettingsLocation.h"
 
 #include "settings/IniSettings.h"
-#include "settings/QStringPrinter.h"
+#include "support/QtText.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,5 @@
 #include "text/IntegerSyntax.h"
+#include "support/QtText.h"
 
 #include <gtest/gtest.h>
 

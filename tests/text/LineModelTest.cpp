@@ -1,4 +1,5 @@
 #include "text/LineModel.h"
+#include "support/Notation.h"
 #include "text/OutputList.h"
 
 #include <QStringList>
@@ -10,12 +11,9 @@
 #include <vector>
 
 using tallemo::LineModel;
+namespace notation = tallemo::notation;
 
 namespace {
-
-QString crlf(const char* text) {
-    return QString::fromUtf8(text).replace(u'|', QStringLiteral("\r\n"));
-}
 
 struct EditCase {
     const char* name;
@@ -29,9 +27,9 @@ class LineModelEdits : public testing::TestWithParam<EditCase> {};
 
 TEST_P(LineModelEdits, LeaveTheTextAsTheLineTableSays) {
     const EditCase& c = GetParam();
-    LineModel model(crlf(c.before));
+    LineModel model(notation::text(c.before));
     c.edit(model);
-    EXPECT_EQ(model.text(), crlf(c.after));
+    EXPECT_EQ(model.text(), notation::text(c.after));
     EXPECT_EQ(model.count(), c.count);
 }
 
@@ -42,15 +40,16 @@ INSTANTIATE_TEST_SUITE_P(
         EditCase{"AddToOpenLine", "a", [](LineModel& m) { m.add(QStringLiteral("x")); }, "a|x", 2},
         EditCase{"AddEmptyToEmpty", "", [](LineModel& m) { m.add({}); }, "|", 1},
         EditCase{"AddEmptyToOpenLine", "a", [](LineModel& m) { m.add({}); }, "a||", 2},
-        EditCase{"AddRowsToEmpty", "", [](LineModel& m) { m.add(crlf("r1|r2|")); }, "r1|r2||", 3},
-        EditCase{"AddRowsToOpenLine", "a", [](LineModel& m) { m.add(crlf("r1|r2|")); }, "a|r1|r2|",
-                 3},
+        EditCase{"AddRowsToEmpty", "", [](LineModel& m) { m.add(notation::text("r1|r2|")); },
+                 "r1|r2||", 3},
+        EditCase{"AddRowsToOpenLine", "a", [](LineModel& m) { m.add(notation::text("r1|r2|")); },
+                 "a|r1|r2|", 3},
         EditCase{"ReplaceUncountedLastPiece", "a|",
                  [](LineModel& m) { m.setLine(1, QStringLiteral("x")); }, "a|x", 2},
         EditCase{"ReplaceBeyondDoesNothing", "a|",
                  [](LineModel& m) { m.setLine(2, QStringLiteral("x")); }, "a|", 1},
-        EditCase{"ReplaceWithBreaksSplits", "a|b", [](LineModel& m) { m.setLine(0, crlf("x|y")); },
-                 "x|y|b", 3},
+        EditCase{"ReplaceWithBreaksSplits", "a|b",
+                 [](LineModel& m) { m.setLine(0, notation::text("x|y")); }, "x|y|b", 3},
         EditCase{"DeleteUncountedLastPiece", "a|", [](LineModel& m) { m.deleteLine(1); }, "a|", 1},
         EditCase{"DeleteLastLine", "a|b", [](LineModel& m) { m.deleteLine(1); }, "a|", 1},
         EditCase{"DeleteFirstLine", "a|b", [](LineModel& m) { m.deleteLine(0); }, "b", 1},
@@ -73,7 +72,7 @@ TEST(LineModel, CountsLinesAsPiecesLessAnEmptyLastOne) {
         int count;
     } cases[] = {{"", 0}, {"a", 1}, {"a|", 1}, {"a||", 2}, {"|", 1}, {"a\tb|c", 2}};
     for (const auto& c : cases)
-        EXPECT_EQ(LineModel(crlf(c.text)).count(), c.count) << c.text;
+        EXPECT_EQ(LineModel(notation::text(c.text)).count(), c.count) << c.text;
 }
 
 TEST(LineModel, ReadsLinesCutAndOutOfRangeAsEmpty) {
@@ -91,8 +90,8 @@ TEST(LineModel, ReadsLinesCutAndOutOfRangeAsEmpty) {
 TEST(LineModel, NormalisesEveryKindOfLineBreakToCrLf) {
     EXPECT_EQ(tallemo::normaliseLineBreaks(u"a\r\nb\rc\nd\x2028x\x2029"
                                            "e\r\n\r\n"),
-              crlf("a|b|c|d|x|e||"));
-    EXPECT_EQ(tallemo::normaliseLineBreaks(u"\n\r"), crlf("||"));
+              notation::text("a|b|c|d|x|e||"));
+    EXPECT_EQ(tallemo::normaliseLineBreaks(u"\n\r"), notation::text("||"));
     EXPECT_EQ(tallemo::normaliseLineBreaks(u""), QString());
 }
 
@@ -237,7 +236,7 @@ TEST(OutputList, EndsEveryEntryWithCrLf) {
     EXPECT_EQ(SL.text(), QString());
     SL.add(QStringLiteral("x"));
     SL.add(QStringLiteral("y"));
-    EXPECT_EQ(SL.text(), crlf("x|y|"));
+    EXPECT_EQ(SL.text(), notation::text("x|y|"));
 }
 
 } // namespace

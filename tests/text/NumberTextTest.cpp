@@ -1,5 +1,6 @@
 #include "text/NumberText.h"
 #include "AppError.h"
+#include "support/QtText.h"
 
 #include <gtest/gtest.h>
 

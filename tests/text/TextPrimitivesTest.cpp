@@ -1,4 +1,5 @@
 #include "text/TextPrimitives.h"
+#include "support/QtText.h"
 
 #include <gtest/gtest.h>
 
