@@ -150,8 +150,8 @@ void setDocumentText(QTextDocument& document, const QString& text, const QString
     cursor.beginEditBlock();
     if (!lineEdits.empty()) {
         // The last line goes first, so the positions of those above stay valid.
-        for (auto edit = lineEdits.rbegin(); edit != lineEdits.rend(); ++edit)
-            replaceDifference(cursor, edit->at, edit->before, edit->after);
+        for (std::size_t k = lineEdits.size(); k-- > 0;)
+            replaceDifference(cursor, lineEdits[k].at, lineEdits[k].before, lineEdits[k].after);
     } else {
         replaceRange(cursor, prefix, oldEnd, QStringView(newRaw).mid(prefix, newEnd - prefix));
     }

@@ -19,7 +19,7 @@ QString documentTextOfRaw(const QString& rawText);
 // new text is replaced, and an unchanged text leaves the document untouched.
 void setDocumentText(QTextDocument& document, const QString& text);
 // The same when the caller knows the document's raw text: it is not read a second time.
-void setDocumentText(QTextDocument& document, const QString& text, const QString& rawText);
+void setDocumentText(QTextDocument& document, const QString& text, const QString& oldRaw);
 
 // Replaces the cursor's selection by text (inserts it at the cursor when nothing is selected) as
 // one undo step.

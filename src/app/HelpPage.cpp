@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <array>
+
 namespace tallemo {
 
 QUrl helpPageUrl(const QString& programFilePath, const QUrl& fallback) {
@@ -10,7 +12,7 @@ QUrl helpPageUrl(const QString& programFilePath, const QUrl& fallback) {
     if (!configured.isEmpty())
         return QUrl(configured);
     const QDir programFolder = QFileInfo(programFilePath).absoluteDir();
-    const QString candidates[] = {
+    const std::array<QString, 2> candidates = {
         QDir::cleanPath(
             programFolder.filePath(QStringLiteral(TALLEMO_DATA_FROM_BINDIR "/help/index.html"))),
         programFolder.filePath(QStringLiteral("help/index.html")),

@@ -467,6 +467,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
     QMainWindow::closeEvent(event);
 }
 
+// NOLINTNEXTLINE(readability-make-member-function-const): it rewrites the text area
 bool TForm1::convert(const std::function<void(LineModel&)>& converter) {
     QTextDocument& document = *Memo1->document();
     const QString raw = document.toRawText();
@@ -660,6 +661,7 @@ void TForm1::N7Click(QObject* /*Sender*/) {
     showMessage(QStringLiteral("ヘルプを開いています"));
 }
 
+// NOLINTNEXTLINE(readability-make-member-function-const): it switches the window's actions
 void TForm1::setOthersEnabled(bool enabled) {
     for (int i = 0; i < ActionList1->actionCount(); ++i) {
         const QString Str = ActionList1->category(i);
@@ -687,7 +689,7 @@ void TForm1::FormClose(QObject* /*Sender*/) {
     WriteIniPosition(FIniFileName, QStringLiteral("Ap"), QStringLiteral("MainForm"), position);
 }
 
-int TForm1::MyAnsiPosEx(const QString& Str, const QString& St, int n) const {
+int TForm1::MyAnsiPosEx(const QString& Str, const QString& St, int n) {
     return ::tallemo::MyAnsiPosEx(Str, St, n);
 }
 

@@ -50,6 +50,7 @@ class TForm1 : public QMainWindow {
 public:
     explicit TForm1(TForm1Environment environment = {}, QWidget* parent = nullptr);
     ~TForm1() override;
+    Q_DISABLE_COPY_MOVE(TForm1)
 
     QCommandLinkButton* Button1 = nullptr;
     QCommandLinkButton* Button2 = nullptr;
@@ -110,7 +111,7 @@ public:
     void FormCreate(QObject* Sender);
     void FormClose(QObject* Sender);
 
-    int MyAnsiPosEx(const QString& Str, const QString& St, int n) const;
+    static int MyAnsiPosEx(const QString& Str, const QString& St, int n);
     // Yen per dollar from the exchange-rate service; trace lines go to Lines.
     double GetYPD(LineModel& Lines, double& LUSD, double& LYPD, double& LJPY, bool& succeeded);
 

@@ -73,11 +73,10 @@ std::optional<double> parseRate(const QString& text) {
 // The date text becomes a cell of every row: a TAB or a line break in it would shift or split
 // the rows.
 bool isUsableDateText(const QString& text) {
-    for (const QChar c : text) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F || c == QChar(0x2028) || c == QChar(0x2029))
-            return false;
-    }
-    return true;
+    return std::none_of(text.begin(), text.end(), [](QChar c) {
+        return c.unicode() < 0x20 || c.unicode() == 0x7F || c == QChar(0x2028) ||
+               c == QChar(0x2029);
+    });
 }
 
 // "view and coop": the ids of the kinds that take an option, for its usage error.
@@ -274,8 +273,8 @@ ConvertOutcome failure(int exitCode, const QString& message) {
 // Reads straight into one array: a file's size is known, so it takes a single read (and one
 // more to see the end); a pipe's array grows by half each time it is full.
 std::optional<QByteArray> readAllFrom(QIODevice& device) {
-    constexpr qint64 kPipeRead = 1024 * 1024;
-    constexpr qint64 kSmallest = 64 * 1024;
+    constexpr qint64 kPipeRead = qint64{1024} * 1024;
+    constexpr qint64 kSmallest = qint64{64} * 1024;
     QByteArray data;
     data.resize(device.isSequential() ? kPipeRead
                                       : std::max(device.size() - device.pos() + 1, kSmallest));
@@ -298,10 +297,11 @@ std::optional<QByteArray> readAllFrom(QIODevice& device) {
 // its tens of megabytes then cost a few dozen page faults rather than thousands.
 void adviseHugePages([[maybe_unused]] void* data, [[maybe_unused]] std::size_t size) {
 #ifdef __linux__
-    constexpr std::uintptr_t kHugePage = 2 * 1024 * 1024;
+    constexpr std::uintptr_t kHugePage = std::uintptr_t{2} * 1024 * 1024;
     const auto from = (reinterpret_cast<std::uintptr_t>(data) + kHugePage - 1) & ~(kHugePage - 1);
     const auto to = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(kHugePage - 1);
     if (to > from)
+        // NOLINTNEXTLINE(performance-no-int-to-ptr): the page-aligned start within the text
         (void)madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
 #endif
 }
@@ -448,7 +448,7 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
     const std::variant<Options, UsageError> parsed = parseArguments(arguments);
     if (const auto* usage = std::get_if<UsageError>(&parsed))
         return failure(2, QStringLiteral("%1: %2\n").arg(kProgram, usage->message) + usageText());
-    const Options& options = std::get<Options>(parsed);
+    const auto& options = std::get<Options>(parsed);
 
     if (options.help) {
         ConvertOutcome outcome;

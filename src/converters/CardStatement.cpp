@@ -113,8 +113,8 @@ OutputList convertCardStatement(LineModel& Lines) {
     }
 
     OutputList SL;
-    for (auto row = rowsFromEnd.rbegin(); row != rowsFromEnd.rend(); ++row)
-        SL.add(Lines.lineView(Lines.pieceCount() - *row));
+    for (std::size_t k = rowsFromEnd.size(); k-- > 0;)
+        SL.add(Lines.lineView(Lines.pieceCount() - rowsFromEnd[k]));
     return SL;
 }
 

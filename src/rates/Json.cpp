@@ -7,6 +7,7 @@
 
 #include <QByteArrayView>
 
+#include <string_view>
 #include <utility>
 
 namespace tallemo {
@@ -176,7 +177,7 @@ QByteArray withPlainNumbers(const QByteArray& utf8, std::vector<QString>& number
 }
 
 void appendString(QString& out, const QString& s) {
-    static const char16_t hex[] = u"0123456789ABCDEF";
+    static constexpr std::u16string_view hex = u"0123456789ABCDEF";
     out.append(u'"');
     for (const QChar c : s) {
         switch (c.unicode()) {

@@ -53,8 +53,11 @@ HttpAnswer QtHttpTransport::get(const HttpRequest& request) {
     m_busy = true;
     struct BusyGuard {
         bool& busy;
+        explicit BusyGuard(bool& flag) : busy(flag) {}
+        BusyGuard(const BusyGuard&) = delete;
+        BusyGuard& operator=(const BusyGuard&) = delete;
         ~BusyGuard() { busy = false; }
-    } busyGuard{m_busy};
+    } busyGuard(m_busy);
 
     QNetworkRequest networkRequest(request.url);
     for (const auto& [name, value] : request.headers)

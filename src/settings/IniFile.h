@@ -5,7 +5,7 @@
 
 #include <optional>
 
-namespace tallemo {
+namespace tallemo::IniFile {
 
 // A small line editor for INI text that keeps a user's file as it was: a read looks a key up, a
 // write changes only that key's line (or appends the key at the end of its section, or the section
@@ -18,7 +18,6 @@ namespace tallemo {
 // The text is UTF-8; blanks are spaces and TABs. A line whose first non-blank character is "[" is a
 // section header, ";" or "#" starts a comment, and any other line is a key line when it holds a
 // "=". Lines before the first header form the section with the empty name.
-namespace IniFile {
 
 // The value of Ident in Section, or nothing when the section or the key is missing. Accepts a
 // UTF-8 byte-order mark, CR LF, LF or lone CR line ends, mixed too, and keys before any section.
@@ -35,5 +34,4 @@ std::optional<QString> readValue(const QByteArray& content, const QString& Secti
 QByteArray writeValue(const QByteArray& content, const QString& Section, const QString& Ident,
                       const QString& Value);
 
-} // namespace IniFile
-} // namespace tallemo
+} // namespace tallemo::IniFile

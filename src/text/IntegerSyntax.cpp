@@ -58,7 +58,7 @@ bool TryStrToInt(QStringView S, int& Value) {
         }
         // Eight F digits are the pattern of -1; a "-" then negates the pattern in 32 bits.
         if (negative)
-            pattern = 0u - pattern;
+            pattern = 0U - pattern;
         Value = static_cast<std::int32_t>(pattern);
         return true;
     }

@@ -79,7 +79,7 @@ QString normaliseLineBreaks(QStringView text, QStringView lineBreak) {
 
 LineModel::LineModel() : m_pieces(1), m_gapBegin(1), m_gapEnd(1) {}
 
-LineModel::LineModel(const QString& text) : m_buffer(text) {
+LineModel::LineModel(QString text) : m_buffer(std::move(text)) {
     splitIntoPieces();
 }
 

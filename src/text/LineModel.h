@@ -28,7 +28,7 @@ public:
     static constexpr int kMaxLineRead = 4096;
 
     LineModel();
-    explicit LineModel(const QString& text);
+    explicit LineModel(QString text);
 
     // The model of a text as a paste enters the text area: every kind of line break (see
     // normaliseLineBreaks) becomes CR LF, in the same pass that finds the lines.
@@ -76,7 +76,7 @@ private:
     // A stretch of m_buffer, or of m_shared when start has kShared set. Four bytes each keep the
     // model small next to its text (a line is often no longer than twenty code units); m_buffer
     // is compacted before it outgrows them.
-    static constexpr std::uint32_t kShared = 0x80000000u;
+    static constexpr std::uint32_t kShared = 0x80000000U;
     struct Piece {
         std::uint32_t start = 0;
         std::uint32_t length = 0;
@@ -94,7 +94,7 @@ private:
         const QChar* const base = (p.start & kShared) != 0
                                       ? m_shared.constData() + (p.start & ~kShared)
                                       : m_buffer.constData() + p.start;
-        return QStringView(base, p.length);
+        return {base, p.length};
     }
     void moveGapTo(std::size_t k);
     void insertPieces(std::size_t at, std::size_t n);

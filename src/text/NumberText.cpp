@@ -2,6 +2,7 @@
 
 #include "AppError.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -149,10 +150,10 @@ QString generalNumberText(double value, const QString& decimalSeparator) {
 
     // d.dddddddddddddde±x: the value rounded to 15 significant digits, with the exponent of the
     // rounded value (9.9999999999999999 becomes 1.00000000000000e+01).
-    char buffer[64];
-    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
-                                         std::chars_format::scientific, 14);
-    const std::string scientific(buffer, ec == std::errc() ? end : buffer);
+    std::array<char, 64> buffer{};
+    const auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(),
+                                         std::fabs(value), std::chars_format::scientific, 14);
+    const std::string scientific(buffer.data(), ec == std::errc() ? end : buffer.data());
     const std::size_t ePos = scientific.find('e');
     std::string digits = scientific.substr(0, 1) + scientific.substr(2, ePos - 2);
     int exponent = 0;
