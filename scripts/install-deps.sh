@@ -16,7 +16,7 @@ test_packages=(
     xvfb xdotool xclip x11-utils imagemagick
     dpkg-dev file desktop-file-utils appstream lintian
     python3 time
-    clang clang-14 libclang-rt-14-dev
+    clang clang-14 libclang-rt-14-dev clang-format clang-tidy
 )
 
 packages=("${run_packages[@]}")
