@@ -66,7 +66,7 @@ QFont fontOf(const QStringList& families, int pointSize) {
     return font;
 }
 
-// Segoe UI is a Windows font; the fallbacks are what a Linux desktop with Japanese fonts has.
+// The window's font: Segoe UI where it is installed, else what a desktop with Japanese fonts has.
 const QStringList kUiFamilies = {QStringLiteral("Segoe UI"), QStringLiteral("Noto Sans CJK JP"),
                                  QStringLiteral("DejaVu Sans")};
 // The rounded gothic of the big buttons; Motoya L Maruberi is its free counterpart on Linux.

@@ -20,7 +20,7 @@ struct RateFetch {
     std::optional<double> LUSD;
     // LJPY / LUSD when that is a finite number above 0: the rate to convert with.
     std::optional<double> yenPerDollar;
-    // Why there is no rate, in a few words for a message ("時間切れです", "HTTP 404", ...).
+    // Why there is no rate, in a few words for a message.
     QString failureReason;
 
     bool succeeded() const { return yenPerDollar.has_value(); }

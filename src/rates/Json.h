@@ -42,9 +42,8 @@ QString compactJson(const JsonValue& value);
 
 // The object's member `name` read as a 64-bit float: a number's literal text or a string's content
 // by the decimal text rule with ".", true 1, false 0. Throws AppError for a string that is no
-// number (decimalTextToFloat's message), for null, an object or an array
-// ("%0:s から %1:s への変換はサポートされていません" with the kind and "Double") and for a missing
-// member ("値 '%s' が見つかりません" with the name).
+// number (decimalTextToFloat's message), for null, an object or an array (naming the kind that
+// cannot become a Double) and for a missing member (naming it).
 double memberAsFloat(const JsonValue& object, const QString& name);
 
 } // namespace tallemo

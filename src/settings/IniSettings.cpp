@@ -34,7 +34,7 @@ constexpr auto kStaleLockTime = 1s;
 constexpr auto kLockTimeout = 5s;
 constexpr auto kLockPollStep = 5ms;
 
-// What GetPrivateProfileString's 2048-unit buffer lets through.
+// A value reads as at most this many code units; the rest of a longer one is cut off.
 constexpr qsizetype kMaxValueRead = 2047;
 
 QString iniPathFor(const QString& FileName) {

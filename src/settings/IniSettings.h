@@ -8,8 +8,8 @@
 // on disk when the call returns and every read sees the file as it is at that moment.
 //
 // Reads never fail: a missing file, section or key (or an unparsable number) gives Default.
-// A write that cannot be made throws AppError "%s に書き込めません" with the full ".ini" path and
-// leaves the file as it was. Writes replace the file atomically under an inter-process lock, the
+// A write that cannot be made throws AppError naming the full ".ini" path, and leaves the file as
+// it was. Writes replace the file atomically under an inter-process lock, the
 // file FileName + ".ini.lock".
 namespace tallemo {
 

@@ -16,7 +16,7 @@ public:
     virtual void setText(const QString& text) = 0;
 };
 
-// "クリップボード %s を開けません", with the system's description of the cause.
+// The message of a clipboard that cannot be opened, naming the system's description of the cause.
 QString clipboardCannotOpenMessage(const QString& cause);
 
 // Cuts a clipboard text at its first NUL, as the platform's Unicode text format ends there.

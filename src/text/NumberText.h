@@ -9,7 +9,7 @@ namespace tallemo {
 
 // Decimal text rule: optional U+0020 blanks, an optional sign, digits with at most one decimal
 // separator, an optional exponent (E or e, optional sign, digits), optional blanks, nothing else.
-// Throws AppError "'%s' は浮動小数点数ではありません" with the text as it was.
+// Throws AppError naming the text as it was when it is not such a number.
 double decimalTextToFloat(QStringView text, const QString& decimalSeparator);
 
 // General number text: 15 significant digits, no trailing zeros, no separator without a digit
@@ -20,8 +20,8 @@ QString generalNumberText(double value, const QString& decimalSeparator);
 // Nearest integer, halves to the even neighbour (2.5 gives 2, 3.5 gives 4).
 double roundHalfEven(double value);
 
-// roundHalfEven as a 32-bit integer; throws AppError "範囲チェックエラー" when the value is not
-// finite or the rounded value leaves the 32-bit signed range.
+// roundHalfEven as a 32-bit integer; throws AppError (the range check's message) when the value is
+// not finite or the rounded value leaves the 32-bit signed range.
 int roundHalfEvenToInt32(double value);
 
 } // namespace tallemo
