@@ -83,6 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     if (names.size() > 64)
         names.resize(64);
     std::vector<std::optional<QString>> before;
+    before.reserve(names.size());
     for (const auto& [s, k] : names)
         before.push_back(IniFile::readValue(content, s, k));
 

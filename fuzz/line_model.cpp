@@ -22,12 +22,12 @@ const QString kCrLf = QStringLiteral("\r\n");
 // surrogate.
 QString fuzzText(FuzzedDataProvider& data) {
     QString s;
-    const std::size_t length = data.ConsumeIntegralInRange<std::size_t>(0, 24);
+    const auto length = data.ConsumeIntegralInRange<std::size_t>(0, 24);
     for (std::size_t k = 0; k < length && data.remaining_bytes() > 0; ++k) {
         const auto b = data.ConsumeIntegral<std::uint8_t>();
         // Lines over the read limit are rare, or every input would copy kilobytes per edit.
         if (b == 255) {
-            s += QString(LineModel::kMaxLineRead + k % 3 - 1, u'x');
+            s += QString(LineModel::kMaxLineRead + static_cast<qsizetype>(k % 3) - 1, u'x');
             continue;
         }
         switch (b % 16) {

@@ -13,6 +13,7 @@
 
 #include <QString>
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -31,15 +32,15 @@ void check(bool ok, const char* what) {
 class FakeTransport : public HttpTransport {
 public:
     explicit FakeTransport(HttpAnswer answer) : m_answer(std::move(answer)) {}
-    HttpAnswer get(const HttpRequest&) override { return m_answer; }
+    HttpAnswer get(const HttpRequest& /*request*/) override { return m_answer; }
 
 private:
     HttpAnswer m_answer;
 };
 
-const char* const kContentTypes[] = {"application/json", "text/plain; charset=utf-8",
-                                     "application/json; charset=Shift_JIS",
-                                     "application/json; charset=x-unknown", ""};
+const std::array<const char*, 5> kContentTypes = {"application/json", "text/plain; charset=utf-8",
+                                                  "application/json; charset=Shift_JIS",
+                                                  "application/json; charset=x-unknown", ""};
 
 } // namespace
 

@@ -40,7 +40,7 @@ const BigStatement kBigStatements[] = {
 void runCommand(benchmark::State& state, const BigStatement& big) {
     QString statement;
     int entries = 0;
-    while (statement.size() < 1024 * 1024) {
+    while (statement.size() < qsizetype{1024} * 1024) {
         statement += QString::fromUtf8(big.entry)
                          .arg(entries % 28 + 1, 2, 10, QChar(u'0'))
                          .arg(entries)
@@ -71,7 +71,7 @@ void runCommand(benchmark::State& state, const BigStatement& big) {
     // A figure for a wrong conversion would mean nothing.
     if (clipboard.text().count(QStringLiteral("\r\n")) != entries ||
         documentText(*window.Memo1->document()).count(QStringLiteral("\r\n")) !=
-            entries * big.rowLinesPerEntry) {
+            qsizetype{entries} * big.rowLinesPerEntry) {
         state.SkipWithError("the rows are not one per entry");
         return;
     }

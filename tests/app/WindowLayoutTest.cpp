@@ -40,11 +40,11 @@ TEST_F(WindowLayout, WindowHasItsCaptionClientAreaAndBlackBackground) {
 }
 
 struct ExpectedButton {
-    const char* name;
+    const char* name = nullptr;
     QRect geometry;
-    const char* caption;
-    bool rounded;
-    bool visible;
+    const char* caption = nullptr;
+    bool rounded = false;
+    bool visible = false;
 };
 
 TEST_F(WindowLayout, CommandLinkButtonsSitWhereTheyBelongWithTheirCaptionsAndFonts) {
@@ -128,7 +128,8 @@ TEST_F(WindowLayout, TabGoesRoundTheVisibleButtonsAndTheTextArea) {
     QStringList order;
     QWidget* widget = form().Button1;
     do {
-        if (widget->isVisible() && widget->isEnabled() && (widget->focusPolicy() & Qt::TabFocus))
+        if (widget->isVisible() && widget->isEnabled() &&
+            (widget->focusPolicy() & Qt::TabFocus) != 0)
             order << widget->objectName();
         widget = widget->nextInFocusChain();
     } while (widget != form().Button1);
@@ -136,14 +137,14 @@ TEST_F(WindowLayout, TabGoesRoundTheVisibleButtonsAndTheTextArea) {
 }
 
 struct ExpectedEntry {
-    const char* name;
-    const char* caption;
-    bool visible;
+    const char* name = nullptr;
+    const char* caption = nullptr;
+    bool visible = false;
 };
 
 struct ExpectedMenu {
-    const char* name;
-    const char* title;
+    const char* name = nullptr;
+    const char* title = nullptr;
     std::vector<ExpectedEntry> entries;
 };
 
@@ -186,11 +187,11 @@ TEST_F(WindowLayout, MainMenuHoldsItsEntriesInOrderWithoutShortcuts) {
 }
 
 struct ExpectedAction {
-    const char* name;
-    const char* category;
-    const char* caption;
-    bool visible;
-    bool enabled;
+    const char* name = nullptr;
+    const char* category = nullptr;
+    const char* caption = nullptr;
+    bool visible = false;
+    bool enabled = false;
 };
 
 void expectActions(const ActionList& list, const std::vector<ExpectedAction>& actions) {

@@ -24,7 +24,7 @@ public:
         : m_answer(std::move(answer)), m_requests(requests) {}
 
     HttpAnswer get(const HttpRequest& request) override {
-        if (m_requests)
+        if (m_requests != nullptr)
             m_requests->append(request.url);
         if (!m_answer) {
             ADD_FAILURE() << "unexpected exchange-rate request to "
@@ -42,7 +42,7 @@ private:
 // Surroundings with no settings file, a date text no fixture expects (a forgotten --date shows
 // up in the diff) and "." as the decimal separator.
 inline ConvertEnvironment testEnvironment(const QTemporaryDir& settingsDir,
-                                          std::optional<HttpAnswer> answer = std::nullopt,
+                                          const std::optional<HttpAnswer>& answer = std::nullopt,
                                           QList<QUrl>* requests = nullptr) {
     return ConvertEnvironment{
         settingsDir.filePath(QStringLiteral("Tallemo")),

@@ -64,7 +64,7 @@ std::vector<FixtureCase> discoverCases() {
 std::string caseName(const testing::TestParamInfo<FixtureCase>& info) {
     std::string name = (info.param.kind + u'_' + info.param.name).toStdString();
     for (char& c : name) {
-        if (!std::isalnum(static_cast<unsigned char>(c)))
+        if (std::isalnum(static_cast<unsigned char>(c)) == 0)
             c = '_';
     }
     return name;

@@ -69,7 +69,7 @@ public:
     QString text() override {
         throw AppError(clipboardCannotOpenMessage(QStringLiteral("(busy)")));
     }
-    void setText(const QString&) override {
+    void setText(const QString& /*text*/) override {
         throw AppError(clipboardCannotOpenMessage(QStringLiteral("(busy)")));
     }
 };

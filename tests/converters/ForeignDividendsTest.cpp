@@ -130,7 +130,7 @@ TEST_P(ForeignDividendsWithoutRows, KeepsTheTraceLineAndTheClipboard) {
         error = e.message().toStdString();
     }
 
-    if (c.error)
+    if (c.error != nullptr)
         EXPECT_EQ(error, std::optional<std::string>(c.error));
     else
         EXPECT_EQ(error, std::nullopt);

@@ -171,7 +171,8 @@ TEST_P(ConversionMessages, SayWhatHappenedInOneLine) {
     report.rows = c.rows;
     report.rateFailure = c.rateFailure;
     report.looksRight = c.looksRight;
-    report.suggested = c.suggested ? findStatementKind(QString::fromUtf8(c.suggested)) : nullptr;
+    report.suggested =
+        c.suggested != nullptr ? findStatementKind(QString::fromUtf8(c.suggested)) : nullptr;
     report.textChanged = c.textChanged;
     EXPECT_EQ(conversionMessage(report), c.window);
     EXPECT_EQ(conversionMessage(report, true), c.commandLine);

@@ -39,6 +39,8 @@ QString japaneseDateText() {
 
 class RunningTallemo {
 public:
+    RunningTallemo(const RunningTallemo&) = delete;
+    RunningTallemo& operator=(const RunningTallemo&) = delete;
     RunningTallemo(const XSession& x, const QString& folder) : m_x(x) {
         QProcessEnvironment env = x.environment();
         env.insert(QStringLiteral("LANG"), QStringLiteral("ja_JP.UTF-8"));

@@ -135,11 +135,14 @@ void XSession::requestClose(const QString& window) const {
     XEvent event{};
     event.xclient.type = ClientMessage;
     event.xclient.window = static_cast<Window>(window.toULong());
+    // Xlib's events are a union, written through the member of the event's type.
+    // NOLINTBEGIN(cppcoreguidelines-pro-type-union-access)
     event.xclient.message_type = XInternAtom(dpy, "WM_PROTOCOLS", False);
     event.xclient.format = 32;
     event.xclient.data.l[0] = static_cast<long>(XInternAtom(dpy, "WM_DELETE_WINDOW", False));
     event.xclient.data.l[1] = CurrentTime;
     XSendEvent(dpy, event.xclient.window, False, NoEventMask, &event);
+    // NOLINTEND(cppcoreguidelines-pro-type-union-access)
     XFlush(dpy);
     XCloseDisplay(dpy);
 }

@@ -64,7 +64,7 @@ public:
     }
 
     // Answers GET path through handler, recording each request.
-    void on(const std::string& path, Handler handler) {
+    void on(const std::string& path, const Handler& handler) {
         m_server.Get(path, [this, handler](const httplib::Request& req, httplib::Response& res) {
             {
                 const std::lock_guard lock(m_mutex);
@@ -459,7 +459,8 @@ TEST_F(GetYPDTest, RefusesAnAnswerOverOneMebibyte) {
         }
         res.set_chunked_content_provider(
             "application/octet-stream", [text](std::size_t offset, httplib::DataSink& sink) {
-                const std::size_t n = std::min<std::size_t>(64 * 1024, text->size() - offset);
+                const std::size_t n =
+                    std::min<std::size_t>(std::size_t{64} * 1024, text->size() - offset);
                 if (n == 0) {
                     sink.done();
                     return true;
@@ -555,7 +556,7 @@ qint64 peakResidentKiB(bool reset) {
 // there. The body compresses well, as a hostile server would choose: inflated ahead of reading it
 // used to take some 50 MB of memory (more under the sanitizers' bookkeeping) before the cap struck.
 TEST_F(GetYPDTest, RefusesAnEndlessBodyNearTheCap) {
-    static const std::string chunk(64 * 1024, 'x');
+    static const std::string chunk(std::size_t{64} * 1024, 'x');
     m_server.on("/v1/latest", [](const auto&, httplib::Response& res) {
         res.set_chunked_content_provider("text/plain", [](std::size_t, httplib::DataSink& sink) {
             return sink.write(chunk.data(), chunk.size());
@@ -630,7 +631,8 @@ TEST(GetYPDReason, SaysWhyTheRateFailed) {
     using namespace std::chrono_literals;
     enum class Where { Server, Refused, Silent, NotHttp, Cancelled };
     using Respond = std::function<void(httplib::Response&)>;
-    const auto status = [](int code, std::string body, std::string type = "application/json") {
+    const auto status = [](int code, const std::string& body,
+                           const std::string& type = "application/json") {
         return Respond([=](httplib::Response& res) { answer(res, code, body, type.c_str()); });
     };
     const std::string longInfo(300, 'i');

@@ -147,8 +147,8 @@ TEST_F(IniSettingsTest, IntegersWrittenAsPlainDecimals) {
 TEST_F(IniSettingsTest, YesNoValues) {
     struct Case {
         std::optional<QByteArray> stored;
-        bool defaultValue;
-        bool expected;
+        bool defaultValue = false;
+        bool expected = false;
     };
     const Case cases[] = {
         {"1", false, true}, {"2", false, true},           {"-1", false, true},
