@@ -29,6 +29,24 @@ const QString kAmountKeyword = QStringLiteral("入金額");
 constexpr int kAmountPrefix = 4;
 constexpr int kAmountSuffix = 4;
 
+// Calls onAmount(i, line) for every amount line the converter makes a row of, top to bottom. An
+// amount among the first three lines has no name line above it: the command ends there, before
+// any row, and later statements are not converted either; the walk then returns false.
+template <class OnAmount> bool walkAmountLines(const LineModel& Lines, OnAmount onAmount) {
+    const int N = Lines.count();
+    for (int i = 0; i < N; ++i) {
+        // "入金額" has no surrogates: its first three characters are it exactly when the line
+        // starts with it.
+        const QStringView St1 = Lines.lineView(i);
+        if (!beginsWith(St1, kAmountKeyword))
+            continue;
+        if (i < 3)
+            return false;
+        onAmount(i, St1);
+    }
+    return true;
+}
+
 } // namespace
 
 std::optional<OutputList> convertForeignDividends(LineModel& Lines, const Regional& regional,
@@ -48,18 +66,8 @@ std::optional<OutputList> convertForeignDividends(LineModel& Lines, const Region
     double rateOfText = 0;
     QString rateText;
 
-    // The count includes the trace lines the rate client has just added.
-    const int N = Lines.count();
-    for (int i = 0; i < N; ++i) {
-        // "入金額" has no surrogates: its first three characters are it exactly when the line
-        // starts with it.
-        const QStringView St1 = Lines.lineView(i);
-        if (!beginsWith(St1, kAmountKeyword))
-            continue;
-        // An amount among the first three lines has no name line above it: the command ends
-        // here, adding nothing, and later statements are not converted either.
-        if (i < 3)
-            return std::nullopt;
+    // The walk includes the trace lines the rate client has just added.
+    const bool converted = walkAmountLines(Lines, [&](int i, QStringView St1) {
         LOutput.resize(0);
         LOutput.append(dateText);
         LOutput.append(kTab);
@@ -91,7 +99,9 @@ std::optional<OutputList> convertForeignDividends(LineModel& Lines, const Region
         LOutput.append(kTab);
         LOutput.append(rateText);
         SL.add(LOutput);
-    }
+    });
+    if (!converted)
+        return std::nullopt;
 
     Lines.add(SL.text());
     return SL;
@@ -99,14 +109,7 @@ std::optional<OutputList> convertForeignDividends(LineModel& Lines, const Region
 
 Recognition recogniseForeignDividends(const LineModel& Lines) {
     Recognition recognition;
-    const int N = Lines.count();
-    for (int i = 0; i < N; ++i) {
-        const QStringView St1 = Lines.lineView(i);
-        if (!beginsWith(St1, kAmountKeyword))
-            continue;
-        // The converter stops at an amount without a name line three above it.
-        if (i < 3)
-            return {};
+    const bool converted = walkAmountLines(Lines, [&recognition](int /*i*/, QStringView St1) {
         ++recognition.entries;
         // "入金額 100.00 USD": the dollar amount between the cuts; yen amounts are the domestic
         // notices'.
@@ -116,8 +119,8 @@ Recognition recogniseForeignDividends(const LineModel& Lines) {
             ++recognition.wellFormed;
         else if (St1.endsWith(u'円'))
             ++recognition.against;
-    }
-    return recognition;
+    });
+    return converted ? recognition : Recognition{};
 }
 
 QString foreignDividendsSampleEntry(int i) {

@@ -36,6 +36,20 @@ bool isYearLine(QStringView St1) {
     return TryStrToInt(St1, value);
 }
 
+// Calls onBlock(i) for every year line i that starts a block, as the converter walks them.
+template <class OnBlock> void walkBlocks(const LineModel& Lines, OnBlock onBlock) {
+    const int N = Lines.count();
+    // A block needs at least one line after it, so the last three lines never start one.
+    for (int i = 0; i <= N - 4; ++i) {
+        if (!isYearLine(Lines.lineView(i)))
+            continue;
+        onBlock(i);
+        // The date and amount lines belong to this block: an amount such as -980 or 1500 also
+        // reads as a year and would otherwise start a bogus block of its own.
+        i += 2;
+    }
+}
+
 } // namespace
 
 OutputList convertViewCard(LineModel& Lines, bool LSuica) {
@@ -43,15 +57,9 @@ OutputList convertViewCard(LineModel& Lines, bool LSuica) {
     OutputList SL;
     // One buffer for every row, reused: the rows go into SL's text.
     QString St2;
-    const int N = Lines.count();
-    // A block needs at least one line after it, so the last three lines never start one.
-    for (int i = 0; i <= N - 4; ++i) {
-        const QStringView St1 = Lines.lineView(i);
-        if (!isYearLine(St1))
-            continue;
-
+    walkBlocks(Lines, [&](int i) {
         St2.resize(0);
-        St2.append(St1);
+        St2.append(Lines.lineView(i));
         St2.append(u'/');
         St2.append(Lines.lineView(i + 1));
         // The two characters after the month and day are not part of the date.
@@ -67,11 +75,7 @@ OutputList convertViewCard(LineModel& Lines, bool LSuica) {
             St2.append(kSuica);
         }
         SL.add(St2);
-
-        // The date and amount lines belong to this row: an amount such as -980 or 1500 also
-        // reads as a year and would otherwise start a bogus block of its own.
-        i += 2;
-    }
+    });
 
     Lines.setText(SL.text());
     return SL;
@@ -79,11 +83,8 @@ OutputList convertViewCard(LineModel& Lines, bool LSuica) {
 
 Recognition recogniseViewCard(const LineModel& Lines) {
     Recognition recognition;
-    const int N = Lines.count();
-    for (int i = 0; i <= N - 4; ++i) {
+    walkBlocks(Lines, [&](int i) {
         const QStringView St1 = Lines.lineView(i);
-        if (!isYearLine(St1))
-            continue;
         ++recognition.entries;
         // A year of this century in digits, the month and day before the first TAB and an
         // amount alone on its line.
@@ -94,8 +95,7 @@ Recognition recogniseViewCard(const LineModel& Lines) {
         if (year && evidence::startsWithMonthDay(dateLine) && evidence::tabCount(dateLine) >= 1 &&
             evidence::isAmount(evidence::trimmedBlanks(Lines.lineView(i + 2))))
             ++recognition.wellFormed;
-        i += 2;
-    }
+    });
     return recognition;
 }
 
