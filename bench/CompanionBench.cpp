@@ -1,3 +1,5 @@
+#include "KindBenchmarks.h"
+
 #include "cli/ConvertCommand.h"
 #include "converters/StatementKinds.h"
 #include "text/Regional.h"
@@ -42,17 +44,6 @@ void runCompanion(benchmark::State& state, const StatementKind& kind) {
     state.SetBytesProcessed(state.iterations() * statement.size());
 }
 
-const bool registered = [] {
-    for (const StatementKind& kind : statementKinds()) {
-        benchmark::RegisterBenchmark(
-            ("Companion/" + kind.id.toStdString()).c_str(),
-            [&kind](benchmark::State& state) { runCompanion(state, kind); })
-            ->Arg(1000)
-            ->Arg(10000)
-            ->Arg(100000)
-            ->Unit(benchmark::kMillisecond);
-    }
-    return true;
-}();
+const bool registered = bench::registerForEveryKind("Companion", runCompanion);
 
 } // namespace

@@ -1,3 +1,5 @@
+#include "KindBenchmarks.h"
+
 #include "converters/StatementKinds.h"
 #include "text/LineModel.h"
 #include "text/Regional.h"
@@ -39,25 +41,7 @@ void runRecogniser(benchmark::State& state, const StatementKind& kind) {
 }
 
 // Every kind of the table, converted and recognised at three sizes.
-const bool registered = [] {
-    for (const StatementKind& kind : statementKinds()) {
-        const std::string id = kind.id.toStdString();
-        benchmark::RegisterBenchmark(
-            ("Convert/" + id).c_str(),
-            [&kind](benchmark::State& state) { runConverter(state, kind); })
-            ->Arg(1000)
-            ->Arg(10000)
-            ->Arg(100000)
-            ->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark(
-            ("Recognise/" + id).c_str(),
-            [&kind](benchmark::State& state) { runRecogniser(state, kind); })
-            ->Arg(1000)
-            ->Arg(10000)
-            ->Arg(100000)
-            ->Unit(benchmark::kMillisecond);
-    }
-    return true;
-}();
+const bool registered = bench::registerForEveryKind("Convert", runConverter) &&
+                        bench::registerForEveryKind("Recognise", runRecogniser);
 
 } // namespace
