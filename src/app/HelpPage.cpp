@@ -10,7 +10,7 @@ namespace tallemo {
 QUrl helpPageUrl(const QString& programFilePath, const QUrl& fallback) {
     const QString configured = QStringLiteral(TALLEMO_HELP_URL);
     if (!configured.isEmpty())
-        return QUrl(configured);
+        return {configured};
     const QDir programFolder = QFileInfo(programFilePath).absoluteDir();
     const std::array<QString, 2> candidates = {
         QDir::cleanPath(

@@ -43,7 +43,7 @@ bool isRedirect(int status) {
     return status >= 300 && status < 400;
 }
 
-constexpr qint64 kReadBufferBytes = 64 * 1024;
+constexpr qint64 kReadBufferBytes = qint64{64} * 1024;
 
 } // namespace
 
@@ -121,7 +121,7 @@ HttpAnswer QtHttpTransport::get(const HttpRequest& request) {
 
     if (m_observer != nullptr) {
         m_observer->waitStarted([state] {
-            if (state->reply && !state->reply->isFinished()) {
+            if (!state->reply.isNull() && !state->reply->isFinished()) {
                 state->cancelled = true;
                 state->reply->abort();
             }
