@@ -548,8 +548,11 @@ void TForm1::showMessage(const QString& message) {
 
 namespace {
 
-int lineCount(const QString& text) {
-    return LineModel(normaliseLineBreaks(text)).count();
+// What a paste command says: how many lines the text area took in.
+QString pasteMessage(const QString& pasted) {
+    if (pasted.isEmpty())
+        return QStringLiteral("クリップボードにテキストがありません");
+    return QStringLiteral("%1 行を貼り付けました").arg(LineModel::fromPastedText(pasted).count());
 }
 
 } // namespace
@@ -559,15 +562,13 @@ void TForm1::Button3Click(QObject* /*Sender*/) {
     QTextCursor cursor = Memo1->textCursor();
     replaceSelection(cursor, T);
     Memo1->setTextCursor(cursor);
-    showMessage(T.isEmpty() ? QStringLiteral("クリップボードにテキストがありません")
-                            : QStringLiteral("%1 行を貼り付けました").arg(lineCount(T)));
+    showMessage(pasteMessage(T));
 }
 
 void TForm1::SelectAllPasteExecute(QObject* /*Sender*/) {
     const QString T = clipboard().text();
     setDocumentText(*Memo1->document(), T);
-    showMessage(T.isEmpty() ? QStringLiteral("クリップボードにテキストがありません")
-                            : QStringLiteral("%1 行を貼り付けました").arg(lineCount(T)));
+    showMessage(pasteMessage(T));
 }
 
 void TForm1::Button1Click(QObject* /*Sender*/) {

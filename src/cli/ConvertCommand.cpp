@@ -480,8 +480,8 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
         {},
         false,
     };
-    bool rateFailed = false;
-    QString rateFailureReason;
+    // Set when the rate could not be had: why, in a few words.
+    std::optional<QString> rateFailure;
     if (kind.needsRate) {
         context.yenPerDollar = [&](LineModel& lines) -> std::optional<double> {
             if (options.rate)
@@ -490,12 +490,12 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
             if (environment.makeTransport)
                 transport = environment.makeTransport();
             if (!transport) {
-                rateFailed = true;
+                rateFailure = QString();
                 return std::nullopt;
             }
             const RateFetch fetch = fetchYenPerDollar(environment.iniFileName, lines, *transport);
-            rateFailed = !fetch.succeeded();
-            rateFailureReason = fetch.failureReason;
+            if (!fetch.succeeded())
+                rateFailure = fetch.failureReason;
             return fetch.yenPerDollar;
         };
     }
@@ -521,9 +521,10 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
             outcome.standardOutput = rows->text().toUtf8();
             report.rows = rows->count();
         }
+        report.rateFailure = rateFailure;
         // A script must hear of a statement that gave no rows: it would otherwise take an empty
         // output for a month without entries.
-        if (!rateFailed && report.foundNothing()) {
+        if (report.foundNothing()) {
             if (readAgain)
                 recogniseAgain(report, options.file, standardInput);
             outcome.standardError =
@@ -537,10 +538,10 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
 
     // Without a rate the window shows only the failure line in the text area and keeps the
     // clipboard; a script must not take that quiet end for a conversion without dividends.
-    if (rateFailed) {
+    if (rateFailure) {
         outcome.standardError += kRateFailureLine + QLatin1Char('\n');
-        if (!rateFailureReason.isEmpty())
-            outcome.standardError += QStringLiteral("%1: %2\n").arg(kProgram, rateFailureReason);
+        if (!rateFailure->isEmpty())
+            outcome.standardError += QStringLiteral("%1: %2\n").arg(kProgram, *rateFailure);
         outcome.exitCode = 1;
     }
     if (areaWanted)
