@@ -22,7 +22,7 @@ struct ConversionReport {
     // Whether the text area's text differs from before.
     bool textChanged = false;
 
-    // Whether the user got no rows worth pasting: none found, or none that look right.
+    // Whether the conversion found no entries (a failed rate fetch is said otherwise).
     bool foundNothing() const { return !rateFailure && rows.value_or(0) == 0; }
 };
 
