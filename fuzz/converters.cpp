@@ -1,14 +1,16 @@
 // Every statement kind's converter and recogniser on arbitrary text: valid UTF-8 is read as text
 // (so the statement fixtures seed it), anything else as raw UTF-16 code units, lone surrogates
 // included. Beyond not crashing: a conversion makes as many rows as the recogniser counted entries
-// (the foreign kind at a fixed rate), and converting a card statement's result again changes
-// nothing.
+// (the foreign kind at a fixed rate), converting a card statement's result again changes
+// nothing, a conversion for the rows alone writes the same UTF-8 as the window's rows encoded by
+// Qt, and the companion's UTF-8 decoder takes and decodes exactly what Qt's does.
 
 #include "AppError.h"
 #include "converters/StatementKinds.h"
 #include "text/LineModel.h"
 #include "text/OutputList.h"
 #include "text/Regional.h"
+#include "text/Utf8.h"
 
 #include <QString>
 #include <QStringDecoder>
@@ -29,12 +31,26 @@ void check(bool ok, const StatementKind& kind, const char* what) {
     }
 }
 
+void checkDecoder(bool ok, const char* what) {
+    if (!ok) {
+        std::fprintf(stderr, "decodeUtf8: %s\n", what);
+        std::abort();
+    }
+}
+
 QString textOf(const std::uint8_t* bytes, std::size_t size) {
     const QByteArrayView view(reinterpret_cast<const char*>(bytes), static_cast<qsizetype>(size));
-    QStringDecoder utf8(QStringDecoder::Utf8);
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless |
+                                                  QStringConverter::Flag::ConvertInitialBom);
     QString text = utf8.decode(view);
-    if (!utf8.hasError())
+    QString ours(view.size(), Qt::Uninitialized);
+    const QChar* const end = decodeUtf8(view, ours.data());
+    checkDecoder((end == nullptr) == utf8.hasError(), "refuses what Qt refuses");
+    if (!utf8.hasError()) {
+        ours.truncate(end - ours.constData());
+        checkDecoder(ours == text, "decodes as Qt decodes");
         return text;
+    }
     QString units(static_cast<qsizetype>(size / 2), Qt::Uninitialized);
     std::memcpy(units.data(), bytes, size / 2 * 2);
     return units;
@@ -64,6 +80,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         if (!rows)
             continue;
         check(rows->count() == recognition.entries, kind, "as many rows as entries recognised");
+
+        LineModel alone(area);
+        ConvertContext rowsOnly = context;
+        rowsOnly.rowsOnly = true;
+        const std::optional<OutputList> rowsAlone = kind.convert(alone, rowsOnly);
+        check(rowsAlone && rowsAlone->utf8() == rows->text().toUtf8(), kind,
+              "the rows alone are the window's rows in UTF-8");
 
         if (kind.id == u"card") {
             const QString once = Lines.text();

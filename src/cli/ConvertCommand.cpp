@@ -1,5 +1,7 @@
 #include "cli/ConvertCommand.h"
 
+#include "cli/StatementReader.h"
+
 #include "AppError.h"
 #include "converters/ConversionReport.h"
 #include "converters/StatementKinds.h"
@@ -7,7 +9,6 @@
 #include "rates/QtHttpTransport.h"
 #include "settings/IniSettings.h"
 #include "settings/SettingsLocation.h"
-#include "text/Clipboard.h"
 #include "text/LineModel.h"
 #include "text/NumberText.h"
 #include "text/OutputList.h"
@@ -17,19 +18,13 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QSaveFile>
-#include <QStringDecoder>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <optional>
 #include <variant>
-
-#ifdef __linux__
-#include <sys/mman.h>
-#endif
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -270,113 +265,41 @@ ConvertOutcome failure(int exitCode, const QString& message) {
     return outcome;
 }
 
-// Reads straight into one array: a file's size is known, so it takes a single read (and one
-// more to see the end); a pipe's array grows by half each time it is full.
-std::optional<QByteArray> readAllFrom(QIODevice& device) {
-    constexpr qint64 kPipeRead = qint64{1024} * 1024;
-    constexpr qint64 kSmallest = qint64{64} * 1024;
-    QByteArray data;
-    data.resize(device.isSequential() ? kPipeRead
-                                      : std::max(device.size() - device.pos() + 1, kSmallest));
-    qsizetype size = 0;
-    for (;;) {
-        if (size == data.size())
-            data.resize(size + std::max(kPipeRead, static_cast<qint64>(size / 2)));
-        const qint64 n = device.read(data.data() + size, data.size() - size);
-        if (n < 0)
-            return std::nullopt;
-        if (n == 0) {
-            data.resize(size);
-            return data;
-        }
-        size += n;
-    }
-}
-
-// Asks for huge pages where a long statement's text goes: the text is written all at once, and
-// its tens of megabytes then cost a few dozen page faults rather than thousands.
-void adviseHugePages([[maybe_unused]] void* data, [[maybe_unused]] std::size_t size) {
-#ifdef __linux__
-    constexpr std::uintptr_t kHugePage = std::uintptr_t{2} * 1024 * 1024;
-    const auto from = (reinterpret_cast<std::uintptr_t>(data) + kHugePage - 1) & ~(kHugePage - 1);
-    const auto to = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(kHugePage - 1);
-    if (to > from)
-        // NOLINTNEXTLINE(performance-no-int-to-ptr): the page-aligned start within the text
-        (void)madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
-#endif
-}
-
-// The 1-based number of the first line that is not UTF-8. A line break byte never occurs inside
-// a multi-byte sequence, so each line can be checked on its own.
-qsizetype firstLineNotUtf8(const QByteArray& bytes) {
-    qsizetype number = 1;
-    qsizetype start = 0;
-    for (;;) {
-        const qsizetype end = bytes.indexOf('\n', start);
-        const QByteArrayView line =
-            QByteArrayView(bytes).sliced(start, (end < 0 ? bytes.size() : end) - start);
-        QStringDecoder decoder(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
-        // decode() is lazy: the bytes are looked at when the result becomes a string.
-        const QString decoded = decoder.decode(line);
-        if (decoder.hasError() || end < 0)
-            return number;
-        ++number;
-        start = end + 1;
-    }
-}
-
-// The statement as a paste would put it into the text area, before its line breaks are made
-// CR LF (the line model does that while it finds the lines). A statement that is not UTF-8 (most
-// likely one saved as Shift_JIS) is refused rather than converted with replacement characters,
-// which would end up unnoticed in the spreadsheet.
-std::variant<QString, QString> statementText(const QByteArray& bytes, const QString& source) {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
-    QString decoded(decoder.requiredSpace(bytes.size()), Qt::Uninitialized);
-    adviseHugePages(decoded.data(), static_cast<std::size_t>(decoded.size()) * sizeof(QChar));
-    // Drops a leading byte-order mark.
-    const QChar* const end = decoder.appendToBuffer(decoded.data(), bytes);
-    decoded.truncate(end - decoded.constData());
-    if (decoder.hasError())
-        return std::variant<QString, QString>(std::in_place_index<1>,
-                                              QStringLiteral("%1: %2: line %3 is not valid UTF-8\n")
-                                                  .arg(kProgram, source)
-                                                  .arg(firstLineNotUtf8(bytes)));
-    return std::variant<QString, QString>(std::in_place_index<0>, textUpToFirstNul(decoded));
-}
-
-// The statement from FILE (standard input when it is empty or "-") as statementText() makes it,
-// or the message why it cannot be had; readAgain tells whether the same text can be had a second
-// time (a file, not a pipe). A file is read in one go rather than mapped: a mapped file that
-// another program cuts short while it is read would kill the process instead of failing the read.
+// The statement from FILE (standard input when it is empty or "-") as a paste would put it into
+// the text area, before its line breaks are made CR LF (the line model does that while it finds
+// the lines), or the message why it cannot be had; readAgain tells whether the same text can be
+// had a second time (a file, not a pipe). A statement that is not UTF-8 (most likely one saved as
+// Shift_JIS) is refused rather than converted with replacement characters, which would end up
+// unnoticed in the spreadsheet. A file is read rather than mapped: a mapped file that another
+// program cuts short while it is read would kill the process instead of failing the read.
 std::variant<QString, QString> loadStatement(const QString& fileName, QIODevice& standardInput,
                                              bool* readAgain = nullptr) {
     const bool fromStandardInput = fileName.isEmpty() || fileName == QLatin1String("-");
     const QString source = fromStandardInput ? QStringLiteral("standard input") : fileName;
     QFile file;
-    std::optional<QByteArray> bytes;
-    QString readProblem;
-    if (fromStandardInput) {
-        bytes = readAllFrom(standardInput);
-        if (!bytes)
-            readProblem = standardInput.errorString();
-    } else {
+    QIODevice* device = &standardInput;
+    if (!fromStandardInput) {
         file.setFileName(fileName);
-        if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-            if (readAgain != nullptr)
-                *readAgain = !file.isSequential();
-            bytes = readAllFrom(file);
-        }
-        if (!bytes)
-            readProblem = file.errorString();
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+            return std::variant<QString, QString>(std::in_place_index<1>,
+                                                  QStringLiteral("%1: cannot read %2: %3\n")
+                                                      .arg(kProgram, source, file.errorString()));
+        if (readAgain != nullptr)
+            *readAgain = !file.isSequential();
+        device = &file;
     }
-    if (!bytes)
+    std::variant<StatementText, StatementProblem> read = readStatement(*device);
+    if (auto* text = std::get_if<StatementText>(&read))
+        return std::variant<QString, QString>(std::in_place_index<0>, std::move(text->text));
+    const auto& problem = std::get<StatementProblem>(read);
+    if (problem.firstLineNotUtf8 == 0)
         return std::variant<QString, QString>(
             std::in_place_index<1>,
-            QStringLiteral("%1: cannot read %2: %3\n").arg(kProgram, source, readProblem));
-    std::variant<QString, QString> text = statementText(*bytes, source);
-    // The bytes go as soon as they are decoded: the model is built from the text alone.
-    bytes.reset();
-    return text;
+            QStringLiteral("%1: cannot read %2: %3\n").arg(kProgram, source, problem.readError));
+    return std::variant<QString, QString>(std::in_place_index<1>,
+                                          QStringLiteral("%1: %2: line %3 is not valid UTF-8\n")
+                                              .arg(kProgram, source)
+                                              .arg(problem.firstLineNotUtf8));
 }
 
 // Recognises the statement as it was before the conversion, read again from its file. A file
@@ -474,11 +397,13 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
     }
 
     const StatementKind& kind = *options.kind;
+    const bool areaWanted = environment.keepAreaText || options.areaFile;
     ConvertContext context{
         options.date ? Regional::fixed(*options.date, environment.regional.decimalSeparator)
                      : environment.regional,
         {},
         false,
+        !areaWanted,
     };
     // Set when the rate could not be had: why, in a few words.
     std::optional<QString> rateFailure;
@@ -510,15 +435,12 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
     report.kind = &kind;
     if (!readAgain)
         report = reportBefore(kind, Lines);
-    const bool areaWanted = environment.keepAreaText || options.areaFile;
     try {
         const std::optional<OutputList> rows = kind.convert(Lines, context);
         if (rows) {
-            // The rows are all the program still needs: the text goes before they are encoded,
-            // so the two never take memory at the same time.
-            if (!areaWanted)
-                Lines = LineModel();
-            outcome.standardOutput = rows->text().toUtf8();
+            // Without --area the rows are in UTF-8 already (see rowsOnly); with it they are
+            // encoded here.
+            outcome.standardOutput = rows->utf8();
             report.rows = rows->count();
         }
         report.rateFailure = rateFailure;

@@ -12,6 +12,7 @@
 #include "converters/Evidence.h"
 #include "text/LineModel.h"
 #include "text/OutputList.h"
+#include "text/RowText.h"
 #include "text/TextPrimitives.h"
 
 #include <algorithm>
@@ -53,10 +54,10 @@ qsizetype indexOfYenMark(QStringView s, qsizetype from) {
 }
 
 // Appends s without any " 円" in it.
-void appendWithoutYenMarks(QString& out, QStringView s) {
+void appendWithoutYenMarks(RowText& out, QStringView s) {
     for (qsizetype from = 0;;) {
         const qsizetype at = indexOfYenMark(s, from);
-        out.append(s.mid(from, (at < 0 ? s.size() : at) - from));
+        out.append(s.sliced(from, (at < 0 ? s.size() : at) - from));
         if (at < 0)
             return;
         from = at + kYenMark.size();
@@ -65,14 +66,14 @@ void appendWithoutYenMarks(QString& out, QStringView s) {
 
 // rowFromMainLine into row, without a string of its own for each line in the usual case of two
 // TABs or more: the two new cells go in before the second TAB, and no " 円" can span a TAB.
-void buildRow(QStringView St, QString& row) {
+void buildRow(QStringView St, RowText& row) {
     const qsizetype first = indexOfUnit(St, u'\t');
     const qsizetype second = first < 0 ? -1 : indexOfUnit(St, u'\t', first + 1);
+    row.clear();
     if (second < 0) {
-        row = rowFromMainLine(St.toString());
+        row.append(rowFromMainLine(St.toString()));
         return;
     }
-    row.resize(0);
     appendWithoutYenMarks(row, St.first(second));
     row.append(u'\t');
     row.append(u'\t');
@@ -81,13 +82,13 @@ void buildRow(QStringView St, QString& row) {
 
 } // namespace
 
-OutputList convertCardStatement(LineModel& Lines) {
+OutputList convertCardStatement(LineModel& Lines, bool rowsOnly) {
     // The rows written so far, topmost last, each as its distance from the end of the text: a
     // deletion above a row leaves that distance as it is, so no index has to be shifted. A row
     // that a later entry's deletion takes away is dropped, so the clipboard gets exactly the rows
     // that stay in the text.
     std::vector<int> rowsFromEnd;
-    QString rowText;
+    RowText rowText;
 
     // Deletions only ever remove lines at i and below it, so the lines still to be tested keep
     // their indexes while the scan runs upwards.
@@ -108,11 +109,11 @@ OutputList convertCardStatement(LineModel& Lines) {
             continue;
 
         buildRow(Lines.lineView(i - 1), rowText);
-        Lines.setLine(i - 1, rowText);
+        Lines.setLine(i - 1, rowText.view());
         rowsFromEnd.push_back(Lines.pieceCount() - (i - 1));
     }
 
-    OutputList SL;
+    OutputList SL(rowsOnly ? OutputList::Form::Utf8 : OutputList::Form::Text);
     for (std::size_t k = rowsFromEnd.size(); k-- > 0;)
         SL.add(Lines.lineView(Lines.pieceCount() - rowsFromEnd[k]));
     return SL;

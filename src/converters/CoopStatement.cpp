@@ -12,6 +12,7 @@
 #include "converters/Evidence.h"
 #include "text/LineModel.h"
 #include "text/OutputList.h"
+#include "text/RowText.h"
 #include "text/TextPrimitives.h"
 
 namespace tallemo {
@@ -48,18 +49,20 @@ void rewriteLine(QStringView line, QString& St) {
 }
 
 // The same for a line with two TABs or more, the statement's own rows, without the steps: the
-// cells go in before the second TAB, and the yen mark is the first one from that TAB on.
-void rewriteRow(QStringView line, QString& St) {
+// cells go in before the second TAB, and the yen mark is the first one from that TAB on. Other
+// lines take the steps in scratch.
+void rewriteRow(QStringView line, RowText& St, QString& scratch) {
     const qsizetype first = indexOfUnit(line, u'\t');
     const qsizetype second = first < 0 ? -1 : indexOfUnit(line, u'\t', first + 1);
+    St.clear();
     if (second < 0) {
-        rewriteLine(line, St);
+        rewriteLine(line, scratch);
+        St.append(scratch);
         return;
     }
-    St.resize(0);
     St.append(line.first(second));
-    St.append(kTab);
-    St.append(kTab);
+    St.append(u'\t');
+    St.append(u'\t');
     const qsizetype yen = indexOfUnit(line, kYen.front().unicode(), second);
     if (yen < 0) {
         St.append(line.sliced(second));
@@ -72,24 +75,25 @@ void rewriteRow(QStringView line, QString& St) {
 
 } // namespace
 
-OutputList convertCoopStatement(LineModel& Lines, bool LHoken) {
+OutputList convertCoopStatement(LineModel& Lines, bool LHoken, bool rowsOnly) {
     // One buffer for every rewritten line, reused.
-    QString St;
+    RowText St;
+    QString scratch;
     const int N = Lines.count();
     for (int i = N - 1; i >= 0; --i) {
         const QStringView line = Lines.lineView(i);
         if (!beginsWith(line, kDatePrefix))
             continue;
-        rewriteRow(line, St);
+        rewriteRow(line, St, scratch);
 
         if (LHoken) {
-            St.append(kTab);
+            St.append(u'\t');
             St.append(kHoken);
         }
-        Lines.setLine(i, St);
+        Lines.setLine(i, St.view());
     }
 
-    OutputList SL;
+    OutputList SL(rowsOnly ? OutputList::Form::Utf8 : OutputList::Form::Text);
     const int count = Lines.count();
     for (int i = 0; i < count; ++i) {
         const QStringView line = Lines.lineView(i);

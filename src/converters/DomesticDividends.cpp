@@ -13,6 +13,7 @@
 #include "text/LineModel.h"
 #include "text/OutputList.h"
 #include "text/Regional.h"
+#include "text/RowText.h"
 #include "text/TextPrimitives.h"
 
 namespace tallemo {
@@ -24,12 +25,12 @@ const QString kAmountKeyword = QStringLiteral("入金額");
 
 } // namespace
 
-OutputList convertDomesticDividends(LineModel& Lines, const Regional& regional) {
+OutputList convertDomesticDividends(LineModel& Lines, const Regional& regional, bool rowsOnly) {
     static const QString kCategory = QStringLiteral("配当国内");
     const QString dateText = regional.dateText();
-    OutputList SL;
+    OutputList SL(rowsOnly ? OutputList::Form::Utf8 : OutputList::Form::Text);
     // One buffer for every row, reused: the rows go into SL's text.
-    QString LOutput;
+    RowText LOutput;
 
     const int N = Lines.count();
     for (int i = 0; i < N; ++i) {
@@ -39,7 +40,7 @@ OutputList convertDomesticDividends(LineModel& Lines, const Regional& regional) 
         // What is left after Delete(St2, 1, 10).
         const QStringView St2 = St1.size() > 10 ? St1.sliced(10) : QStringView();
         if (beginsWith(St1, kNameKeyword)) {
-            LOutput.resize(0);
+            LOutput.clear();
             LOutput.append(dateText);
             LOutput.append(kTab);
             LOutput.append(kCategory);
@@ -54,12 +55,13 @@ OutputList convertDomesticDividends(LineModel& Lines, const Regional& regional) 
             const int m = static_cast<int>(St1.size());
             LOutput.append(u'-');
             LOutput.append(AnsiLeftView(St2, m - 11));
-            SL.add(LOutput);
-            LOutput.resize(0);
+            SL.add(LOutput.view());
+            LOutput.clear();
         }
     }
 
-    Lines.setText(SL.text());
+    if (!rowsOnly)
+        Lines.setText(SL.text());
     return SL;
 }
 

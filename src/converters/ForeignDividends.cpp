@@ -15,6 +15,7 @@
 #include "text/NumberText.h"
 #include "text/OutputList.h"
 #include "text/Regional.h"
+#include "text/RowText.h"
 #include "text/TextPrimitives.h"
 
 #include <bit>
@@ -50,7 +51,7 @@ template <class OnAmount> bool walkAmountLines(const LineModel& Lines, OnAmount 
 } // namespace
 
 std::optional<OutputList> convertForeignDividends(LineModel& Lines, const Regional& regional,
-                                                  const YenPerDollarSource& GetYPD) {
+                                                  const YenPerDollarSource& GetYPD, bool rowsOnly) {
     // Without a rate there is nothing to convert with; the client has already said why in its
     // trace line.
     const std::optional<double> rate = GetYPD(Lines);
@@ -60,15 +61,15 @@ std::optional<OutputList> convertForeignDividends(LineModel& Lines, const Region
 
     static const QString kCategory = QStringLiteral("配当米国");
     const QString dateText = regional.dateText();
-    OutputList SL;
-    QString LOutput;
+    OutputList SL(rowsOnly ? OutputList::Form::Utf8 : OutputList::Form::Text);
+    RowText LOutput;
     // After the first row the rate stays the same: its text is made once.
     double rateOfText = 0;
     QString rateText;
 
     // The walk includes the trace lines the rate client has just added.
     const bool converted = walkAmountLines(Lines, [&](int i, QStringView St1) {
-        LOutput.resize(0);
+        LOutput.clear();
         LOutput.append(dateText);
         LOutput.append(kTab);
         LOutput.append(kCategory);
@@ -98,12 +99,13 @@ std::optional<OutputList> convertForeignDividends(LineModel& Lines, const Region
         LOutput.append(QString::number(IYen));
         LOutput.append(kTab);
         LOutput.append(rateText);
-        SL.add(LOutput);
+        SL.add(LOutput.view());
     });
     if (!converted)
         return std::nullopt;
 
-    Lines.add(SL.text());
+    if (!rowsOnly)
+        Lines.add(SL.text());
     return SL;
 }
 

@@ -8,7 +8,8 @@ namespace tallemo {
 // below the text, in yen with the rate used. Without a rate nothing is added beyond the trace
 // lines and nothing is returned: the clipboard keeps its content.
 std::optional<OutputList> convertForeignDividends(LineModel& Lines, const Regional& regional,
-                                                  const YenPerDollarSource& GetYPD);
+                                                  const YenPerDollarSource& GetYPD,
+                                                  bool rowsOnly = false);
 // Counts the rows the converter makes once it has a rate.
 Recognition recogniseForeignDividends(const LineModel& Lines);
 QString foreignDividendsSampleEntry(int i);

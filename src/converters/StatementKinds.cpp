@@ -27,8 +27,9 @@ const std::array<StatementKind, 5>& table() {
             .caption = QStringLiteral("楽天カード"),
             .summary = QStringLiteral("card usage statement"),
             .remark = std::nullopt,
-            .convert = [](LineModel& Lines, const ConvertContext&) -> std::optional<OutputList> {
-                return convertCardStatement(Lines);
+            .convert = [](LineModel& Lines,
+                          const ConvertContext& context) -> std::optional<OutputList> {
+                return convertCardStatement(Lines, context.rowsOnly);
             },
             .recognise = recogniseCardStatement,
             .sampleEntry = cardStatementSampleEntry,
@@ -41,7 +42,7 @@ const std::array<StatementKind, 5>& table() {
             .remark = std::nullopt,
             .convert = [](LineModel& Lines,
                           const ConvertContext& context) -> std::optional<OutputList> {
-                return convertDomesticDividends(Lines, context.regional);
+                return convertDomesticDividends(Lines, context.regional, context.rowsOnly);
             },
             .recognise = recogniseDomesticDividends,
             .sampleEntry = domesticDividendsSampleEntry,
@@ -55,7 +56,8 @@ const std::array<StatementKind, 5>& table() {
             .remark = std::nullopt,
             .convert =
                 [](LineModel& Lines, const ConvertContext& context) {
-                    return convertForeignDividends(Lines, context.regional, context.yenPerDollar);
+                    return convertForeignDividends(Lines, context.regional, context.yenPerDollar,
+                                                   context.rowsOnly);
                 },
             .recognise = recogniseForeignDividends,
             .sampleEntry = foreignDividendsSampleEntry,
@@ -66,8 +68,10 @@ const std::array<StatementKind, 5>& table() {
             .summary = QStringLiteral("View card statement"),
             .remark = RemarkSetting{QStringLiteral("View"), QStringLiteral("Suica"),
                                     QStringLiteral("Suica")},
-            .convert = [](LineModel& Lines, const ConvertContext& context)
-                -> std::optional<OutputList> { return convertViewCard(Lines, context.remark); },
+            .convert = [](LineModel& Lines,
+                          const ConvertContext& context) -> std::optional<OutputList> {
+                return convertViewCard(Lines, context.remark, context.rowsOnly);
+            },
             .recognise = recogniseViewCard,
             .sampleEntry = viewCardSampleEntry,
         },
@@ -79,7 +83,7 @@ const std::array<StatementKind, 5>& table() {
                                     QStringLiteral("保険")},
             .convert = [](LineModel& Lines,
                           const ConvertContext& context) -> std::optional<OutputList> {
-                return convertCoopStatement(Lines, context.remark);
+                return convertCoopStatement(Lines, context.remark, context.rowsOnly);
             },
             .recognise = recogniseCoopStatement,
             .sampleEntry = coopStatementSampleEntry,

@@ -24,6 +24,9 @@ struct ConvertContext {
     Regional regional;               // the dividend rows' date text and the decimal separator
     YenPerDollarSource yenPerDollar; // the US dividend rate
     bool remark = false;             // the remarks cell of the kinds that have one
+    // The caller takes the rows alone, in UTF-8 (the companion without --area): the converter
+    // keeps them in that form and may leave the lines it would only have rewritten for showing.
+    bool rowsOnly = false;
 };
 
 // A converter rewrites the text in place and returns the rows for the clipboard, or nothing when

@@ -15,6 +15,7 @@
 #include "text/IntegerSyntax.h"
 #include "text/LineModel.h"
 #include "text/OutputList.h"
+#include "text/RowText.h"
 #include "text/TextPrimitives.h"
 
 #include <algorithm>
@@ -52,32 +53,46 @@ template <class OnBlock> void walkBlocks(const LineModel& Lines, OnBlock onBlock
 
 } // namespace
 
-OutputList convertViewCard(LineModel& Lines, bool LSuica) {
+OutputList convertViewCard(LineModel& Lines, bool LSuica, bool rowsOnly) {
     static const QString kSuica = QStringLiteral("Suica");
-    OutputList SL;
-    // One buffer for every row, reused: the rows go into SL's text.
-    QString St2;
+    OutputList SL(rowsOnly ? OutputList::Form::Utf8 : OutputList::Form::Text);
+    // One buffer for every row, reused.
+    RowText St2;
     walkBlocks(Lines, [&](int i) {
-        St2.resize(0);
+        // The year line has four units: "2024/" is five, and the units at 11 and 12 of
+        // "2024/12/01xx→CAFE" are the date line's sixth and seventh, which are not part of the
+        // date and go.
+        St2.clear();
         St2.append(Lines.lineView(i));
         St2.append(u'/');
-        St2.append(Lines.lineView(i + 1));
-        // The two characters after the month and day are not part of the date.
-        Delete(St2, 11, 2);
-        const int n = MyAnsiPosEx(kTab, St2, 11);
-        // LOutput is AnsiLeftStr(St2, n): St2 cut there.
-        St2.truncate(AnsiLeftView(St2, n).size());
-        St2.append(kTab);
-        St2.append(kTab);
+        const QStringView date = Lines.lineView(i + 1);
+        if (St2.size() + date.size() >= 11) {
+            St2.append(date.first(5));
+            if (date.size() > 7)
+                St2.append(date.sliced(7));
+        } else {
+            St2.append(date);
+        }
+        // The date cell ends at the first TAB after position 11, or after 11 characters.
+        qsizetype n = 11;
+        if (n < St2.size()) {
+            const qsizetype tab = indexOfUnit(St2.view(), u'\t', n);
+            if (tab >= 0)
+                n = tab + 1;
+        }
+        St2.truncate(AnsiLeftView(St2.view(), static_cast<int>(n)).size());
+        St2.append(u'\t');
+        St2.append(u'\t');
         St2.append(Lines.lineView(i + 2));
         if (LSuica) {
-            St2.append(kTab);
+            St2.append(u'\t');
             St2.append(kSuica);
         }
-        SL.add(St2);
+        SL.add(St2.view());
     });
 
-    Lines.setText(SL.text());
+    if (!rowsOnly)
+        Lines.setText(SL.text());
     return SL;
 }
 

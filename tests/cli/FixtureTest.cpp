@@ -112,6 +112,12 @@ void expectMatchesGolden(const FixtureCase& c, const char* extension, const QByt
                   << unifiedDiff(expectedPath, actualPath).toStdString();
 }
 
+// NAME.args: the options the statement is converted with.
+QStringList extraArguments(const FixtureCase& c) {
+    return QString::fromUtf8(readFile(c.path(".args")))
+        .split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+}
+
 class Fixture : public testing::TestWithParam<FixtureCase> {};
 
 TEST_P(Fixture, ConvertsAsExpected) {
@@ -123,8 +129,7 @@ TEST_P(Fixture, ConvertsAsExpected) {
     ASSERT_TRUE(dir.isValid());
     const QString areaPath = dir.filePath(QStringLiteral("area.txt"));
     QStringList arguments{c.kind, c.path(".txt"), QStringLiteral("--area"), areaPath};
-    arguments += QString::fromUtf8(readFile(c.path(".args")))
-                     .split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+    arguments += extraArguments(c);
 
     const ConvertOutcome outcome = runWithInput(arguments, {}, testEnvironment(dir));
 
@@ -138,6 +143,26 @@ TEST_P(Fixture, ConvertsAsExpected) {
     EXPECT_EQ(area, outcome.areaText) << "the --area file is not the text area's text";
     expectMatchesGolden(c, ".rows", outcome.standardOutput);
     expectMatchesGolden(c, ".area", area);
+}
+
+// Without --area the converters keep the rows in UTF-8 and may leave the text area's lines as
+// they are: the rows and the messages must not differ by a byte.
+TEST_P(Fixture, WritesTheSameRowsWithoutTheTextArea) {
+    const FixtureCase& c = GetParam();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QStringList arguments{c.kind, c.path(".txt")};
+    arguments += extraArguments(c);
+    ConvertEnvironment environment = testEnvironment(dir);
+    environment.keepAreaText = false;
+
+    const ConvertOutcome outcome = runWithInput(arguments, {}, environment);
+
+    EXPECT_EQ(outcome.standardError.toStdString(),
+              QString::fromUtf8(readFile(c.path(".err")) + readFile(c.path(".notice")))
+                  .toStdString());
+    EXPECT_TRUE(outcome.areaText.isEmpty());
+    expectMatchesGolden(c, ".rows", outcome.standardOutput);
 }
 
 // NAME.detect: what `detect` makes of the statement, the kinds it looks like with their entries.

@@ -1,0 +1,127 @@
+#include "cli/StatementReader.h"
+
+#include "text/Utf8.h"
+
+#include <QByteArray>
+#include <QIODevice>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
+
+namespace tallemo {
+
+namespace {
+
+constexpr qsizetype kBlock = qsizetype{1024} * 1024;
+
+// The 1-based number of the first line of block that is not UTF-8. A line break byte never
+// occurs inside a multi-byte sequence, so each line can be checked on its own.
+qsizetype firstLineNotUtf8(QByteArrayView block) {
+    QString units;
+    qsizetype number = 1;
+    qsizetype start = 0;
+    for (;;) {
+        const qsizetype end = block.indexOf('\n', start);
+        const QByteArrayView line = block.sliced(start, (end < 0 ? block.size() : end) - start);
+        units.resize(line.size());
+        if (decodeUtf8(line, units.data()) == nullptr || end < 0)
+            return number;
+        ++number;
+        start = end + 1;
+    }
+}
+
+// Appends the UTF-16 of bytes, whole lines, to text; false when they are not UTF-8. Only the
+// first block may begin with a byte-order mark, which is dropped: a U+FEFF starting a later line
+// is text.
+bool appendDecoded(QString& text, QByteArrayView bytes, bool firstBlock) {
+    if (firstBlock && bytes.startsWith("\xEF\xBB\xBF"))
+        bytes = bytes.sliced(3);
+    const qsizetype old = text.size();
+    // Never more UTF-16 code units than bytes; the added units are uninitialised until written.
+    text.resize(old + bytes.size());
+    const QChar* const end = decodeUtf8(bytes, text.data() + old);
+    text.truncate(end == nullptr ? old : end - text.constData());
+    return end != nullptr;
+}
+
+// Asks for huge pages where a long statement's text goes: it is written from start to end, and
+// its tens of megabytes then cost a few dozen page faults rather than thousands, which is where
+// most of the kernel's share of a run goes.
+void adviseHugePages([[maybe_unused]] void* data, [[maybe_unused]] std::size_t size) {
+#ifdef __linux__
+    constexpr std::uintptr_t kHugePage = std::uintptr_t{2} * 1024 * 1024;
+    const auto from = (reinterpret_cast<std::uintptr_t>(data) + kHugePage - 1) & ~(kHugePage - 1);
+    const auto to = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(kHugePage - 1);
+    if (to > from)
+        // NOLINTNEXTLINE(performance-no-int-to-ptr): the page-aligned start within the text
+        (void)madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+#endif
+}
+
+} // namespace
+
+std::variant<StatementText, StatementProblem> readStatement(QIODevice& device) {
+    QString text;
+    // A file's size bounds its UTF-16 length; reserved pages cost nothing until written.
+    if (!device.isSequential()) {
+        text.reserve(std::max<qint64>(device.size() - device.pos(), 0) + 1);
+        adviseHugePages(text.data(), static_cast<std::size_t>(text.capacity()) * sizeof(QChar));
+    }
+    QByteArray block(kBlock, Qt::Uninitialized);
+    qsizetype held = 0; // bytes read into block and not decoded yet
+    bool firstBlock = true;
+    // Once a NUL has ended the text, later blocks are only checked, and their lines counted for
+    // a message; until then the lines are counted in the text when a message needs them.
+    bool cut = false;
+    qsizetype linesAfterCut = 0;
+    QString checked;
+    for (;;) {
+        if (held == block.size())
+            // A line longer than the block: the block grows until it holds the whole line.
+            block.resize(block.size() * 2);
+        const qint64 n = device.read(block.data() + held, block.size() - held);
+        if (n < 0)
+            return StatementProblem{device.errorString()};
+        // Only the bytes just read can hold a break: the ones kept from before hold none.
+        const qsizetype fresh = held;
+        held += n;
+        const bool atEnd = n == 0;
+        const qsizetype lastBreak = QByteArrayView(block.constData() + fresh, n).lastIndexOf('\n');
+        const qsizetype complete = atEnd ? held : (lastBreak < 0 ? 0 : fresh + lastBreak + 1);
+        if (complete == 0) {
+            if (atEnd)
+                break;
+            continue;
+        }
+        const QByteArrayView lines(block.constData(), complete);
+        QString& into = cut ? checked : text;
+        const qsizetype from = into.size();
+        if (!appendDecoded(into, lines, firstBlock)) {
+            const qsizetype before =
+                cut ? linesAfterCut : QStringView(text).first(from).count(u'\n');
+            return StatementProblem{QString(), before + firstLineNotUtf8(lines)};
+        }
+        if (cut) {
+            linesAfterCut += lines.count('\n');
+            checked.resize(0);
+        } else if (const qsizetype nul = text.indexOf(QChar(u'\0'), from); nul >= 0) {
+            linesAfterCut = QStringView(text).first(from).count(u'\n') + lines.count('\n');
+            text.truncate(nul);
+            cut = true;
+        }
+        if (atEnd)
+            break;
+        firstBlock = false;
+        held -= complete;
+        std::memmove(block.data(), block.constData() + complete, static_cast<std::size_t>(held));
+    }
+    return StatementText{std::move(text)};
+}
+
+} // namespace tallemo

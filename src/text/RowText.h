@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace tallemo {
+
+// A row or rewritten line built cell by cell in one buffer that the converter reuses for every
+// line. QString::append checks for sharing, aliasing and free room at both ends on each call,
+// which costs more than copying a short cell, and a row takes half a dozen of them.
+class RowText {
+public:
+    void clear() { m_size = 0; }
+    void append(QStringView s) {
+        // An empty view may have no data at all, which memcpy must not be given.
+        if (s.isEmpty())
+            return;
+        makeRoom(s.size());
+        std::memcpy(m_units.data() + m_size, s.utf16(),
+                    static_cast<std::size_t>(s.size()) * sizeof(char16_t));
+        m_size += s.size();
+    }
+    void append(char16_t c) {
+        makeRoom(1);
+        m_units[static_cast<std::size_t>(m_size++)] = c;
+    }
+    // Keeps the first n units (n <= size()).
+    void truncate(qsizetype n) { m_size = n; }
+    qsizetype size() const { return m_size; }
+    // Valid until the next change.
+    QStringView view() const { return {m_units.data(), m_size}; }
+
+private:
+    void makeRoom(qsizetype more) {
+        if (m_size + more > static_cast<qsizetype>(m_units.size()))
+            m_units.resize(
+                std::max<std::size_t>(2 * m_units.size(), static_cast<std::size_t>(m_size + more)));
+    }
+
+    std::vector<char16_t> m_units;
+    qsizetype m_size = 0;
+};
+
+} // namespace tallemo
