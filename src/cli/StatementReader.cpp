@@ -1,17 +1,13 @@
 #include "cli/StatementReader.h"
 
+#include "text/HugePages.h"
 #include "text/Utf8.h"
 
 #include <QByteArray>
 #include <QIODevice>
 
 #include <algorithm>
-#include <cstdint>
 #include <cstring>
-
-#ifdef __linux__
-#include <sys/mman.h>
-#endif
 
 namespace tallemo {
 
@@ -48,20 +44,6 @@ bool appendDecoded(QString& text, QByteArrayView bytes, bool firstBlock) {
     const QChar* const end = decodeUtf8(bytes, text.data() + old);
     text.truncate(end == nullptr ? old : end - text.constData());
     return end != nullptr;
-}
-
-// Asks for huge pages where a long statement's text goes: it is written from start to end, and
-// its tens of megabytes then cost a few dozen page faults rather than thousands, which is where
-// most of the kernel's share of a run goes.
-void adviseHugePages([[maybe_unused]] void* data, [[maybe_unused]] std::size_t size) {
-#ifdef __linux__
-    constexpr std::uintptr_t kHugePage = std::uintptr_t{2} * 1024 * 1024;
-    const auto from = (reinterpret_cast<std::uintptr_t>(data) + kHugePage - 1) & ~(kHugePage - 1);
-    const auto to = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(kHugePage - 1);
-    if (to > from)
-        // NOLINTNEXTLINE(performance-no-int-to-ptr): the page-aligned start within the text
-        (void)madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
-#endif
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "text/LineModel.h"
 
+#include "text/HugePages.h"
 #include "text/TextPrimitives.h"
 
 #include <algorithm>
@@ -97,6 +98,7 @@ LineModel LineModel::fromPastedText(QString text) {
     // Lines of eight code units or more need no second allocation; the reserve is only address
     // space until the pieces fill it.
     model.m_pieces.reserve(static_cast<std::size_t>(size / 8) + 1);
+    adviseHugePages(model.m_pieces.data(), model.m_pieces.capacity() * sizeof(Piece));
     QString normalised;
     bool copying = false;
     qsizetype lineStart = 0;

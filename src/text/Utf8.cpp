@@ -119,6 +119,18 @@ char* encodeUtf8(QStringView s, char* p) {
         from = encodeAscii(from, end, p);
         if (from == end)
             break;
+        // Kana and kanji come in runs of three-byte forms, written in a tight loop.
+        while (from != end && *from >= 0x800 && (*from & 0xF800) != 0xD800) {
+            const char16_t c = *from++;
+            p[0] = static_cast<char>(0xE0 | (c >> 12));
+            p[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            p[2] = static_cast<char>(0x80 | (c & 0x3F));
+            p += 3;
+        }
+        if (from == end)
+            break;
+        if (*from < 0x80)
+            continue;
         const char16_t c = *from++;
         if (c < 0x800) {
             *p++ = static_cast<char>(0xC0 | (c >> 6));

@@ -130,6 +130,8 @@ TEST(AppendUtf8, EncodesAsQStringToUtf8) {
              QStringLiteral("abcdefgh") + high, // a lone high one at the end
              QString(low) + QStringLiteral("abcdefghij") + high + QStringLiteral("z"),
              QString(QChar(0xFEFF)) + QChar(0xFFFF) + QChar(0x7FF) + QChar(0x800),
+             testing_support::u8("配当国内") + high + low + testing_support::u8("工業") + high +
+                 QChar(0xD7FF) + QChar(0xE000) + low + QStringLiteral("x"),
          }) {
         QByteArray out("kept");
         appendUtf8(out, text);
