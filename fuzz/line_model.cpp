@@ -1,5 +1,5 @@
-// The text area's line model (a gap buffer of pieces) against a plain list of pieces: after every
-// edit both hold the same text, count and lines.
+// The text area's line model (a gap buffer of pieces), built from a text or from a paste, against
+// a plain list of pieces: after every edit both hold the same text, count and lines.
 
 #include "text/LineModel.h"
 
@@ -119,8 +119,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     FuzzedDataProvider data(bytes, size);
     // The start text as UTF-8 (a statement of the fixtures, as seeded), the edits from the rest.
     const QString start = QString::fromUtf8(data.ConsumeRandomLengthString(1 << 16));
-    LineModel model(start);
-    PlainLines plain(start);
+    // A pasted model's pieces lie in the text as pasted, lone CRs, LFs and separators between
+    // them; the edits must not see those.
+    const bool pasted = data.ConsumeBool();
+    LineModel model = pasted ? LineModel::fromPastedText(start) : LineModel(start);
+    PlainLines plain(pasted ? normaliseLineBreaks(start) : start);
     compare(model, plain, data);
     // Enough edits to walk the gap about; more only slow each input down.
     for (int edits = 0; edits < 64 && data.remaining_bytes() > 0; ++edits) {

@@ -1,5 +1,7 @@
 #include "text/TextPrimitives.h"
 
+#include <algorithm>
+
 namespace tallemo {
 
 int AnsiPos(const QString& Sub, const QString& S) {
@@ -16,6 +18,11 @@ QString AnsiLeftStr(const QString& S, int N) {
 QStringView AnsiLeftView(QStringView S, int N) {
     if (N <= 0 || S.isEmpty())
         return {};
+    // Without a high surrogate among the first N units, N characters are N units; the converters
+    // cut every row so, and surrogates are rare in statements.
+    const QStringView head = S.first(std::min<qsizetype>(N, S.size()));
+    if (std::none_of(head.begin(), head.end(), [](QChar c) { return c.isHighSurrogate(); }))
+        return head;
     qsizetype units = 0;
     for (int characters = 0; characters < N && units < S.size(); ++characters) {
         if (S.at(units).isHighSurrogate() && units + 1 < S.size() &&
