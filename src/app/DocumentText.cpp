@@ -88,7 +88,10 @@ void setDocumentText(QTextDocument& document, const QString& text) {
 }
 
 void setDocumentText(QTextDocument& document, const QString& text, const QString& oldRaw) {
-    const QString newRaw = toDocumentBreaks(text);
+    setDocumentRawText(document, toDocumentBreaks(text), oldRaw);
+}
+
+void setDocumentRawText(QTextDocument& document, const QString& newRaw, const QString& oldRaw) {
     if (oldRaw == newRaw)
         return;
 

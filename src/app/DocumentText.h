@@ -20,6 +20,8 @@ QString documentTextOfRaw(const QString& rawText);
 void setDocumentText(QTextDocument& document, const QString& text);
 // The same when the caller knows the document's raw text: it is not read a second time.
 void setDocumentText(QTextDocument& document, const QString& text, const QString& oldRaw);
+// The same with the new text in the document's own terms already (every break one U+2029).
+void setDocumentRawText(QTextDocument& document, const QString& newRaw, const QString& oldRaw);
 
 // Replaces the cursor's selection by text (inserts it at the cursor when nothing is selected) as
 // one undo step.

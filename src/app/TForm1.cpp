@@ -470,27 +470,33 @@ void TForm1::closeEvent(QCloseEvent* event) {
 // NOLINTNEXTLINE(readability-make-member-function-const): it rewrites the text area
 bool TForm1::convert(const std::function<void(LineModel&)>& converter) {
     QTextDocument& document = *Memo1->document();
+    // The model's lines are stretches of the document's raw text itself, its breaks U+2029 (or
+    // U+2028 for Shift+Enter), and its text goes back with U+2029 breaks: no CR LF copy of the
+    // text is made on the way in or out.
     const QString raw = document.toRawText();
     const int revision = document.revision();
-    const QString before = documentTextOfRaw(raw);
     // The raw text read above saves reading it again, unless events during the conversion (the
     // exchange-rate wait) changed the document.
-    const auto update = [&](const QString& text) {
+    const auto update = [&](const QString& newRaw) {
         if (document.revision() == revision)
-            setDocumentText(document, text, raw);
+            setDocumentRawText(document, newRaw, raw);
         else
-            setDocumentText(document, text);
+            setDocumentRawText(document, newRaw, document.toRawText());
     };
-    LineModel Lines(before);
+    LineModel Lines = LineModel::fromPastedText(raw);
+    const QStringView paragraphBreak = u"\u2029";
     try {
         converter(Lines);
     } catch (...) {
-        update(Lines.text());
+        update(Lines.text(paragraphBreak));
         throw;
     }
-    const QString after = Lines.text();
+    const QString after = Lines.text(paragraphBreak);
     update(after);
-    return after != before;
+    // A Shift+Enter break that became a paragraph break is no change of the text.
+    return !std::equal(raw.begin(), raw.end(), after.begin(), after.end(), [](QChar a, QChar b) {
+        return a == b || (a == QChar(0x2028) && b == QChar(0x2029));
+    });
 }
 
 void TForm1::convertStatement(const StatementKind& kind) {

@@ -323,16 +323,16 @@ void LineModel::add(const QString& s) {
         insertPieces(static_cast<std::size_t>(pieceCount()), 1);
 }
 
-QString LineModel::text() const {
+QString LineModel::text(QStringView lineBreak) const {
     qsizetype size = 0;
     const int pieces = pieceCount();
     for (int k = 0; k < pieces; ++k)
-        size += piece(k).length + 2;
+        size += piece(k).length + lineBreak.size();
     QString out;
     out.reserve(size);
     for (int k = 0; k < pieces; ++k) {
         if (k > 0)
-            out.append(kCrLf);
+            out.append(lineBreak);
         out.append(pieceText(piece(k)));
     }
     return out;

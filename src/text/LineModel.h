@@ -64,8 +64,9 @@ public:
     // s (+ CR LF when s is empty).
     void add(const QString& s);
 
-    // The whole text, pieces joined by CR LF.
-    QString text() const;
+    // The whole text, pieces joined by CR LF, or by lineBreak (the text widget's document takes
+    // U+2029).
+    QString text(QStringView lineBreak = u"\r\n") const;
     // Replaces the whole text, as is.
     void setText(const QString& text);
 

@@ -59,6 +59,13 @@ INSTANTIATE_TEST_SUITE_P(
         // Card on a co-op statement finds no marker and leaves the text as it was.
         MessageCase{"CardOnCoopSuggestsCoop", kCoopStatement, [](TForm1& w) { w.Button1->click(); },
                     QStringLiteral("楽天カードの明細が見つかりませんでした。生協の明細のようです")},
+        // A line broken with Shift+Enter reads as two lines; nothing changed, so no undo hint.
+        MessageCase{
+            "CardOnCoopWithAShiftEnterBreak",
+            QString(kCoopStatement)
+                .replace(QStringLiteral("円\r\n2024/12/12"), QStringLiteral("円\u20282024/12/12")),
+            [](TForm1& w) { w.Button1->click(); },
+            QStringLiteral("楽天カードの明細が見つかりませんでした。生協の明細のようです")},
         // Domestic replaces the whole text by its (no) rows: the statement is one undo away.
         MessageCase{"DomesticOnCardSuggestsCardAndUndo", kCardStatement,
                     [](TForm1& w) { w.Button6->click(); },
