@@ -96,7 +96,7 @@ std::optional<OutputList> convertForeignDividends(LineModel& Lines, const Region
         }
 
         LOutput.append(u'-');
-        LOutput.append(QString::number(IYen));
+        LOutput.appendNumber(IYen);
         LOutput.append(kTab);
         LOutput.append(rateText);
         SL.add(LOutput.view());

@@ -22,11 +22,6 @@ qsizetype skipDigits(QStringView s, qsizetype p) {
     return p;
 }
 
-void appendAscii(std::string& out, QStringView digits) {
-    for (QChar c : digits)
-        out.push_back(static_cast<char>(c.unicode()));
-}
-
 // Whether a number whose decimal digits are intDigits "." fracDigits, times 10^exponent, is 1 or
 // more in magnitude. from_chars reports overflow and underflow alike as out of range.
 bool atLeastOne(QStringView intDigits, QStringView fracDigits, std::int64_t exponent) {
@@ -98,29 +93,40 @@ double decimalTextToFloat(QStringView text, const QString& decimalSeparator) {
     if (p != n)
         return fail();
 
-    // What is left is plain ASCII; from_chars reads it the same way in every locale.
-    std::string ascii;
-    ascii.reserve(static_cast<std::size_t>(n) + 4);
+    // What is left is plain ASCII; from_chars reads it the same way in every locale. An amount
+    // fits the buffer on the stack; a text of any length still gets a string of its own.
+    std::array<char, 64> small{};
+    std::string large;
+    char* ascii = small.data();
+    if (static_cast<std::size_t>(n) + 4 > small.size()) {
+        large.resize(static_cast<std::size_t>(n) + 4);
+        ascii = large.data();
+    }
+    char* out = ascii;
+    const auto appendDigits = [&out](QStringView digits) {
+        for (QChar c : digits)
+            *out++ = static_cast<char>(c.unicode());
+    };
     if (negative)
-        ascii.push_back('-');
+        *out++ = '-';
     if (intDigits.isEmpty())
-        ascii.push_back('0');
+        *out++ = '0';
     else
-        appendAscii(ascii, intDigits);
+        appendDigits(intDigits);
     if (!fracDigits.isEmpty()) {
-        ascii.push_back('.');
-        appendAscii(ascii, fracDigits);
+        *out++ = '.';
+        appendDigits(fracDigits);
     }
     if (!expDigits.isEmpty()) {
-        ascii.push_back('e');
+        *out++ = 'e';
         if (expNegative)
-            ascii.push_back('-');
-        appendAscii(ascii, expDigits);
+            *out++ = '-';
+        appendDigits(expDigits);
     }
 
     double value = 0;
-    const char* const end = ascii.data() + ascii.size();
-    const auto [ptr, ec] = std::from_chars(ascii.data(), end, value, std::chars_format::general);
+    const char* const end = out;
+    const auto [ptr, ec] = std::from_chars(ascii, end, value, std::chars_format::general);
     if (ec == std::errc() && ptr == end && std::isfinite(value))
         return value;
     if (ec != std::errc() && ec != std::errc::result_out_of_range)

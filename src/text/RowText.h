@@ -4,6 +4,8 @@
 #include <QStringView>
 
 #include <algorithm>
+#include <array>
+#include <charconv>
 #include <cstring>
 #include <vector>
 
@@ -27,6 +29,14 @@ public:
     void append(char16_t c) {
         makeRoom(1);
         m_units[static_cast<std::size_t>(m_size++)] = c;
+    }
+    // The decimal digits of n, as QString::number writes them, without a string of their own.
+    void appendNumber(int n) {
+        std::array<char, 16> digits{};
+        const char* const end = std::to_chars(digits.begin(), digits.end(), n).ptr;
+        makeRoom(end - digits.data());
+        for (const char* d = digits.data(); d != end; ++d)
+            m_units[static_cast<std::size_t>(m_size++)] = static_cast<char16_t>(*d);
     }
     // Keeps the first n units (n <= size()).
     void truncate(qsizetype n) { m_size = n; }

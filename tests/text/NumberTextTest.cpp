@@ -70,6 +70,19 @@ TEST(decimalTextToFloat, KeepsTheSignOfZero) {
     EXPECT_TRUE(std::signbit(decimalTextToFloat(QStringLiteral("-1e-400"), QStringLiteral("."))));
 }
 
+// Amounts are read from a buffer on the stack; longer texts must read the same.
+TEST(decimalTextToFloat, ReadsTextsOfAnyLength) {
+    const QString zeros(200, u'0');
+    EXPECT_EQ(decimalTextToFloat(zeros + QStringLiteral("12.5") + zeros, QStringLiteral(".")),
+              12.5);
+    EXPECT_EQ(decimalTextToFloat(QStringLiteral("  -0.") + zeros + QStringLiteral("1e202  "),
+                                 QStringLiteral(".")),
+              -10.0);
+    EXPECT_EQ(decimalTextToFloat(QStringLiteral("1") + zeros + QStringLiteral("e-200"),
+                                 QStringLiteral(",")),
+              1.0);
+}
+
 TEST(decimalTextToFloat, RejectsEverythingElseWithTheTextAsItWas) {
     const struct {
         const char* text;
