@@ -397,13 +397,20 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
     }
 
     const StatementKind& kind = *options.kind;
+    // Without the text area only the rows are wanted, in UTF-8: they are written as they are made
+    // where no error can follow them, and kept until the end otherwise.
     const bool areaWanted = environment.keepAreaText || options.areaFile;
+    const RowsSink keepRows;
+    const RowsSink* rowsSink = nullptr;
+    if (!areaWanted)
+        rowsSink =
+            environment.writeRows && !kind.canFailAfterRows ? &environment.writeRows : &keepRows;
     ConvertContext context{
         options.date ? Regional::fixed(*options.date, environment.regional.decimalSeparator)
                      : environment.regional,
         {},
         false,
-        !areaWanted,
+        rowsSink,
     };
     // Set when the rate could not be had: why, in a few words.
     std::optional<QString> rateFailure;
@@ -436,10 +443,9 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
     if (!readAgain)
         report = reportBefore(kind, Lines);
     try {
-        const std::optional<OutputList> rows = kind.convert(Lines, context);
+        std::optional<OutputList> rows = kind.convert(Lines, context);
         if (rows) {
-            // Without --area the rows are in UTF-8 already (see rowsOnly); with it they are
-            // encoded here.
+            rows->flush();
             outcome.standardOutput = rows->utf8();
             report.rows = rows->count();
         }
@@ -489,27 +495,28 @@ int runConvertProgram(const QStringList& arguments) {
     _setmode(_fileno(stdin), _O_BINARY);
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
+    bool outputFailed = false;
+    const auto writeOut = [&outputFailed](QByteArrayView bytes) {
+        if (!outputFailed && !bytes.isEmpty())
+            outputFailed = std::fwrite(bytes.data(), 1, static_cast<std::size_t>(bytes.size()),
+                                       stdout) != static_cast<std::size_t>(bytes.size());
+    };
     ConvertOutcome outcome;
     try {
         // A closed standard input fails to open; reading it then fails with a message.
         QFile standardInput;
         (void)standardInput.open(stdin, QIODevice::ReadOnly | QIODevice::Unbuffered);
-        outcome = runConvertCommand(arguments.mid(1), standardInput,
-                                    ConvertEnvironment::forRunningProgram());
+        ConvertEnvironment environment = ConvertEnvironment::forRunningProgram();
+        environment.writeRows = writeOut;
+        outcome = runConvertCommand(arguments.mid(1), standardInput, environment);
     } catch (const std::exception& error) {
         outcome = failure(1, QStringLiteral("%1: %2\n").arg(kProgram, error.what()));
     }
 
-    const QByteArray& out = outcome.standardOutput;
-    if (!out.isEmpty()) {
-        const bool written = std::fwrite(out.constData(), 1, static_cast<std::size_t>(out.size()),
-                                         stdout) == static_cast<std::size_t>(out.size()) &&
-                             std::fflush(stdout) == 0;
-        if (!written) {
-            outcome.standardError +=
-                QStringLiteral("%1: cannot write standard output\n").arg(kProgram);
-            outcome.exitCode = 1;
-        }
+    writeOut(outcome.standardOutput);
+    if (outputFailed || std::fflush(stdout) != 0) {
+        outcome.standardError += QStringLiteral("%1: cannot write standard output\n").arg(kProgram);
+        outcome.exitCode = 1;
     }
     if (!outcome.standardError.isEmpty()) {
         std::fputs(outcome.standardError.toUtf8().constData(), stderr);

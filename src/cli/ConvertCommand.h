@@ -1,5 +1,6 @@
 #pragma once
 
+#include "text/OutputList.h"
 #include "text/Regional.h"
 
 #include <QByteArray>
@@ -28,6 +29,10 @@ struct ConvertEnvironment {
     // Whether the outcome carries the text area's text also without --area. Tests look at it;
     // the program itself does not, and on a long statement it costs as much as the rows.
     bool keepAreaText = true;
+    // Where the rows go while they are made, when nothing is asked of the text area and no error
+    // can follow them (see StatementKind::canFailAfterRows); the program writes them to standard
+    // output. Unset, or for the other kinds, they come back in ConvertOutcome::standardOutput.
+    RowsSink writeRows = nullptr;
 
     // The real surroundings: the window program's settings file (see settingsFileNameFor), the
     // system's regional settings, Qt Network. Needs a QCoreApplication.

@@ -82,7 +82,7 @@ void buildRow(QStringView St, RowText& row) {
 
 } // namespace
 
-OutputList convertCardStatement(LineModel& Lines, bool rowsOnly) {
+OutputList convertCardStatement(LineModel& Lines, const RowsSink* rowsSink) {
     // The rows written so far, topmost last, each as its distance from the end of the text: a
     // deletion above a row leaves that distance as it is, so no index has to be shifted. A row
     // that a later entry's deletion takes away is dropped, so the clipboard gets exactly the rows
@@ -113,7 +113,7 @@ OutputList convertCardStatement(LineModel& Lines, bool rowsOnly) {
         rowsFromEnd.push_back(Lines.pieceCount() - (i - 1));
     }
 
-    OutputList SL(rowsOnly ? OutputList::Form::Utf8 : OutputList::Form::Text);
+    OutputList SL(rowsSink);
     for (std::size_t k = rowsFromEnd.size(); k-- > 0;)
         SL.add(Lines.lineView(Lines.pieceCount() - rowsFromEnd[k]));
     return SL;

@@ -7,7 +7,7 @@ namespace tallemo {
 // The card usage statement converter ("楽天カード"): rewrites every entry's main line in place
 // into a row, deletes its marker line and the two lines after it, and returns the rows that are
 // still in the text, top to bottom.
-OutputList convertCardStatement(LineModel& Lines, bool rowsOnly = false);
+OutputList convertCardStatement(LineModel& Lines, const RowsSink* rowsSink = nullptr);
 Recognition recogniseCardStatement(const LineModel& Lines);
 QString cardStatementSampleEntry(int i);
 

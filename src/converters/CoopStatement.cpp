@@ -75,7 +75,7 @@ void rewriteRow(QStringView line, RowText& St, QString& scratch) {
 
 } // namespace
 
-OutputList convertCoopStatement(LineModel& Lines, bool LHoken, bool rowsOnly) {
+OutputList convertCoopStatement(LineModel& Lines, bool LHoken, const RowsSink* rowsSink) {
     // One buffer for every rewritten line, reused.
     RowText St;
     QString scratch;
@@ -93,7 +93,7 @@ OutputList convertCoopStatement(LineModel& Lines, bool LHoken, bool rowsOnly) {
         Lines.setLine(i, St.view());
     }
 
-    OutputList SL(rowsOnly ? OutputList::Form::Utf8 : OutputList::Form::Text);
+    OutputList SL(rowsSink);
     const int count = Lines.count();
     for (int i = 0; i < count; ++i) {
         const QStringView line = Lines.lineView(i);

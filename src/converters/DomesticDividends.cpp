@@ -25,10 +25,11 @@ const QString kAmountKeyword = QStringLiteral("入金額");
 
 } // namespace
 
-OutputList convertDomesticDividends(LineModel& Lines, const Regional& regional, bool rowsOnly) {
+OutputList convertDomesticDividends(LineModel& Lines, const Regional& regional,
+                                    const RowsSink* rowsSink) {
     static const QString kCategory = QStringLiteral("配当国内");
     const QString dateText = regional.dateText();
-    OutputList SL(rowsOnly ? OutputList::Form::Utf8 : OutputList::Form::Text);
+    OutputList SL(rowsSink);
     // One buffer for every row, reused: the rows go into SL's text.
     RowText LOutput;
 
@@ -60,7 +61,7 @@ OutputList convertDomesticDividends(LineModel& Lines, const Regional& regional, 
         }
     }
 
-    if (!rowsOnly)
+    if (rowsSink == nullptr)
         Lines.setText(SL.text());
     return SL;
 }

@@ -51,7 +51,8 @@ template <class OnAmount> bool walkAmountLines(const LineModel& Lines, OnAmount 
 } // namespace
 
 std::optional<OutputList> convertForeignDividends(LineModel& Lines, const Regional& regional,
-                                                  const YenPerDollarSource& GetYPD, bool rowsOnly) {
+                                                  const YenPerDollarSource& GetYPD,
+                                                  const RowsSink* rowsSink) {
     // Without a rate there is nothing to convert with; the client has already said why in its
     // trace line.
     const std::optional<double> rate = GetYPD(Lines);
@@ -61,7 +62,7 @@ std::optional<OutputList> convertForeignDividends(LineModel& Lines, const Region
 
     static const QString kCategory = QStringLiteral("配当米国");
     const QString dateText = regional.dateText();
-    OutputList SL(rowsOnly ? OutputList::Form::Utf8 : OutputList::Form::Text);
+    OutputList SL(rowsSink);
     RowText LOutput;
     // After the first row the rate stays the same: its text is made once.
     double rateOfText = 0;
@@ -104,7 +105,7 @@ std::optional<OutputList> convertForeignDividends(LineModel& Lines, const Region
     if (!converted)
         return std::nullopt;
 
-    if (!rowsOnly)
+    if (rowsSink == nullptr)
         Lines.add(SL.text());
     return SL;
 }

@@ -9,7 +9,7 @@ namespace tallemo {
 // lines and nothing is returned: the clipboard keeps its content.
 std::optional<OutputList> convertForeignDividends(LineModel& Lines, const Regional& regional,
                                                   const YenPerDollarSource& GetYPD,
-                                                  bool rowsOnly = false);
+                                                  const RowsSink* rowsSink = nullptr);
 // Counts the rows the converter makes once it has a rate.
 Recognition recogniseForeignDividends(const LineModel& Lines);
 QString foreignDividendsSampleEntry(int i);

@@ -29,7 +29,7 @@ const std::array<StatementKind, 5>& table() {
             .remark = std::nullopt,
             .convert = [](LineModel& Lines,
                           const ConvertContext& context) -> std::optional<OutputList> {
-                return convertCardStatement(Lines, context.rowsOnly);
+                return convertCardStatement(Lines, context.rowsSink);
             },
             .recognise = recogniseCardStatement,
             .sampleEntry = cardStatementSampleEntry,
@@ -42,7 +42,7 @@ const std::array<StatementKind, 5>& table() {
             .remark = std::nullopt,
             .convert = [](LineModel& Lines,
                           const ConvertContext& context) -> std::optional<OutputList> {
-                return convertDomesticDividends(Lines, context.regional, context.rowsOnly);
+                return convertDomesticDividends(Lines, context.regional, context.rowsSink);
             },
             .recognise = recogniseDomesticDividends,
             .sampleEntry = domesticDividendsSampleEntry,
@@ -54,10 +54,11 @@ const std::array<StatementKind, 5>& table() {
             .needsDate = true,
             .needsRate = true,
             .remark = std::nullopt,
+            .canFailAfterRows = true,
             .convert =
                 [](LineModel& Lines, const ConvertContext& context) {
                     return convertForeignDividends(Lines, context.regional, context.yenPerDollar,
-                                                   context.rowsOnly);
+                                                   context.rowsSink);
                 },
             .recognise = recogniseForeignDividends,
             .sampleEntry = foreignDividendsSampleEntry,
@@ -70,7 +71,7 @@ const std::array<StatementKind, 5>& table() {
                                     QStringLiteral("Suica")},
             .convert = [](LineModel& Lines,
                           const ConvertContext& context) -> std::optional<OutputList> {
-                return convertViewCard(Lines, context.remark, context.rowsOnly);
+                return convertViewCard(Lines, context.remark, context.rowsSink);
             },
             .recognise = recogniseViewCard,
             .sampleEntry = viewCardSampleEntry,
@@ -83,7 +84,7 @@ const std::array<StatementKind, 5>& table() {
                                     QStringLiteral("保険")},
             .convert = [](LineModel& Lines,
                           const ConvertContext& context) -> std::optional<OutputList> {
-                return convertCoopStatement(Lines, context.remark, context.rowsOnly);
+                return convertCoopStatement(Lines, context.remark, context.rowsSink);
             },
             .recognise = recogniseCoopStatement,
             .sampleEntry = coopStatementSampleEntry,

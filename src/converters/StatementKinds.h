@@ -24,9 +24,10 @@ struct ConvertContext {
     Regional regional;               // the dividend rows' date text and the decimal separator
     YenPerDollarSource yenPerDollar; // the US dividend rate
     bool remark = false;             // the remarks cell of the kinds that have one
-    // The caller takes the rows alone, in UTF-8 (the companion without --area): the converter
-    // keeps them in that form and may leave the lines it would only have rewritten for showing.
-    bool rowsOnly = false;
+    // Set when the caller takes the rows alone, in UTF-8, as they are made (the companion
+    // without --area): the converter hands them to it and may leave the lines it would only have
+    // rewritten for showing.
+    const RowsSink* rowsSink = nullptr;
 };
 
 // A converter rewrites the text in place and returns the rows for the clipboard, or nothing when
@@ -72,6 +73,10 @@ struct StatementKind {
     bool needsDate = false;
     bool needsRate = false;
     std::optional<RemarkSetting> remark;
+    // The converter can still end in the error box after it has made rows (a dollar amount that
+    // is no number): a caller that writes rows as they are made must hold them back until it is
+    // done.
+    bool canFailAfterRows = false;
     Converter convert = nullptr;
     Recogniser recognise = nullptr;
     // Entry i of a generated statement of this kind, lines ending in CR LF: statements of any

@@ -53,9 +53,9 @@ template <class OnBlock> void walkBlocks(const LineModel& Lines, OnBlock onBlock
 
 } // namespace
 
-OutputList convertViewCard(LineModel& Lines, bool LSuica, bool rowsOnly) {
+OutputList convertViewCard(LineModel& Lines, bool LSuica, const RowsSink* rowsSink) {
     static const QString kSuica = QStringLiteral("Suica");
-    OutputList SL(rowsOnly ? OutputList::Form::Utf8 : OutputList::Form::Text);
+    OutputList SL(rowsSink);
     // One buffer for every row, reused.
     RowText St2;
     walkBlocks(Lines, [&](int i) {
@@ -91,7 +91,7 @@ OutputList convertViewCard(LineModel& Lines, bool LSuica, bool rowsOnly) {
         SL.add(St2.view());
     });
 
-    if (!rowsOnly)
+    if (rowsSink == nullptr)
         Lines.setText(SL.text());
     return SL;
 }

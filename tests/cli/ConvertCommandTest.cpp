@@ -1,5 +1,6 @@
 #include "CliTestSupport.h"
 
+#include "converters/StatementKinds.h"
 #include "settings/IniSettings.h"
 
 #include <QDir>
@@ -201,6 +202,59 @@ TEST(AreaFile, UnwritableAreaIsAnErrorButTheRowsAreStillWritten) {
 }
 
 // The program itself keeps no area text it is not asked for; --area still gets it.
+// Without --area the rows go to the program's standard output while they are made, a stretch at a
+// time, except where an error can still follow them: the US dividends wait for the last amount.
+TEST(RowsAlone, AreWrittenAsTheyAreMadeWhereNoErrorCanFollowThem) {
+    for (const StatementKind& kind : statementKinds()) {
+        QTemporaryDir dir;
+        QStringList arguments{kind.id};
+        if (kind.needsDate)
+            arguments << QStringLiteral("--date") << QStringLiteral("2025/01/15");
+        if (kind.needsRate)
+            arguments << QStringLiteral("--rate") << QStringLiteral("150");
+        // Rows of well over 64 KiB.
+        const QByteArray statement = sampleStatement(kind, 5000).toUtf8();
+        ConvertEnvironment kept = testEnvironment(dir);
+        kept.keepAreaText = false;
+        const ConvertOutcome whole = runWithInput(arguments, statement, kept);
+        ASSERT_EQ(whole.exitCode, 0) << whole.standardError.toStdString();
+
+        ConvertEnvironment writing = kept;
+        QByteArray written;
+        int writes = 0;
+        writing.writeRows = [&](QByteArrayView rows) {
+            written.append(rows);
+            ++writes;
+        };
+        const ConvertOutcome streamed = runWithInput(arguments, statement, writing);
+
+        EXPECT_EQ(streamed.exitCode, 0) << kind.id.toStdString();
+        EXPECT_EQ(written + streamed.standardOutput, whole.standardOutput) << kind.id.toStdString();
+        if (kind.canFailAfterRows)
+            EXPECT_EQ(writes, 0) << kind.id.toStdString();
+        else
+            EXPECT_GT(writes, 1) << kind.id.toStdString();
+    }
+}
+
+TEST(RowsAlone, NoneAreWrittenWhenTheLastDollarAmountIsNoNumber) {
+    QTemporaryDir dir;
+    ConvertEnvironment environment = testEnvironment(dir);
+    environment.keepAreaText = false;
+    QByteArray written;
+    environment.writeRows = [&written](QByteArrayView rows) { written.append(rows); };
+    const QByteArray statement =
+        sampleStatement(*findStatementKind(u"foreign"), 5000).toUtf8() +
+        u8("SAMPLE\n数量 1株\n1株あたり 0.50\n入金額 1.2.3 USD\n").toUtf8();
+
+    const ConvertOutcome outcome =
+        runWithInput({"foreign", "--date", "2025/01/15", "--rate", "150"}, statement, environment);
+
+    EXPECT_EQ(outcome.exitCode, 1);
+    EXPECT_TRUE(written.isEmpty());
+    EXPECT_TRUE(outcome.standardOutput.isEmpty());
+}
+
 TEST(AreaFile, TheAreaTextIsMadeOnlyForAreaWhenTheEnvironmentDoesNotKeepIt) {
     QTemporaryDir dir;
     ConvertEnvironment environment = testEnvironment(dir);
