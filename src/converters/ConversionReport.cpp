@@ -9,11 +9,17 @@ namespace tallemo {
 ConversionReport reportBefore(const StatementKind& kind, const LineModel& Lines) {
     ConversionReport report;
     report.kind = &kind;
+    // Which other kind the text looks like is said only when it does not look like this one, so
+    // the other recognisers run only then.
+    if (kind.recognise(Lines).looksRight()) {
+        report.looksRight = true;
+        return report;
+    }
     for (const RankedKind& ranked : rankStatementKinds(Lines)) {
-        if (ranked.kind == &kind)
-            report.looksRight = true;
-        else if (report.suggested == nullptr)
+        if (ranked.kind != &kind) {
             report.suggested = ranked.kind;
+            break;
+        }
     }
     return report;
 }

@@ -17,7 +17,7 @@ struct ConversionReport {
     std::optional<QString> rateFailure;
     // The kind's own verdict on the text before the conversion.
     bool looksRight = false;
-    // The kind the text looked like most, when that is another one.
+    // The kind the text looked like most, when the text did not look like kind.
     const StatementKind* suggested = nullptr;
     // Whether the text area's text differs from before.
     bool textChanged = false;
@@ -26,7 +26,8 @@ struct ConversionReport {
     bool foundNothing() const { return !rateFailure && rows.value_or(0) == 0; }
 };
 
-// Recognises the text before the conversion: the kind's verdict and the best other kind.
+// Recognises the text before the conversion: the kind's verdict and, when that is no, the best
+// other kind.
 ConversionReport reportBefore(const StatementKind& kind, const LineModel& Lines);
 
 // The one-line message the window shows after a conversion, for example
