@@ -82,21 +82,26 @@ std::variant<StatementText, StatementProblem> readStatement(QIODevice& device) {
             continue;
         }
         const QByteArrayView lines(block.constData(), complete);
-        QString& into = cut ? checked : text;
-        const qsizetype from = into.size();
-        if (!appendDecoded(into, lines, firstBlock)) {
+        // The text ends at the first NUL, which is a zero byte: no multi-byte sequence holds
+        // one. What follows it is only checked.
+        const qsizetype nul = cut ? 0 : lines.indexOf('\0');
+        const QByteArrayView kept = nul < 0 ? lines : lines.first(nul);
+        const qsizetype from = text.size();
+        bool wellFormed = kept.isEmpty() || appendDecoded(text, kept, firstBlock);
+        if (wellFormed && nul >= 0) {
+            wellFormed = appendDecoded(checked, lines.sliced(nul), false);
+            checked.resize(0);
+        }
+        if (!wellFormed) {
             const qsizetype before =
                 cut ? linesAfterCut : QStringView(text).first(from).count(u'\n');
             return StatementProblem{QString(), before + firstLineNotUtf8(lines)};
         }
-        if (cut) {
+        if (cut)
             linesAfterCut += lines.count('\n');
-            checked.resize(0);
-        } else if (const qsizetype nul = text.indexOf(QChar(u'\0'), from); nul >= 0) {
+        else if (nul >= 0)
             linesAfterCut = QStringView(text).first(from).count(u'\n') + lines.count('\n');
-            text.truncate(nul);
-            cut = true;
-        }
+        cut = cut || nul >= 0;
         if (atEnd)
             break;
         firstBlock = false;

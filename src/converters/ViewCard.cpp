@@ -27,6 +27,9 @@ namespace {
 bool isYearLine(QStringView St1) {
     if (St1.size() != 4)
         return false;
+    // Four digits are always an integer: the year lines, and most amounts, need no parsing.
+    if (std::all_of(St1.begin(), St1.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
+        return true;
     // Integer syntax starts with a blank, a sign, a digit, "$", "x" or "X": most lines of four
     // characters are words, and are told apart without parsing.
     const char16_t first = St1.front().unicode();

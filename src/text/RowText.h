@@ -21,22 +21,22 @@ public:
         // An empty view may have no data at all, which memcpy must not be given.
         if (s.isEmpty())
             return;
-        makeRoom(s.size());
-        std::memcpy(m_units.data() + m_size, s.utf16(),
-                    static_cast<std::size_t>(s.size()) * sizeof(char16_t));
+        char16_t* const at = makeRoom(s.size());
+        std::memcpy(at, s.utf16(), static_cast<std::size_t>(s.size()) * sizeof(char16_t));
         m_size += s.size();
     }
     void append(char16_t c) {
-        makeRoom(1);
-        m_units[static_cast<std::size_t>(m_size++)] = c;
+        *makeRoom(1) = c;
+        ++m_size;
     }
     // The decimal digits of n, as QString::number writes them, without a string of their own.
     void appendNumber(int n) {
         std::array<char, 16> digits{};
         const char* const end = std::to_chars(digits.begin(), digits.end(), n).ptr;
-        makeRoom(end - digits.data());
+        char16_t* at = makeRoom(end - digits.data());
         for (const char* d = digits.data(); d != end; ++d)
-            m_units[static_cast<std::size_t>(m_size++)] = static_cast<char16_t>(*d);
+            *at++ = static_cast<char16_t>(*d);
+        m_size += end - digits.data();
     }
     // Keeps the first n units (n <= size()).
     void truncate(qsizetype n) { m_size = n; }
@@ -45,10 +45,12 @@ public:
     QStringView view() const { return {m_units.data(), m_size}; }
 
 private:
-    void makeRoom(qsizetype more) {
+    // Where `more` units can go, after the ones there are.
+    char16_t* makeRoom(qsizetype more) {
         if (m_size + more > static_cast<qsizetype>(m_units.size()))
             m_units.resize(
                 std::max<std::size_t>(2 * m_units.size(), static_cast<std::size_t>(m_size + more)));
+        return m_units.data() + m_size;
     }
 
     std::vector<char16_t> m_units;

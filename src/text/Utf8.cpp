@@ -2,6 +2,7 @@
 
 #include <QtEndian>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -238,11 +239,15 @@ void appendUtf8(QByteArray& out, QStringView s) {
 
 void appendUtf8Line(QByteArray& out, QStringView s) {
     const qsizetype old = out.size();
-    out.resize(old + s.size() * 3 + 2);
+    const qsizetype most = old + s.size() * 3 + 2;
+    if (most > out.capacity())
+        out.reserve(std::max(most, 2 * out.capacity()));
+    // The bytes go beyond the size, into the reserved room, and resize() then takes them in: a
+    // row costs one call into Qt instead of two.
     char* const end = encodeUtf8(s, out.data() + old);
     end[0] = '\r';
     end[1] = '\n';
-    out.truncate(end + 2 - out.constData());
+    out.resize(end + 2 - out.constData());
 }
 
 } // namespace tallemo
