@@ -1,6 +1,8 @@
 // The real program: its streams, exit statuses and files, as a script sees them.
 #include "CliTestSupport.h"
 
+#include "converters/StatementKinds.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -53,6 +55,29 @@ TEST(Program, ConvertsStandardInputToStandardOutputAndTheAreaFile) {
     QFile area(areaPath);
     ASSERT_TRUE(area.open(QIODevice::ReadOnly));
     EXPECT_EQ(area.readAll(), tallemo::notation::bytes("HEAD|2024/11/03→STORE→→→1,500|TAIL"));
+}
+
+// Rows written while they are made, or at the end: a full disk is a failure either way, never a
+// quiet success with rows missing.
+TEST(Program, AStandardOutputThatCannotBeWrittenIsAFailure) {
+    if (!QFile::exists(QStringLiteral("/dev/full")))
+        GTEST_SKIP() << "no /dev/full here";
+    QTemporaryDir dir;
+    QFile statement(dir.filePath(QStringLiteral("card.txt")));
+    ASSERT_TRUE(statement.open(QIODevice::WriteOnly));
+    statement.write(sampleStatement(*tallemo::findStatementKind(u"card"), 5000).toUtf8());
+    statement.close();
+    for (const QStringList& arguments :
+         {QStringList{"card", statement.fileName()},
+          QStringList{"card", "--area", dir.filePath("area.txt"), statement.fileName()}}) {
+        QProcess process;
+        process.setStandardOutputFile(QStringLiteral("/dev/full"));
+        process.start(QStringLiteral(TALLEMO_CONVERT_EXE), arguments);
+        ASSERT_TRUE(process.waitForFinished(60000));
+        EXPECT_EQ(process.exitCode(), 1) << arguments.join(u' ').toStdString();
+        EXPECT_EQ(process.readAllStandardError(),
+                  QByteArray("tallemo-convert: cannot write standard output\n"));
+    }
 }
 
 TEST(Program, ReportsTheErrorBoxTextOnStandardError) {
