@@ -158,9 +158,9 @@ TEST_P(Fixture, WritesTheSameRowsWithoutTheTextArea) {
 
     const ConvertOutcome outcome = runWithInput(arguments, {}, environment);
 
-    EXPECT_EQ(outcome.standardError.toStdString(),
-              QString::fromUtf8(readFile(c.path(".err")) + readFile(c.path(".notice")))
-                  .toStdString());
+    EXPECT_EQ(
+        outcome.standardError.toStdString(),
+        QString::fromUtf8(readFile(c.path(".err")) + readFile(c.path(".notice"))).toStdString());
     EXPECT_TRUE(outcome.areaText.isEmpty());
     expectMatchesGolden(c, ".rows", outcome.standardOutput);
 }
