@@ -3,15 +3,17 @@
 
 For each kind it generates a statement of ENTRIES entries (tallemo-make-statement), runs the
 script and the companion alternately, checks that their rows are byte-identical, and prints the
-median wall times, the ratio, and the companion's peak resident memory per byte of input (from
-/usr/bin/time). With --linearity it times the companion alone on 10,000, 100,000 and 1,000,000
-entries instead. Run by hand; it prints figures and fails only when the rows differ.
+median wall times, the ratio, the median CPU seconds of both, and the companion's peak resident
+memory per byte of input (from /usr/bin/time). With --linearity it times the companion alone on
+10,000, 100,000 and 1,000,000 entries instead. Run by hand; it prints figures and fails only when
+the rows differ.
 
     bench/compare-with-script.py [--build DIR] [--entries N] [--runs R] [--kinds card,coop]
                                  [--linearity]
 """
 import argparse
 import os
+import resource
 import statistics
 import subprocess
 import sys
@@ -34,18 +36,25 @@ def companion_arguments(kind):
     return extra
 
 
+def children_cpu():
+    usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return usage.ru_utime + usage.ru_stime
+
+
 def timed(command, output_path):
-    """Wall seconds, peak resident kilobytes and CPU seconds of one run, its output in
-    output_path."""
+    """Wall seconds, peak resident kilobytes and CPU seconds (user and system, to the
+    microsecond) of one run, its output in output_path."""
     with open(output_path, "wb") as out:
+        cpu_before = children_cpu()
         start = time.perf_counter()
-        done = subprocess.run(["/usr/bin/time", "-f", "%M %U %S"] + command, stdout=out,
+        done = subprocess.run(["/usr/bin/time", "-f", "%M"] + command, stdout=out,
                               stderr=subprocess.PIPE, check=False)
         wall = time.perf_counter() - start
+        cpu = children_cpu() - cpu_before
     if done.returncode != 0:
         sys.exit(f"{' '.join(command)} failed: {done.stderr.decode(errors='replace')}")
-    peak_kib, user, system = done.stderr.decode().strip().splitlines()[-1].split()
-    return wall, int(peak_kib), float(user) + float(system)
+    peak_kib = done.stderr.decode().strip().splitlines()[-1]
+    return wall, int(peak_kib), cpu
 
 
 def statement_of(make_statement, workdir, kind, entries):
@@ -111,13 +120,16 @@ def main():
         tallemo = [companion, kind, statement] + companion_arguments(kind)
 
         script_walls, tallemo_walls, script_peaks, tallemo_peaks = [], [], [], []
+        script_cpus, tallemo_cpus = [], []
         for _ in range(options.runs):
-            wall, peak, _ = timed(script, script_out)
+            wall, peak, cpu = timed(script, script_out)
             script_walls.append(wall)
             script_peaks.append(peak)
-            wall, peak, _ = timed(tallemo, tallemo_out)
+            script_cpus.append(cpu)
+            wall, peak, cpu = timed(tallemo, tallemo_out)
             tallemo_walls.append(wall)
             tallemo_peaks.append(peak)
+            tallemo_cpus.append(cpu)
 
         with open(script_out, "rb") as a, open(tallemo_out, "rb") as b:
             same = a.read() == b.read()
@@ -131,6 +143,9 @@ def main():
               + ("" if same else "   ROWS DIFFER"))
         print(f"          ratio per run: "
               + " ".join(f"{s / t:.1f}" for s, t in zip(script_walls, tallemo_walls)))
+        print(f"          CPU seconds, median: python {statistics.median(script_cpus):.3f}, "
+              f"tallemo {statistics.median(tallemo_cpus):.3f}, ratio "
+              f"{statistics.median(script_cpus) / statistics.median(tallemo_cpus):.1f}x")
     if not identical:
         sys.exit("the rows differ; the outputs are in " + workdir)
 
