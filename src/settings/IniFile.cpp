@@ -1,6 +1,7 @@
 #include "settings/IniFile.h"
 
 #include <QByteArrayView>
+#include <QStringDecoder>
 
 #include <stdexcept>
 #include <vector>
@@ -149,7 +150,11 @@ std::optional<QString> readValue(const QByteArray& content, const QString& Secti
         } else if (inSection && line.kind == LineKind::Key && line.name == key) {
             const QByteArrayView after(content.constData() + line.equals + 1,
                                        line.textEnd - line.equals - 1);
-            return QString::fromUtf8(valueText(after));
+            // QString::fromUtf8 would take a leading U+FEFF for a byte-order mark and drop it.
+            QStringDecoder utf8(QStringDecoder::Utf8,
+                                QStringConverter::Flag::Stateless |
+                                    QStringConverter::Flag::ConvertInitialBom);
+            return QString(utf8.decode(valueText(after)));
         }
     }
     return std::nullopt;

@@ -50,6 +50,8 @@ TEST(IniFileRead, FindsValues) {
         {"CR-only line ends", "[A]\rk=1\r[S]\rk=v\rj=w\r", "S", "k", "v"},
         {"a lone CR inside LF lines", "[S]\nj=1\rk=v\n", "S", "k", "v"},
         {"a lone CR ends the value", "[S]\nk=v\rw\n", "S", "k", "v"},
+        {"a value may begin with U+FEFF", "[S]\nk=\xEF\xBB\xBFv\n", "S", "k",
+         QStringLiteral("\uFEFFv")},
     };
     for (const ReadCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -137,6 +139,9 @@ TEST(IniFileWrite, ValuesReadBackUnchanged) {
         "a;b#c[d]=e",
         "[notasection]",
         "😀 surrogate pairs",
+        // QString::fromUtf8 would drop a leading U+FEFF as a byte-order mark.
+        QStringLiteral("\uFEFFafter a byte-order mark"),
+        QStringLiteral("\uFEFF\uFEFF"),
         QString(3000, u'x'),
     };
     for (const QByteArray& start : {QByteArray(), QByteArray("[S]\nk=old\n"),
