@@ -1,7 +1,6 @@
 #include "app/DocumentText.h"
 
 #include "text/LineModel.h"
-#include "text/TextPrimitives.h"
 
 #include <QTextCursor>
 #include <QTextDocument>
@@ -14,7 +13,6 @@ namespace tallemo {
 namespace {
 
 constexpr QChar kParagraphSeparator(0x2029);
-constexpr QChar kLineSeparator(0x2028);
 
 // The text in the document's own terms: every line break one U+2029, as the cursor inserts it.
 // Positions in this text are the document's positions.
@@ -63,32 +61,11 @@ std::vector<qsizetype> lineStarts(const QString& text, qsizetype from, qsizetype
 } // namespace
 
 QString documentText(const QTextDocument& document) {
-    return documentTextOfRaw(document.toRawText());
-}
-
-QString documentTextOfRaw(const QString& raw) {
-    const QChar* data = raw.constData();
-    const qsizetype size = raw.size();
-    QString out;
-    out.reserve(size + size / 16);
-    qsizetype runStart = 0;
-    for (qsizetype i = 0; i < size; ++i) {
-        if (data[i] != kParagraphSeparator && data[i] != kLineSeparator)
-            continue;
-        out.append(data + runStart, i - runStart);
-        out.append(kCrLf);
-        runStart = i + 1;
-    }
-    out.append(data + runStart, size - runStart);
-    return out;
+    return normaliseLineBreaks(document.toRawText());
 }
 
 void setDocumentText(QTextDocument& document, const QString& text) {
-    setDocumentText(document, text, document.toRawText());
-}
-
-void setDocumentText(QTextDocument& document, const QString& text, const QString& oldRaw) {
-    setDocumentRawText(document, toDocumentBreaks(text), oldRaw);
+    setDocumentRawText(document, toDocumentBreaks(text), document.toRawText());
 }
 
 void setDocumentRawText(QTextDocument& document, const QString& newRaw, const QString& oldRaw) {

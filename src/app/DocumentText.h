@@ -11,16 +11,13 @@ namespace tallemo {
 // break between blocks (U+2029) and for each line break typed with Shift+Enter (U+2028). The raw
 // text keeps no-break spaces, which QTextDocument::toPlainText() would turn into spaces.
 QString documentText(const QTextDocument& document);
-// The same of the raw text a caller has already read with QTextDocument::toRawText().
-QString documentTextOfRaw(const QString& rawText);
 
 // Replaces the document's text by text (CR LF breaks; a lone CR or LF also ends a line) as one
 // undo step. Only the stretch between the common beginning and the common end of the old and the
 // new text is replaced, and an unchanged text leaves the document untouched.
 void setDocumentText(QTextDocument& document, const QString& text);
-// The same when the caller knows the document's raw text: it is not read a second time.
-void setDocumentText(QTextDocument& document, const QString& text, const QString& oldRaw);
-// The same with the new text in the document's own terms already (every break one U+2029).
+// The same with the new text in the document's own terms already (every break one U+2029), when
+// the caller knows the document's raw text: it is not read a second time.
 void setDocumentRawText(QTextDocument& document, const QString& newRaw, const QString& oldRaw);
 
 // Replaces the cursor's selection by text (inserts it at the cursor when nothing is selected) as

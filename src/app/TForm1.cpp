@@ -558,7 +558,7 @@ namespace {
 QString pasteMessage(const QString& pasted) {
     if (pasted.isEmpty())
         return QStringLiteral("クリップボードにテキストがありません");
-    return QStringLiteral("%1 行を貼り付けました").arg(LineModel::fromPastedText(pasted).count());
+    return QStringLiteral("%1 行を貼り付けました").arg(pastedLineCount(pasted));
 }
 
 } // namespace

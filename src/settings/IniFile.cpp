@@ -1,7 +1,8 @@
 #include "settings/IniFile.h"
 
+#include "text/Utf8.h"
+
 #include <QByteArrayView>
-#include <QStringDecoder>
 
 #include <stdexcept>
 #include <vector>
@@ -150,11 +151,7 @@ std::optional<QString> readValue(const QByteArray& content, const QString& Secti
         } else if (inSection && line.kind == LineKind::Key && line.name == key) {
             const QByteArrayView after(content.constData() + line.equals + 1,
                                        line.textEnd - line.equals - 1);
-            // QString::fromUtf8 would take a leading U+FEFF for a byte-order mark and drop it.
-            QStringDecoder utf8(QStringDecoder::Utf8,
-                                QStringConverter::Flag::Stateless |
-                                    QStringConverter::Flag::ConvertInitialBom);
-            return QString(utf8.decode(valueText(after)));
+            return utf8Text(valueText(after));
         }
     }
     return std::nullopt;

@@ -25,30 +25,6 @@ bool isBreak(char16_t c) {
     return c == u'\r' || c == u'\n' || c == u'\x2028' || c == u'\x2029';
 }
 
-// The position of the first CR, LF, U+2028 or U+2029 at or after from, or size. Pasted lines are
-// short and many, so the search looks at eight code units at a time.
-qsizetype nextBreak(const char16_t* text, qsizetype from, qsizetype size) {
-#ifdef __SSE2__
-    const __m128i cr = _mm_set1_epi16(u'\r');
-    const __m128i lf = _mm_set1_epi16(u'\n');
-    // U+2028 and U+2029 differ in the lowest bit only.
-    const __m128i separators = _mm_set1_epi16(0x2028);
-    const __m128i lowestBitOff = _mm_set1_epi16(static_cast<short>(0xFFFE));
-    for (; from + 8 <= size; from += 8) {
-        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + from));
-        const __m128i found =
-            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, cr), _mm_cmpeq_epi16(units, lf)),
-                         _mm_cmpeq_epi16(_mm_and_si128(units, lowestBitOff), separators));
-        const int mask = _mm_movemask_epi8(found);
-        if (mask != 0)
-            return from + (__builtin_ctz(static_cast<unsigned>(mask)) >> 1);
-    }
-#endif
-    while (from < size && !isBreak(text[from]))
-        ++from;
-    return from;
-}
-
 #ifdef __SSE2__
 // Bit k is set when text[k] (k < 16) is a CR, an LF, U+2028 or U+2029.
 unsigned breakMask(const char16_t* text) {
@@ -67,63 +43,17 @@ unsigned breakMask(const char16_t* text) {
 }
 #endif
 
-// Where the first CR LF at or after from starts, or -1. Replaced lines are short and seldom hold
-// a break, so the search is for the LF alone, inline.
-qsizetype indexOfCrLf(QStringView s, qsizetype from) {
-    for (qsizetype lf = indexOfUnit(s, u'\n', from); lf >= 0; lf = indexOfUnit(s, u'\n', lf + 1)) {
-        if (lf > from && s[lf - 1] == u'\r')
-            return lf - 1;
-    }
-    return -1;
-}
-
-} // namespace
-
-QString normaliseLineBreaks(QStringView text, QStringView lineBreak) {
+// Calls onLine(start, end) for every line of text that a break ends, in order: a CR LF, a lone
+// CR, a lone LF, U+2028 or U+2029. Returns where the last line, which no break ends, starts.
+template <class OnLine> qsizetype forEachLine(QStringView text, OnLine onLine) {
     const char16_t* const data = text.utf16();
     const qsizetype size = text.size();
-    QString out;
-    out.reserve(size + size / 16);
-    qsizetype runStart = 0;
-    for (;;) {
-        const qsizetype at = nextBreak(data, runStart, size);
-        out.append(reinterpret_cast<const QChar*>(data + runStart), at - runStart);
-        if (at == size)
-            break;
-        out.append(lineBreak);
-        runStart = at + ((data[at] == u'\r' && at + 1 < size && data[at + 1] == u'\n') ? 2 : 1);
-    }
-    return out;
-}
-
-LineModel::LineModel() : m_pieces(1), m_gapBegin(1), m_gapEnd(1) {}
-
-LineModel::LineModel(QString text) : m_buffer(std::move(text)) {
-    splitIntoPieces();
-}
-
-LineModel LineModel::fromPastedText(QString text) {
-    if (static_cast<std::size_t>(text.size()) > kMaxBuffer / 2)
-        throw std::length_error("the text is too long");
-    LineModel model;
-    model.m_pieces.clear();
-    model.m_buffer = std::move(text);
-
-    // The pieces are stretches of the pasted text itself, whatever break ends each: the model
-    // never reads between its pieces, and joins them with CR LF when it gives its text.
-    const auto* const data = reinterpret_cast<const char16_t*>(model.m_buffer.utf16());
-    const qsizetype size = model.m_buffer.size();
-    // Lines of eight code units or more need no second allocation; the reserve is only address
-    // space until the pieces fill it.
-    model.m_pieces.reserve(static_cast<std::size_t>(size / 8) + 1);
-    adviseHugePages(model.m_pieces.data(), model.m_pieces.capacity() * sizeof(Piece));
     qsizetype lineStart = 0;
     const auto endLineAt = [&](qsizetype at) {
         // The LF of a CR LF, already ended with its CR.
         if (at < lineStart)
             return;
-        model.m_pieces.push_back(
-            {static_cast<std::uint32_t>(lineStart), static_cast<std::uint32_t>(at - lineStart)});
+        onLine(lineStart, at);
         const bool crLf = data[at] == u'\r' && at + 1 < size && data[at + 1] == u'\n';
         lineStart = at + (crLf ? 2 : 1);
     };
@@ -143,8 +73,65 @@ LineModel LineModel::fromPastedText(QString text) {
         if (isBreak(data[from]))
             endLineAt(from);
     }
-    model.m_pieces.push_back(
-        {static_cast<std::uint32_t>(lineStart), static_cast<std::uint32_t>(size - lineStart)});
+    return lineStart;
+}
+
+// Where the first CR LF at or after from starts, or -1. Replaced lines are short and seldom hold
+// a break, so the search is for the LF alone, inline.
+qsizetype indexOfCrLf(QStringView s, qsizetype from) {
+    for (qsizetype lf = indexOfUnit(s, u'\n', from); lf >= 0; lf = indexOfUnit(s, u'\n', lf + 1)) {
+        if (lf > from && s[lf - 1] == u'\r')
+            return lf - 1;
+    }
+    return -1;
+}
+
+} // namespace
+
+QString normaliseLineBreaks(QStringView text, QStringView lineBreak) {
+    QString out;
+    out.reserve(text.size() + text.size() / 16);
+    const qsizetype last = forEachLine(text, [&](qsizetype start, qsizetype end) {
+        out.append(text.sliced(start, end - start));
+        out.append(lineBreak);
+    });
+    out.append(text.sliced(last));
+    return out;
+}
+
+int pastedLineCount(QStringView text) {
+    int lines = 0;
+    const qsizetype last = forEachLine(text, [&lines](qsizetype, qsizetype) { ++lines; });
+    return last < text.size() ? lines + 1 : lines;
+}
+
+LineModel::LineModel() : m_pieces(1), m_gapBegin(1), m_gapEnd(1) {}
+
+LineModel::LineModel(QString text) : m_buffer(std::move(text)) {
+    splitIntoPieces();
+}
+
+LineModel LineModel::fromPastedText(QString text) {
+    if (static_cast<std::size_t>(text.size()) > kMaxBuffer / 2)
+        throw std::length_error("the text is too long");
+    LineModel model;
+    model.m_pieces.clear();
+    model.m_buffer = std::move(text);
+
+    // The pieces are stretches of the pasted text itself, whatever break ends each: the model
+    // never reads between its pieces, and joins them with CR LF when it gives its text.
+    const QStringView pasted(model.m_buffer);
+    // Lines of eight code units or more need no second allocation; the reserve is only address
+    // space until the pieces fill it.
+    model.m_pieces.reserve(static_cast<std::size_t>(pasted.size() / 8) + 1);
+    adviseHugePages(model.m_pieces.data(), model.m_pieces.capacity() * sizeof(Piece));
+    const auto pieceOf = [](qsizetype start, qsizetype end) {
+        return Piece{static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(end - start)};
+    };
+    const qsizetype last = forEachLine(pasted, [&](qsizetype start, qsizetype end) {
+        model.m_pieces.push_back(pieceOf(start, end));
+    });
+    model.m_pieces.push_back(pieceOf(last, pasted.size()));
     model.m_gapBegin = model.m_gapEnd = model.m_pieces.size();
     return model;
 }

@@ -13,6 +13,9 @@ namespace tallemo {
 // line. The text area, the converters and the clipboard output only ever see CR LF; the text
 // widget's document takes U+2029 for every break, which lineBreak can ask for instead.
 QString normaliseLineBreaks(QStringView text, QStringView lineBreak = u"\r\n");
+// The lines a paste puts into the text area: LineModel::fromPastedText(text).count(), without
+// building the model.
+int pastedLineCount(QStringView text);
 
 // The text area's text as a list of lines (the `Memo1.Lines` of the handlers).
 //

@@ -3,8 +3,6 @@
 #include "text/TextPrimitives.h"
 #include "text/Utf8.h"
 
-#include <QStringDecoder>
-
 namespace tallemo {
 
 namespace {
@@ -28,12 +26,7 @@ void OutputList::add(QStringView entry) {
 }
 
 QString OutputList::text() const {
-    if (m_sink == nullptr)
-        return m_text;
-    // QString::fromUtf8 would take a first row's leading U+FEFF for a byte-order mark.
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless |
-                                                  QStringConverter::Flag::ConvertInitialBom);
-    return utf8.decode(m_utf8);
+    return m_sink != nullptr ? utf8Text(m_utf8) : m_text;
 }
 
 QByteArray OutputList::utf8() const {

@@ -1,5 +1,6 @@
 #include "text/Utf8.h"
 
+#include <QStringDecoder>
 #include <QtEndian>
 
 #include <algorithm>
@@ -35,14 +36,6 @@ const char16_t* encodeAscii(const char16_t* from, const char16_t* end, char*& ou
     while (from != end && *from < 0x80)
         *out++ = static_cast<char>(*from++);
     return from;
-}
-
-bool isHighSurrogate(char16_t c) {
-    return (c & 0xFC00) == 0xD800;
-}
-
-bool isLowSurrogate(char16_t c) {
-    return (c & 0xFC00) == 0xDC00;
 }
 
 bool isContinuation(unsigned char byte) {
@@ -136,13 +129,13 @@ char* encodeUtf8(QStringView s, char* p) {
         if (c < 0x800) {
             *p++ = static_cast<char>(0xC0 | (c >> 6));
             *p++ = static_cast<char>(0x80 | (c & 0x3F));
-        } else if (isHighSurrogate(c) && from != end && isLowSurrogate(*from)) {
+        } else if (QChar::isHighSurrogate(c) && from != end && QChar::isLowSurrogate(*from)) {
             const char32_t u = 0x10000 + ((char32_t{c} - 0xD800) << 10) + (*from++ - 0xDC00);
             *p++ = static_cast<char>(0xF0 | (u >> 18));
             *p++ = static_cast<char>(0x80 | ((u >> 12) & 0x3F));
             *p++ = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
             *p++ = static_cast<char>(0x80 | (u & 0x3F));
-        } else if (isHighSurrogate(c) || isLowSurrogate(c)) {
+        } else if (QChar::isHighSurrogate(c) || QChar::isLowSurrogate(c)) {
             *p++ = '?';
         } else {
             *p++ = static_cast<char>(0xE0 | (c >> 12));
@@ -248,6 +241,12 @@ void appendUtf8Line(QByteArray& out, QStringView s) {
     end[0] = '\r';
     end[1] = '\n';
     out.resize(end + 2 - out.constData());
+}
+
+QString utf8Text(QByteArrayView bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless |
+                                                  QStringConverter::Flag::ConvertInitialBom);
+    return utf8.decode(bytes);
 }
 
 } // namespace tallemo

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 #include <QStringView>
 
 namespace tallemo {
@@ -18,5 +19,10 @@ void appendUtf8Line(QByteArray& out, QStringView s);
 // dropped. Qt's decoder spends most of a statement's reading time on text that mixes Japanese
 // with ASCII; this one widens ASCII sixteen bytes at a time and decodes the rest inline.
 QChar* decodeUtf8(QByteArrayView bytes, QChar* out);
+
+// The text of UTF-8 bytes as QString::fromUtf8 makes it (a replacement character for bytes that
+// are not UTF-8), except that a leading U+FEFF stays: fromUtf8 takes it for a byte-order mark
+// and drops it, which would cut a value or a row that begins with one.
+QString utf8Text(QByteArrayView bytes);
 
 } // namespace tallemo

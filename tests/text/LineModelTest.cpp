@@ -114,6 +114,7 @@ TEST(LineModel, FromPastedTextIsTheModelOfTheNormalisedText) {
         EXPECT_EQ(pasted.text(), normalised.text()) << text.toStdString();
         ASSERT_EQ(pasted.count(), normalised.count()) << text.toStdString();
         EXPECT_EQ(pasted.pieceCount(), normalised.pieceCount()) << text.toStdString();
+        EXPECT_EQ(tallemo::pastedLineCount(text), pasted.count()) << text.toStdString();
         for (int i = 0; i < pasted.count(); ++i)
             EXPECT_EQ(pasted.lineView(i), normalised.line(i)) << text.toStdString();
     }
