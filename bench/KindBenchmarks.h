@@ -12,7 +12,7 @@ namespace tallemo::bench {
 // and 100,000 entries.
 inline bool registerForEveryKind(const std::string& name,
                                  void (*run)(benchmark::State&, const StatementKind&)) {
-    for (const StatementKind& kind : statementKinds()) {
+    for (const StatementKind& kind : builtInKinds()) {
         benchmark::RegisterBenchmark((name + '/' + kind.id.toStdString()).c_str(),
                                      [&kind, run](benchmark::State& state) { run(state, kind); })
             ->Arg(1000)

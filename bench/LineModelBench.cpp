@@ -9,7 +9,7 @@ using namespace tallemo;
 namespace {
 
 QString cardStatement(const benchmark::State& state) {
-    return sampleStatement(*findStatementKind(u"card"), static_cast<int>(state.range(0)));
+    return sampleStatement(*findBuiltInKind(u"card"), static_cast<int>(state.range(0)));
 }
 
 int64_t utf8Bytes(const QString& text) {

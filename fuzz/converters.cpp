@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     context.yenPerDollar = [](LineModel&) { return std::optional<double>(155.6); };
     context.remark = size % 2 == 1;
 
-    for (const StatementKind& kind : statementKinds()) {
+    for (const StatementKind& kind : builtInKinds()) {
         LineModel Lines(area);
         const Recognition recognition = kind.recognise(Lines);
         check(Lines.text() == area, kind, "the recogniser leaves the text alone");

@@ -7,7 +7,7 @@ set -euo pipefail
 run_packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
-    rapidjson-dev
+    rapidjson-dev libre2-dev libtomlplusplus-dev libqt6sql6-sqlite
     fonts-motoya-l-maruberi fonts-noto-cjk
     qt6-translations-l10n
 )

@@ -15,7 +15,7 @@ int main(int argc, char* argv[]) {
     const QStringList arguments = QCoreApplication::arguments();
     bool isNumber = false;
     const int entries = arguments.size() == 3 ? arguments[2].toInt(&isNumber) : 0;
-    const StatementKind* kind = arguments.size() == 3 ? findStatementKind(arguments[1]) : nullptr;
+    const StatementKind* kind = arguments.size() == 3 ? findBuiltInKind(arguments[1]) : nullptr;
     if (kind == nullptr || !isNumber || entries < 0) {
         std::fputs("Usage: tallemo-make-statement KIND ENTRIES\n", stderr);
         return 2;

@@ -53,7 +53,7 @@ int main(int argc, char* argv[]) {
     std::printf("%-6s %10s %12s %14s %7s\n", "kind", "MiB", "convert ms", "setPlainText ms",
                 "ratio");
     for (const char* id : {"card", "coop"}) {
-        const StatementKind& kind = *findStatementKind(QString::fromLatin1(id));
+        const StatementKind& kind = *findBuiltInKind(QString::fromLatin1(id));
         const qsizetype entryBytes = sampleStatement(kind, 1000).toUtf8().size() / 1000;
         const QString statement =
             sampleStatement(kind, static_cast<int>((1 << 20) / entryBytes) + 1);

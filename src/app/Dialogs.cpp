@@ -53,6 +53,19 @@ DialogRequest informationRequest(const QString& message) {
     return r;
 }
 
+DialogRequest rulesProblemsRequest(const QStringList& problems) {
+    DialogRequest r = informationRequest(
+        problems.isEmpty()
+            ? QStringLiteral("書式ファイルに問題はありません")
+            : QStringLiteral("書式ファイルに %1 件の問題があります。直したファイルは保存すると"
+                             "読み直されます")
+                  .arg(problems.size()));
+    r.title = QStringLiteral("書式ファイルの問題");
+    r.kind = problems.isEmpty() ? DialogKind::Information : DialogKind::Error;
+    r.details = problems.join(u'\n');
+    return r;
+}
+
 DialogRequest errorRequest(const QString& title, const QString& message) {
     DialogRequest r;
     r.kind = DialogKind::Error;
@@ -156,6 +169,12 @@ std::unique_ptr<QMessageBox> createMessageBox(QWidget* owner, const DialogReques
     box->setWindowTitle(request.title);
     box->setTextFormat(Qt::PlainText);
     box->setText(request.text);
+    if (!request.details.isEmpty()) {
+        box->setInformativeText(request.details);
+        // A pattern such as (?P<shop>.+) would otherwise be taken for markup.
+        if (auto* details = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+            details->setTextFormat(Qt::PlainText);
+    }
     switch (request.kind) {
     case DialogKind::Confirmation:
         box->setIcon(QMessageBox::Question);

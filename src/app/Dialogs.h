@@ -27,6 +27,7 @@ struct DialogRequest {
     int escapeButton = -1; // the button Esc and the frame's close box stand for; -1 for none
     QString initialText;   // input dialogs only
     int maxLength = 0;     // input dialogs only: what typing or pasting may reach
+    QString details;       // shown below the text, for lists that would make it too long
 };
 
 struct DialogAnswer {
@@ -49,6 +50,8 @@ public:
 DialogRequest confirmationRequest(const QString& message);
 DialogRequest informationRequest(const QString& message);
 DialogRequest errorRequest(const QString& title, const QString& message);
+// The problems of the rules files, one a line, below a summary.
+DialogRequest rulesProblemsRequest(const QStringList& problems);
 DialogRequest inputRequest(const QString& title, const QString& prompt, const QString& initial);
 
 // Yes/no question; true only for "はい(&Y)".

@@ -23,6 +23,9 @@
 #include <QCloseEvent>
 #include <QCommandLinkButton>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -31,6 +34,7 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QTextCursor>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
@@ -143,7 +147,8 @@ TForm1::TForm1(TForm1Environment environment, QWidget* parent)
                                                  : environment.programFilePath),
       m_title(applicationTitle(m_programFilePath)), m_dialogs(environment.dialogs),
       m_clipboard(environment.clipboard), m_transport(environment.transport),
-      m_openUrl(std::move(environment.openUrl)) {
+      m_openUrl(std::move(environment.openUrl)),
+      m_givenKindFolders(std::move(environment.kindFolders)), m_kinds(KindRegistry::builtIn()) {
     if (m_dialogs == nullptr) {
         m_ownDialogs = std::make_unique<QtDialogs>();
         m_dialogs = m_ownDialogs.get();
@@ -167,6 +172,30 @@ TForm1::TForm1(TForm1Environment environment, QWidget* parent)
     buildMenu();
 
     run([this] { FormCreate(this); });
+
+    m_kindsWatcher = new QFileSystemWatcher(this);
+    m_kindsReload = new QTimer(this);
+    m_kindsReload->setSingleShot(true);
+    m_kindsReload->setInterval(400);
+    connect(m_kindsWatcher, &QFileSystemWatcher::directoryChanged, m_kindsReload,
+            qOverload<>(&QTimer::start));
+    connect(m_kindsWatcher, &QFileSystemWatcher::fileChanged, m_kindsReload,
+            qOverload<>(&QTimer::start));
+    connect(m_kindsReload, &QTimer::timeout, this, [this] {
+        // A command that waits for the exchange rate keeps the kinds it began with; the files
+        // are read once it is done.
+        if (m_dispatcher->busy())
+            m_kindsReload->start();
+        else
+            run([this] { loadKinds(); });
+    });
+    run([this] {
+        m_kindFolders = m_givenKindFolders.value_or(
+            rules::KindFolders::forProgram(FIniFileName, QFileInfo(m_programFilePath).path()));
+        // The user's folder is made, so that it can be watched and a file dropped into it.
+        QDir().mkpath(m_kindFolders.user);
+        loadKinds();
+    });
 }
 
 TForm1::~TForm1() = default;
@@ -180,10 +209,11 @@ void TForm1::buildActions() {
 
     ActionList1 = new ActionList(this);
     ActionList1->setObjectName(QStringLiteral("ActionList1"));
+    const auto captionOf = [](QStringView id) { return findBuiltInKind(id)->caption; };
     SeikyouAnalysis =
-        ActionList1->add(makeAction("SeikyouAnalysis", QStringLiteral("生協")), kOthersCategory);
+        ActionList1->add(makeAction("SeikyouAnalysis", captionOf(u"coop")), kOthersCategory);
     ViewAnalysis =
-        ActionList1->add(makeAction("ViewAnalysis", QStringLiteral("View")), kOthersCategory);
+        ActionList1->add(makeAction("ViewAnalysis", captionOf(u"view")), kOthersCategory);
     AdditionalFunctionOn = ActionList1->add(
         makeAction("AdditionalFunctionOn", QStringLiteral("AdditionalFunctionOn")));
     AdditionalFunctionOff = ActionList1->add(
@@ -280,13 +310,14 @@ void TForm1::buildWindow() {
         return button;
     };
     const QFont rounded = fontOf(kRoundedFamilies, 15);
-    Button1 = makeButton("Button1", QStringLiteral("楽天カード"), {143, 548, 121, 42}, rounded);
+    const auto captionOf = [](QStringView id) { return findBuiltInKind(id)->caption; };
+    Button1 = makeButton("Button1", captionOf(u"card"), {143, 548, 121, 42}, rounded);
     const QFont windowFont = fontOf(kUiFamilies, 9);
     Button2 = makeButton("Button2", QStringLiteral("テスト用"), {552, 595, 121, 33}, windowFont);
     Button3 = makeButton("Button3", QStringLiteral("貼り付け"), {8, 548, 118, 42}, rounded);
     Button4 = makeButton("Button4", QStringLiteral("スプシ表示"), {552, 548, 137, 41}, windowFont);
-    Button6 = makeButton("Button6", QStringLiteral("国内配当"), {279, 548, 121, 42}, rounded);
-    Button7 = makeButton("Button7", QStringLiteral("国外配当"), {410, 548, 121, 42}, rounded);
+    Button6 = makeButton("Button6", captionOf(u"domestic"), {279, 548, 121, 42}, rounded);
+    Button7 = makeButton("Button7", captionOf(u"foreign"), {410, 548, 121, 42}, rounded);
     Button2->hide();
 
     Label1 = new QLabel(m_client);
@@ -390,6 +421,13 @@ void TForm1::buildMenu() {
     bindEntry(View1, ViewAnalysis, false);
     T1 = makeEntry(N8, "T1", QString());
     bindEntry(T1, SeikyouAnalysis, false);
+    // The kinds of the rules files go between these two separators (rebuildRulesKindEntries).
+    N8->addSeparator();
+    m_rulesKindsEnd = N8->addSeparator();
+    ReloadKinds = makeEntry(N8, "ReloadKinds", QStringLiteral("書式を再読み込み"));
+    connectEntry(ReloadKinds, &TForm1::ReloadKindsExecute);
+    KindProblems = makeEntry(N8, "KindProblems", QStringLiteral("書式ファイルの問題…"));
+    connectEntry(KindProblems, &TForm1::KindProblemsExecute);
 
     N1 = makeMenu("N1", QStringLiteral("設定"));
     N4 = makeEntry(N1, "N4", QStringLiteral("スプシURL"));
@@ -405,21 +443,6 @@ void TForm1::buildMenu() {
     AdditionalFinctionOn1 =
         makeEntry(N1, "AdditionalFinctionOn1", QStringLiteral("その他をオンにする"));
     bindEntry(AdditionalFinctionOn1, AdditionalFunctionOn, true);
-
-    // A statement kind the window has no button or entry of its own for gets one here.
-    const QStringList kindsWithOwnElement = {QStringLiteral("card"), QStringLiteral("domestic"),
-                                             QStringLiteral("foreign"), QStringLiteral("view"),
-                                             QStringLiteral("coop")};
-    for (const StatementKind& kind : statementKinds()) {
-        if (kindsWithOwnElement.contains(kind.id))
-            continue;
-        auto* entry = new QAction(kind.caption, this);
-        entry->setObjectName(kind.id);
-        N8->addAction(entry);
-        const StatementKind* statementKind = &kind;
-        bindCommand(entry, &QAction::triggered,
-                    [this, statementKind] { convertStatement(*statementKind); });
-    }
 
     N6 = makeMenu("N6", QStringLiteral("ヘルプ"));
     N7 = makeEntry(N6, "N7", QStringLiteral("作者ホームページ"));
@@ -499,7 +522,7 @@ bool TForm1::convert(const std::function<void(LineModel&)>& converter) {
     });
 }
 
-void TForm1::convertStatement(const StatementKind& kind) {
+void TForm1::convertStatement(const KindRegistry& kinds, const StatementKind& kind) {
     ConvertContext context{Regional::system(), {}, false};
     std::optional<QString> rateFailure;
     if (kind.needsRate) {
@@ -522,24 +545,115 @@ void TForm1::convertStatement(const StatementKind& kind) {
             ReadIniBoolean(FIniFileName, kind.remark->section, kind.remark->key, false);
 
     ConversionReport report;
+    std::vector<SkippedEntry> skipped;
+    context.skipped = &skipped;
     const bool changed = convert([&](LineModel& Lines) {
-        report = reportBefore(kind, Lines);
+        report = reportBefore(kinds, kind, Lines);
         const std::optional<OutputList> rows = kind.convert(Lines, context);
         if (rows) {
             clipboard().setText(rows->text());
             report.rows = rows->count();
         }
     });
+    report.countSkipped(skipped);
     report.rateFailure = rateFailure;
     report.textChanged = changed;
     showMessage(conversionMessage(report));
 }
 
 void TForm1::convertStatement(const QString& kindId) {
-    const StatementKind* kind = findStatementKind(kindId);
+    // The command keeps the kinds it began with, also when the files are read again while it
+    // waits for the exchange rate.
+    const std::shared_ptr<const KindRegistry> kinds = m_kinds;
+    const StatementKind* kind = kinds->find(kindId);
     if (kind == nullptr)
         throw AppError(QStringLiteral("明細の種類 %1 がありません").arg(kindId));
-    convertStatement(*kind);
+    convertStatement(*kinds, *kind);
+}
+
+namespace {
+
+// A problem as the dialog lists it: the file's name, line and column, and what is wrong.
+QString problemLine(const rules::RulesProblem& problem) {
+    const QString file = QFileInfo(problem.path).fileName();
+    if (problem.line <= 0)
+        return QStringLiteral("%1: %2").arg(file, problem.text);
+    return QStringLiteral("%1 %2 行 %3 桁目: %4")
+        .arg(file)
+        .arg(problem.line)
+        .arg(problem.column)
+        .arg(problem.text);
+}
+
+// A caption as a menu entry shows it: an "&" in it is text, not an access key.
+QString menuText(const QString& caption) {
+    QString text = caption;
+    return text.replace(u'&', QStringLiteral("&&"));
+}
+
+} // namespace
+
+void TForm1::loadKinds() {
+    rules::LoadedKinds loaded = rules::loadKinds(m_kindFolders);
+    m_kinds = std::move(loaded.registry);
+    m_kindProblems = std::move(loaded.problems);
+    rebuildRulesKindEntries();
+    watchKindFiles(loaded.files);
+    if (!m_kindProblems.empty()) {
+        QStringList files;
+        for (const rules::RulesProblem& problem : m_kindProblems)
+            files << QFileInfo(problem.path).fileName();
+        files.removeDuplicates();
+        showMessage(QStringLiteral("書式ファイル %1 に問題があります（その他の書式 › "
+                                   "書式ファイルの問題…）")
+                        .arg(files.join(QStringLiteral("、"))));
+    } else if (!m_rulesKindEntries.isEmpty()) {
+        showMessage(QStringLiteral("書式ファイルを読み込みました（%1 種類）")
+                        .arg(m_rulesKindEntries.size()));
+    }
+}
+
+void TForm1::rebuildRulesKindEntries() {
+    for (QAction* entry : std::as_const(m_rulesKindEntries)) {
+        N8->removeAction(entry);
+        entry->deleteLater();
+    }
+    m_rulesKindEntries.clear();
+    for (const StatementKind& kind : m_kinds->kinds()) {
+        if (kind.isBuiltIn())
+            continue;
+        auto* entry = new QAction(menuText(kind.caption), this);
+        entry->setObjectName(QStringLiteral("kind:") + kind.id);
+        entry->setStatusTip(kind.summary);
+        N8->insertAction(m_rulesKindsEnd, entry);
+        bindCommand(entry, &QAction::triggered, [this, id = kind.id] { convertStatement(id); });
+        m_rulesKindEntries << entry;
+    }
+}
+
+void TForm1::watchKindFiles(const QStringList& files) {
+    if (!m_kindsWatcher->files().isEmpty())
+        m_kindsWatcher->removePaths(m_kindsWatcher->files());
+    QStringList paths = files;
+    for (const QString& folder : {m_kindFolders.user, m_kindFolders.shipped}) {
+        if (QFileInfo(folder).isDir() && !m_kindsWatcher->directories().contains(folder))
+            paths << folder;
+    }
+    if (!paths.isEmpty())
+        m_kindsWatcher->addPaths(paths);
+}
+
+void TForm1::ReloadKindsExecute(QObject* /*Sender*/) {
+    loadKinds();
+    if (m_kindProblems.empty() && m_rulesKindEntries.isEmpty())
+        showMessage(QStringLiteral("書式ファイルはありません（%1）").arg(m_kindFolders.user));
+}
+
+void TForm1::KindProblemsExecute(QObject* /*Sender*/) {
+    QStringList problems;
+    for (const rules::RulesProblem& problem : m_kindProblems)
+        problems << problemLine(problem);
+    m_dialogs->show(this, rulesProblemsRequest(problems));
 }
 
 void TForm1::showMessage(const QString& message) {

@@ -1,15 +1,20 @@
 #pragma once
 
 #include "app/ActionList.h"
+#include "rules/KindFolders.h"
 
 #include <QMainWindow>
 #include <QString>
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <vector>
 
 class QAction;
 class QCommandLinkButton;
+class QFileSystemWatcher;
+class QTimer;
 class QFrame;
 class QLabel;
 class QMenu;
@@ -27,6 +32,7 @@ class HttpTransport;
 class WaitObserver;
 class LineModel;
 struct StatementKind;
+class KindRegistry;
 
 // What the window takes from its surroundings. Every member left empty means the real thing;
 // tests put in their own so that no test needs modal loops, the network or a browser.
@@ -38,6 +44,9 @@ struct TForm1Environment {
     HttpTransport* transport = nullptr;
     // Hands a URL to the desktop's default browser; failures stay silent.
     std::function<void(const QUrl&)> openUrl;
+    // Where the rules files are: kinds/ beside the settings file and share/tallemo/kinds/ beside
+    // the program's folder when unset.
+    std::optional<rules::KindFolders> kindFolders;
 };
 
 // What "作者ホームページ" opens when no help page is installed beside the program.
@@ -85,6 +94,9 @@ public:
     QAction* WindowClose1 = nullptr;
     QAction* SelectAllPaste = nullptr;
     QAction* NewBeikoku = nullptr;
+    // その他の書式's entries for the rules files: reading them again and their problems.
+    QAction* ReloadKinds = nullptr;
+    QAction* KindProblems = nullptr;
     // The strip below the buttons that says what the last command did.
     QLabel* Label1 = nullptr;
 
@@ -108,6 +120,8 @@ public:
     void WindowClose1Execute(QObject* Sender);
     void AdditionalFunctionOnExecute(QObject* Sender);
     void AdditionalFunctionOffExecute(QObject* Sender);
+    void ReloadKindsExecute(QObject* Sender);
+    void KindProblemsExecute(QObject* Sender);
     void FormCreate(QObject* Sender);
     void FormClose(QObject* Sender);
 
@@ -116,6 +130,11 @@ public:
     double GetYPD(LineModel& Lines, double& LUSD, double& LYPD, double& LJPY, bool& succeeded);
 
     const QString& iniFileName() const { return FIniFileName; }
+    // The kinds as they are now; a command keeps the ones it began with.
+    const KindRegistry& kinds() const { return *m_kinds; }
+    const rules::KindFolders& kindFolders() const { return m_kindFolders; }
+    // The menu entries of the kinds read from rules files, in menu order.
+    const QList<QAction*>& rulesKindEntries() const { return m_rulesKindEntries; }
     // What the last command did, in full (the strip shows it elided when it is too long).
     const QString& message() const { return m_message; }
     // The error box's title.
@@ -149,8 +168,12 @@ private:
     bool convert(const std::function<void(LineModel&)>& converter);
     // The command of a statement kind: converts, puts the rows on the clipboard and says what
     // it did.
-    void convertStatement(const StatementKind& kind);
+    void convertStatement(const KindRegistry& kinds, const StatementKind& kind);
     void convertStatement(const QString& kindId);
+    // Reads the rules files again, rebuilds their menu entries and says what it found.
+    void loadKinds();
+    void rebuildRulesKindEntries();
+    void watchKindFiles(const QStringList& files);
     void showMessage(const QString& message);
     void editSetting(const QString& section, const QString& key, const QString& title,
                      const QString& prompt);
@@ -175,6 +198,16 @@ private:
     QString m_message;
     // Why the last exchange-rate request failed, for the message.
     QString m_rateFailureReason;
+    std::optional<rules::KindFolders> m_givenKindFolders;
+    rules::KindFolders m_kindFolders;
+    std::shared_ptr<const KindRegistry> m_kinds;
+    std::vector<rules::RulesProblem> m_kindProblems;
+    QList<QAction*> m_rulesKindEntries;
+    QAction* m_rulesKindsEnd = nullptr; // the separator below the rules kinds' entries
+    QFileSystemWatcher* m_kindsWatcher = nullptr;
+    // Editors save by writing a new file and renaming it: the files are read again once the
+    // folder has been quiet for a moment.
+    QTimer* m_kindsReload = nullptr;
 };
 
 } // namespace tallemo

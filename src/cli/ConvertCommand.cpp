@@ -7,6 +7,7 @@
 #include "converters/StatementKinds.h"
 #include "rates/ExchangeRates.h"
 #include "rates/QtHttpTransport.h"
+#include "rules/RulesKind.h"
 #include "settings/IniSettings.h"
 #include "settings/SettingsLocation.h"
 #include "text/LineModel.h"
@@ -17,9 +18,11 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <exception>
@@ -37,12 +40,18 @@ namespace {
 
 const QString kProgram = QStringLiteral("tallemo-convert");
 const QString kDetect = QStringLiteral("detect");
+const QString kKinds = QStringLiteral("kinds");
+const QString kCheck = QStringLiteral("check");
+const QString kHelp = QStringLiteral("help");
+
+// What the companion is asked to do besides converting.
+enum class Command { Convert, Help, Detect, ListKinds, CheckRules };
 
 struct Options {
-    bool help = false;
-    bool detect = false;
+    Command command = Command::Convert;
     const StatementKind* kind = nullptr;
-    QString file; // empty or "-": standard input
+    QString rulesFile; // check's rules file
+    QString file;      // empty or "-": standard input
     std::optional<QString> areaFile;
     std::optional<QString> date;
     std::optional<double> rate;
@@ -74,10 +83,11 @@ bool isUsableDateText(const QString& text) {
     });
 }
 
-// "view and coop": the ids of the kinds that take an option, for its usage error.
+// "view and coop": the ids of the kinds that take an option, for its usage error. Only built-in
+// kinds take options.
 QString idsOfKinds(bool (*takes)(const StatementKind&)) {
     QStringList ids;
-    for (const StatementKind& kind : statementKinds()) {
+    for (const StatementKind& kind : builtInKinds()) {
         if (takes(kind))
             ids << kind.id;
     }
@@ -98,7 +108,7 @@ bool takesRemark(const StatementKind& kind) {
 // "Suica, 保険": the remarks cells of the kinds that have one.
 QString remarkCells() {
     QStringList cells;
-    for (const StatementKind& kind : statementKinds()) {
+    for (const StatementKind& kind : builtInKinds()) {
         if (kind.remark)
             cells << kind.remark->cell;
     }
@@ -140,7 +150,8 @@ const CommandLine& commandLine() {
     return options;
 }
 
-std::variant<Options, UsageError> parseArguments(const QStringList& arguments) {
+std::variant<Options, UsageError> parseArguments(const QStringList& arguments,
+                                                 const KindRegistry& kinds) {
     const CommandLine& line = commandLine();
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
@@ -151,8 +162,9 @@ std::variant<Options, UsageError> parseArguments(const QStringList& arguments) {
         return UsageError{parser.errorText()};
 
     Options options;
-    if (parser.isSet(line.help)) {
-        options.help = true;
+    const QStringList positional = parser.positionalArguments();
+    if (parser.isSet(line.help) || (!positional.isEmpty() && positional[0] == kHelp)) {
+        options.command = Command::Help;
         return options;
     }
 
@@ -183,26 +195,41 @@ std::variant<Options, UsageError> parseArguments(const QStringList& arguments) {
             options.remark = false;
     }
 
-    const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())
         return UsageError{QStringLiteral("no statement kind given")};
-    if (positional.size() > 2)
-        return UsageError{QStringLiteral("unexpected argument '%1'").arg(positional[2])};
-    if (positional.size() == 2)
+    const bool checking = positional[0] == kCheck;
+    const qsizetype maxArguments = checking ? 3 : positional[0] == kKinds ? 1 : 2;
+    if (positional.size() > maxArguments)
+        return UsageError{QStringLiteral("unexpected argument '%1'").arg(positional[maxArguments])};
+    if (checking) {
+        if (positional.size() < 2)
+            return UsageError{QStringLiteral("%1 needs a rules file").arg(kCheck)};
+        options.rulesFile = positional[1];
+        if (positional.size() == 3)
+            options.file = positional[2];
+    } else if (positional.size() == 2) {
         options.file = positional[1];
+    }
 
-    if (positional[0] == kDetect) {
-        options.detect = true;
+    const std::array<std::pair<QString, Command>, 3> commands = {{
+        {kDetect, Command::Detect},
+        {kKinds, Command::ListKinds},
+        {kCheck, Command::CheckRules},
+    }};
+    for (const auto& [name, command] : commands) {
+        if (positional[0] != name)
+            continue;
+        options.command = command;
         for (const QCommandLineOption* option :
              {&line.area, &line.date, &line.rate, &line.remark, &line.noRemark}) {
             if (parser.isSet(*option))
-                return UsageError{QStringLiteral("--%1 does not apply to %2")
-                                      .arg(option->names().front(), kDetect)};
+                return UsageError{
+                    QStringLiteral("--%1 does not apply to %2").arg(option->names().front(), name)};
         }
         return options;
     }
 
-    options.kind = findStatementKind(positional[0]);
+    options.kind = kinds.find(positional[0]);
     if (options.kind == nullptr)
         return UsageError{QStringLiteral("unknown statement kind '%1'").arg(positional[0])};
     if (options.rate && !takesRate(*options.kind))
@@ -213,19 +240,13 @@ std::variant<Options, UsageError> parseArguments(const QStringList& arguments) {
     return options;
 }
 
-QString kindIds() {
-    QStringList ids;
-    for (const StatementKind& kind : statementKinds())
-        ids << kind.id;
-    ids << kDetect;
-    return ids.join(u'|');
-}
-
 QString usageText() {
-    return QStringLiteral("Usage: %1 {%2} [FILE] [--area FILE]\n"
+    return QStringLiteral("Usage: %1 KIND [FILE] [--area FILE]\n"
                           "         [--date TEXT] [--rate NUMBER] [--remark|--no-remark]\n"
-                          "Try '%1 --help' for more information.\n")
-        .arg(kProgram, kindIds());
+                          "       %1 {%2|%3} [FILE]\n"
+                          "       %1 %4\n"
+                          "Try '%1 --help' for more information, and the kinds.\n")
+        .arg(kProgram, kDetect, QStringLiteral("check RULES.toml"), kKinds);
 }
 
 // The options as the help lists them: names and value in a column, the description beside.
@@ -247,15 +268,25 @@ QString optionsHelp() {
     return text;
 }
 
-QString kindsHelp() {
+QString kindsHelp(const KindRegistry& kinds) {
     QString text;
-    for (const StatementKind& kind : statementKinds())
+    for (const StatementKind& kind : kinds.kinds())
         text += QStringLiteral("  %1 %2 (%3)\n")
                     .arg(kind.id.leftJustified(10), kind.summary, kind.caption);
-    text += QStringLiteral("  %1 list the kinds the statement looks like, best first: each\n"
-                           "             kind's id, a TAB and its number of entries\n")
-                .arg(kDetect.leftJustified(10));
     return text;
+}
+
+QString commandsHelp() {
+    return QStringLiteral(
+               "  %1 list the kinds the statement looks like, best first: each\n"
+               "             kind's id, a TAB and its number of entries\n"
+               "  %2 list every kind: id, caption and where it comes from\n"
+               "             (built-in or its rules file), TAB-separated; the problems\n"
+               "             of broken rules files go to standard error (exit status 1)\n"
+               "  check RULES.toml [FILE]\n"
+               "             check a rules file; with FILE, write the rows it gives and\n"
+               "             say on standard error which entries give none and why\n")
+        .arg(kDetect.leftJustified(10), kKinds.leftJustified(10));
 }
 
 ConvertOutcome failure(int exitCode, const QString& message) {
@@ -304,32 +335,82 @@ std::variant<QString, QString> loadStatement(const QString& fileName, QIODevice&
 
 // Recognises the statement as it was before the conversion, read again from its file. A file
 // gone or changed since gives the notice without (or with another) suggestion.
-void recogniseAgain(ConversionReport& report, const QString& fileName, QIODevice& standardInput) {
+void recogniseAgain(ConversionReport& report, const KindRegistry& kinds, const QString& fileName,
+                    QIODevice& standardInput) {
     std::variant<QString, QString> text = loadStatement(fileName, standardInput);
     if (text.index() != 0)
         return;
     const ConversionReport before =
-        reportBefore(*report.kind, LineModel::fromPastedText(std::move(std::get<0>(text))));
+        reportBefore(kinds, *report.kind, LineModel::fromPastedText(std::move(std::get<0>(text))));
     report.looksRight = before.looksRight;
     report.suggested = before.suggested;
+}
+
+// `kinds`: every kind with where it comes from; the problems of the files that could not be read.
+ConvertOutcome listKinds(const KindRegistry& kinds,
+                         const std::vector<rules::RulesProblem>& problems) {
+    ConvertOutcome outcome;
+    QString listed;
+    for (const StatementKind& kind : kinds.kinds())
+        listed += QStringLiteral("%1\t%2\t%3\n")
+                      .arg(kind.id, kind.caption,
+                           kind.isBuiltIn() ? QStringLiteral("built-in") : kind.sourceFile);
+    outcome.standardOutput = listed.toUtf8();
+    for (const rules::RulesProblem& problem : problems)
+        outcome.standardError += problem.toString() + u'\n';
+    outcome.exitCode = problems.empty() ? 0 : 1;
+    return outcome;
+}
+
+QString skipReasonText(SkipReason reason) {
+    return reason == SkipReason::UnreadableDate ? QStringLiteral("日付を読めませんでした")
+                                                : QStringLiteral("金額を読めませんでした");
+}
+
+// `check RULES.toml STATEMENT`: the rows as a conversion writes them, and on standard error each
+// entry that gives none, by its first line.
+ConvertOutcome checkRules(const StatementKind& kind, const LineModel& Lines) {
+    ConvertOutcome outcome;
+    const rules::RulesScan scan = rules::scanWithRules(kind, Lines);
+    QString rows;
+    for (const rules::RulesScan::Entry& entry : scan.entries) {
+        if (entry.skipped)
+            outcome.standardError += QStringLiteral("%1: line %2: %3\n")
+                                         .arg(kProgram)
+                                         .arg(entry.firstLine + 1)
+                                         .arg(skipReasonText(*entry.skipped));
+        else
+            rows += entry.cells.join(u'\t') + QStringLiteral("\r\n");
+    }
+    outcome.standardOutput = rows.toUtf8();
+    if (scan.entries.empty())
+        outcome.standardError +=
+            QStringLiteral("%1: %2 (%3): no entry found\n").arg(kProgram, kind.caption, kind.id);
+    return outcome;
 }
 
 } // namespace
 
 ConvertEnvironment ConvertEnvironment::forRunningProgram() {
-    return ConvertEnvironment{
+    ConvertEnvironment environment{
         settingsFileNameFor(QCoreApplication::applicationDirPath() + QStringLiteral("/Tallemo")),
         Regional::system(),
         [] { return std::make_unique<QtHttpTransport>(); },
         /*keepAreaText=*/false,
     };
+    environment.kindFolders = rules::KindFolders::forProgram(
+        environment.iniFileName, QCoreApplication::applicationDirPath());
+    rules::LoadedKinds loaded = rules::loadKinds(environment.kindFolders);
+    environment.kinds = std::move(loaded.registry);
+    environment.kindProblems = std::move(loaded.problems);
+    return environment;
 }
 
 QString settingsFileLine(const QString& iniFileName) {
     return QStringLiteral("\nSettings file used: %1.ini\n").arg(iniFileName);
 }
 
-QString convertHelpText() {
+QString convertHelpText(const KindRegistry& kinds, const rules::KindFolders& folders) {
     return QStringLiteral(
                "Usage: %1 KIND [FILE] [OPTIONS]\n"
                "\n"
@@ -349,8 +430,16 @@ QString convertHelpText() {
                "Kinds:\n"
                "%2"
                "\n"
+               "Commands:\n"
+               "%4"
+               "\n"
                "Options:\n"
                "%3"
+               "\n"
+               "Kinds of your own are rules files, ID.toml (see tallemo-kinds(5)), in\n"
+               "  %5\n"
+               "which replace those of the same id that come with the program, in\n"
+               "  %6\n"
                "\n"
                "Settings are read from the Tallemo window's settings file: Tallemo.ini in this\n"
                "program's folder when that file exists or the folder is writable (the installed\n"
@@ -363,21 +452,51 @@ QString convertHelpText() {
                "     or the exchange-rate failure line, is written to standard error; also when\n"
                "     a file cannot be read or written or the input is not UTF-8\n"
                "  2  the arguments are wrong\n")
-        .arg(kProgram, kindsHelp(), optionsHelp());
+        .arg(kProgram, kindsHelp(kinds), optionsHelp(), commandsHelp(), folders.user,
+             folders.shipped);
 }
 
 ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standardInput,
                                  const ConvertEnvironment& environment) {
-    const std::variant<Options, UsageError> parsed = parseArguments(arguments);
-    if (const auto* usage = std::get_if<UsageError>(&parsed))
-        return failure(2, QStringLiteral("%1: %2\n").arg(kProgram, usage->message) + usageText());
+    const KindRegistry& kinds = environment.kinds ? *environment.kinds : *KindRegistry::builtIn();
+    const std::variant<Options, UsageError> parsed = parseArguments(arguments, kinds);
+    if (const auto* usage = std::get_if<UsageError>(&parsed)) {
+        QString message = QStringLiteral("%1: %2\n").arg(kProgram, usage->message);
+        // A kind that is missing because its rules file is broken: say what is wrong with it.
+        for (const rules::RulesProblem& problem : environment.kindProblems) {
+            if (!arguments.isEmpty() &&
+                QFileInfo(problem.path).fileName() == arguments.front() + QStringLiteral(".toml"))
+                message += problem.toString() + u'\n';
+        }
+        return failure(2, message + usageText());
+    }
     const auto& options = std::get<Options>(parsed);
 
-    if (options.help) {
+    if (options.command == Command::Help) {
         ConvertOutcome outcome;
-        outcome.standardOutput =
-            (convertHelpText() + settingsFileLine(environment.iniFileName)).toUtf8();
+        outcome.standardOutput = (convertHelpText(kinds, environment.kindFolders) +
+                                  settingsFileLine(environment.iniFileName))
+                                     .toUtf8();
         return outcome;
+    }
+    if (options.command == Command::ListKinds)
+        return listKinds(kinds, environment.kindProblems);
+
+    std::optional<StatementKind> checkedKind;
+    if (options.command == Command::CheckRules) {
+        QStringList builtInIds;
+        for (const StatementKind& kind : builtInKinds())
+            builtInIds << kind.id;
+        rules::RulesKindOrProblem read = rules::readRulesFile(options.rulesFile, builtInIds);
+        if (const auto* problem = std::get_if<rules::RulesProblem>(&read))
+            return failure(1, problem->toString() + u'\n');
+        checkedKind = std::get<StatementKind>(std::move(read));
+        if (options.file.isEmpty()) {
+            ConvertOutcome outcome;
+            outcome.standardOutput =
+                QStringLiteral("%1\t%2\n").arg(checkedKind->id, checkedKind->caption).toUtf8();
+            return outcome;
+        }
     }
 
     bool readAgain = false;
@@ -387,9 +506,12 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
     ConvertOutcome outcome;
     LineModel Lines = LineModel::fromPastedText(std::move(std::get<0>(text)));
 
-    if (options.detect) {
+    if (checkedKind)
+        return checkRules(*checkedKind, Lines);
+
+    if (options.command == Command::Detect) {
         QString found;
-        for (const RankedKind& ranked : rankStatementKinds(Lines))
+        for (const RankedKind& ranked : kinds.rank(Lines))
             found +=
                 QStringLiteral("%1\t%2\n").arg(ranked.kind->id).arg(ranked.recognition.entries);
         outcome.standardOutput = found.toUtf8();
@@ -441,8 +563,10 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
     ConversionReport report;
     report.kind = &kind;
     if (!readAgain)
-        report = reportBefore(kind, Lines);
+        report = reportBefore(kinds, kind, Lines);
     try {
+        std::vector<SkippedEntry> skipped;
+        context.skipped = &skipped;
         std::optional<OutputList> rows = kind.convert(Lines, context);
         if (rows) {
             rows->flush();
@@ -450,11 +574,15 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
             report.rows = rows->count();
         }
         report.rateFailure = rateFailure;
+        report.countSkipped(skipped);
+        if (!report.foundNothing() && !skipped.empty())
+            outcome.standardError =
+                QStringLiteral("%1: %2\n").arg(kProgram, skippedEntriesMessage(report));
         // A script must hear of a statement that gave no rows: it would otherwise take an empty
         // output for a month without entries.
         if (report.foundNothing()) {
             if (readAgain)
-                recogniseAgain(report, options.file, standardInput);
+                recogniseAgain(report, kinds, options.file, standardInput);
             outcome.standardError =
                 QStringLiteral("%1: %2\n")
                     .arg(kProgram, conversionMessage(report, /*forCommandLine=*/true));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "converters/StatementKinds.h"
+#include "rules/KindFolders.h"
 #include "text/OutputList.h"
 #include "text/Regional.h"
 
@@ -33,9 +35,16 @@ struct ConvertEnvironment {
     // can follow them (see StatementKind::canFailAfterRows); the program writes them to standard
     // output. Unset, or for the other kinds, they come back in ConvertOutcome::standardOutput.
     RowsSink writeRows = nullptr;
+    // The statement kinds: the built-in ones when unset.
+    std::shared_ptr<const KindRegistry> kinds = nullptr;
+    // What was wrong with the rules files when the kinds were read, for `kinds`.
+    std::vector<rules::RulesProblem> kindProblems = {};
+    // Where the rules files are, for the help.
+    rules::KindFolders kindFolders = {};
 
     // The real surroundings: the window program's settings file (see settingsFileNameFor), the
-    // system's regional settings, Qt Network. Needs a QCoreApplication.
+    // system's regional settings, Qt Network, the kinds of the rules files beside the settings
+    // file and the program. Needs a QCoreApplication.
     static ConvertEnvironment forRunningProgram();
 };
 
@@ -55,7 +64,7 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
                                  const ConvertEnvironment& environment);
 
 // The text --help prints, followed by settingsFileLine.
-QString convertHelpText();
+QString convertHelpText(const KindRegistry& kinds, const rules::KindFolders& folders);
 // The line that ends --help: which settings file this run reads.
 QString settingsFileLine(const QString& iniFileName);
 

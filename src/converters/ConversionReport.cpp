@@ -6,7 +6,17 @@
 
 namespace tallemo {
 
-ConversionReport reportBefore(const StatementKind& kind, const LineModel& Lines) {
+void ConversionReport::countSkipped(const std::vector<SkippedEntry>& skipped) {
+    for (const SkippedEntry& entry : skipped) {
+        if (entry.reason == SkipReason::UnreadableDate)
+            ++unreadableDates;
+        else
+            ++unreadableAmounts;
+    }
+}
+
+ConversionReport reportBefore(const KindRegistry& kinds, const StatementKind& kind,
+                              const LineModel& Lines) {
     ConversionReport report;
     report.kind = &kind;
     // Which other kind the text looks like is said only when it does not look like this one, so
@@ -15,7 +25,7 @@ ConversionReport reportBefore(const StatementKind& kind, const LineModel& Lines)
         report.looksRight = true;
         return report;
     }
-    for (const RankedKind& ranked : rankStatementKinds(Lines)) {
+    for (const RankedKind& ranked : kinds.rank(Lines)) {
         if (ranked.kind != &kind) {
             report.suggested = ranked.kind;
             break;
@@ -31,6 +41,15 @@ QString kindName(const StatementKind& kind, bool forCommandLine) {
 }
 
 } // namespace
+
+QString skippedEntriesMessage(const ConversionReport& report) {
+    QStringList sentences;
+    if (report.unreadableAmounts > 0)
+        sentences << QStringLiteral("%1 件は金額を読めませんでした").arg(report.unreadableAmounts);
+    if (report.unreadableDates > 0)
+        sentences << QStringLiteral("%1 件は日付を読めませんでした").arg(report.unreadableDates);
+    return sentences.join(QStringLiteral("。"));
+}
 
 QString conversionMessage(const ConversionReport& report, bool forCommandLine) {
     const StatementKind& kind = *report.kind;
@@ -53,9 +72,16 @@ QString conversionMessage(const ConversionReport& report, bool forCommandLine) {
                              .arg(kindName(kind, forCommandLine));
         else
             offerUndo = false;
+    } else if (report.unreadableAmounts + report.unreadableDates > 0) {
+        sentences << QStringLiteral("%1: コピーできる行がありませんでした").arg(kind.caption);
     } else {
         sentences
             << QStringLiteral("%1の明細が見つかりませんでした").arg(kindName(kind, forCommandLine));
+    }
+    if (!report.rateFailure) {
+        // No junk rows: an entry whose amount or date cannot be read is left out, and said so.
+        if (const QString skipped = skippedEntriesMessage(report); !skipped.isEmpty())
+            sentences << skipped;
         if (!report.rows)
             sentences << QStringLiteral("クリップボードはそのままです");
     }

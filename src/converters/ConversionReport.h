@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <optional>
+#include <vector>
 
 namespace tallemo {
 
@@ -21,18 +22,28 @@ struct ConversionReport {
     const StatementKind* suggested = nullptr;
     // Whether the text area's text differs from before.
     bool textChanged = false;
+    // Entries that gave no row because a field could not be read, by reason.
+    int unreadableAmounts = 0;
+    int unreadableDates = 0;
+
+    void countSkipped(const std::vector<SkippedEntry>& skipped);
 
     // Whether the conversion found no entries (a failed rate fetch is said otherwise).
     bool foundNothing() const { return !rateFailure && rows.value_or(0) == 0; }
 };
 
 // Recognises the text before the conversion: the kind's verdict and, when that is no, the best
-// other kind.
-ConversionReport reportBefore(const StatementKind& kind, const LineModel& Lines);
+// other kind of the registry.
+ConversionReport reportBefore(const KindRegistry& kinds, const StatementKind& kind,
+                              const LineModel& Lines);
 
 // The one-line message the window shows after a conversion, for example
 // "楽天カード: 12 行をクリップボードにコピーしました". With forCommandLine the kinds are named by
 // their ids too and the undo hint is left out.
 QString conversionMessage(const ConversionReport& report, bool forCommandLine = false);
+
+// The entries that gave no row, by reason: "2 件は金額を読めませんでした。1
+// 件は日付を読めませんでした"; empty when every entry gave one.
+QString skippedEntriesMessage(const ConversionReport& report);
 
 } // namespace tallemo

@@ -8,30 +8,52 @@
 #include "text/LineModel.h"
 
 #include <algorithm>
-#include <array>
 
 namespace tallemo {
 
 double Recognition::confidence() const {
     if (entries <= 0)
         return 0;
-    return (static_cast<double>(wellFormed) - against) / entries;
+    return (static_cast<double>(wellFormed) - against) / entries * coverage;
 }
 
 namespace {
 
-const std::array<StatementKind, 5>& table() {
-    static const std::array<StatementKind, 5> kinds = {
+// A built-in kind's engine: its converter and recogniser functions.
+template <class Convert> class BuiltInEngine final : public StatementEngine {
+public:
+    BuiltInEngine(Convert converter, Recognition (*recogniser)(const LineModel&))
+        : m_convert(std::move(converter)), m_recognise(recogniser) {}
+
+    std::optional<OutputList> convert(LineModel& Lines,
+                                      const ConvertContext& context) const override {
+        return m_convert(Lines, context);
+    }
+    Recognition recognise(const LineModel& Lines) const override { return m_recognise(Lines); }
+
+private:
+    Convert m_convert;
+    Recognition (*m_recognise)(const LineModel&);
+};
+
+template <class Convert>
+std::shared_ptr<const StatementEngine> builtInEngine(Convert convert,
+                                                     Recognition (*recognise)(const LineModel&)) {
+    return std::make_shared<const BuiltInEngine<Convert>>(std::move(convert), recognise);
+}
+
+std::vector<StatementKind> builtInTable() {
+    return {
         StatementKind{
             .id = QStringLiteral("card"),
             .caption = QStringLiteral("楽天カード"),
             .summary = QStringLiteral("card usage statement"),
             .remark = std::nullopt,
-            .convert = [](LineModel& Lines,
-                          const ConvertContext& context) -> std::optional<OutputList> {
-                return convertCardStatement(Lines, context.rowsSink);
-            },
-            .recognise = recogniseCardStatement,
+            .engine = builtInEngine(
+                [](LineModel& Lines, const ConvertContext& context) -> std::optional<OutputList> {
+                    return convertCardStatement(Lines, context.rowsSink);
+                },
+                recogniseCardStatement),
             .sampleEntry = cardStatementSampleEntry,
         },
         StatementKind{
@@ -40,11 +62,11 @@ const std::array<StatementKind, 5>& table() {
             .summary = QStringLiteral("domestic dividends"),
             .needsDate = true,
             .remark = std::nullopt,
-            .convert = [](LineModel& Lines,
-                          const ConvertContext& context) -> std::optional<OutputList> {
-                return convertDomesticDividends(Lines, context.regional, context.rowsSink);
-            },
-            .recognise = recogniseDomesticDividends,
+            .engine = builtInEngine(
+                [](LineModel& Lines, const ConvertContext& context) -> std::optional<OutputList> {
+                    return convertDomesticDividends(Lines, context.regional, context.rowsSink);
+                },
+                recogniseDomesticDividends),
             .sampleEntry = domesticDividendsSampleEntry,
         },
         StatementKind{
@@ -55,12 +77,12 @@ const std::array<StatementKind, 5>& table() {
             .needsRate = true,
             .remark = std::nullopt,
             .canFailAfterRows = true,
-            .convert =
+            .engine = builtInEngine(
                 [](LineModel& Lines, const ConvertContext& context) {
                     return convertForeignDividends(Lines, context.regional, context.yenPerDollar,
                                                    context.rowsSink);
                 },
-            .recognise = recogniseForeignDividends,
+                recogniseForeignDividends),
             .sampleEntry = foreignDividendsSampleEntry,
         },
         StatementKind{
@@ -69,11 +91,11 @@ const std::array<StatementKind, 5>& table() {
             .summary = QStringLiteral("View card statement"),
             .remark = RemarkSetting{QStringLiteral("View"), QStringLiteral("Suica"),
                                     QStringLiteral("Suica")},
-            .convert = [](LineModel& Lines,
-                          const ConvertContext& context) -> std::optional<OutputList> {
-                return convertViewCard(Lines, context.remark, context.rowsSink);
-            },
-            .recognise = recogniseViewCard,
+            .engine = builtInEngine(
+                [](LineModel& Lines, const ConvertContext& context) -> std::optional<OutputList> {
+                    return convertViewCard(Lines, context.remark, context.rowsSink);
+                },
+                recogniseViewCard),
             .sampleEntry = viewCardSampleEntry,
         },
         StatementKind{
@@ -82,34 +104,50 @@ const std::array<StatementKind, 5>& table() {
             .summary = QStringLiteral("co-op statement"),
             .remark = RemarkSetting{QStringLiteral("seikyo"), QStringLiteral("hoken"),
                                     QStringLiteral("保険")},
-            .convert = [](LineModel& Lines,
-                          const ConvertContext& context) -> std::optional<OutputList> {
-                return convertCoopStatement(Lines, context.remark, context.rowsSink);
-            },
-            .recognise = recogniseCoopStatement,
+            .engine = builtInEngine(
+                [](LineModel& Lines, const ConvertContext& context) -> std::optional<OutputList> {
+                    return convertCoopStatement(Lines, context.remark, context.rowsSink);
+                },
+                recogniseCoopStatement),
             .sampleEntry = coopStatementSampleEntry,
         },
     };
-    return kinds;
 }
 
 } // namespace
 
-std::span<const StatementKind> statementKinds() {
-    return table();
+std::shared_ptr<const KindRegistry> KindRegistry::builtIn() {
+    static const std::shared_ptr<const KindRegistry> registry(new KindRegistry(builtInTable()));
+    return registry;
 }
 
-const StatementKind* findStatementKind(QStringView id) {
-    for (const StatementKind& kind : table()) {
+std::shared_ptr<const KindRegistry> KindRegistry::withAdded(std::vector<StatementKind> added) {
+    const std::span<const StatementKind> builtIn = KindRegistry::builtIn()->kinds();
+    std::vector<StatementKind> kinds(builtIn.begin(), builtIn.end());
+    kinds.insert(kinds.end(), std::make_move_iterator(added.begin()),
+                 std::make_move_iterator(added.end()));
+    return std::shared_ptr<const KindRegistry>(new KindRegistry(std::move(kinds)));
+}
+
+const StatementKind* KindRegistry::find(QStringView id) const {
+    for (const StatementKind& kind : m_kinds) {
         if (kind.id == id)
             return &kind;
     }
     return nullptr;
 }
 
-std::vector<RankedKind> rankStatementKinds(const LineModel& Lines) {
+std::span<const StatementKind> builtInKinds() {
+    return KindRegistry::builtIn()->kinds();
+}
+
+const StatementKind* findBuiltInKind(QStringView id) {
+    return KindRegistry::builtIn()->find(id);
+}
+
+std::vector<RankedKind> KindRegistry::rank(const LineModel& Lines) const {
     std::vector<RankedKind> ranked;
-    for (const StatementKind& kind : table()) {
+    for (const StatementKind& kind : m_kinds) {
         const Recognition recognition = kind.recognise(Lines);
         if (recognition.looksRight())
             ranked.push_back({&kind, recognition});

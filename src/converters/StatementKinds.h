@@ -7,6 +7,7 @@
 #include <QStringView>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -19,6 +20,14 @@ class LineModel;
 // the text (the exchange-rate client adds the service's answer or its failure line).
 using YenPerDollarSource = std::function<std::optional<double>(LineModel& Lines)>;
 
+// Why an entry of a statement gave no row: a field its row needs could not be read.
+enum class SkipReason { UnreadableAmount, UnreadableDate };
+
+struct SkippedEntry {
+    int line = 0; // the entry's first line, 0-based
+    SkipReason reason = SkipReason::UnreadableAmount;
+};
+
 // What a conversion takes besides the text. Each kind reads only what its entry says it needs.
 struct ConvertContext {
     Regional regional;               // the dividend rows' date text and the decimal separator
@@ -28,12 +37,9 @@ struct ConvertContext {
     // without --area): the converter hands them to it and may leave the lines it would only have
     // rewritten for showing.
     const RowsSink* rowsSink = nullptr;
+    // Where a kind that leaves out entries it cannot read says which ones and why.
+    std::vector<SkippedEntry>* skipped = nullptr;
 };
-
-// A converter rewrites the text in place and returns the rows for the clipboard, or nothing when
-// the clipboard must keep what it holds (no rate could be had). It throws AppError where the
-// command ends with the error box; what it changed until then stays changed.
-using Converter = std::optional<OutputList> (*)(LineModel& Lines, const ConvertContext& context);
 
 // What a recogniser makes of a text: how many entries the kind's converter would turn into rows,
 // and how many of them have the shape the statement's web page gives them (dates, amounts, TABs
@@ -42,19 +48,37 @@ struct Recognition {
     int entries = 0;
     int wellFormed = 0;
     int against = 0;
+    // The share of the text's non-blank lines that the entries take, from kinds that can tell (the
+    // kinds of rules files, whose patterns may fit a few lines of any statement); the built-in
+    // recognisers weigh signs against instead and leave it at 1.
+    double coverage = 1.0;
 
     // At least half the entries well formed, and more of them than signs against.
     bool looksRight() const {
         return entries > 0 && wellFormed * 2 >= entries && wellFormed > against;
     }
     // How sure the verdict is, for ranking: the share of well-formed entries less the share of
-    // signs against.
+    // signs against, times the share of the text the entries take.
     double confidence() const;
 };
 
-// Recognisers read the text as the text area holds it (CR LF breaks only) and take one pass over
-// it, so recognising costs no more than converting.
-using Recogniser = Recognition (*)(const LineModel& Lines);
+// What a kind does with a text. A built-in kind's engine is its converter and recogniser; a kind
+// read from a rules file carries its compiled patterns in its engine.
+class StatementEngine {
+public:
+    StatementEngine() = default;
+    virtual ~StatementEngine() = default;
+    Q_DISABLE_COPY_MOVE(StatementEngine)
+
+    // Rewrites the text in place and returns the rows for the clipboard, or nothing when the
+    // clipboard must keep what it holds. It throws AppError where the command ends with the
+    // error box; what it changed until then stays changed.
+    virtual std::optional<OutputList> convert(LineModel& Lines,
+                                              const ConvertContext& context) const = 0;
+    // Reads the text as the text area holds it (CR LF breaks only) in one pass, so recognising
+    // costs no more than converting.
+    virtual Recognition recognise(const LineModel& Lines) const = 0;
+};
 
 // The yes/no setting that switches a kind's remarks cell on, as the window's settings menu keeps
 // it in Tallemo.ini.
@@ -77,27 +101,53 @@ struct StatementKind {
     // is no number): a caller that writes rows as they are made must hold them back until it is
     // done.
     bool canFailAfterRows = false;
-    Converter convert = nullptr;
-    Recogniser recognise = nullptr;
+    std::shared_ptr<const StatementEngine> engine;
+    // The rules file the kind was read from; empty for the kinds built into the program.
+    QString sourceFile = {};
     // Entry i of a generated statement of this kind, lines ending in CR LF: statements of any
-    // size for the benchmarks and the recognition tests.
+    // size for the benchmarks and the recognition tests. Built-in kinds only.
     QString (*sampleEntry)(int i) = nullptr;
-};
 
-// Every kind, in the order the window shows them.
-std::span<const StatementKind> statementKinds();
-const StatementKind* findStatementKind(QStringView id);
+    std::optional<OutputList> convert(LineModel& Lines, const ConvertContext& context) const {
+        return engine->convert(Lines, context);
+    }
+    Recognition recognise(const LineModel& Lines) const { return engine->recognise(Lines); }
+    bool isBuiltIn() const { return sourceFile.isEmpty(); }
+};
 
 struct RankedKind {
     const StatementKind* kind = nullptr;
     Recognition recognition;
 };
 
-// The kinds the text looks like, most confident first (ties: more entries first, then the
-// table's order); empty when it looks like none.
-std::vector<RankedKind> rankStatementKinds(const LineModel& Lines);
+// The statement kinds a window or a companion run knows: the built-in ones, then those read from
+// rules files. A registry never changes; reading the files again makes a new one, and whoever
+// holds the old one (a command that is still running) keeps it, with every pointer into it.
+class KindRegistry {
+public:
+    // The kinds built into the program, in the order the window shows them.
+    static std::shared_ptr<const KindRegistry> builtIn();
+    // The built-in kinds followed by added ones, in the order given.
+    static std::shared_ptr<const KindRegistry> withAdded(std::vector<StatementKind> added);
 
-// A generated statement of n entries of a kind and a closing line, lines ending in CR LF.
+    std::span<const StatementKind> kinds() const { return m_kinds; }
+    const StatementKind* find(QStringView id) const;
+
+    // The kinds the text looks like, most confident first (ties: more entries first, then the
+    // registry's order); empty when it looks like none.
+    std::vector<RankedKind> rank(const LineModel& Lines) const;
+
+private:
+    explicit KindRegistry(std::vector<StatementKind> kinds) : m_kinds(std::move(kinds)) {}
+
+    std::vector<StatementKind> m_kinds;
+};
+
+// The built-in kinds, for the tests, benchmarks and fuzz targets that are about them.
+std::span<const StatementKind> builtInKinds();
+const StatementKind* findBuiltInKind(QStringView id);
+
+// A generated statement of n entries of a built-in kind and a closing line, lines ending in CR LF.
 QString sampleStatement(const StatementKind& kind, int n);
 
 } // namespace tallemo

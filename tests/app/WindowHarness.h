@@ -80,11 +80,14 @@ struct WindowHarness {
         environment.clipboard = clipboard;
         environment.transport = &transport;
         environment.openUrl = [this](const QUrl& url) { openedUrls.push_back(url); };
+        environment.kindFolders = rules::KindFolders{userKindsFolder(), shippedKindsFolder()};
         window = std::make_unique<TForm1>(std::move(environment));
     }
 
     QString programFilePath() const { return folder.path() + QStringLiteral("/Tallemo"); }
     QString iniPath() const { return programFilePath() + QStringLiteral(".ini"); }
+    QString userKindsFolder() const { return folder.path() + QStringLiteral("/kinds"); }
+    QString shippedKindsFolder() const { return folder.path() + QStringLiteral("/shipped-kinds"); }
 
     // The text area's text with CR LF breaks.
     QString text() const { return documentText(*window->Memo1->document()); }

@@ -150,7 +150,15 @@ struct ExpectedMenu {
 
 TEST_F(WindowLayout, MainMenuHoldsItsEntriesInOrderWithoutShortcuts) {
     const std::vector<ExpectedMenu> menus = {
-        {"N8", "その他の書式", {{"View1", "View", true}, {"T1", "生協", true}}},
+        // The kinds of rules files go between the two separators; this window has none.
+        {"N8",
+         "その他の書式",
+         {{"View1", "View", true},
+          {"T1", "生協", true},
+          {"", "", true},
+          {"", "", true},
+          {"ReloadKinds", "書式を再読み込み", true},
+          {"KindProblems", "書式ファイルの問題…", true}}},
         {"N1",
          "設定",
          {{"N4", "スプシURL", true},

@@ -41,14 +41,21 @@ private:
 
 // Surroundings with no settings file, a date text no fixture expects (a forgotten --date shows
 // up in the diff) and "." as the decimal separator.
+// The kinds are the built-in ones and those that come with the program (data/kinds).
 inline ConvertEnvironment testEnvironment(const QTemporaryDir& settingsDir,
                                           const std::optional<HttpAnswer>& answer = std::nullopt,
                                           QList<QUrl>* requests = nullptr) {
-    return ConvertEnvironment{
+    ConvertEnvironment environment{
         settingsDir.filePath(QStringLiteral("Tallemo")),
         Regional::fixed(QStringLiteral("(today)"), QStringLiteral(".")),
         [answer, requests] { return std::make_unique<FixedTransport>(answer, requests); },
     };
+    environment.kindFolders = {settingsDir.filePath(QStringLiteral("kinds")),
+                               QStringLiteral(TALLEMO_SHIPPED_KINDS_DIR)};
+    rules::LoadedKinds loaded = rules::loadKinds(environment.kindFolders);
+    environment.kinds = std::move(loaded.registry);
+    environment.kindProblems = std::move(loaded.problems);
+    return environment;
 }
 
 inline ConvertOutcome runWithInput(const QStringList& arguments, const QByteArray& input,

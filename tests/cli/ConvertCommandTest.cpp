@@ -205,7 +205,7 @@ TEST(AreaFile, UnwritableAreaIsAnErrorButTheRowsAreStillWritten) {
 // Without --area the rows go to the program's standard output while they are made, a stretch at a
 // time, except where an error can still follow them: the US dividends wait for the last amount.
 TEST(RowsAlone, AreWrittenAsTheyAreMadeWhereNoErrorCanFollowThem) {
-    for (const StatementKind& kind : statementKinds()) {
+    for (const StatementKind& kind : builtInKinds()) {
         QTemporaryDir dir;
         QStringList arguments{kind.id};
         if (kind.needsDate)
@@ -244,7 +244,7 @@ TEST(RowsAlone, NoneAreWrittenWhenTheLastDollarAmountIsNoNumber) {
     QByteArray written;
     environment.writeRows = [&written](QByteArrayView rows) { written.append(rows); };
     const QByteArray statement =
-        sampleStatement(*findStatementKind(u"foreign"), 5000).toUtf8() +
+        sampleStatement(*findBuiltInKind(u"foreign"), 5000).toUtf8() +
         u8("SAMPLE\n数量 1株\n1株あたり 0.50\n入金額 1.2.3 USD\n").toUtf8();
 
     const ConvertOutcome outcome =
@@ -411,11 +411,13 @@ TEST(Help, WinsOverEverythingElse) {
     QTemporaryDir dir;
     for (const QStringList& arguments :
          {QStringList{"--help"}, QStringList{"card", "-h"}, QStringList{"bogus", "--help"}}) {
-        const ConvertOutcome outcome = runWithInput(arguments, "", testEnvironment(dir));
+        const ConvertEnvironment environment = testEnvironment(dir);
+        const ConvertOutcome outcome = runWithInput(arguments, "", environment);
         EXPECT_EQ(outcome.exitCode, 0);
         EXPECT_EQ(outcome.standardOutput,
-                  (convertHelpText() + QStringLiteral("\nSettings file used: %1\n")
-                                           .arg(dir.filePath(QStringLiteral("Tallemo.ini"))))
+                  (convertHelpText(*environment.kinds, environment.kindFolders) +
+                   QStringLiteral("\nSettings file used: %1\n")
+                       .arg(dir.filePath(QStringLiteral("Tallemo.ini"))))
                       .toUtf8());
         EXPECT_TRUE(outcome.standardError.isEmpty());
     }

@@ -65,7 +65,7 @@ TEST(Program, AStandardOutputThatCannotBeWrittenIsAFailure) {
     QTemporaryDir dir;
     QFile statement(dir.filePath(QStringLiteral("card.txt")));
     ASSERT_TRUE(statement.open(QIODevice::WriteOnly));
-    statement.write(sampleStatement(*tallemo::findStatementKind(u"card"), 5000).toUtf8());
+    statement.write(sampleStatement(*tallemo::findBuiltInKind(u"card"), 5000).toUtf8());
     statement.close();
     for (const QStringList& arguments :
          {QStringList{"card", statement.fileName()},

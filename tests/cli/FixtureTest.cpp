@@ -49,9 +49,16 @@ void PrintTo(const FixtureCase& c, std::ostream* os) {
     *os << (c.kind + u'/' + c.name).toStdString();
 }
 
+// The built-in kinds and those that come with the program.
+std::span<const StatementKind> fixtureKinds() {
+    static const QTemporaryDir settingsDir;
+    static const ConvertEnvironment environment = testEnvironment(settingsDir);
+    return environment.kinds->kinds();
+}
+
 std::vector<FixtureCase> discoverCases() {
     std::vector<FixtureCase> cases;
-    for (const StatementKind& statementKind : statementKinds()) {
+    for (const StatementKind& statementKind : fixtureKinds()) {
         const QString& kind = statementKind.id;
         const QDir dir(fixturesRoot() + u'/' + kind);
         for (const QString& file :
@@ -181,7 +188,7 @@ INSTANTIATE_TEST_SUITE_P(Statements, Fixture, testing::ValuesIn(discoverCases())
 
 // A wrong fixtures path would otherwise leave the table above quietly empty.
 TEST(Fixtures, EveryKindHasCases) {
-    for (const StatementKind& statementKind : statementKinds()) {
+    for (const StatementKind& statementKind : fixtureKinds()) {
         const QString& kind = statementKind.id;
         int count = 0;
         for (const FixtureCase& c : discoverCases())

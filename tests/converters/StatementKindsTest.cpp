@@ -37,7 +37,7 @@ int rowsMadeBy(const StatementKind& kind, const QString& text) {
 
 QStringList rankedIds(const QString& text) {
     QStringList ids;
-    for (const RankedKind& ranked : rankStatementKinds(LineModel(text)))
+    for (const RankedKind& ranked : KindRegistry::builtIn()->rank(LineModel(text)))
         ids << ranked.kind->id;
     return ids;
 }
@@ -51,7 +51,7 @@ struct Fixture {
 std::vector<Fixture> allFixtures() {
     std::vector<Fixture> fixtures;
     const QString root = qEnvironmentVariable("TALLEMO_FIXTURES");
-    for (const StatementKind& kind : statementKinds()) {
+    for (const StatementKind& kind : builtInKinds()) {
         const QDir dir(root + u'/' + kind.id);
         for (const QFileInfo& file : dir.entryInfoList({QStringLiteral("*.txt")}, QDir::Files)) {
             QFile in(file.filePath());
@@ -89,7 +89,7 @@ TEST(Recognition, EveryFixtureLooksLikeItsOwnKindOnlyOrLikeNone) {
 // The recogniser's count is what the user is told was found, so it must be the converter's.
 TEST(Recognition, EntriesAreTheRowsTheConverterMakesOfEveryFixtureWithEveryKind) {
     for (const Fixture& fixture : allFixtures()) {
-        for (const StatementKind& kind : statementKinds()) {
+        for (const StatementKind& kind : builtInKinds()) {
             const int rows = rowsMadeBy(kind, fixture.text);
             if (rows < 0)
                 continue; // an amount that is no number: the command ends in the error box
@@ -101,9 +101,9 @@ TEST(Recognition, EntriesAreTheRowsTheConverterMakesOfEveryFixtureWithEveryKind)
 }
 
 TEST(Recognition, GeneratedStatementsAreRecognisedWithAllTheirEntries) {
-    for (const StatementKind& kind : statementKinds()) {
+    for (const StatementKind& kind : builtInKinds()) {
         const QString text = sampleStatement(kind, 25);
-        const std::vector<RankedKind> ranked = rankStatementKinds(LineModel(text));
+        const std::vector<RankedKind> ranked = KindRegistry::builtIn()->rank(LineModel(text));
         ASSERT_EQ(ranked.size(), 1U) << kind.id.toStdString();
         EXPECT_EQ(ranked[0].kind, &kind);
         EXPECT_EQ(ranked[0].recognition.entries, 25);
@@ -113,7 +113,7 @@ TEST(Recognition, GeneratedStatementsAreRecognisedWithAllTheirEntries) {
 
 // Copied from a page that lost its TABs, a statement converts into junk rows: it must not pass.
 TEST(Recognition, StatementsWithSpacesInPlaceOfTabsLookLikeNothing) {
-    for (const StatementKind& kind : statementKinds()) {
+    for (const StatementKind& kind : builtInKinds()) {
         const QString text = sampleStatement(kind, 10);
         if (!text.contains(u'\t'))
             continue; // the dividend notices have no TABs to lose
@@ -142,8 +142,8 @@ TEST(Recognition, MailsProseAndEmptyTextLookLikeNothing) {
 }
 
 TEST(Recognition, CardAndCoopStatementsAreToldApart) {
-    const StatementKind& card = *findStatementKind(u"card");
-    const StatementKind& coop = *findStatementKind(u"coop");
+    const StatementKind& card = *findBuiltInKind(u"card");
+    const StatementKind& coop = *findBuiltInKind(u"coop");
     // A card statement's main lines begin with "20" like the co-op's purchase lines.
     EXPECT_EQ(rankedIds(sampleStatement(card, 5) + sampleStatement(coop, 1)),
               QStringList{QStringLiteral("card")});
@@ -167,12 +167,12 @@ class ConversionMessages : public testing::TestWithParam<MessageCase> {};
 TEST_P(ConversionMessages, SayWhatHappenedInOneLine) {
     const MessageCase& c = GetParam();
     ConversionReport report;
-    report.kind = findStatementKind(QString::fromUtf8(c.kind));
+    report.kind = findBuiltInKind(QString::fromUtf8(c.kind));
     report.rows = c.rows;
     report.rateFailure = c.rateFailure;
     report.looksRight = c.looksRight;
     report.suggested =
-        c.suggested != nullptr ? findStatementKind(QString::fromUtf8(c.suggested)) : nullptr;
+        c.suggested != nullptr ? findBuiltInKind(QString::fromUtf8(c.suggested)) : nullptr;
     report.textChanged = c.textChanged;
     EXPECT_EQ(conversionMessage(report), c.window);
     EXPECT_EQ(conversionMessage(report, true), c.commandLine);
