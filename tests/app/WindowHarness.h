@@ -72,7 +72,10 @@ public:
 // canned transport and a record of opened URLs. The clipboard is the real one unless a test
 // passes its own.
 struct WindowHarness {
-    explicit WindowHarness(Clipboard* clipboard = nullptr) {
+    // folderPath: a folder of the test's own to keep the settings and kinds in, instead of a
+    // fresh one.
+    explicit WindowHarness(Clipboard* clipboard = nullptr, const QString& folderPath = QString())
+        : ownFolderPath(folderPath) {
         EXPECT_TRUE(folder.isValid());
         TForm1Environment environment;
         environment.programFilePath = programFilePath();
@@ -84,10 +87,11 @@ struct WindowHarness {
         window = std::make_unique<TForm1>(std::move(environment));
     }
 
-    QString programFilePath() const { return folder.path() + QStringLiteral("/Tallemo"); }
+    QString folderPath() const { return ownFolderPath.isEmpty() ? folder.path() : ownFolderPath; }
+    QString programFilePath() const { return folderPath() + QStringLiteral("/Tallemo"); }
     QString iniPath() const { return programFilePath() + QStringLiteral(".ini"); }
-    QString userKindsFolder() const { return folder.path() + QStringLiteral("/kinds"); }
-    QString shippedKindsFolder() const { return folder.path() + QStringLiteral("/shipped-kinds"); }
+    QString userKindsFolder() const { return folderPath() + QStringLiteral("/kinds"); }
+    QString shippedKindsFolder() const { return folderPath() + QStringLiteral("/shipped-kinds"); }
 
     // The text area's text with CR LF breaks.
     QString text() const { return documentText(*window->Memo1->document()); }
@@ -97,6 +101,7 @@ struct WindowHarness {
     }
 
     QTemporaryDir folder;
+    QString ownFolderPath;
     ScriptedDialogs dialogs;
     CannedTransport transport;
     std::vector<QUrl> openedUrls;

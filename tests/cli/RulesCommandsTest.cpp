@@ -1,0 +1,141 @@
+// The companion's commands for rules files (kinds, check) and a rules kind converted like a
+// built-in one.
+#include "CliTestSupport.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+using namespace tallemo;
+using namespace tallemo::testing_support;
+
+namespace {
+
+void writeFile(const QString& path, const QByteArray& contents) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(contents);
+}
+
+const QByteArray kTotals = "id = 'totals'\ncaption = '合計 & 残高'\n"
+                           "entry = ['(?P<date>\\S+) total (?P<amount>.+)']\n"
+                           "row = ['{date|date}', '{amount|yen}']\n";
+
+const QByteArray kStatement = notation::bytes("2024/11/03 total 1,500|11/04 total 2,000|"
+                                              "2024/11/05 total 3,000|2024/11/06 total ?|");
+
+class RulesCommands : public testing::Test {
+protected:
+    // The settings folder's kinds/ holds the user's files; re-read after writing them.
+    ConvertEnvironment environment() const { return testEnvironment(dir); }
+    QString userFile(const char* name) const {
+        return dir.filePath(QStringLiteral("kinds/") + QString::fromLatin1(name));
+    }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(RulesCommands, KindsListsEveryKindAndTheProblemsOfBrokenFiles) {
+    writeFile(userFile("totals.toml"), kTotals);
+    writeFile(userFile("broken.toml"),
+              "id = 'broken'\ncaption = 'B'\nentry = ['(']\nrow = ['x']\n");
+
+    const ConvertOutcome outcome = runWithInput({"kinds"}, {}, environment());
+
+    EXPECT_EQ(outcome.exitCode, 1);
+    const QString shipped = QStringLiteral(TALLEMO_SHIPPED_KINDS_DIR);
+    EXPECT_EQ(
+        QString::fromUtf8(outcome.standardOutput),
+        QStringLiteral("card\t楽天カード\tbuilt-in\n"
+                       "domestic\t国内配当\tbuilt-in\n"
+                       "foreign\t国外配当\tbuilt-in\n"
+                       "view\tView\tbuilt-in\n"
+                       "coop\t生協\tbuilt-in\n"
+                       "card-mail\tカード利用通知メール\t%1/card-mail.toml\n"
+                       "card-mail-line\tカード利用通知メール（1 行ずつ）\t%1/card-mail-line.toml\n"
+                       "totals\t合計 & 残高\t%2\n")
+            .arg(shipped, userFile("totals.toml")));
+    EXPECT_EQ(outcome.standardError,
+              userFile("broken.toml") +
+                  QStringLiteral(":3:10: パターンを読めません: missing ): (\n"));
+}
+
+TEST_F(RulesCommands, ARulesKindConvertsLikeABuiltInOneAndSaysWhatItLeftOut) {
+    writeFile(userFile("totals.toml"), kTotals);
+
+    const ConvertOutcome outcome =
+        runWithInput({"totals", "--area", dir.filePath("area.txt")}, kStatement, environment());
+
+    EXPECT_EQ(outcome.exitCode, 0);
+    EXPECT_EQ(outcome.standardOutput, notation::bytes("2024/11/03→1500|2024/11/05→3000|"));
+    EXPECT_EQ(outcome.areaText, outcome.standardOutput);
+    EXPECT_EQ(outcome.standardError,
+              QStringLiteral(
+                  "tallemo-convert: 1 件は金額を読めませんでした。1 件は日付を読めませんでした\n"));
+}
+
+TEST_F(RulesCommands, AKindWhoseFileIsBrokenIsUnknownWithTheFilesProblem) {
+    writeFile(userFile("totals.toml"), "id = 'totals'\n");
+
+    const ConvertOutcome outcome = runWithInput({"totals"}, kStatement, environment());
+
+    EXPECT_EQ(outcome.exitCode, 2);
+    EXPECT_TRUE(outcome.standardError.startsWith(
+        QStringLiteral(
+            "tallemo-convert: unknown statement kind 'totals'\n%1:1:1: caption がありません\n")
+            .arg(userFile("totals.toml"))))
+        << outcome.standardError.toStdString();
+}
+
+TEST_F(RulesCommands, CheckSaysWhatAFileGivesOrWhatIsWrongWithIt) {
+    const QString rules = dir.filePath(QStringLiteral("elsewhere/totals.toml"));
+    writeFile(rules, kTotals);
+    const QString statement = dir.filePath(QStringLiteral("statement.txt"));
+    writeFile(statement, kStatement);
+
+    const ConvertOutcome clean = runWithInput({"check", rules}, {}, environment());
+    EXPECT_EQ(clean.exitCode, 0);
+    EXPECT_EQ(QString::fromUtf8(clean.standardOutput), QStringLiteral("totals\t合計 & 残高\n"));
+
+    const ConvertOutcome rows = runWithInput({"check", rules, statement}, {}, environment());
+    EXPECT_EQ(rows.exitCode, 0);
+    EXPECT_EQ(rows.standardOutput, notation::bytes("2024/11/03→1500|2024/11/05→3000|"));
+    EXPECT_EQ(rows.standardError,
+              QStringLiteral("tallemo-convert: line 2: 日付を読めませんでした\n"
+                             "tallemo-convert: line 4: 金額を読めませんでした\n"));
+
+    const ConvertOutcome none =
+        runWithInput({"check", rules, "-"}, notation::bytes("nothing|here|"), environment());
+    EXPECT_EQ(none.exitCode, 0);
+    EXPECT_TRUE(none.standardOutput.isEmpty());
+    EXPECT_EQ(none.standardError,
+              QStringLiteral("tallemo-convert: 合計 & 残高 (totals): no entry found\n"));
+
+    writeFile(rules, "id = 'totals'\ncaption = 'T'\nentry = ['x(?P<a>.*)']\nrow = ['{b}']\n");
+    const ConvertOutcome broken = runWithInput({"check", rules, statement}, {}, environment());
+    EXPECT_EQ(broken.exitCode, 1);
+    EXPECT_TRUE(broken.standardOutput.isEmpty());
+    EXPECT_EQ(broken.standardError,
+              rules +
+                  QStringLiteral(":4:8: フィールド b は entry のどのパターンでも (?P<b>…) として"
+                                 "取り出されていません\n"));
+}
+
+TEST_F(RulesCommands, CommandsTakeNoConversionOptionsAndHelpNamesBothFolders) {
+    const ConvertOutcome withDate =
+        runWithInput({"kinds", "--date", "2025/01/01"}, {}, environment());
+    EXPECT_EQ(withDate.exitCode, 2);
+    EXPECT_TRUE(withDate.standardError.startsWith(
+        QStringLiteral("tallemo-convert: --date does not apply to kinds\n")));
+    EXPECT_EQ(runWithInput({"check"}, {}, environment()).exitCode, 2);
+
+    const ConvertEnvironment env = environment();
+    const QString help = QString::fromUtf8(runWithInput({"help"}, {}, env).standardOutput);
+    EXPECT_TRUE(help.contains(env.kindFolders.user)) << help.toStdString();
+    EXPECT_TRUE(help.contains(env.kindFolders.shipped));
+    EXPECT_TRUE(help.contains(QStringLiteral("card-mail-line")));
+}
+
+} // namespace

@@ -1,0 +1,191 @@
+// What a kind read from a rules file makes of a statement: its rows, the entries it leaves out,
+// and what its recogniser says, which must agree with the rows.
+#include "rules/RulesKind.h"
+
+#include "support/Notation.h"
+#include "support/QtText.h"
+#include "text/LineModel.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using namespace tallemo;
+using namespace tallemo::rules;
+
+namespace {
+
+// A kind of id "x" from the rules file's entry and row (id and caption are added).
+StatementKind kindFrom(const char* rules) {
+    const QByteArray file = QByteArrayLiteral("id = 'x'\ncaption = 'X'\n") + rules;
+    RulesKindOrProblem read = readRulesKind(QStringLiteral("/kinds/x.toml"), file, {});
+    if (const auto* problem = std::get_if<RulesProblem>(&read)) {
+        ADD_FAILURE() << problem->toString().toStdString();
+        return {};
+    }
+    return std::get<StatementKind>(std::move(read));
+}
+
+struct EngineCase {
+    const char* name;
+    const char* rules;
+    std::vector<const char*> lines; // in the notation: → TAB
+    std::vector<const char*> rows;
+    int unreadableAmounts = 0;
+    int unreadableDates = 0;
+};
+
+void PrintTo(const EngineCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+const char* const kBlock = R"(
+skip-blank-lines = true
+entry = [
+    '■利用日: (?P<date>.+)',
+    '■利用先: (?P<shop>.+)',
+    { line = '■利用者: .*', optional = true },
+    '■利用金額: (?P<amount>.+)',
+]
+row = ['{date|date}', '{shop|trim}', '', '', '{amount|yen}']
+)";
+
+const char* const kOneLine = R"(
+entry = ['(?P<date>\d{4}/\d{1,2}/\d{1,2})  +(?P<shop>.+?)  +(?P<amount>[-0-9,]+)円']
+row = ['{date|date}', '{shop}', '', '', '{amount|yen}']
+)";
+
+const std::vector<EngineCase>& engineCases() {
+    static const std::vector<EngineCase> cases = {
+        {"one line per entry, headers and footers give nothing",
+         kOneLine,
+         {"ご利用明細", "2024/11/03␣␣SHOP A␣␣1,500円", "2024/11/04␣␣␣ショップ␣B␣␣␣-980円",
+          "合計␣␣520円"},
+         {"2024/11/03→SHOP A→→→1500", "2024/11/04→ショップ B→→→-980"}},
+        {"a block with an optional line present and left out, blank lines inside skipped",
+         kBlock,
+         {"■利用日: 2024/11/03", "■利用先: SHOP A", "■利用者: 本人", "■利用金額: 1,500 円", "",
+          "■利用日: 2024/11/04", "", "■利用先:  SHOP B ", "■利用金額: 800 円"},
+         {"2024/11/03→SHOP A→→→1500", "2024/11/04→SHOP B→→→800"}},
+        {"an entry cut off by the end of the text gives nothing",
+         kBlock,
+         {"■利用日: 2024/11/03", "■利用先: SHOP A", "■利用金額: 1,500 円", "■利用日: 2024/11/04",
+          "■利用先: SHOP B"},
+         {"2024/11/03→SHOP A→→→1500"}},
+        {"an interrupted candidate gives way to the entry that starts inside it",
+         kBlock,
+         {"■利用日: 2024/11/01", "■利用日: 2024/11/03", "■利用先: SHOP A", "■利用金額: 1,500 円"},
+         {"2024/11/03→SHOP A→→→1500"}},
+        {"entries whose amount or date cannot be read give no row and are counted",
+         kBlock,
+         {"■利用日: 2024/11/03", "■利用先: SHOP A", "■利用金額: 12.50 USD", "■利用日: 11/04",
+          "■利用先: SHOP B", "■利用金額: 800 円", "■利用日: 2024/11/05", "■利用先: SHOP C",
+          "■利用金額: 700 円"},
+         {"2024/11/05→SHOP C→→→700"},
+         1,
+         1},
+        {"without skip-blank-lines a blank line ends the candidate",
+         R"(
+entry = ['Date: (?P<date>.+)', 'Amount: (?P<amount>.+)']
+row = ['{date|date}', '{amount|neg}']
+)",
+         {"Date: 2024/11/03", "", "Amount: 100", "Date: 2024/11/04", "Amount: 200"},
+         {"2024/11/04→-200"}},
+        {"literal text around fields, braces, and TABs in a value become spaces",
+         R"(
+entry = ['(?P<shop>.+)=(?P<amount>\d+)']
+row = ['{{{shop}}} (card)', '{amount|yen}円']
+)",
+         {"A→B=100"},
+         {"{A B} (card)→100円"}},
+        {"a line longer than the built-in kinds read is read whole",
+         R"(
+entry = ['(?P<shop>x+)!(?P<amount>\d+)']
+row = ['{amount}']
+)",
+         {"xxxxxxxx!1"},
+         {"1"}},
+    };
+    return cases;
+}
+
+class RulesEngine : public testing::TestWithParam<EngineCase> {};
+
+TEST_P(RulesEngine, GivesTheRowsOfEveryReadableEntryAndCountsTheRest) {
+    const EngineCase& c = GetParam();
+    const StatementKind kind = kindFrom(c.rules);
+    ASSERT_TRUE(kind.engine);
+    QString text = notation::textOf(c.lines);
+    if (QString::fromUtf8(c.name).startsWith(u"a line longer"))
+        text.replace(QStringLiteral("xxxxxxxx"), QString(5000, u'x'));
+    LineModel Lines(text);
+    std::vector<SkippedEntry> skipped;
+    ConvertContext context;
+    context.skipped = &skipped;
+
+    const Recognition recognition = kind.recognise(Lines);
+    const std::optional<OutputList> rows = kind.convert(Lines, context);
+
+    const QString expected = notation::rowsOf(c.rows);
+    ASSERT_EQ(rows.has_value(), !c.rows.empty());
+    if (rows) {
+        EXPECT_EQ(rows->text(), expected);
+        EXPECT_EQ(Lines.text(), expected) << "the text area becomes the rows";
+    }
+    int amounts = 0;
+    int dates = 0;
+    for (const SkippedEntry& entry : skipped)
+        ++(entry.reason == SkipReason::UnreadableDate ? dates : amounts);
+    EXPECT_EQ(amounts, c.unreadableAmounts);
+    EXPECT_EQ(dates, c.unreadableDates);
+    EXPECT_EQ(recognition.wellFormed, static_cast<int>(c.rows.size()));
+    EXPECT_EQ(recognition.entries,
+              static_cast<int>(c.rows.size()) + c.unreadableAmounts + c.unreadableDates);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RulesEngine, testing::ValuesIn(engineCases()),
+                         [](const testing::TestParamInfo<EngineCase>& param) {
+                             return "case" + std::to_string(param.index);
+                         });
+
+TEST(RulesEngineText, StaysAsItWasWhenNoEntryGivesARow) {
+    const StatementKind kind = kindFrom(kBlock);
+    const QString text = notation::textOf({"■利用日: 2024/11/03", "■利用先: A", "■利用金額: ?"});
+    LineModel Lines(text);
+    EXPECT_FALSE(kind.convert(Lines, ConvertContext{}).has_value());
+    EXPECT_EQ(Lines.text(), text);
+}
+
+TEST(RulesScan, NamesTheLinesThatBeginNoEntryAndWhyEntriesGaveNoRow) {
+    const StatementKind kind = kindFrom(kBlock);
+    const LineModel Lines(
+        notation::textOf({"■利用日: 2024/11/01", "その他", "■利用日: 2024/11/03", "■利用先: A",
+                          "■利用金額: 1 円", "■利用日: 2024/11/04", "■利用先: B", "■利用金額: x"}));
+    const RulesScan scan = scanWithRules(kind, Lines);
+    EXPECT_EQ(scan.unmatchedStarts, std::vector<int>{0});
+    ASSERT_EQ(scan.entries.size(), 2U);
+    EXPECT_EQ(scan.entries[0].firstLine, 2);
+    EXPECT_EQ(scan.entries[0].lastLine, 4);
+    EXPECT_EQ(scan.entries[0].cells, (QStringList{"2024/11/03", "A", "", "", "1"}));
+    EXPECT_EQ(scan.entries[1].firstLine, 5);
+    EXPECT_EQ(scan.entries[1].skipped, SkipReason::UnreadableAmount);
+}
+
+TEST(RulesRecognition, CoverageWeighsAKindThatFitsAFewLinesBelowOneThatFitsTheText) {
+    // Both kinds read every entry they find; the narrow one finds only the totals line.
+    const StatementKind whole = kindFrom(kOneLine);
+    const StatementKind narrow = kindFrom(R"(
+entry = ['合計  (?P<amount>.+)円']
+row = ['{amount|yen}']
+)");
+    const LineModel Lines(notation::textOf(
+        {"2024/11/03␣␣SHOP A␣␣1,500円", "2024/11/04␣␣SHOP B␣␣980円", "合計␣␣2,480円"}));
+    const Recognition wide = whole.recognise(Lines);
+    const Recognition few = narrow.recognise(Lines);
+    EXPECT_TRUE(wide.looksRight());
+    EXPECT_TRUE(few.looksRight());
+    EXPECT_DOUBLE_EQ(wide.coverage, 2.0 / 3.0);
+    EXPECT_GT(wide.confidence(), few.confidence());
+}
+
+} // namespace
