@@ -6,6 +6,7 @@
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -214,6 +215,34 @@ TEST_F(EndToEnd, ConvertsForeignDividendsAtTheServicesRateAndKeepsTheClipboardWh
         [&] { return app.textArea().trimmed().endsWith("ExchangeRates API の実行に失敗しました"); },
         30s));
     EXPECT_EQ(s_x->clipboard(), rows);
+}
+
+TEST_F(EndToEnd, AKindDroppedIntoTheKindsFolderOfARunningWindowConvertsFromItsMenuEntry) {
+    RunningTallemo app(*s_x, m_folder.path());
+    ASSERT_TRUE(app.hasWindow());
+    // The window makes its kinds folder beside the settings file and watches it.
+    const QString kinds = m_folder.filePath(QStringLiteral("kinds"));
+    ASSERT_TRUE(waitUntil([&] { return QFileInfo(kinds).isDir(); }, 10s));
+    QFile file(kinds + QStringLiteral("/totals.toml"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("id = 'totals'\ncaption = '合計行'\n"
+               "entry = ['(?P<date>\\S+) total (?P<amount>.+)']\n"
+               "row = ['{date|date}', 'TOTAL', '{amount|yen}']\n");
+    file.close();
+    // The folder is read again once it has been quiet for a moment.
+    std::this_thread::sleep_for(1500ms);
+
+    app.pasteStatement(
+        tallemo::notation::bytes("明細|2024/11/03 total 1,500円|2024/11/04 total ２０円"));
+    app.click(kOtherFormatsMenu);
+    // View, 生協, then (past the separator) the new kind.
+    for (int i = 0; i < 3; ++i)
+        s_x->key(QStringLiteral("Down"));
+    s_x->run(QStringLiteral("import"),
+             {QStringLiteral("-window"), QStringLiteral("root"),
+              QStringLiteral(TALLEMO_E2E_ARTIFACTS "/rules-kind-menu.png")});
+    s_x->key(QStringLiteral("Return"));
+    expectClipboard(tallemo::notation::bytes("2024/11/03→TOTAL→1500|2024/11/04→TOTAL→20|"));
 }
 
 TEST_F(EndToEnd, WindowComesBackWhereItWasClosed) {
