@@ -1,0 +1,823 @@
+#include "learn/Learner.h"
+
+#include "rules/CellFilters.h"
+#include "rules/RulesKind.h"
+#include "text/LineModel.h"
+
+#include <QRegularExpression>
+
+#include <algorithm>
+
+namespace tallemo::learn {
+
+namespace {
+
+// ---- What the example's lines hold ----
+
+enum class FieldClass { Date, Amount, Text };
+
+// A date, an amount or a run of digits in an example line: the stretches that become patterns of
+// their class rather than literal text.
+struct Token {
+    int start = 0;
+    int end = 0;     // past the token, a following time or weekday included for dates
+    int coreEnd = 0; // past the date itself
+    FieldClass cls = FieldClass::Text; // Text stands for a plain run of digits
+};
+
+const QString kBlank = QStringLiteral("[ \\x{3000}]");
+const QString kDigit = QStringLiteral("[0-9０-９]");
+
+// What follows a date on statements: a time and a weekday in brackets, each optional.
+const QString kDateSuffix =
+    QStringLiteral("(?:[ T\\x{3000}]*[0-9０-９]{1,2}[:：][0-9０-９]{2}(?:[:：][0-9０-９]{2})?)?"
+                   "(?:[ \\x{3000}]*[(（][^)）]{1,4}[)）])?");
+
+const QRegularExpression& dateExpression() {
+    static const QRegularExpression expression(
+        QStringLiteral("[0-9０-９]{4}[ \\x{3000}]*(?:[/／\\-－.．][ \\x{3000}]*[0-9０-９]{1,2}"
+                       "[ \\x{3000}]*[/／\\-－.．][ \\x{3000}]*[0-9０-９]{1,2}|年[ \\x{3000}]*"
+                       "[0-9０-９]{1,2}[ \\x{3000}]*月[ \\x{3000}]*[0-9０-９]{1,2}[ \\x{3000}]*日?)"
+                       "(?![0-9０-９])"));
+    return expression;
+}
+
+const QRegularExpression& dateSuffixExpression() {
+    static const QRegularExpression expression(QStringLiteral("\\G") + kDateSuffix);
+    return expression;
+}
+
+const QRegularExpression& amountExpression() {
+    static const QRegularExpression expression(QStringLiteral(
+        "(?<![0-9０-９,，.．])(?:[-−－△▲][ \\x{3000}]*)?(?:[¥￥][ \\x{3000}]*)?"
+        "(?:[0-9０-９]{1,3}(?:[,，][0-9０-９]{3})+(?:[.．][0-9０-９]+)?(?:[ \\x{3000}]*円)?"
+        "|(?<=[¥￥]|[¥￥][ \\x{3000}])[0-9０-９]+(?:[.．][0-9０-９]+)?(?:[ \\x{3000}]*円)?"
+        "|[0-9０-９]+(?:[.．][0-9０-９]+)?[ \\x{3000}]*円)(?![0-9０-９])"));
+    return expression;
+}
+
+const QRegularExpression& digitsExpression() {
+    static const QRegularExpression expression(
+        QStringLiteral("[0-9０-９]+(?:[/／:：.．\\-－][0-9０-９]+)*"));
+    return expression;
+}
+
+bool overlaps(int start, int end, const std::vector<Token>& tokens) {
+    return std::any_of(tokens.begin(), tokens.end(),
+                       [&](const Token& t) { return start < t.end && t.start < end; });
+}
+
+std::vector<Token> findTokens(const QString& line) {
+    std::vector<Token> tokens;
+    for (auto it = dateExpression().globalMatch(line); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        const int start = static_cast<int>(match.capturedStart());
+        const int coreEnd = static_cast<int>(match.capturedEnd());
+        if (!rules::readDate(match.capturedView()))
+            continue;
+        const QRegularExpressionMatch suffix = dateSuffixExpression().match(line, coreEnd);
+        tokens.push_back(
+            {start, static_cast<int>(suffix.capturedEnd()), coreEnd, FieldClass::Date});
+    }
+    for (auto it = amountExpression().globalMatch(line); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        const int start = static_cast<int>(match.capturedStart());
+        const int end = static_cast<int>(match.capturedEnd());
+        if (!overlaps(start, end, tokens) && rules::readYen(match.capturedView()))
+            tokens.push_back({start, end, end, FieldClass::Amount});
+    }
+    std::vector<Token> digits;
+    for (auto it = digitsExpression().globalMatch(line); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        const int start = static_cast<int>(match.capturedStart());
+        const int end = static_cast<int>(match.capturedEnd());
+        if (!overlaps(start, end, tokens))
+            digits.push_back({start, end, end, FieldClass::Text});
+    }
+    tokens.insert(tokens.end(), digits.begin(), digits.end());
+    std::sort(tokens.begin(), tokens.end(),
+              [](const Token& a, const Token& b) { return a.start < b.start; });
+    return tokens;
+}
+
+bool isBlank(QChar c) {
+    return c == u' ' || c == u'\t' || c == u'\u3000';
+}
+
+bool isBlankLine(const QString& line) {
+    return std::all_of(line.begin(), line.end(), isBlank);
+}
+
+// ---- Separators ----
+
+enum class SeparatorKind { None, Label, Bar, Tab, Blanks };
+
+struct Separator {
+    int start = 0;
+    int end = 0;
+    SeparatorKind kind = SeparatorKind::None;
+};
+
+// The separator that begins at k in text, with the blanks around it: ":", "：", "】" end a label;
+// "｜", a TAB, U+3000 and runs of two or more blanks part values. A single blank inside a name is
+// no separator.
+Separator separatorAt(const QString& text, int k, int limit) {
+    int end = k;
+    while (end < limit && (text[end] == u' ' || text[end] == u'\u3000'))
+        ++end;
+    const int blanks = end - k;
+    const bool wide = text.mid(k, blanks).contains(u'\u3000');
+    if (end < limit) {
+        const QChar c = text[end];
+        SeparatorKind kind = SeparatorKind::None;
+        if (c == u':' || c == u'：' || c == u'】')
+            kind = SeparatorKind::Label;
+        else if (c == u'｜')
+            kind = SeparatorKind::Bar;
+        else if (c == u'\t')
+            kind = SeparatorKind::Tab;
+        if (kind != SeparatorKind::None) {
+            ++end;
+            while (end < limit && (text[end] == u' ' || text[end] == u'\u3000' ||
+                                   (kind == SeparatorKind::Tab && text[end] == u'\t')))
+                ++end;
+            return {k, end, kind};
+        }
+    }
+    if (blanks >= 2 || wide)
+        return {k, end, SeparatorKind::Blanks};
+    return {k, k, SeparatorKind::None};
+}
+
+QString separatorPattern(const QString& text, const Separator& separator) {
+    const QString inner = text.mid(separator.start, separator.end - separator.start).trimmed();
+    switch (separator.kind) {
+    case SeparatorKind::Label:
+        if (inner.startsWith(u'】'))
+            return QStringLiteral("】") + kBlank + u'*';
+        return kBlank + QStringLiteral("*[:：]") + kBlank + u'*';
+    case SeparatorKind::Bar:
+        return kBlank + QStringLiteral("*｜") + kBlank + u'*';
+    case SeparatorKind::Tab:
+        return QStringLiteral("[ \\x{3000}]*\\t[ \\t\\x{3000}]*");
+    case SeparatorKind::Blanks:
+        return QStringLiteral("[ \\t\\x{3000}]+");
+    case SeparatorKind::None:
+        break;
+    }
+    return {};
+}
+
+// ---- Patterns ----
+
+QString escaped(QStringView literal) {
+    QString out;
+    for (const QChar c : literal) {
+        const char16_t u = c.unicode();
+        if (u < 0x80 && !c.isLetterOrNumber() && u != u' ' && u != u'_')
+            out += u'\\';
+        if (u == u'\t')
+            out += QStringLiteral("t");
+        else
+            out += c;
+    }
+    return out;
+}
+
+// Literal text with its runs of blanks made runs of blanks.
+QString literalPattern(QStringView text) {
+    QString out;
+    qsizetype k = 0;
+    while (k < text.size()) {
+        if (isBlank(text[k])) {
+            while (k < text.size() && isBlank(text[k]))
+                ++k;
+            out += QStringLiteral("[ \\t\\x{3000}]+");
+            continue;
+        }
+        const qsizetype start = k;
+        while (k < text.size() && !isBlank(text[k]))
+            ++k;
+        out += escaped(text.sliced(start, k - start));
+    }
+    return out;
+}
+
+QString datePattern(QStringView date) {
+    const QString sep = QStringLiteral("[ \\x{3000}]*");
+    if (date.contains(u'年'))
+        return kDigit + QStringLiteral("{4}") + sep + QStringLiteral("年") + sep + kDigit +
+               QStringLiteral("{1,2}") + sep + QStringLiteral("月") + sep + kDigit +
+               QStringLiteral("{1,2}") + sep + QStringLiteral("日?");
+    const QString between = QStringLiteral("[/／\\-－.．]");
+    return kDigit + QStringLiteral("{4}") + sep + between + sep + kDigit + QStringLiteral("{1,2}") +
+           sep + between + sep + kDigit + QStringLiteral("{1,2}");
+}
+
+QString amountPattern(QStringView amount) {
+    QString pattern = QStringLiteral("[-−－△▲]?[ \\x{3000}]*(?:[¥￥][ "
+                                     "\\x{3000}]*)?[0-9０-９][0-9０-９,，]*(?:[.．][0-9０-９]+)?");
+    if (amount.contains(u'円'))
+        pattern += kBlank + QStringLiteral("*円");
+    return pattern;
+}
+
+const QString kDigitsPattern = QStringLiteral("[0-9０-９]+(?:[/／:：.．\\-－][0-9０-９]+)*");
+
+QString tokenPattern(const QString& line, const Token& token) {
+    const QStringView text = QStringView(line).sliced(token.start, token.end - token.start);
+    switch (token.cls) {
+    case FieldClass::Date:
+        return datePattern(text) + kDateSuffix;
+    case FieldClass::Amount:
+        return amountPattern(text);
+    case FieldClass::Text:
+        break;
+    }
+    return kDigitsPattern;
+}
+
+// ---- Cells ----
+
+// Where a wanted cell was found: a stretch of one line, the class of its field and its filters.
+struct Candidate {
+    int line = 0;
+    int start = 0;
+    int end = 0;      // the capture's end
+    int tokenEnd = 0; // a date's time or weekday after it stays outside the capture
+    FieldClass cls = FieldClass::Text;
+    QStringList filters;
+    bool namedByLabel = false;
+};
+
+struct ExampleLine {
+    QString text;
+    std::vector<Token> tokens;
+};
+
+// The label a stretch of a line stands after: the text before the nearest ":", "：" or "】" to its
+// left, or the line's first words.
+QString labelBefore(const QString& line, int start) {
+    const QString before = line.left(start);
+    const qsizetype colon =
+        std::max({before.lastIndexOf(u':'), before.lastIndexOf(u'：'), before.lastIndexOf(u'】')});
+    return colon >= 0 ? before.left(colon) : QString();
+}
+
+bool labelNames(const QString& label, FieldClass cls) {
+    if (cls == FieldClass::Date)
+        return label.contains(u'日');
+    if (cls == FieldClass::Amount)
+        return label.contains(QStringLiteral("金額"));
+    return false;
+}
+
+// For each unit of text, where it lands in the NFKC form of the text before it, so that a stretch
+// found in the folded text can be mapped back.
+std::vector<int> foldedOffsets(const QString& text) {
+    std::vector<int> offsets(static_cast<std::size_t>(text.size()) + 1);
+    for (qsizetype i = 0; i <= text.size(); ++i)
+        offsets[static_cast<std::size_t>(i)] =
+            static_cast<int>(text.left(i).normalized(QString::NormalizationForm_KC).size());
+    return offsets;
+}
+
+std::vector<Candidate> candidatesFor(const QString& cell, const std::vector<ExampleLine>& lines) {
+    std::vector<Candidate> found;
+    const std::optional<QString> cellAsYen = rules::readYen(cell);
+    for (int l = 0; l < static_cast<int>(lines.size()); ++l) {
+        const ExampleLine& line = lines[static_cast<std::size_t>(l)];
+        for (const Token& token : line.tokens) {
+            const QString text = line.text.mid(token.start, token.coreEnd - token.start);
+            Candidate candidate{l, token.start, token.coreEnd, token.end, token.cls, {}, false};
+            if (token.cls == FieldClass::Date) {
+                if (rules::readDate(text) == cell)
+                    candidate.filters = {QStringLiteral("date")};
+                else
+                    continue;
+            } else {
+                candidate.cls = FieldClass::Amount;
+                const std::optional<QString> yen = rules::readYen(text);
+                if (text.trimmed() == cell)
+                    candidate.filters = {};
+                else if (yen && yen == cell)
+                    candidate.filters = {QStringLiteral("yen")};
+                else if (yen && cellAsYen && *cellAsYen != u"0" &&
+                         (u'-' + *yen == *cellAsYen || *yen == u'-' + *cellAsYen))
+                    candidate.filters = {QStringLiteral("neg")};
+                else
+                    continue;
+            }
+            found.push_back(candidate);
+        }
+        // As text, as it stands or folded to half-width, but never a piece of a date or an amount.
+        const auto addText = [&](int start, int end, QStringList filters) {
+            for (const Token& token : line.tokens) {
+                if (start < token.end && token.start < end &&
+                    !(start <= token.start && token.end <= end))
+                    return;
+            }
+            if (std::any_of(found.begin(), found.end(), [&](const Candidate& c) {
+                    return c.line == l && c.start == start && c.end == end;
+                }))
+                return;
+            found.push_back({l, start, end, end, FieldClass::Text, std::move(filters), false});
+        };
+        const QStringList trim =
+            cell == cell.trimmed() ? QStringList{QStringLiteral("trim")} : QStringList{};
+        for (qsizetype at = line.text.indexOf(cell); at >= 0 && !cell.isEmpty();
+             at = line.text.indexOf(cell, at + 1))
+            addText(static_cast<int>(at), static_cast<int>(at + cell.size()), trim);
+        const QString folded = line.text.normalized(QString::NormalizationForm_KC);
+        if (folded != line.text && line.text.size() <= 1000) {
+            const std::vector<int> offsets = foldedOffsets(line.text);
+            for (qsizetype at = folded.indexOf(cell); at >= 0 && !cell.isEmpty();
+                 at = folded.indexOf(cell, at + 1)) {
+                const auto start = std::find(offsets.begin(), offsets.end(), static_cast<int>(at));
+                const auto end =
+                    std::find(offsets.begin(), offsets.end(), static_cast<int>(at + cell.size()));
+                if (start == offsets.end() || end == offsets.end())
+                    continue;
+                addText(static_cast<int>(start - offsets.begin()),
+                        static_cast<int>(end - offsets.begin()),
+                        QStringList{QStringLiteral("width")} + trim);
+            }
+        }
+    }
+    for (Candidate& candidate : found)
+        candidate.namedByLabel = labelNames(
+            labelBefore(lines[static_cast<std::size_t>(candidate.line)].text, candidate.start),
+            candidate.cls);
+    std::stable_sort(found.begin(), found.end(), [](const Candidate& a, const Candidate& b) {
+        return a.line != b.line ? a.line < b.line : a.start < b.start;
+    });
+    return found;
+}
+
+// ---- Building the template ----
+
+struct Field {
+    int line = 0;
+    int start = 0;
+    int end = 0;
+    int tokenEnd = 0;
+    FieldClass cls = FieldClass::Text;
+    QString name;
+};
+
+QString className(FieldClass cls) {
+    switch (cls) {
+    case FieldClass::Date:
+        return QStringLiteral("date");
+    case FieldClass::Amount:
+        return QStringLiteral("amount");
+    case FieldClass::Text:
+        break;
+    }
+    return QStringLiteral("text");
+}
+
+QString classWord(FieldClass cls) {
+    switch (cls) {
+    case FieldClass::Date:
+        return QStringLiteral("日付");
+    case FieldClass::Amount:
+        return QStringLiteral("金額");
+    case FieldClass::Text:
+        break;
+    }
+    return QStringLiteral("文字");
+}
+
+// The pattern of one example line: its fields as named captures, dates, amounts and digit runs as
+// patterns of their class, labels literal, other values any text, separators as their kind.
+QString linePattern(const ExampleLine& line, int lineIndex, const std::vector<Field>& fields) {
+    // What stays whole: the fields and the tokens outside them.
+    struct Item {
+        int start = 0;
+        int end = 0;
+        const Field* field = nullptr;
+        const Token* token = nullptr;
+    };
+    std::vector<Item> items;
+    for (const Field& field : fields) {
+        if (field.line == lineIndex)
+            items.push_back({field.start, field.tokenEnd, &field, nullptr});
+    }
+    for (const Token& token : line.tokens) {
+        const bool covered = std::any_of(items.begin(), items.end(), [&](const Item& item) {
+            return item.field != nullptr && token.start < item.end && item.start < token.end;
+        });
+        if (!covered)
+            items.push_back({token.start, token.end, nullptr, &token});
+    }
+    std::sort(items.begin(), items.end(),
+              [](const Item& a, const Item& b) { return a.start < b.start; });
+
+    // The line's segments: the stretches between separators, which never cut an item.
+    const QString& text = line.text;
+    const int size = static_cast<int>(text.size());
+    struct Segment {
+        int start = 0;
+        int end = 0;
+        Separator after; // kind None for the last
+    };
+    std::vector<Segment> segments;
+    int segmentStart = 0;
+    std::size_t next = 0;
+    for (int k = 0; k < size;) {
+        while (next < items.size() && items[next].end <= k)
+            ++next;
+        if (next < items.size() && items[next].start <= k) {
+            k = items[next].end;
+            continue;
+        }
+        const int limit = next < items.size() ? items[next].start : size;
+        const Separator separator = separatorAt(text, k, limit);
+        if (separator.kind == SeparatorKind::None) {
+            ++k;
+            continue;
+        }
+        segments.push_back({segmentStart, separator.start, separator});
+        segmentStart = separator.end;
+        k = separator.end;
+    }
+    segments.push_back({segmentStart, size, Separator{size, size, SeparatorKind::None}});
+    const bool fixedLine =
+        segments.size() == 1 &&
+        fields.end() == std::find_if(fields.begin(), fields.end(),
+                                     [&](const Field& f) { return f.line == lineIndex; });
+
+    // The items and text of a segment, literal text with its blanks as runs of blanks.
+    const auto itemsAndText = [&](int from, int to) {
+        QString out;
+        int at = from;
+        for (const Item& item : items) {
+            if (item.start < from || item.start >= to)
+                continue;
+            out += literalPattern(QStringView(text).sliced(at, item.start - at));
+            if (item.field != nullptr) {
+                const Field& field = *item.field;
+                const QStringView captured =
+                    QStringView(text).sliced(field.start, field.end - field.start);
+                QString inner = QStringLiteral(".+?");
+                if (field.cls == FieldClass::Date)
+                    inner = datePattern(captured);
+                else if (field.cls == FieldClass::Amount)
+                    inner = amountPattern(captured);
+                out += QStringLiteral("(?P<%1>%2)").arg(field.name, inner);
+                if (field.tokenEnd > field.end)
+                    out += kDateSuffix;
+            } else {
+                out += tokenPattern(text, *item.token);
+            }
+            at = item.end;
+        }
+        return out + literalPattern(QStringView(text).sliced(at, to - at));
+    };
+
+    QString pattern = QStringLiteral("[ \\t\\x{3000}]*");
+    bool afterLabel = false;
+    for (const Segment& segment : segments) {
+        // Blanks at a segment's ends belong to the separators around it.
+        int start = segment.start;
+        int end = segment.end;
+        while (start < end && isBlank(text[start]))
+            ++start;
+        while (end > start && isBlank(text[end - 1]))
+            --end;
+        if (start > segment.start && segment.start > 0)
+            pattern += QStringLiteral("[ \\t\\x{3000}]*");
+        const std::vector<const Item*> inside = [&] {
+            std::vector<const Item*> found;
+            for (const Item& item : items) {
+                if (item.start >= start && item.end <= end)
+                    found.push_back(&item);
+            }
+            return found;
+        }();
+        const bool holdsField = std::any_of(
+            inside.begin(), inside.end(), [](const Item* item) { return item->field != nullptr; });
+        const bool oneToken =
+            inside.size() == 1 && inside.front()->start == start && inside.front()->end == end;
+        if (start == end) {
+            // An empty column says nothing.
+        } else if (holdsField || oneToken || fixedLine ||
+                   (segment.after.kind == SeparatorKind::Label && !afterLabel)) {
+            // A field with the text around it, a date, amount or digit run, a line of fixed
+            // text, or a label.
+            pattern += itemsAndText(start, end);
+        } else {
+            // A value: whatever another entry has there.
+            pattern += QStringLiteral(".*?");
+        }
+        afterLabel = segment.after.kind == SeparatorKind::Label;
+        if (segment.after.kind != SeparatorKind::None)
+            pattern += separatorPattern(text, segment.after);
+    }
+    if (!pattern.endsWith(QStringLiteral("[ \\t\\x{3000}]*")))
+        pattern += QStringLiteral("[ \\t\\x{3000}]*");
+    return pattern;
+}
+
+// A TOML string that reads back as text: a literal string where it can be one, so that patterns
+// read as written.
+QString tomlString(const QString& text) {
+    const bool literalFits = std::none_of(text.begin(), text.end(), [](QChar c) {
+        return c == u'\'' || c.unicode() < 0x20 || c.unicode() == 0x7F;
+    });
+    if (literalFits)
+        return u'\'' + text + u'\'';
+    QString out = QStringLiteral("\"");
+    for (const QChar c : text) {
+        if (c == u'"' || c == u'\\')
+            out += u'\\' + QString(c);
+        else if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out + u'"';
+}
+
+QString cellTemplateText(const QString& literal) {
+    QString out = literal;
+    return out.replace(u'{', QStringLiteral("{{")).replace(u'}', QStringLiteral("}}"));
+}
+
+struct Template {
+    QStringList patterns;
+    std::vector<bool> optional;
+    QStringList cells;
+    bool skipBlankLines = false;
+};
+
+QString fileText(const QString& id, const QString& caption, const Template& t) {
+    QString text =
+        QStringLiteral("# Learned by Tallemo from one example entry; see tallemo-kinds(5).\n"
+                       "id = %1\ncaption = %2\n")
+            .arg(tomlString(id), tomlString(caption));
+    if (t.skipBlankLines)
+        text += QStringLiteral("skip-blank-lines = true\n");
+    text += QStringLiteral("\nentry = [\n");
+    for (qsizetype k = 0; k < t.patterns.size(); ++k) {
+        if (t.optional[static_cast<std::size_t>(k)])
+            text += QStringLiteral("    { line = %1, optional = true },\n")
+                        .arg(tomlString(t.patterns[k]));
+        else
+            text += QStringLiteral("    %1,\n").arg(tomlString(t.patterns[k]));
+    }
+    text += QStringLiteral("]\n\nrow = [");
+    QStringList cells;
+    for (const QString& cell : t.cells)
+        cells << tomlString(cell);
+    return text + cells.join(QStringLiteral(", ")) + QStringLiteral("]\n");
+}
+
+std::variant<StatementKind, QString> loadLearned(const QString& id, const QString& text) {
+    rules::RulesKindOrProblem read = rules::readRulesKind(
+        QStringLiteral("/learned/") + id + QStringLiteral(".toml"), text.toUtf8(), {});
+    if (auto* problem = std::get_if<rules::RulesProblem>(&read))
+        return QStringLiteral("例から書式を作れませんでした（%1）").arg(problem->text);
+    return std::get<StatementKind>(std::move(read));
+}
+
+// The row proposed in the card kind's layout: date, description, two empty cells, amount.
+QStringList proposedRow(const std::vector<ExampleLine>& lines) {
+    QString date;
+    QString amount;
+    bool dateNamed = false;
+    bool amountNamed = false;
+    QString description;
+    for (const ExampleLine& line : lines) {
+        for (const Token& token : line.tokens) {
+            const QString text = line.text.mid(token.start, token.coreEnd - token.start);
+            const QString label = labelBefore(line.text, token.start);
+            if (token.cls == FieldClass::Date) {
+                const bool named = labelNames(label, FieldClass::Date);
+                if (date.isEmpty() || (named && !dateNamed)) {
+                    date = rules::readDate(text).value_or(QString());
+                    dateNamed = named;
+                }
+            } else if (token.cls == FieldClass::Amount) {
+                const bool named = labelNames(label, FieldClass::Amount);
+                if (amount.isEmpty() || (named && !amountNamed)) {
+                    amount = rules::readYen(text).value_or(QString());
+                    amountNamed = named;
+                }
+            }
+        }
+        // The values: the parts of the line outside dates, amounts and digit runs, split at
+        // separators, that are no label.
+        int at = 0;
+        std::vector<std::pair<int, int>> gaps;
+        for (const Token& token : line.tokens) {
+            gaps.emplace_back(at, token.start);
+            at = token.end;
+        }
+        gaps.emplace_back(at, static_cast<int>(line.text.size()));
+        for (const auto& [from, to] : gaps) {
+            int k = from;
+            while (k < to) {
+                Separator separator{to, to, SeparatorKind::None};
+                for (int j = k; j < to; ++j) {
+                    const Separator s = separatorAt(line.text, j, to);
+                    if (s.kind != SeparatorKind::None) {
+                        separator = s;
+                        break;
+                    }
+                }
+                const QString part = line.text.mid(k, separator.start - k).trimmed();
+                const bool isLabel = separator.kind == SeparatorKind::Label;
+                const bool marker = part.size() <= 1;
+                if (!isLabel && !marker && part.size() > description.size())
+                    description = part;
+                k = separator.kind == SeparatorKind::None ? separator.start : separator.end;
+            }
+        }
+    }
+    return {date, description, QString(), QString(), amount};
+}
+
+} // namespace
+
+QString idFromCaption(const QString& caption, const QStringList& takenIds) {
+    QString id;
+    bool pendingDash = false;
+    for (const QChar c : caption) {
+        const char16_t u = c.unicode();
+        const bool asciiLetterOrDigit =
+            (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9');
+        if (!asciiLetterOrDigit) {
+            pendingDash = !id.isEmpty();
+            continue;
+        }
+        if (pendingDash)
+            id += u'-';
+        pendingDash = false;
+        id += c.toLower();
+    }
+    const auto usable = [&](const QString& candidate) {
+        return !candidate.isEmpty() && candidate[0] >= u'a' && candidate[0] <= u'z' &&
+               !takenIds.contains(candidate) && !rules::reservedIds().contains(candidate) &&
+               findBuiltInKind(candidate) == nullptr;
+    };
+    if (usable(id))
+        return id;
+    for (int n = 1;; ++n) {
+        const QString numbered = QStringLiteral("kind-%1").arg(n);
+        if (usable(numbered))
+            return numbered;
+    }
+}
+
+std::variant<LearnedKind, QString> learnKind(const LearnRequest& request) {
+    // The example's lines; blank lines between them are passed over in the statement too.
+    std::vector<ExampleLine> lines;
+    bool blankInside = false;
+    for (const QString& text : request.exampleLines) {
+        if (isBlankLine(text)) {
+            blankInside = blankInside || !lines.empty();
+            continue;
+        }
+        lines.push_back({text, findTokens(text)});
+    }
+    if (lines.empty())
+        return QStringLiteral("例の行がありません。明細の 1 件分の行を選んでください");
+    if (lines.size() > static_cast<std::size_t>(rules::kMaxEntryLines))
+        return QStringLiteral("例は %1 行までです（%2 行あります）")
+            .arg(rules::kMaxEntryLines)
+            .arg(lines.size());
+
+    LearnedKind learned;
+    learned.caption =
+        request.caption.trimmed().isEmpty() ? kDefaultLearnedCaption : request.caption.trimmed();
+    learned.id =
+        request.id.isEmpty() ? idFromCaption(learned.caption, request.takenIds) : request.id;
+    learned.cells = request.wantedCells.isEmpty() ? proposedRow(lines) : request.wantedCells;
+
+    // Each cell from a stretch of the example, where one gives it.
+    std::vector<Field> fields;
+    Template t;
+    t.skipBlankLines = blankInside;
+    bool anyFound = false;
+    for (int c = 0; c < learned.cells.size(); ++c) {
+        const QString& cell = learned.cells[c];
+        if (cell.isEmpty() || request.literalCells.contains(c)) {
+            t.cells << cellTemplateText(cell);
+            continue;
+        }
+        std::vector<Candidate> candidates = candidatesFor(cell, lines);
+        // A stretch that another cell took in part is no longer free.
+        candidates.erase(std::remove_if(candidates.begin(), candidates.end(),
+                                        [&](const Candidate& candidate) {
+                                            return std::any_of(
+                                                fields.begin(), fields.end(), [&](const Field& f) {
+                                                    const bool same = f.line == candidate.line &&
+                                                                      f.start == candidate.start &&
+                                                                      f.end == candidate.end;
+                                                    return !same && f.line == candidate.line &&
+                                                           candidate.start < f.tokenEnd &&
+                                                           f.start < candidate.tokenEnd;
+                                                });
+                                        }),
+                         candidates.end());
+        if (candidates.empty()) {
+            t.cells << cellTemplateText(cell);
+            continue;
+        }
+        anyFound = true;
+        const auto named =
+            std::find_if(candidates.begin(), candidates.end(),
+                         [](const Candidate& candidate) { return candidate.namedByLabel; });
+        const Candidate& chosen = named != candidates.end() ? *named : candidates.front();
+        for (const Candidate& other : candidates) {
+            if (&other == &chosen)
+                continue;
+            learned.notes << QStringLiteral("セル %1「%2」は例の %3 行目から取りました。%4 行目の"
+                                            "「%5」（%6）からも作れます")
+                                 .arg(c + 1)
+                                 .arg(cell)
+                                 .arg(chosen.line + 1)
+                                 .arg(other.line + 1)
+                                 .arg(lines[static_cast<std::size_t>(other.line)].text.mid(
+                                     other.start, other.end - other.start))
+                                 .arg(classWord(other.cls));
+        }
+        // The same stretch for a second cell is the same field.
+        auto field = std::find_if(fields.begin(), fields.end(), [&](const Field& f) {
+            return f.line == chosen.line && f.start == chosen.start && f.end == chosen.end;
+        });
+        if (field == fields.end()) {
+            const QString base = className(chosen.cls);
+            const auto sameClass = std::count_if(
+                fields.begin(), fields.end(), [&](const Field& f) { return f.cls == chosen.cls; });
+            fields.push_back({chosen.line, chosen.start, chosen.end, chosen.tokenEnd, chosen.cls,
+                              sameClass == 0 ? base : base + QString::number(sameClass + 1)});
+            field = fields.end() - 1;
+        }
+        QString cellTemplate = QStringLiteral("{") + field->name;
+        for (const QString& filter : chosen.filters)
+            cellTemplate += u'|' + filter;
+        t.cells << cellTemplate + u'}';
+        learned.fields.push_back(
+            {field->line, field->start, field->end - field->start, field->name, t.cells.back()});
+    }
+    if (!anyFound)
+        return QStringLiteral("行のどのセルも例の中に見つかりません。例の行と行のセルを確かめて"
+                              "ください");
+
+    for (int l = 0; l < static_cast<int>(lines.size()); ++l) {
+        t.patterns << linePattern(lines[static_cast<std::size_t>(l)], l, fields);
+        t.optional.push_back(false);
+    }
+
+    // The template must give the wanted row from the example itself.
+    std::variant<StatementKind, QString> kind =
+        loadLearned(learned.id, fileText(learned.id, learned.caption, t));
+    if (auto* problem = std::get_if<QString>(&kind))
+        return *problem;
+    QStringList exampleTexts;
+    for (const ExampleLine& line : lines)
+        exampleTexts << line.text;
+    const rules::RulesScan own = rules::scanWithRules(
+        std::get<StatementKind>(kind), LineModel(exampleTexts.join(QStringLiteral("\r\n"))));
+    if (own.entries.size() != 1 || own.entries.front().skipped ||
+        own.entries.front().cells != learned.cells)
+        return QStringLiteral("例から書式を作れませんでした（例の行が作った書式に合いません）");
+
+    // Lines that some entries of the statement leave out become optional.
+    const LineModel statement = LineModel::fromPastedText(request.statement);
+    rules::RulesScan scan = rules::scanWithRules(std::get<StatementKind>(kind), statement);
+    // A line that holds a field stays: an entry without it would give no row.
+    for (std::size_t k = 1; k < t.optional.size() && !scan.unmatchedStarts.empty(); ++k) {
+        if (std::any_of(fields.begin(), fields.end(),
+                        [&](const Field& f) { return f.line == static_cast<int>(k); }))
+            continue;
+        t.optional[k] = true;
+        std::variant<StatementKind, QString> looser =
+            loadLearned(learned.id, fileText(learned.id, learned.caption, t));
+        if (const auto* looserKind = std::get_if<StatementKind>(&looser)) {
+            rules::RulesScan looserScan = rules::scanWithRules(*looserKind, statement);
+            if (looserScan.entries.size() > scan.entries.size()) {
+                scan = std::move(looserScan);
+                kind = std::move(looser);
+                continue;
+            }
+        }
+        t.optional[k] = false;
+    }
+
+    learned.fileText = fileText(learned.id, learned.caption, t);
+    learned.entries = static_cast<int>(scan.entries.size());
+    for (const rules::RulesScan::Entry& entry : scan.entries) {
+        if (entry.skipped)
+            learned.skippedEntries.push_back(entry.firstLine);
+        else
+            learned.rows.push_back(entry.cells);
+    }
+    learned.unmatchedStarts = scan.unmatchedStarts;
+    return learned;
+}
+
+} // namespace tallemo::learn

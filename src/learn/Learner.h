@@ -1,0 +1,69 @@
+#pragma once
+
+#include "converters/StatementKinds.h"
+
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <variant>
+#include <vector>
+
+namespace tallemo::learn {
+
+// What the user gives: one entry of a statement as pasted, the statement, and optionally the row
+// the entry should give.
+struct LearnRequest {
+    QStringList exampleLines;
+    QString statement;
+    // The wanted row's cells; empty: the learner proposes a row in the card kind's layout.
+    QStringList wantedCells;
+    // Indexes of wanted cells that stay the typed text even where the same text stands in the
+    // example.
+    QSet<int> literalCells;
+    QString caption;
+    QString id; // empty: made from the caption
+    // Ids that are taken (the kinds there are), for the id made from the caption.
+    QStringList takenIds;
+};
+
+// Where a field came from: a stretch of one example line.
+struct LearnedField {
+    int line = 0;  // 0-based, in the example
+    int start = 0; // code units
+    int length = 0;
+    QString name; // the capture's name: date, amount, text (date2, …)
+    QString cell; // the cell's template, e.g. {amount|yen}
+};
+
+struct LearnedKind {
+    QString id;
+    QString caption;
+    QString fileText;  // the rules file
+    QStringList cells; // the row the example gives (the wanted or the proposed one)
+    std::vector<LearnedField> fields;
+    // What else a cell could have come from, for the user: one sentence each.
+    QStringList notes;
+
+    // What the kind finds in the whole statement.
+    int entries = 0;
+    std::vector<QStringList> rows;
+    // Entries that gave no row (their first line, 0-based), and the lines that match the
+    // template's first line but begin no entry.
+    std::vector<int> skippedEntries;
+    std::vector<int> unmatchedStarts;
+};
+
+// Learns a rules kind from one example entry; the reason in Japanese when nothing can be learned
+// (an empty example, more than 20 lines, a wanted row none of whose cells stands in the example).
+std::variant<LearnedKind, QString> learnKind(const LearnRequest& request);
+
+// The id made from a caption: its ASCII letters and digits in lower case, words joined by "-";
+// "kind-N" when that gives no usable id or one that is taken.
+QString idFromCaption(const QString& caption, const QStringList& takenIds);
+
+// The caption a learned kind gets when the user gives none.
+inline const QString kDefaultLearnedCaption = QStringLiteral("新しい書式");
+
+} // namespace tallemo::learn

@@ -1,0 +1,332 @@
+// Learning a kind from its statement's first entry, for statements of many shapes: the learned
+// kind must give every entry's row, whatever its values, and nothing from headers and footers.
+#include "learn/Learner.h"
+
+#include "rules/RulesKind.h"
+#include "support/QtText.h"
+#include "text/LineModel.h"
+
+#include <QLocale>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace tallemo;
+using namespace tallemo::learn;
+
+namespace {
+
+// Values that differ from entry to entry: other dates, shops of other lengths and scripts,
+// amounts of other widths, other users and ways of payment.
+struct Usage {
+    int year, month, day;
+    QString shop;
+    int amount;
+    QString user;
+    QString payment;
+};
+
+Usage usage(int i) {
+    static const QStringList shops = {
+        QStringLiteral("SAMPLE STORE"),
+        QStringLiteral("ｻﾝﾌﾟﾙｺｰﾋｰ 渋谷店"),
+        QStringLiteral("ファミリーマート 新宿三丁目店"),
+        QStringLiteral("AMAZON.CO.JP"),
+        QStringLiteral("東京電力"),
+        QStringLiteral("Q"),
+        QStringLiteral("JR東日本 モバイルSuica"),
+    };
+    static const QList<int> amounts = {1500, 80, 12800, 123456, 1234567, 5, 990};
+    static const QStringList users = {QStringLiteral("本人"), QStringLiteral("家族")};
+    static const QStringList payments = {QStringLiteral("1回"), QStringLiteral("分割3回"),
+                                         QStringLiteral("リボ")};
+    return {2024 + i / 300,
+            1 + (i / 28) % 12,
+            1 + i % 28,
+            shops[i % shops.size()],
+            amounts[i % amounts.size()],
+            users[i % users.size()],
+            payments[i % payments.size()]};
+}
+
+QString groupedYen(int amount) {
+    return QLocale(QLocale::English).toString(amount);
+}
+
+QString slashDate(const Usage& u) {
+    return QStringLiteral("%1/%2/%3")
+        .arg(u.year)
+        .arg(u.month, 2, 10, QLatin1Char('0'))
+        .arg(u.day, 2, 10, QLatin1Char('0'));
+}
+
+QString fullWidth(const QString& text) {
+    QString out;
+    for (const QChar c : text) {
+        if (c == u' ')
+            out += QChar(0x3000);
+        else if (c.unicode() > 0x20 && c.unicode() < 0x7F)
+            out += QChar(c.unicode() - 0x20 + 0xFF00);
+        else
+            out += c;
+    }
+    return out;
+}
+
+struct Shape {
+    const char* name;
+    QString header;
+    QString footer;
+    // The lines of entry i, and the row it must give.
+    std::function<QStringList(int)> entry;
+    std::function<QStringList(int)> row;
+    bool proposeRow = false; // learn without a wanted row
+};
+
+QStringList cardRow(const Usage& u, const QString& shop, int amount) {
+    return {slashDate(u), shop, QString(), QString(), QString::number(amount)};
+}
+
+const std::vector<Shape>& shapes() {
+    static const std::vector<Shape> table = {
+        {"block of label lines, some entries without their payment line",
+         QStringLiteral("件名: カードご利用のお知らせ\nSAMPLE CARD 会員様\n\nご利用内容:\n"),
+         QStringLiteral("■お問い合わせ: 0120-000-000\n"),
+         [](int i) {
+             const Usage u = usage(i);
+             QStringList lines = {QStringLiteral("■利用日: ") + slashDate(u),
+                                  QStringLiteral("■利用先: ") + u.shop,
+                                  QStringLiteral("■利用者: ") + u.user};
+             if (i % 4 != 3)
+                 lines << QStringLiteral("■支払方法: ") + u.payment;
+             lines << QStringLiteral("■利用金額: %1 円").arg(groupedYen(u.amount))
+                   << QStringLiteral("■支払月: %1/%2").arg(u.year).arg(u.month) << QString();
+             return lines;
+         },
+         [](int i) { return cardRow(usage(i), usage(i).shop, usage(i).amount); }},
+        {"the same block without a wanted row", QStringLiteral("カードご利用のお知らせ\n\n"),
+         QStringLiteral("以上\n"),
+         [](int i) {
+             const Usage u = usage(i);
+             return QStringList{QStringLiteral("■利用日: ") + slashDate(u),
+                                QStringLiteral("■利用先: ") + u.shop,
+                                QStringLiteral("■利用者: ") + u.user,
+                                QStringLiteral("■利用金額: %1 円").arg(groupedYen(u.amount)),
+                                QStringLiteral("■支払月: %1/%2").arg(u.year).arg(u.month)};
+         },
+         [](int i) { return cardRow(usage(i), usage(i).shop, usage(i).amount); }, true},
+        {"one line with ｜ separators",
+         QStringLiteral("カードご利用のお知らせ\nご利用日      ご利用先      ご利用金額\n"),
+         QStringLiteral("合計    99,999円\n"),
+         [](int i) {
+             const Usage u = usage(i);
+             return QStringList{QStringLiteral("%1    %2    %3円｜ 支払月：%4/%5 ｜ 利用者：%6")
+                                    .arg(slashDate(u), u.shop, groupedYen(u.amount))
+                                    .arg(u.year)
+                                    .arg(u.month)
+                                    .arg(u.user)};
+         },
+         [](int i) { return cardRow(usage(i), usage(i).shop, usage(i).amount); }},
+        {"a web table's row with TABs",
+         QStringLiteral("利用日\t利用店名\t利用者\t支払方法\t利用金額\t支払総額\n"),
+         QStringLiteral("合計\t\t\t\t99,999\t99,999\n"),
+         [](int i) {
+             const Usage u = usage(i);
+             return QStringList{
+                 QStringLiteral("%1\t%2\t%3\t%4\t%5\t%5")
+                     .arg(slashDate(u), u.shop, u.user, u.payment, groupedYen(u.amount))};
+         },
+         [](int i) { return cardRow(usage(i), usage(i).shop, usage(i).amount); }},
+        {"three lines without labels, the amount before the shop", QStringLiteral("ご利用明細\n"),
+         QStringLiteral("お支払い合計\n"),
+         [](int i) {
+             const Usage u = usage(i);
+             return QStringList{QStringLiteral("%1円").arg(groupedYen(u.amount)), u.shop,
+                                slashDate(u)};
+         },
+         [](int i) { return cardRow(usage(i), usage(i).shop, usage(i).amount); }},
+        {"a date with a time after it", QStringLiteral("ご利用のお知らせ\n"),
+         QStringLiteral("--\n"),
+         [](int i) {
+             const Usage u = usage(i);
+             return QStringList{QStringLiteral("%1 %2:%3  %4  %5円")
+                                    .arg(slashDate(u))
+                                    .arg(i % 24, 2, 10, QLatin1Char('0'))
+                                    .arg(i % 60, 2, 10, QLatin1Char('0'))
+                                    .arg(u.shop, groupedYen(u.amount))};
+         },
+         [](int i) { return cardRow(usage(i), usage(i).shop, usage(i).amount); }},
+        {"an amount with △ for minus", QStringLiteral("返品・取消のお知らせ\n"),
+         QStringLiteral("以上\n"),
+         [](int i) {
+             const Usage u = usage(i);
+             return QStringList{
+                 QStringLiteral("%1  %2  △%3円").arg(slashDate(u), u.shop, groupedYen(u.amount))};
+         },
+         [](int i) { return cardRow(usage(i), usage(i).shop, -usage(i).amount); }},
+        {"full-width digits and letters", QStringLiteral("ご利用明細\n"), QStringLiteral("以上\n"),
+         [](int i) {
+             const Usage u = usage(i);
+             return QStringList{
+                 fullWidth(QStringLiteral("%1年%2月%3日").arg(u.year).arg(u.month).arg(u.day)) +
+                 QChar(0x3000) + fullWidth(u.shop) + QChar(0x3000) +
+                 fullWidth(groupedYen(u.amount)) + QStringLiteral("円")};
+         },
+         [](int i) {
+             const Usage u = usage(i);
+             return cardRow(u, u.shop.normalized(QString::NormalizationForm_KC), u.amount);
+         }},
+    };
+    return table;
+}
+
+void PrintTo(const Shape& shape, std::ostream* os) {
+    *os << shape.name;
+}
+
+constexpr int kEntries = 60;
+
+QString statementOf(const Shape& shape) {
+    QString text = shape.header;
+    for (int i = 0; i < kEntries; ++i)
+        text += shape.entry(i).join(u'\n') + u'\n';
+    return text + shape.footer;
+}
+
+class LearnedShape : public testing::TestWithParam<Shape> {};
+
+TEST_P(LearnedShape, GivesEveryEntrysRowAndNothingFromHeadersOrFooters) {
+    const Shape& shape = GetParam();
+    LearnRequest request;
+    request.exampleLines = shape.entry(0);
+    request.statement = statementOf(shape);
+    if (!shape.proposeRow)
+        request.wantedCells = shape.row(0);
+
+    const std::variant<LearnedKind, QString> learned = learnKind(request);
+    ASSERT_TRUE(std::holds_alternative<LearnedKind>(learned))
+        << std::get<QString>(learned).toStdString();
+    const LearnedKind& kind = std::get<LearnedKind>(learned);
+    EXPECT_EQ(kind.cells, shape.row(0));
+
+    // The file loads, and its rows are the statement's.
+    const rules::RulesKindOrProblem loaded = rules::readRulesKind(
+        QStringLiteral("/k/") + kind.id + QStringLiteral(".toml"), kind.fileText.toUtf8(), {});
+    ASSERT_TRUE(std::holds_alternative<StatementKind>(loaded))
+        << std::get<rules::RulesProblem>(loaded).toString().toStdString() << "\n"
+        << kind.fileText.toStdString();
+    const rules::RulesScan scan = rules::scanWithRules(
+        std::get<StatementKind>(loaded), LineModel::fromPastedText(request.statement));
+    std::vector<QStringList> rows;
+    for (const rules::RulesScan::Entry& entry : scan.entries) {
+        if (!entry.skipped)
+            rows.push_back(entry.cells);
+    }
+    std::vector<QStringList> expected;
+    for (int i = 0; i < kEntries; ++i)
+        expected.push_back(shape.row(i));
+    ASSERT_EQ(rows.size(), expected.size()) << kind.fileText.toStdString();
+    EXPECT_EQ(rows, expected) << kind.fileText.toStdString();
+    EXPECT_EQ(kind.entries, kEntries);
+    EXPECT_EQ(kind.rows, expected);
+
+    // Learning twice gives the same file.
+    const std::variant<LearnedKind, QString> again = learnKind(request);
+    ASSERT_TRUE(std::holds_alternative<LearnedKind>(again));
+    EXPECT_EQ(std::get<LearnedKind>(again).fileText, kind.fileText);
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, LearnedShape, testing::ValuesIn(shapes()),
+                         [](const testing::TestParamInfo<Shape>& param) {
+                             return "shape" + std::to_string(param.index);
+                         });
+
+} // namespace
+
+namespace {
+
+LearnRequest requestFor(QStringList example, QStringList cells, QString statement = {}) {
+    LearnRequest request;
+    request.exampleLines = std::move(example);
+    request.wantedCells = std::move(cells);
+    request.statement = std::move(statement);
+    return request;
+}
+
+TEST(Learner, SaysWhyNothingCanBeLearned) {
+    const auto reason = [](const LearnRequest& request) {
+        const std::variant<LearnedKind, QString> learned = learnKind(request);
+        return std::holds_alternative<QString>(learned) ? std::get<QString>(learned) : QString();
+    };
+    EXPECT_EQ(reason(requestFor({"", "  "}, {})),
+              QStringLiteral("例の行がありません。明細の 1 件分の行を選んでください"));
+    QStringList many;
+    for (int i = 0; i < 21; ++i)
+        many << QStringLiteral("■項目%1: 値").arg(i);
+    EXPECT_EQ(reason(requestFor(many, {})), QStringLiteral("例は 20 行までです（21 行あります）"));
+    EXPECT_EQ(
+        reason(requestFor({"2024/11/03  SHOP  1,500円"}, {"nowhere", "", "99"})),
+        QStringLiteral("行のどのセルも例の中に見つかりません。例の行と行のセルを確かめてください"));
+}
+
+TEST(Learner, KeepsLiteralCellsAndTheTextAroundAFieldThatIsPartOfAValue) {
+    LearnRequest request =
+        requestFor({"■利用日: 2024/11/03", "■利用先: SAMPLE STORE（飲食）", "■利用金額: 1,500 円"},
+                   {"2024/11/03", "SAMPLE STORE", "カード", "1500"},
+                   QStringLiteral("■利用日: 2024/12/01\n■利用先: 喫茶 ルーム（飲食）\n"
+                                  "■利用金額: 480 円\n"));
+    const auto learned = learnKind(request);
+    ASSERT_TRUE(std::holds_alternative<LearnedKind>(learned))
+        << std::get<QString>(learned).toStdString();
+    const LearnedKind& kind = std::get<LearnedKind>(learned);
+    EXPECT_EQ(kind.rows,
+              (std::vector<QStringList>{{"2024/12/01", "喫茶 ルーム", "カード", "480"}}));
+
+    // The user wants "1500" typed, although the example has it: it stays that text.
+    request.literalCells = {3};
+    const auto literal = learnKind(request);
+    ASSERT_TRUE(std::holds_alternative<LearnedKind>(literal));
+    EXPECT_EQ(std::get<LearnedKind>(literal).rows,
+              (std::vector<QStringList>{{"2024/12/01", "喫茶 ルーム", "カード", "1500"}}));
+}
+
+TEST(Learner, TakesTheValueWhoseLabelNamesItsClassAndSaysWhatElseItTried) {
+    // The payment date comes first, but 利用日 names the date the row wants; 支払総額 and
+    // 利用金額 are equal in the example.
+    const auto learned = learnKind(
+        requestFor({"■支払予定: 2024/11/03", "■利用日: 2024/11/03", "■支払総額: 1,500円",
+                    "■利用金額: 1,500円"},
+                   {"2024/11/03", "1500"},
+                   QStringLiteral("■支払予定: 2024/12/27\n■利用日: 2024/11/20\n■支払総額: 1,530円\n"
+                                  "■利用金額: 1,500円\n")));
+    ASSERT_TRUE(std::holds_alternative<LearnedKind>(learned));
+    const LearnedKind& kind = std::get<LearnedKind>(learned);
+    EXPECT_EQ(kind.rows, (std::vector<QStringList>{{"2024/11/20", "1500"}}));
+    EXPECT_EQ(kind.notes.size(), 2) << kind.notes.join(u'\n').toStdString();
+}
+
+TEST(Learner, ReportsTheLinesThatLookLikeAnEntryButBeginNone) {
+    const auto learned = learnKind(
+        requestFor({"■利用日: 2024/11/03", "■利用金額: 1,500 円"}, {"2024/11/03", "1500"},
+                   QStringLiteral("■利用日: 2024/11/03\n■利用金額: 1,500 円\n■利用日: 2024/11/04\n"
+                                  "■備考: 取消\n■利用日: 2024/11/05\n■利用金額: 80 円\n")));
+    ASSERT_TRUE(std::holds_alternative<LearnedKind>(learned));
+    const LearnedKind& kind = std::get<LearnedKind>(learned);
+    EXPECT_EQ(kind.entries, 2);
+    EXPECT_EQ(kind.unmatchedStarts, std::vector<int>{2});
+}
+
+TEST(LearnedId, ComesFromTheCaptionsAsciiWordsElseIsNumbered) {
+    EXPECT_EQ(idFromCaption(QStringLiteral("SAMPLE Card 利用通知 2"), {}),
+              QStringLiteral("sample-card-2"));
+    EXPECT_EQ(idFromCaption(QStringLiteral("カード利用通知"), {}), QStringLiteral("kind-1"));
+    EXPECT_EQ(idFromCaption(QStringLiteral("カード"), {QStringLiteral("kind-1")}),
+              QStringLiteral("kind-2"));
+    EXPECT_EQ(idFromCaption(QStringLiteral("Card"), {}), QStringLiteral("kind-1"))
+        << "a built-in id";
+    EXPECT_EQ(idFromCaption(QStringLiteral("detect"), {}), QStringLiteral("kind-1"));
+    EXPECT_EQ(idFromCaption(QStringLiteral("2024 Bank"), {}), QStringLiteral("kind-1"));
+}
+
+} // namespace
