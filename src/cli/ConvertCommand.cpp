@@ -5,6 +5,7 @@
 #include "AppError.h"
 #include "converters/ConversionReport.h"
 #include "converters/StatementKinds.h"
+#include "learn/Learner.h"
 #include "rates/ExchangeRates.h"
 #include "rates/QtHttpTransport.h"
 #include "rules/RulesKind.h"
@@ -13,13 +14,16 @@
 #include "text/LineModel.h"
 #include "text/NumberText.h"
 #include "text/OutputList.h"
+#include "text/TextPrimitives.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QSet>
 
 #include <algorithm>
 #include <array>
@@ -43,15 +47,24 @@ const QString kDetect = QStringLiteral("detect");
 const QString kKinds = QStringLiteral("kinds");
 const QString kCheck = QStringLiteral("check");
 const QString kHelp = QStringLiteral("help");
+const QString kLearn = QStringLiteral("learn");
 
 // What the companion is asked to do besides converting.
-enum class Command { Convert, Help, Detect, ListKinds, CheckRules };
+enum class Command { Convert, Help, Detect, ListKinds, CheckRules, Learn };
 
 struct Options {
     Command command = Command::Convert;
     const StatementKind* kind = nullptr;
-    QString rulesFile; // check's rules file
-    QString file;      // empty or "-": standard input
+    QString rulesFile; // check's rules file; learn's example
+    // learn's wanted row, its literal cells (0-based), caption and id, and whether the file is
+    // saved (replacing one of the same id with force).
+    QStringList wantedCells;
+    QSet<int> literalCells;
+    QString caption;
+    QString id;
+    bool save = false;
+    bool force = false;
+    QString file; // empty or "-": standard input
     std::optional<QString> areaFile;
     std::optional<QString> date;
     std::optional<double> rate;
@@ -139,10 +152,40 @@ struct CommandLine {
                                 QStringLiteral("%1 only: leave the remarks cell out\n"
                                                "(default: the window's setting in Tallemo.ini)")
                                     .arg(idsOfKinds(takesRemark))};
+    QCommandLineOption row{QStringLiteral("row"),
+                           QStringLiteral("learn only: the row the example gives, its cells\n"
+                                          "separated by TABs (default: a row proposed in the\n"
+                                          "card statement's layout)"),
+                           QStringLiteral("CELLS")};
+    QCommandLineOption literal{QStringLiteral("literal"),
+                               QStringLiteral("learn only: the N-th cell (from 1) stays the typed\n"
+                                              "text even where the example has it; repeatable"),
+                               QStringLiteral("N")};
+    QCommandLineOption caption{QStringLiteral("caption"),
+                               QStringLiteral("learn only: the new kind's caption (default \"%1\")")
+                                   .arg(learn::kDefaultLearnedCaption),
+                               QStringLiteral("TEXT")};
+    QCommandLineOption id{QStringLiteral("id"),
+                          QStringLiteral("learn only: the new kind's id (default: from the\n"
+                                         "caption's ASCII letters, else kind-N)"),
+                          QStringLiteral("ID")};
+    QCommandLineOption save{QStringLiteral("save"),
+                            QStringLiteral("learn only: write ID.toml into your kinds folder\n"
+                                           "instead of standard output")};
+    QCommandLineOption force{QStringLiteral("force"),
+                             QStringLiteral("learn only: with --save, replace a file of that id")};
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
                             QStringLiteral("show this help")};
 
-    QList<QCommandLineOption> all() const { return {area, date, rate, remark, noRemark, help}; }
+    QList<QCommandLineOption> all() const {
+        return {area, date, rate, remark, noRemark, row, literal, caption, id, save, force, help};
+    }
+    QList<const QCommandLineOption*> conversionOnly() const {
+        return {&area, &date, &rate, &remark, &noRemark};
+    }
+    QList<const QCommandLineOption*> learnOnly() const {
+        return {&row, &literal, &caption, &id, &save, &force};
+    }
 };
 
 const CommandLine& commandLine() {
@@ -197,13 +240,16 @@ std::variant<Options, UsageError> parseArguments(const QStringList& arguments,
 
     if (positional.isEmpty())
         return UsageError{QStringLiteral("no statement kind given")};
-    const bool checking = positional[0] == kCheck;
+    const bool checking = positional[0] == kCheck || positional[0] == kLearn;
     const qsizetype maxArguments = checking ? 3 : positional[0] == kKinds ? 1 : 2;
     if (positional.size() > maxArguments)
         return UsageError{QStringLiteral("unexpected argument '%1'").arg(positional[maxArguments])};
     if (checking) {
         if (positional.size() < 2)
-            return UsageError{QStringLiteral("%1 needs a rules file").arg(kCheck)};
+            return UsageError{
+                positional[0] == kLearn
+                    ? QStringLiteral("%1 needs a file with the example entry").arg(kLearn)
+                    : QStringLiteral("%1 needs a rules file").arg(kCheck)};
         options.rulesFile = positional[1];
         if (positional.size() == 3)
             options.file = positional[2];
@@ -211,20 +257,49 @@ std::variant<Options, UsageError> parseArguments(const QStringList& arguments,
         options.file = positional[1];
     }
 
-    const std::array<std::pair<QString, Command>, 3> commands = {{
+    if (positional[0] != kLearn) {
+        for (const QCommandLineOption* option : line.learnOnly()) {
+            if (parser.isSet(*option))
+                return UsageError{
+                    QStringLiteral("--%1 applies to %2 only").arg(option->names().front(), kLearn)};
+        }
+    }
+    const std::array<std::pair<QString, Command>, 4> commands = {{
         {kDetect, Command::Detect},
         {kKinds, Command::ListKinds},
         {kCheck, Command::CheckRules},
+        {kLearn, Command::Learn},
     }};
     for (const auto& [name, command] : commands) {
         if (positional[0] != name)
             continue;
         options.command = command;
-        for (const QCommandLineOption* option :
-             {&line.area, &line.date, &line.rate, &line.remark, &line.noRemark}) {
+        for (const QCommandLineOption* option : line.conversionOnly()) {
             if (parser.isSet(*option))
                 return UsageError{
                     QStringLiteral("--%1 does not apply to %2").arg(option->names().front(), name)};
+        }
+        if (command == Command::Learn) {
+            if (parser.isSet(line.row))
+                options.wantedCells = parser.value(line.row).split(u'\t');
+            for (const QString& value : parser.values(line.literal)) {
+                bool number = false;
+                const int n = value.toInt(&number);
+                if (!number || n < 1)
+                    return UsageError{
+                        QStringLiteral("--literal: '%1' is not a cell number (1, 2, ...)")
+                            .arg(value)};
+                options.literalCells.insert(n - 1);
+            }
+            options.caption = parser.value(line.caption);
+            options.id = parser.value(line.id);
+            options.save = parser.isSet(line.save);
+            options.force = parser.isSet(line.force);
+            if (options.force && !options.save)
+                return UsageError{QStringLiteral("--force applies to --save only")};
+            if (options.rulesFile == u"-" && options.file == u"-")
+                return UsageError{
+                    QStringLiteral("the example and the statement cannot both be standard input")};
         }
         return options;
     }
@@ -285,7 +360,12 @@ QString commandsHelp() {
                "             of broken rules files go to standard error (exit status 1)\n"
                "  check RULES.toml [FILE]\n"
                "             check a rules file; with FILE, write the rows it gives and\n"
-               "             say on standard error which entries give none and why\n")
+               "             say on standard error which entries give none and why\n"
+               "  learn EXAMPLE [FILE]\n"
+               "             learn a kind from the lines of one entry (EXAMPLE, a file or\n"
+               "             \"-\") and write its rules file; with FILE, the statement it\n"
+               "             came from: say how many entries the kind finds there and\n"
+               "             which lines begin like an entry but are none\n")
         .arg(kDetect.leftJustified(10), kKinds.leftJustified(10));
 }
 
@@ -389,6 +469,71 @@ ConvertOutcome checkRules(const StatementKind& kind, const LineModel& Lines) {
     return outcome;
 }
 
+// `learn EXAMPLE [STATEMENT]`: the rules file learned from one entry, on standard output or
+// saved into the user's kinds folder; with a statement, what the kind finds in it.
+ConvertOutcome learnFromExample(const Options& options, QIODevice& standardInput,
+                                const KindRegistry& kinds, const ConvertEnvironment& environment) {
+    std::variant<QString, QString> example = loadStatement(options.rulesFile, standardInput);
+    if (example.index() == 1)
+        return failure(1, std::get<1>(example));
+    learn::LearnRequest request;
+    request.exampleLines = normaliseLineBreaks(std::get<0>(example)).split(kCrLf);
+    while (!request.exampleLines.isEmpty() && request.exampleLines.back().isEmpty())
+        request.exampleLines.removeLast();
+    if (!options.file.isEmpty()) {
+        std::variant<QString, QString> statement = loadStatement(options.file, standardInput);
+        if (statement.index() == 1)
+            return failure(1, std::get<1>(statement));
+        request.statement = std::move(std::get<0>(statement));
+    }
+    request.wantedCells = options.wantedCells;
+    request.literalCells = options.literalCells;
+    request.caption = options.caption;
+    request.id = options.id;
+    for (const StatementKind& kind : kinds.kinds())
+        request.takenIds << kind.id;
+    for (const QFileInfo& file :
+         QDir(environment.kindFolders.user).entryInfoList({QStringLiteral("*.toml")}, QDir::Files))
+        request.takenIds << file.completeBaseName();
+
+    const std::variant<learn::LearnedKind, QString> learned = learn::learnKind(request);
+    if (const auto* reason = std::get_if<QString>(&learned))
+        return failure(1, QStringLiteral("%1: %2\n").arg(kProgram, *reason));
+    const auto& kind = std::get<learn::LearnedKind>(learned);
+
+    ConvertOutcome outcome;
+    for (const QString& note : kind.notes)
+        outcome.standardError += QStringLiteral("%1: %2\n").arg(kProgram, note);
+    if (!options.file.isEmpty()) {
+        outcome.standardError += QStringLiteral("%1: %2 entries found, %3 of them without a row\n")
+                                     .arg(kProgram)
+                                     .arg(kind.entries)
+                                     .arg(kind.skippedEntries.size());
+        for (const int line : kind.unmatchedStarts)
+            outcome.standardError +=
+                QStringLiteral("%1: line %2 begins like an entry but is none\n")
+                    .arg(kProgram)
+                    .arg(line + 1);
+    }
+    if (!options.save) {
+        outcome.standardOutput = kind.fileText.toUtf8();
+        return outcome;
+    }
+    const QString path = environment.kindFolders.user + u'/' + kind.id + QStringLiteral(".toml");
+    if (QFileInfo::exists(path) && !options.force)
+        return failure(
+            1, outcome.standardError +
+                   QStringLiteral("%1: %2 exists; --force replaces it\n").arg(kProgram, path));
+    QDir().mkpath(environment.kindFolders.user);
+    QSaveFile file(path);
+    const QByteArray bytes = kind.fileText.toUtf8();
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        return failure(1, outcome.standardError + QStringLiteral("%1: cannot write %2: %3\n")
+                                                      .arg(kProgram, path, file.errorString()));
+    outcome.standardError += QStringLiteral("%1: saved %2\n").arg(kProgram, path);
+    return outcome;
+}
+
 } // namespace
 
 ConvertEnvironment ConvertEnvironment::forRunningProgram() {
@@ -481,6 +626,9 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
     }
     if (options.command == Command::ListKinds)
         return listKinds(kinds, environment.kindProblems);
+
+    if (options.command == Command::Learn)
+        return learnFromExample(options, standardInput, kinds, environment);
 
     std::optional<StatementKind> checkedKind;
     if (options.command == Command::CheckRules) {

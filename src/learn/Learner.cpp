@@ -203,15 +203,13 @@ QString literalPattern(QStringView text) {
     return out;
 }
 
-QString datePattern(QStringView date) {
-    const QString sep = QStringLiteral("[ \\x{3000}]*");
-    if (date.contains(u'年'))
-        return kDigit + QStringLiteral("{4}") + sep + QStringLiteral("年") + sep + kDigit +
-               QStringLiteral("{1,2}") + sep + QStringLiteral("月") + sep + kDigit +
-               QStringLiteral("{1,2}") + sep + QStringLiteral("日?");
-    const QString between = QStringLiteral("[/／\\-－.．]");
-    return kDigit + QStringLiteral("{4}") + sep + between + sep + kDigit + QStringLiteral("{1,2}") +
-           sep + between + sep + kDigit + QStringLiteral("{1,2}");
+// Any of the date forms the date filter reads, whichever the example shows: a statement may
+// write some dates otherwise.
+QString datePattern() {
+    return QStringLiteral(
+        "[0-9０-９]{4}[ \\x{3000}]*(?:[/／\\-－.．][ \\x{3000}]*[0-9０-９]{1,2}[ \\x{3000}]*"
+        "[/／\\-－.．][ \\x{3000}]*[0-9０-９]{1,2}|年[ \\x{3000}]*[0-9０-９]{1,2}[ \\x{3000}]*月"
+        "[ \\x{3000}]*[0-9０-９]{1,2}[ \\x{3000}]*日?)");
 }
 
 QString amountPattern(QStringView amount) {
@@ -228,7 +226,7 @@ QString tokenPattern(const QString& line, const Token& token) {
     const QStringView text = QStringView(line).sliced(token.start, token.end - token.start);
     switch (token.cls) {
     case FieldClass::Date:
-        return datePattern(text) + kDateSuffix;
+        return datePattern() + kDateSuffix;
     case FieldClass::Amount:
         return amountPattern(text);
     case FieldClass::Text:
@@ -462,11 +460,12 @@ QString linePattern(const ExampleLine& line, int lineIndex, const std::vector<Fi
                     QStringView(text).sliced(field.start, field.end - field.start);
                 QString inner = QStringLiteral(".+?");
                 if (field.cls == FieldClass::Date)
-                    inner = datePattern(captured);
+                    inner = datePattern();
                 else if (field.cls == FieldClass::Amount)
                     inner = amountPattern(captured);
                 out += QStringLiteral("(?P<%1>%2)").arg(field.name, inner);
-                if (field.tokenEnd > field.end)
+                // Another entry may give a time or weekday after its date.
+                if (field.cls == FieldClass::Date)
                     out += kDateSuffix;
             } else {
                 out += tokenPattern(text, *item.token);
@@ -786,26 +785,41 @@ std::variant<LearnedKind, QString> learnKind(const LearnRequest& request) {
         own.entries.front().cells != learned.cells)
         return QStringLiteral("例から書式を作れませんでした（例の行が作った書式に合いません）");
 
-    // Lines that some entries of the statement leave out become optional.
+    // Lines that some entries of the statement leave out become optional: all lines without a
+    // field at first (an entry without a field's line would give no row), then each one required
+    // again unless that loses entries.
     const LineModel statement = LineModel::fromPastedText(request.statement);
     rules::RulesScan scan = rules::scanWithRules(std::get<StatementKind>(kind), statement);
-    // A line that holds a field stays: an entry without it would give no row.
-    for (std::size_t k = 1; k < t.optional.size() && !scan.unmatchedStarts.empty(); ++k) {
-        if (std::any_of(fields.begin(), fields.end(),
-                        [&](const Field& f) { return f.line == static_cast<int>(k); }))
-            continue;
-        t.optional[k] = true;
+    std::vector<std::size_t> mayBeLeftOut;
+    for (std::size_t k = 1; k < t.optional.size(); ++k) {
+        if (std::none_of(fields.begin(), fields.end(),
+                         [&](const Field& f) { return f.line == static_cast<int>(k); }))
+            mayBeLeftOut.push_back(k);
+    }
+    const auto scanWith = [&](const Template& candidate) -> std::optional<rules::RulesScan> {
         std::variant<StatementKind, QString> looser =
-            loadLearned(learned.id, fileText(learned.id, learned.caption, t));
-        if (const auto* looserKind = std::get_if<StatementKind>(&looser)) {
-            rules::RulesScan looserScan = rules::scanWithRules(*looserKind, statement);
-            if (looserScan.entries.size() > scan.entries.size()) {
-                scan = std::move(looserScan);
-                kind = std::move(looser);
-                continue;
+            loadLearned(learned.id, fileText(learned.id, learned.caption, candidate));
+        if (const auto* looserKind = std::get_if<StatementKind>(&looser))
+            return rules::scanWithRules(*looserKind, statement);
+        return std::nullopt;
+    };
+    if (!scan.unmatchedStarts.empty() && !mayBeLeftOut.empty()) {
+        Template loosest = t;
+        for (const std::size_t k : mayBeLeftOut)
+            loosest.optional[k] = true;
+        std::optional<rules::RulesScan> loosestScan = scanWith(loosest);
+        if (loosestScan && loosestScan->entries.size() > scan.entries.size()) {
+            t = loosest;
+            scan = std::move(*loosestScan);
+            for (const std::size_t k : mayBeLeftOut) {
+                t.optional[k] = false;
+                std::optional<rules::RulesScan> stricter = scanWith(t);
+                if (stricter && stricter->entries.size() >= scan.entries.size())
+                    scan = std::move(*stricter);
+                else
+                    t.optional[k] = true;
             }
         }
-        t.optional[k] = false;
     }
 
     learned.fileText = fileText(learned.id, learned.caption, t);

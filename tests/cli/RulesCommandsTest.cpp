@@ -138,4 +138,62 @@ TEST_F(RulesCommands, CommandsTakeNoConversionOptionsAndHelpNamesBothFolders) {
     EXPECT_TRUE(help.contains(QStringLiteral("card-mail-line")));
 }
 
+TEST_F(RulesCommands, LearnWritesARulesFileThatCheckTakesAndSaysWhatItFound) {
+    const QString example = dir.filePath(QStringLiteral("example.txt"));
+    writeFile(example, notation::bytes("■利用日: 2024/11/03|■利用先: SHOP A|■利用金額: 1,500 円|"));
+    const QString statement = dir.filePath(QStringLiteral("statement.txt"));
+    writeFile(statement,
+              notation::bytes("お知らせ|■利用日: 2024/11/03|■利用先: SHOP A|■利用金額: 1,500 円|"
+                              "■利用日: 2024/11/04|■利用先: 喫茶 B|■利用金額: 80 円|"
+                              "■利用日: 2024/11/05|■備考: 取消|"));
+
+    const ConvertOutcome learned =
+        runWithInput({"learn", example, "--row", "2024/11/03\tSHOP A\tカード\t1500", "--literal",
+                      "3", "--caption", "Sample Mail", statement},
+                     {}, environment());
+
+    EXPECT_EQ(learned.exitCode, 0) << learned.standardError.toStdString();
+    EXPECT_TRUE(learned.standardOutput.contains("id = 'sample-mail'"));
+    EXPECT_EQ(learned.standardError,
+              QStringLiteral("tallemo-convert: 2 entries found, 0 of them without a row\n"
+                             "tallemo-convert: line 8 begins like an entry but is none\n"));
+    const QString rules = dir.filePath(QStringLiteral("sample-mail.toml"));
+    writeFile(rules, learned.standardOutput);
+    const ConvertOutcome checked = runWithInput({"check", rules, statement}, {}, environment());
+    EXPECT_EQ(checked.standardOutput,
+              notation::bytes("2024/11/03→SHOP A→カード→1500|2024/11/04→喫茶 B→カード→80|"));
+}
+
+TEST_F(RulesCommands, LearnSavesIntoTheKindsFolderButReplacesOnlyWhenForced) {
+    const QByteArray example = notation::bytes("2024/11/03␣␣SHOP A␣␣1,500円|");
+    const QStringList save = {"learn", "-", "--id", "shop-lines", "--save"};
+
+    const ConvertOutcome first = runWithInput(save, example, environment());
+    EXPECT_EQ(first.exitCode, 0) << first.standardError.toStdString();
+    EXPECT_TRUE(first.standardOutput.isEmpty());
+    EXPECT_TRUE(QFileInfo::exists(userFile("shop-lines.toml")));
+    // The saved kind is a kind of the next run.
+    EXPECT_EQ(
+        runWithInput({"shop-lines"}, notation::bytes("2024/12/01␣␣喫茶␣␣80円|"), environment())
+            .standardOutput,
+        notation::bytes("2024/12/01→喫茶→→→80|"));
+
+    const ConvertOutcome again = runWithInput(save, example, environment());
+    EXPECT_EQ(again.exitCode, 1);
+    EXPECT_TRUE(again.standardError.endsWith(QStringLiteral("exists; --force replaces it\n")));
+    EXPECT_EQ(runWithInput(save + QStringList{"--force"}, example, environment()).exitCode, 0);
+}
+
+TEST_F(RulesCommands, LearnFailsWithAReasonWhenNothingCanBeLearned) {
+    const ConvertOutcome empty = runWithInput({"learn", "-"}, "\n\n", environment());
+    EXPECT_EQ(empty.exitCode, 1);
+    EXPECT_EQ(
+        empty.standardError,
+        QStringLiteral("tallemo-convert: 例の行がありません。明細の 1 件分の行を選んでください\n"));
+    EXPECT_EQ(
+        runWithInput({"learn", "-", "--row", "a\tb"}, "2024/11/03 x\n", environment()).exitCode, 1);
+    EXPECT_EQ(runWithInput({"card", "--save"}, "", environment()).exitCode, 2);
+    EXPECT_EQ(runWithInput({"learn", "-", "--literal", "0"}, "", environment()).exitCode, 2);
+}
+
 } // namespace
