@@ -1,6 +1,7 @@
 #include "app/Dialogs.h"
 
 #include "AppError.h"
+#include "app/LearnDialog.h"
 
 #include <QAbstractButton>
 #include <QDialogButtonBox>
@@ -215,6 +216,10 @@ DialogAnswer QtDialogs::show(QWidget* owner, const DialogRequest& request) {
     if (const QAbstractButton* clicked = box->clickedButton())
         answer.button = clicked->property(kButtonIndex).toInt();
     return answer;
+}
+
+bool QtDialogs::runLearnDialog(LearnDialog& dialog) {
+    return dialog.exec() == QDialog::Accepted;
 }
 
 } // namespace tallemo

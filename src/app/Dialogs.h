@@ -12,6 +12,8 @@ class QWidget;
 
 namespace tallemo {
 
+class LearnDialog;
+
 // Every modal box and the input dialog the window opens go through Dialogs, so that widget tests
 // answer them in advance instead of driving real modal loops.
 
@@ -44,6 +46,9 @@ public:
     Dialogs& operator=(Dialogs&&) = delete;
     virtual ~Dialogs() = default;
     virtual DialogAnswer show(QWidget* owner, const DialogRequest& request) = 0;
+    // Runs the dialog that learns a kind from an example until it is closed; true when it saved
+    // the kind.
+    virtual bool runLearnDialog(LearnDialog& dialog) = 0;
 };
 
 // The requests the window makes.
@@ -88,6 +93,7 @@ std::unique_ptr<QMessageBox> createMessageBox(QWidget* owner, const DialogReques
 class QtDialogs : public Dialogs {
 public:
     DialogAnswer show(QWidget* owner, const DialogRequest& request) override;
+    bool runLearnDialog(LearnDialog& dialog) override;
 };
 
 } // namespace tallemo

@@ -6,6 +6,7 @@
 #include "app/Dialogs.h"
 #include "app/DocumentText.h"
 #include "app/HelpPage.h"
+#include "app/LearnDialog.h"
 #include "app/QtClipboard.h"
 #include "converters/ConversionReport.h"
 #include "converters/StatementKinds.h"
@@ -33,6 +34,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTimer>
 #include <QToolBar>
@@ -292,6 +294,8 @@ void TForm1::buildWindow() {
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // TAB characters arrive with pasted statements; the key moves on to the next control.
     Memo1->setTabChangesFocus(true);
+    Memo1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(Memo1, &QPlainTextEdit::customContextMenuRequested, this, &TForm1::showTextAreaMenu);
     panelLayout->addWidget(Memo1);
 
     auto makeButton = [this](const char* name, const QString& caption, const QRect& geometry,
@@ -428,6 +432,9 @@ void TForm1::buildMenu() {
     connectEntry(ReloadKinds, &TForm1::ReloadKindsExecute);
     KindProblems = makeEntry(N8, "KindProblems", QStringLiteral("書式ファイルの問題…"));
     connectEntry(KindProblems, &TForm1::KindProblemsExecute);
+    N8->addSeparator();
+    LearnKind = makeEntry(N8, "LearnKind", QStringLiteral("例から書式を作る…"));
+    connectEntry(LearnKind, &TForm1::LearnKindExecute);
 
     N1 = makeMenu("N1", QStringLiteral("設定"));
     N4 = makeEntry(N1, "N4", QStringLiteral("スプシURL"));
@@ -647,6 +654,55 @@ void TForm1::ReloadKindsExecute(QObject* /*Sender*/) {
     loadKinds();
     if (m_kindProblems.empty() && m_rulesKindEntries.isEmpty())
         showMessage(QStringLiteral("書式ファイルはありません（%1）").arg(m_kindFolders.user));
+}
+
+QStringList TForm1::takenKindIds() const {
+    QStringList ids;
+    for (const StatementKind& kind : m_kinds->kinds())
+        ids << kind.id;
+    for (const QFileInfo& file :
+         QDir(m_kindFolders.user).entryInfoList({QStringLiteral("*.toml")}, QDir::Files))
+        ids << file.completeBaseName();
+    return ids;
+}
+
+void TForm1::showTextAreaMenu(const QPoint& position) {
+    // The editor's own entries, in the desktop's language, then learning from the selection.
+    const std::unique_ptr<QMenu> menu(Memo1->createStandardContextMenu(position));
+    menu->addSeparator();
+    menu->addAction(LearnKind);
+    menu->exec(Memo1->viewport()->mapToGlobal(position));
+}
+
+void TForm1::LearnKindExecute(QObject* /*Sender*/) {
+    const QTextCursor cursor = Memo1->textCursor();
+    if (!cursor.hasSelection()) {
+        showInformation(*m_dialogs, this,
+                        QStringLiteral("例にする明細の 1 件分の行を選んでから、もう一度"
+                                       "「例から書式を作る…」を選んでください"));
+        return;
+    }
+    // The selection's lines whole; a selection that ends at the start of a line leaves it out.
+    const QTextDocument& document = *Memo1->document();
+    const QTextBlock first = document.findBlock(cursor.selectionStart());
+    QTextBlock last = document.findBlock(cursor.selectionEnd());
+    if (last != first && cursor.selectionEnd() == last.position())
+        last = last.previous();
+    QStringList lines;
+    for (QTextBlock block = first; block.isValid(); block = block.next()) {
+        lines << block.text();
+        if (block == last)
+            break;
+    }
+    LearnDialog dialog(this, *m_dialogs, lines, documentText(document), takenKindIds(),
+                       m_kindFolders.user);
+    if (!m_dialogs->runLearnDialog(dialog))
+        return;
+    loadKinds();
+    const StatementKind* kind = m_kinds->find(QFileInfo(dialog.savedPath()).completeBaseName());
+    if (kind != nullptr)
+        showMessage(
+            QStringLiteral("書式「%1」を保存しました（その他の書式 › %1）").arg(kind->caption));
 }
 
 void TForm1::KindProblemsExecute(QObject* /*Sender*/) {

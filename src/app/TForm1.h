@@ -14,6 +14,7 @@
 class QAction;
 class QCommandLinkButton;
 class QFileSystemWatcher;
+class QPoint;
 class QTimer;
 class QFrame;
 class QLabel;
@@ -97,6 +98,8 @@ public:
     // その他の書式's entries for the rules files: reading them again and their problems.
     QAction* ReloadKinds = nullptr;
     QAction* KindProblems = nullptr;
+    // 例から書式を作る…: learns a kind from the selected entry (also in the text area's menu).
+    QAction* LearnKind = nullptr;
     // The strip below the buttons that says what the last command did.
     QLabel* Label1 = nullptr;
 
@@ -122,6 +125,7 @@ public:
     void AdditionalFunctionOffExecute(QObject* Sender);
     void ReloadKindsExecute(QObject* Sender);
     void KindProblemsExecute(QObject* Sender);
+    void LearnKindExecute(QObject* Sender);
     void FormCreate(QObject* Sender);
     void FormClose(QObject* Sender);
 
@@ -174,6 +178,9 @@ private:
     void loadKinds();
     void rebuildRulesKindEntries();
     void watchKindFiles(const QStringList& files);
+    // The ids a new kind may not take: the kinds' and the files' in the user's folder.
+    QStringList takenKindIds() const;
+    void showTextAreaMenu(const QPoint& position);
     void showMessage(const QString& message);
     void editSetting(const QString& section, const QString& key, const QString& title,
                      const QString& prompt);

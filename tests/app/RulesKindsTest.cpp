@@ -67,8 +67,9 @@ struct RulesWindow {
 TEST(RulesKinds, AreListedBelowTheBuiltInFormatsByCaptionWithTheirAmpersandShown) {
     const RulesWindow window;
     const QList<QAction*> entries = window.form().N8->actions();
-    // View, 生協, a separator, the rules kinds, a separator, then the two entries for the files.
-    ASSERT_EQ(entries.size(), 8);
+    // View, 生協, a separator, the rules kinds, a separator, the two entries for the files, and
+    // learning a kind.
+    ASSERT_EQ(entries.size(), 10);
     EXPECT_TRUE(entries[2]->isSeparator());
     // Japanese order: kana before kanji.
     EXPECT_EQ(entries[3]->text(), QStringLiteral("ローン明細"));
@@ -76,6 +77,7 @@ TEST(RulesKinds, AreListedBelowTheBuiltInFormatsByCaptionWithTheirAmpersandShown
     EXPECT_TRUE(entries[5]->isSeparator());
     EXPECT_EQ(entries[6], window.form().ReloadKinds);
     EXPECT_EQ(entries[7], window.form().KindProblems);
+    EXPECT_EQ(entries[9], window.form().LearnKind);
 }
 
 TEST(RulesKinds, AnEntryConvertsTheTextAsOneUndoStepAndSaysWhatItLeftOut) {

@@ -3,6 +3,7 @@
 #include "AppError.h"
 #include "app/Dialogs.h"
 #include "app/DocumentText.h"
+#include "app/LearnDialog.h"
 #include "app/TForm1.h"
 #include "rates/ExchangeRates.h"
 #include "rates/WaitObserver.h"
@@ -37,12 +38,21 @@ public:
         return answer;
     }
 
+    // The learn dialog is driven by the test's own function, which gets it ready to be shown;
+    // without one it is closed without saving.
+    bool runLearnDialog(LearnDialog& dialog) override {
+        ++learnDialogsShown;
+        return onLearnDialog ? onLearnDialog(dialog) : false;
+    }
+
     void answerButton(int button) { answers.push_back(DialogAnswer{button, QString()}); }
     void answerInput(const QString& text) { answers.push_back(DialogAnswer{0, text}); }
     void cancelInput() { answers.push_back(DialogAnswer{1, QString()}); }
 
     std::deque<DialogAnswer> answers;
     std::vector<DialogRequest> shown;
+    std::function<bool(LearnDialog&)> onLearnDialog;
+    int learnDialogsShown = 0;
 };
 
 // A clipboard that another program holds.
