@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSaveFile>
 #include <QStandardItemModel>
 #include <QTableView>
@@ -46,19 +47,25 @@ LearnDialog::LearnDialog(QWidget* owner, Dialogs& dialogs, QStringList exampleLi
     setWindowTitle(QStringLiteral("例から書式を作る"));
     if (owner != nullptr)
         setFont(owner->font());
-    resize(760, 620);
+    resize(780, 740);
 
     m_example = new QTextEdit(this);
     m_example->setObjectName(QStringLiteral("LearnExample"));
     m_example->setReadOnly(true);
     m_example->setLineWrapMode(QTextEdit::NoWrap);
     m_example->setPlainText(m_exampleLines.join(u'\n'));
-    m_example->setMaximumHeight(140);
+    m_example->setMaximumHeight(120);
 
     m_row = new QTableWidget(2, 0, this);
     m_row->setObjectName(QStringLiteral("LearnRow"));
     m_row->setVerticalHeaderLabels({QStringLiteral("セル"), QStringLiteral("文字のまま")});
-    m_row->setMaximumHeight(90);
+    m_row->verticalHeader()->setMinimumWidth(
+        m_row->fontMetrics().horizontalAdvance(QStringLiteral("文字のまま")) + 16);
+    // Both rows and a scroll bar for a long row, whatever the font.
+    m_row->setFixedHeight(m_row->horizontalHeader()->sizeHint().height() +
+                          2 * m_row->verticalHeader()->defaultSectionSize() +
+                          m_row->horizontalScrollBar()->sizeHint().height() +
+                          2 * m_row->frameWidth());
     auto* addCell = new QPushButton(QStringLiteral("セルを追加(&A)"), this);
     auto* removeCell = new QPushButton(QStringLiteral("最後のセルを削除(&D)"), this);
 
@@ -79,7 +86,7 @@ LearnDialog::LearnDialog(QWidget* owner, Dialogs& dialogs, QStringList exampleLi
     m_preview->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_missed = new QListWidget(this);
     m_missed->setObjectName(QStringLiteral("LearnMissed"));
-    m_missed->setMaximumHeight(80);
+    m_missed->setMaximumHeight(64);
     m_notes = new QLabel(this);
     m_notes->setTextFormat(Qt::PlainText);
     m_notes->setWordWrap(true);

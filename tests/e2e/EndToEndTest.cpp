@@ -245,6 +245,36 @@ TEST_F(EndToEnd, AKindDroppedIntoTheKindsFolderOfARunningWindowConvertsFromItsMe
     expectClipboard(tallemo::notation::bytes("2024/11/03→TOTAL→1500|2024/11/04→TOTAL→20|"));
 }
 
+TEST_F(EndToEnd, AKindLearnedFromASelectedEntryConvertsFromItsNewMenuEntry) {
+    RunningTallemo app(*s_x, m_folder.path());
+    ASSERT_TRUE(app.hasWindow());
+    app.pasteStatement(tallemo::notation::bytes(
+        "お知らせ|■利用日: 2024/11/03|■利用先: SAMPLE STORE|■利用金額: 1,500 円||"
+        "■利用日: 2024/11/04|■利用先: 喫茶 サンプル|■利用金額: 480 円||以上"));
+    // The first entry's three lines, selected from the keyboard.
+    app.click(kTextArea);
+    for (const char* key : {"ctrl+Home", "Down", "shift+Down", "shift+Down", "shift+Down"})
+        s_x->key(QString::fromLatin1(key));
+    // その他の書式 › 例から書式を作る…, the menu's last entry; the proposal is saved as it is.
+    app.click(kOtherFormatsMenu);
+    s_x->key(QStringLiteral("Up"));
+    s_x->key(QStringLiteral("Return"));
+    const QString saved = m_folder.filePath(QStringLiteral("kinds/kind-1.toml"));
+    std::this_thread::sleep_for(1500ms);
+    s_x->run(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"),
+                                        QStringLiteral(TALLEMO_E2E_ARTIFACTS "/learn-dialog.png")});
+    s_x->key(QStringLiteral("Return"));
+    ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(saved); }, 20s));
+
+    // View, 生協, then (past the separator) the new kind.
+    app.click(kOtherFormatsMenu);
+    for (int i = 0; i < 3; ++i)
+        s_x->key(QStringLiteral("Down"));
+    s_x->key(QStringLiteral("Return"));
+    expectClipboard(
+        tallemo::notation::bytes("2024/11/03→SAMPLE STORE→→→1500|2024/11/04→喫茶 サンプル→→→480|"));
+}
+
 TEST_F(EndToEnd, WindowComesBackWhereItWasClosed) {
     {
         RunningTallemo app(*s_x, m_folder.path());
