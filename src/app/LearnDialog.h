@@ -58,7 +58,7 @@ public:
 private:
     void scheduleRelearn();
     void showLearned();
-    void setColumns(const QStringList& cells);
+    void setColumns(const QStringList& cellTexts);
 
     Dialogs& m_dialogs;
     QStringList m_exampleLines;

@@ -666,7 +666,7 @@ QStringList TForm1::takenKindIds() const {
     return ids;
 }
 
-void TForm1::showTextAreaMenu(const QPoint& position) {
+void TForm1::showTextAreaMenu(const QPoint& position) const {
     // The editor's own entries, in the desktop's language, then learning from the selection.
     const std::unique_ptr<QMenu> menu(Memo1->createStandardContextMenu(position));
     menu->addSeparator();

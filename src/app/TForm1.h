@@ -180,7 +180,7 @@ private:
     void watchKindFiles(const QStringList& files);
     // The ids a new kind may not take: the kinds' and the files' in the user's folder.
     QStringList takenKindIds() const;
-    void showTextAreaMenu(const QPoint& position);
+    void showTextAreaMenu(const QPoint& position) const;
     void showMessage(const QString& message);
     void editSetting(const QString& section, const QString& key, const QString& title,
                      const QString& prompt);

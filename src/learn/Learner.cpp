@@ -664,7 +664,7 @@ QString idFromCaption(const QString& caption, const QStringList& takenIds) {
     if (usable(id))
         return id;
     for (int n = 1;; ++n) {
-        const QString numbered = QStringLiteral("kind-%1").arg(n);
+        QString numbered = QStringLiteral("kind-%1").arg(n);
         if (usable(numbered))
             return numbered;
     }

@@ -84,8 +84,8 @@ public:
 struct WindowHarness {
     // folderPath: a folder of the test's own to keep the settings and kinds in, instead of a
     // fresh one.
-    explicit WindowHarness(Clipboard* clipboard = nullptr, const QString& folderPath = QString())
-        : ownFolderPath(folderPath) {
+    explicit WindowHarness(Clipboard* clipboard = nullptr, QString folderPath = QString())
+        : ownFolderPath(std::move(folderPath)) {
         EXPECT_TRUE(folder.isValid());
         TForm1Environment environment;
         environment.programFilePath = programFilePath();

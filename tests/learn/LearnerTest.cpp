@@ -207,7 +207,7 @@ TEST_P(LearnedShape, GivesEveryEntrysRowAndNothingFromHeadersOrFooters) {
     const std::variant<LearnedKind, QString> learned = learnKind(request);
     ASSERT_TRUE(std::holds_alternative<LearnedKind>(learned))
         << std::get<QString>(learned).toStdString();
-    const LearnedKind& kind = std::get<LearnedKind>(learned);
+    const auto& kind = std::get<LearnedKind>(learned);
     EXPECT_EQ(kind.cells, shape.row(0));
 
     // The file loads, and its rows are the statement's.
@@ -224,6 +224,7 @@ TEST_P(LearnedShape, GivesEveryEntrysRowAndNothingFromHeadersOrFooters) {
             rows.push_back(entry.cells);
     }
     std::vector<QStringList> expected;
+    expected.reserve(kEntries);
     for (int i = 0; i < kEntries; ++i)
         expected.push_back(shape.row(i));
     ASSERT_EQ(rows.size(), expected.size()) << kind.fileText.toStdString();
@@ -279,7 +280,7 @@ TEST(Learner, KeepsLiteralCellsAndTheTextAroundAFieldThatIsPartOfAValue) {
     const auto learned = learnKind(request);
     ASSERT_TRUE(std::holds_alternative<LearnedKind>(learned))
         << std::get<QString>(learned).toStdString();
-    const LearnedKind& kind = std::get<LearnedKind>(learned);
+    const auto& kind = std::get<LearnedKind>(learned);
     EXPECT_EQ(kind.rows,
               (std::vector<QStringList>{{"2024/12/01", "喫茶 ルーム", "カード", "480"}}));
 
@@ -301,7 +302,7 @@ TEST(Learner, TakesTheValueWhoseLabelNamesItsClassAndSaysWhatElseItTried) {
                    QStringLiteral("■支払予定: 2024/12/27\n■利用日: 2024/11/20\n■支払総額: 1,530円\n"
                                   "■利用金額: 1,500円\n")));
     ASSERT_TRUE(std::holds_alternative<LearnedKind>(learned));
-    const LearnedKind& kind = std::get<LearnedKind>(learned);
+    const auto& kind = std::get<LearnedKind>(learned);
     EXPECT_EQ(kind.rows, (std::vector<QStringList>{{"2024/11/20", "1500"}}));
     EXPECT_EQ(kind.notes.size(), 2) << kind.notes.join(u'\n').toStdString();
 }
@@ -312,7 +313,7 @@ TEST(Learner, ReportsTheLinesThatLookLikeAnEntryButBeginNone) {
                    QStringLiteral("■利用日: 2024/11/03\n■利用金額: 1,500 円\n■利用日: 2024/11/04\n"
                                   "■備考: 取消\n■利用日: 2024/11/05\n■利用金額: 80 円\n")));
     ASSERT_TRUE(std::holds_alternative<LearnedKind>(learned));
-    const LearnedKind& kind = std::get<LearnedKind>(learned);
+    const auto& kind = std::get<LearnedKind>(learned);
     EXPECT_EQ(kind.entries, 2);
     EXPECT_EQ(kind.unmatchedStarts, std::vector<int>{2});
 }
