@@ -5,6 +5,7 @@ against (see compare-with-script.py); it knows none of the window's edge cases.
 
     plain-rows.py KIND FILE [DATE RATE]
 """
+import re
 import sys
 
 kind, path = sys.argv[1], sys.argv[2]
@@ -47,6 +48,20 @@ elif kind == "coop":
         if line.startswith("20"):
             day, item, amount = line.split("\t", 2)
             rows.append(f"{day}\t{item}\t\t\t{amount.replace(' 円', '', 1)}")
+elif kind == "card-mail-line":
+    # The shipped rules kind's pattern, with re's classes ASCII as RE2's are.
+    usage = re.compile(
+        r"[ \u3000]*(?P<date>[0-9０-９]{4}[/／][0-9０-９]{1,2}[/／][0-9０-９]{1,2})"
+        r"[ \t\u3000]{2,}(?P<shop>.*[^ \t\u3000])[ \t\u3000]{2,}"
+        r"(?P<amount>[-−－△▲]?[0-9０-９][0-9０-９,，]*)[ \u3000]*円[ \u3000]*(?:[｜|].*)?",
+        re.ASCII)
+    for line in lines:
+        match = usage.fullmatch(line)
+        if match:
+            year, month, day = match["date"].split("/")
+            amount = match["amount"].replace(",", "")
+            rows.append(f"{year}/{int(month):02d}/{int(day):02d}\t{match['shop'].strip()}"
+                        f"\t\t\t{amount}")
 else:
     sys.exit(f"unknown kind {kind}")
 

@@ -10,7 +10,7 @@ seconds="${1:-60}"
 shift || true
 targets=("$@")
 if ((${#targets[@]} == 0)); then
-    targets=(converters line_model ini_file rates numbers)
+    targets=(converters line_model ini_file rates numbers rules)
 fi
 
 cmake --preset fuzz >/dev/null

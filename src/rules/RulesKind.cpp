@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -272,8 +273,90 @@ Problem problemAt(const toml::node& node, QString text) {
     return {static_cast<int>(begin.line), static_cast<int>(begin.column), std::move(text)};
 }
 
+// toml++ 3.3 asks of many characters between U+00A0 and U+FEFF (kana, CJK punctuation, accented
+// letters) whether they are whitespace, wherever they stand outside a string, and its answer
+// reaches an unreachable branch for them: undefined behaviour on a user's broken file. The reader
+// is given the file with every character from U+0080 to U+FFFF moved to plane 15 (private use,
+// which it asks nothing of), and every text it gives back is moved home again. Lines and columns
+// count characters, so they stay as they are.
+constexpr char32_t kShieldOffset = 0xF0000;
+
+std::variant<std::string, Problem> shieldedFromTheReader(const QByteArray& contents) {
+    std::string out;
+    out.reserve(static_cast<std::size_t>(contents.size()) * 2);
+    int line = 1;
+    int column = 1;
+    const auto byteAt = [&](qsizetype k) { return static_cast<unsigned char>(contents[k]); };
+    for (qsizetype k = 0; k < contents.size();) {
+        const unsigned char lead = byteAt(k);
+        int length = 0;
+        char32_t c = 0;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+            c = lead & 0x1FU;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            c = lead & 0x0FU;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            c = lead & 0x07U;
+        }
+        bool wellFormed = length > 0 && k + length <= contents.size();
+        for (int j = 1; wellFormed && j < length; ++j) {
+            const unsigned char next = byteAt(k + j);
+            wellFormed = (next & 0xC0U) == 0x80U;
+            c = (c << 6U) | (next & 0x3FU);
+        }
+        wellFormed = wellFormed && !(length == 3 && (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF))) &&
+                     !(length == 4 && (c < 0x10000 || c > 0x10FFFF));
+        if (!wellFormed) {
+            // ASCII, or bytes that are no UTF-8, which the reader refuses by itself.
+            out += static_cast<char>(lead);
+            if (lead == '\n') {
+                ++line;
+                column = 1;
+            } else if (lead < 0x80) {
+                ++column;
+            }
+            ++k;
+            continue;
+        }
+        if (c >= kShieldOffset && c < kShieldOffset + 0x10000)
+            return Problem{line, column,
+                           QStringLiteral("私用領域の文字 U+%1 は使えません")
+                               .arg(QString::number(static_cast<uint>(c), 16).toUpper())};
+        if (c <= 0xFFFF) {
+            const char32_t moved = c + kShieldOffset;
+            out += static_cast<char>(0xF0U | (moved >> 18U));
+            out += static_cast<char>(0x80U | ((moved >> 12U) & 0x3FU));
+            out += static_cast<char>(0x80U | ((moved >> 6U) & 0x3FU));
+            out += static_cast<char>(0x80U | (moved & 0x3FU));
+        } else {
+            out.append(contents.constData() + k, static_cast<std::size_t>(length));
+        }
+        k += length;
+        ++column;
+    }
+    return out;
+}
+
+// A text the reader gives back, its characters moved home.
 QString fromStd(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    const QString moved = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    QString home;
+    home.reserve(moved.size());
+    for (qsizetype k = 0; k < moved.size(); ++k) {
+        if (moved[k].isHighSurrogate() && k + 1 < moved.size() && moved[k + 1].isLowSurrogate()) {
+            const char32_t c = QChar::surrogateToUcs4(moved[k], moved[k + 1]);
+            if (c >= kShieldOffset && c < kShieldOffset + 0x10000) {
+                home += QChar(static_cast<char16_t>(c - kShieldOffset));
+                ++k;
+                continue;
+            }
+        }
+        home += moved[k];
+    }
+    return home;
 }
 
 // Lines of many shapes: a pattern that matches every one of them says nothing about its line.
@@ -456,7 +539,7 @@ std::variant<StatementKind, Problem> readTable(const toml::table& table, const Q
             return problemAt(*patternNode,
                              QStringLiteral("行のパターンは文字列で書きます（'…' の中では \\ が"
                                             "そのまま残ります）"));
-        const std::string& patternText = patternNode->as_string()->get();
+        const std::string patternText = fromStd(patternNode->as_string()->get()).toStdString();
         re2::RE2::Options options;
         options.set_log_errors(false);
         options.set_max_mem(kMaxPatternMemory);
@@ -546,11 +629,12 @@ RulesKindOrProblem readRulesKind(const QString& path, const QByteArray& contents
         return problem(
             {0, 0,
              QStringLiteral("ファイルが大きすぎます（%1 KiB まで）").arg(kMaxFileSize / 1024)});
+    std::variant<std::string, Problem> shielded = shieldedFromTheReader(contents);
+    if (const auto* shieldProblem = std::get_if<Problem>(&shielded))
+        return problem(*shieldProblem);
     toml::parse_result parsed;
     try {
-        parsed = toml::parse(
-            std::string_view(contents.constData(), static_cast<std::size_t>(contents.size())),
-            path.toStdString());
+        parsed = toml::parse(std::string_view(std::get<std::string>(shielded)), path.toStdString());
     } catch (const toml::parse_error& error) {
         const toml::source_position begin = error.source().begin;
         return problem(

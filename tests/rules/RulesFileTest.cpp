@@ -77,6 +77,14 @@ const std::vector<BrokenCase>& brokenCases() {
          3, 10, "パターンが大きすぎます: pattern too large - compile failed"},
         {"x.toml", QByteArray(kMaxFileSize + 1, '#'), 0, 0,
          "ファイルが大きすぎます（64 KiB まで）"},
+        // Kana and CJK punctuation where the TOML reader asks whether they are whitespace.
+        {"x.toml", "# コメント\nid = 'x'、\n", 2, 9,
+         "TOML として読めません: Error while parsing key-value pair: expected a comment or "
+         "whitespace, saw '、'"},
+        {"x.toml", "id = 24_あ\n", 1, 9,
+         "TOML として読めません: Error while parsing decimal integer: underscores must be "
+         "followed by digits"},
+        {"x.toml", "id = '\xf3\xb0\x80\x80'\n", 1, 7, "私用領域の文字 U+F0000 は使えません"},
     };
     return cases;
 }
