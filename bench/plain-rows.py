@@ -52,7 +52,7 @@ elif kind == "card-mail-line":
     # The shipped rules kind's pattern, with re's classes ASCII as RE2's are.
     usage = re.compile(
         r"[ \u3000]*(?P<date>[0-9０-９]{4}[/／][0-9０-９]{1,2}[/／][0-9０-９]{1,2})"
-        r"[ \t\u3000]{2,}(?P<shop>.*[^ \t\u3000])[ \t\u3000]{2,}"
+        r"[ \t\u3000]{2,}(?P<shop>[^ \t\u3000]+(?:[ \t\u3000]+[^ \t\u3000]+)*?)[ \t\u3000]{2,}"
         r"(?P<amount>[-−－△▲]?[0-9０-９][0-9０-９,，]*)[ \u3000]*円[ \u3000]*(?:[｜|].*)?",
         re.ASCII)
     for line in lines:

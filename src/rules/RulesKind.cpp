@@ -51,15 +51,23 @@ bool isBlankLine(QStringView line) {
     return std::all_of(line.begin(), line.end(), isBlankUnit);
 }
 
-// A cell's value must stay one cell: a TAB or a line break in it would shift or split the row.
-void keepInOneCell(QString& cell) {
-    for (QChar& c : cell) {
-        if (c == u'\t' || c == u'\r' || c == u'\n' || c == QChar(0x2028) || c == QChar(0x2029))
-            c = u' ';
-    }
+bool breaksTheRow(QChar c) {
+    return c == u'\t' || c == u'\r' || c == u'\n' || c == QChar(0x2028) || c == QChar(0x2029);
 }
 
-// The fields of one entry as the walk finds them, and what the cells make of them.
+// Appends a piece of a cell; a TAB or a line break in it becomes a space, so that the row's
+// columns never shift.
+void appendToCell(RowText& row, QStringView piece) {
+    if (std::none_of(piece.begin(), piece.end(), breaksTheRow)) {
+        row.append(piece);
+        return;
+    }
+    for (const QChar c : piece)
+        row.append(breaksTheRow(c) ? u' ' : c.unicode());
+}
+
+// The fields of one entry as the walk finds them, and what the cells make of them. The values
+// keep their buffers from entry to entry.
 class EntryFields {
 public:
     explicit EntryFields(int count) : m_values(static_cast<std::size_t>(count)) {}
@@ -68,34 +76,60 @@ public:
         if (!m_dirty)
             return;
         for (QString& value : m_values)
-            value.clear();
+            value.resize(0);
         m_dirty = false;
     }
     void set(int field, re2::StringPiece piece) {
-        m_values[static_cast<std::size_t>(field)] =
-            utf8Text(QByteArrayView(piece.data(), static_cast<qsizetype>(piece.size())));
+        const QByteArrayView bytes(piece.data(), static_cast<qsizetype>(piece.size()));
+        QString& value = m_values[static_cast<std::size_t>(field)];
+        value.resize(bytes.size());
+        // The line was encoded from text, and RE2 never cuts a character: the bytes are UTF-8.
+        if (const QChar* end = decodeUtf8(bytes, value.data()); end != nullptr)
+            value.truncate(end - value.constData());
+        else
+            value = utf8Text(bytes);
         m_dirty = true;
     }
 
-    // The cell made of its template, or why it cannot be made.
-    std::variant<QString, SkipReason> cell(const CellTemplate& parts) const {
-        QString cell;
+    // Appends the cell made of its template to row, or says why it cannot be made (row then
+    // holds part of it).
+    std::optional<SkipReason> appendCell(RowText& row, const CellTemplate& parts) const {
         for (const CellPart& part : parts) {
             if (part.field < 0) {
-                cell += part.literal;
+                appendToCell(row, part.literal);
                 continue;
             }
-            QString value = m_values[static_cast<std::size_t>(part.field)];
+            const QString& value = m_values[static_cast<std::size_t>(part.field)];
+            if (part.filters.empty()) {
+                appendToCell(row, value);
+                continue;
+            }
+            std::optional<QString> filtered = value;
             for (const CellFilter filter : part.filters) {
-                std::optional<QString> filtered = applyCellFilter(filter, value);
+                filtered = applyCellFilter(filter, *filtered);
                 if (!filtered)
                     return skipReasonOf(filter);
-                value = std::move(*filtered);
             }
-            cell += value;
+            appendToCell(row, *filtered);
         }
-        keepInOneCell(cell);
-        return cell;
+        return std::nullopt;
+    }
+
+    // Whether every cell can be made, without making them.
+    bool readable(const std::vector<CellTemplate>& cells) const {
+        for (const CellTemplate& parts : cells) {
+            for (const CellPart& part : parts) {
+                std::optional<QString> filtered;
+                for (const CellFilter filter : part.filters) {
+                    filtered = applyCellFilter(
+                        filter,
+                        filtered ? *filtered : m_values[static_cast<std::size_t>(part.field)]);
+                    if (!filtered)
+                        return false;
+                }
+            }
+        }
+        return true;
     }
 
 private:
@@ -122,14 +156,16 @@ public:
     // The row's cells, or why the entry gives none.
     std::variant<QStringList, SkipReason> cells(const EntryFields& fields) const {
         QStringList cells;
+        RowText cell;
         for (const CellTemplate& parts : m_cells) {
-            std::variant<QString, SkipReason> cell = fields.cell(parts);
-            if (const auto* reason = std::get_if<SkipReason>(&cell))
+            cell.clear();
+            if (const std::optional<SkipReason> reason = fields.appendCell(cell, parts))
                 return *reason;
-            cells << std::get<QString>(std::move(cell));
+            cells << cell.view().toString();
         }
         return cells;
     }
+    bool readable(const EntryFields& fields) const { return fields.readable(m_cells); }
 
 private:
     std::vector<LinePattern> m_lines;
@@ -211,15 +247,13 @@ std::optional<OutputList> RulesEngine::convert(LineModel& Lines,
         [&](int first, int /*last*/, const EntryFields& fields) {
             row.clear();
             for (std::size_t c = 0; c < m_cells.size(); ++c) {
-                std::variant<QString, SkipReason> cell = fields.cell(m_cells[c]);
-                if (const auto* reason = std::get_if<SkipReason>(&cell)) {
+                if (c > 0)
+                    row.append(u'\t');
+                if (const std::optional<SkipReason> reason = fields.appendCell(row, m_cells[c])) {
                     if (context.skipped != nullptr)
                         context.skipped->push_back({first, *reason});
                     return;
                 }
-                if (c > 0)
-                    row.append(u'\t');
-                row.append(std::get<QString>(cell));
             }
             SL.add(row.view());
         },
@@ -239,7 +273,7 @@ Recognition RulesEngine::recognise(const LineModel& Lines) const {
         Lines,
         [&](int first, int last, const EntryFields& fields) {
             ++recognition.entries;
-            if (std::holds_alternative<QStringList>(cells(fields)))
+            if (readable(fields))
                 ++recognition.wellFormed;
             for (int i = first; i <= last; ++i) {
                 if (!isBlankLine(Lines.wholeLineView(i)))
