@@ -626,8 +626,13 @@ void TForm1::rebuildRulesKindEntries() {
         entry->deleteLater();
     }
     m_rulesKindEntries.clear();
+    // The kinds without a button or entry of their own: those of the rules files, and a built-in
+    // kind added later.
+    static const QStringList kindsWithOwnElement = {
+        QStringLiteral("card"), QStringLiteral("domestic"), QStringLiteral("foreign"),
+        QStringLiteral("view"), QStringLiteral("coop")};
     for (const StatementKind& kind : m_kinds->kinds()) {
-        if (kind.isBuiltIn())
+        if (kind.isBuiltIn() && kindsWithOwnElement.contains(kind.id))
             continue;
         auto* entry = new QAction(menuText(kind.caption), this);
         entry->setObjectName(QStringLiteral("kind:") + kind.id);
