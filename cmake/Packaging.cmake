@@ -1,6 +1,14 @@
 # The Debian package: `cmake --build BUILD --target package` makes tallemo_<version>_amd64.deb.
-# The package installs where the build was configured to install (the release preset: /usr), so
-# that the programs know their installed folder.
+# A Debian package installs under /usr, never /usr/local, and the programs are built knowing their
+# installed folder: a build for another prefix makes no package and says why.
+# CPack runs this check before it makes the package.
+file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/PackagePrefixCheck.cmake
+     "if(NOT \"${CMAKE_INSTALL_PREFIX}\" STREQUAL \"/usr\")\n"
+     "    message(FATAL_ERROR \"The Debian package installs under /usr, but this build was \"\n"
+     "        \"configured for ${CMAKE_INSTALL_PREFIX}. Configure it again with \"\n"
+     "        \"-DCMAKE_INSTALL_PREFIX=/usr (the default) to make the package.\")\n"
+     "endif()\n")
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_BINARY_DIR}/PackagePrefixCheck.cmake)
 set(CPACK_PACKAGING_INSTALL_PREFIX "${CMAKE_INSTALL_PREFIX}")
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tallemo)

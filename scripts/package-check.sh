@@ -1,17 +1,39 @@
 #!/usr/bin/env bash
-# Builds the Debian package (Release, in build-release), installs it with apt-get, validates the
-# launcher, the AppStream metadata and the package, runs the installed programs once as a user
-# who cannot write /usr/bin, and removes the package again. scripts/test.sh runs it before the
+# Builds the Debian package (a plain Release configure, in build-package), installs it with
+# apt-get, validates the launcher, the AppStream metadata and the package, runs the installed
+# programs once as a user who cannot write /usr/bin, and removes the package again. scripts/test.sh runs it before the
 # tests; it needs what `scripts/install-deps.sh test` installs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 started=$SECONDS
 
-cmake --preset release >/dev/null
-cmake --build build-release -j"$(nproc)" --target package >/dev/null
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-release/CMakeCache.txt)
-deb="$PWD/build-release/tallemo_${version}_amd64.deb"
+# Built as a new user would, from a plain configure without a prefix: the package must install
+# under /usr all the same.
+build=build-package
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" -j"$(nproc)" --target package >/dev/null
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+deb="$PWD/$build/tallemo_${version}_amd64.deb"
 echo "package: $(basename "$deb") ($(du -k "$deb" | cut -f1) kB), built in $((SECONDS - started)) s"
+echo "--- dpkg-deb -c"
+contents=$(dpkg-deb -c "$deb")
+if grep -q ' \./usr/local' <<<"$contents"; then
+    echo "the package installs under /usr/local:" >&2
+    grep ' \./usr/local' <<<"$contents" >&2
+    exit 1
+fi
+for path in ./usr/bin/Tallemo ./usr/bin/tallemo-convert ./usr/share/tallemo/kinds/card-mail.toml \
+    ./usr/share/man/man5/tallemo-kinds.5.gz; do
+    grep -q " $path\$" <<<"$contents" || { echo "the package lacks $path" >&2; exit 1; }
+done
+echo "$(wc -l <<<"$contents") entries, all under /usr"
+# A build for another prefix makes no package, and says why.
+cmake -S . -B "$build-local-prefix" -DCMAKE_INSTALL_PREFIX=/usr/local >/dev/null
+if refusal=$(cmake -P "$build-local-prefix/PackagePrefixCheck.cmake" 2>&1); then
+    echo "a /usr/local build would make a package" >&2
+    exit 1
+fi
+echo "a /usr/local build refuses: $(tr -s ' \n' ' ' <<<"$refusal" | cut -c1-90)..."
 
 desktop_id=io.github.tallemo.Tallemo
 scratch=$(mktemp -d)

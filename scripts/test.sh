@@ -11,7 +11,8 @@ bash scripts/fuzz.sh
 cmake --preset asan >/dev/null
 cmake --build build-asan -j"$(nproc)"
 bash scripts/lint.sh build-asan
-# The Debian package: built in build-release, installed, checked and removed again.
+# The Debian package: built from a plain configure in build-package, installed, checked and
+# removed again.
 bash scripts/package-check.sh
 cd build-asan
 ctest --output-on-failure -j"$(nproc)" --timeout 300
