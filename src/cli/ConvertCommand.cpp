@@ -376,15 +376,21 @@ ConvertOutcome failure(int exitCode, const QString& message) {
     return outcome;
 }
 
+// A text read for the companion, or the message why it cannot be had.
+struct LoadedText {
+    QString text;
+    QString failure; // empty when the text was read
+
+    bool wasRead() const { return failure.isEmpty(); }
+};
+
 // The statement from FILE (standard input when it is empty or "-") as a paste would put it into
 // the text area, before its line breaks are made CR LF (the line model does that while it finds
-// the lines), or the message why it cannot be had; readAgain tells whether the same text can be
-// had a second time (a file, not a pipe). A statement that is not UTF-8 (most likely one saved as
-// Shift_JIS) is refused rather than converted with replacement characters, which would end up
-// unnoticed in the spreadsheet. A file is read rather than mapped: a mapped file that another
-// program cuts short while it is read would kill the process instead of failing the read.
-std::variant<QString, QString> loadStatement(const QString& fileName, QIODevice& standardInput,
-                                             bool* readAgain = nullptr) {
+// the lines). A statement that is not UTF-8 (most likely one saved as Shift_JIS) is refused
+// rather than converted with replacement characters, which would end up unnoticed in the
+// spreadsheet. A file is read rather than mapped: a mapped file that another program cuts short
+// while it is read would kill the process instead of failing the read.
+LoadedText loadStatement(const QString& fileName, QIODevice& standardInput) {
     const bool fromStandardInput = fileName.isEmpty() || fileName == QLatin1String("-");
     const QString source = fromStandardInput ? QStringLiteral("standard input") : fileName;
     QFile file;
@@ -392,38 +398,23 @@ std::variant<QString, QString> loadStatement(const QString& fileName, QIODevice&
     if (!fromStandardInput) {
         file.setFileName(fileName);
         if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-            return std::variant<QString, QString>(std::in_place_index<1>,
-                                                  QStringLiteral("%1: cannot read %2: %3\n")
-                                                      .arg(kProgram, source, file.errorString()));
-        if (readAgain != nullptr)
-            *readAgain = !file.isSequential();
+            return {{},
+                    QStringLiteral("%1: cannot read %2: %3\n")
+                        .arg(kProgram, source, file.errorString())};
         device = &file;
     }
     std::variant<StatementText, StatementProblem> read = readStatement(*device);
     if (auto* text = std::get_if<StatementText>(&read))
-        return std::variant<QString, QString>(std::in_place_index<0>, std::move(text->text));
+        return {std::move(text->text), {}};
     const auto& problem = std::get<StatementProblem>(read);
     if (problem.firstLineNotUtf8 == 0)
-        return std::variant<QString, QString>(
-            std::in_place_index<1>,
-            QStringLiteral("%1: cannot read %2: %3\n").arg(kProgram, source, problem.readError));
-    return std::variant<QString, QString>(std::in_place_index<1>,
-                                          QStringLiteral("%1: %2: line %3 is not valid UTF-8\n")
-                                              .arg(kProgram, source)
-                                              .arg(problem.firstLineNotUtf8));
-}
-
-// Recognises the statement as it was before the conversion, read again from its file. A file
-// gone or changed since gives the notice without (or with another) suggestion.
-void recogniseAgain(ConversionReport& report, const KindRegistry& kinds, const QString& fileName,
-                    QIODevice& standardInput) {
-    std::variant<QString, QString> text = loadStatement(fileName, standardInput);
-    if (text.index() != 0)
-        return;
-    const ConversionReport before =
-        reportBefore(kinds, *report.kind, LineModel::fromPastedText(std::move(std::get<0>(text))));
-    report.looksRight = before.looksRight;
-    report.suggested = before.suggested;
+        return {
+            {},
+            QStringLiteral("%1: cannot read %2: %3\n").arg(kProgram, source, problem.readError)};
+    return {{},
+            QStringLiteral("%1: %2: line %3 is not valid UTF-8\n")
+                .arg(kProgram, source)
+                .arg(problem.firstLineNotUtf8)};
 }
 
 // `kinds`: every kind with where it comes from; the problems of the files that could not be read.
@@ -473,18 +464,18 @@ ConvertOutcome checkRules(const StatementKind& kind, const LineModel& Lines) {
 // saved into the user's kinds folder; with a statement, what the kind finds in it.
 ConvertOutcome learnFromExample(const Options& options, QIODevice& standardInput,
                                 const KindRegistry& kinds, const ConvertEnvironment& environment) {
-    std::variant<QString, QString> example = loadStatement(options.rulesFile, standardInput);
-    if (example.index() == 1)
-        return failure(1, std::get<1>(example));
+    const LoadedText example = loadStatement(options.rulesFile, standardInput);
+    if (!example.wasRead())
+        return failure(1, example.failure);
     learn::LearnRequest request;
-    request.exampleLines = normaliseLineBreaks(std::get<0>(example)).split(kCrLf);
+    request.exampleLines = normaliseLineBreaks(example.text).split(kCrLf);
     while (!request.exampleLines.isEmpty() && request.exampleLines.back().isEmpty())
         request.exampleLines.removeLast();
     if (!options.file.isEmpty()) {
-        std::variant<QString, QString> statement = loadStatement(options.file, standardInput);
-        if (statement.index() == 1)
-            return failure(1, std::get<1>(statement));
-        request.statement = std::move(std::get<0>(statement));
+        LoadedText statement = loadStatement(options.file, standardInput);
+        if (!statement.wasRead())
+            return failure(1, statement.failure);
+        request.statement = std::move(statement.text);
     }
     request.wantedCells = options.wantedCells;
     request.literalCells = options.literalCells;
@@ -647,12 +638,11 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
         }
     }
 
-    bool readAgain = false;
-    std::variant<QString, QString> text = loadStatement(options.file, standardInput, &readAgain);
-    if (text.index() == 1)
-        return failure(1, std::get<1>(text));
+    LoadedText statement = loadStatement(options.file, standardInput);
+    if (!statement.wasRead())
+        return failure(1, statement.failure);
     ConvertOutcome outcome;
-    LineModel Lines = LineModel::fromPastedText(std::move(std::get<0>(text)));
+    LineModel Lines = LineModel::fromPastedText(std::move(statement.text));
 
     if (checkedKind)
         return checkRules(*checkedKind, Lines);
@@ -705,13 +695,9 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
         context.remark = options.remark.value_or(
             ReadIniBoolean(environment.iniFileName, kind.remark->section, kind.remark->key, false));
 
-    // What the statement looks like matters only when no rows come of it. A file can be read
-    // again for that, which spares recognising every kind in the common case; standard input or
-    // a pipe cannot, so they are recognised before the conversion.
-    ConversionReport report;
-    report.kind = &kind;
-    if (!readAgain)
-        report = reportBefore(kinds, kind, Lines);
+    // Rows that do not look like the kind are as worth a notice as no rows: the chosen kind's
+    // recogniser runs before every conversion, and the others only when it says no.
+    ConversionReport report = reportBefore(kinds, kind, Lines);
     try {
         std::vector<SkippedEntry> skipped;
         context.skipped = &skipped;
@@ -723,18 +709,14 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
         }
         report.rateFailure = rateFailure;
         report.countSkipped(skipped);
-        if (!report.foundNothing() && !skipped.empty())
-            outcome.standardError =
-                QStringLiteral("%1: %2\n").arg(kProgram, skippedEntriesMessage(report));
-        // A script must hear of a statement that gave no rows: it would otherwise take an empty
-        // output for a month without entries.
-        if (report.foundNothing()) {
-            if (readAgain)
-                recogniseAgain(report, kinds, options.file, standardInput);
-            outcome.standardError =
-                QStringLiteral("%1: %2\n")
-                    .arg(kProgram, conversionMessage(report, /*forCommandLine=*/true));
-        }
+        // A script must hear of a statement that gave no rows (it would otherwise take an empty
+        // output for a month without entries), of rows from a text that does not look like the
+        // kind, and of entries left out.
+        const QString notice = report.foundNothing()
+                                   ? conversionMessage(report, /*forCommandLine=*/true)
+                                   : rowsNotice(report, /*forCommandLine=*/true);
+        if (!notice.isEmpty())
+            outcome.standardError = QStringLiteral("%1: %2\n").arg(kProgram, notice);
     } catch (const AppError& error) {
         outcome.standardError = errorBoxText(error.message()) + QLatin1Char('\n');
         outcome.exitCode = 1;

@@ -51,6 +51,20 @@ QString skippedEntriesMessage(const ConversionReport& report) {
     return sentences.join(QStringLiteral("。"));
 }
 
+QString rowsNotice(const ConversionReport& report, bool forCommandLine) {
+    QStringList sentences;
+    if (!report.looksRight) {
+        sentences << QStringLiteral("ただし%1の明細には見えません")
+                         .arg(kindName(*report.kind, forCommandLine));
+        if (report.suggested != nullptr)
+            sentences << QStringLiteral("%1の明細のようです")
+                             .arg(kindName(*report.suggested, forCommandLine));
+    }
+    if (const QString skipped = skippedEntriesMessage(report); !skipped.isEmpty())
+        sentences << skipped;
+    return sentences.join(QStringLiteral("。"));
+}
+
 QString conversionMessage(const ConversionReport& report, bool forCommandLine) {
     const StatementKind& kind = *report.kind;
     QStringList sentences;

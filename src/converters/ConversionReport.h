@@ -42,6 +42,11 @@ ConversionReport reportBefore(const KindRegistry& kinds, const StatementKind& ki
 // their ids too and the undo hint is left out.
 QString conversionMessage(const ConversionReport& report, bool forCommandLine = false);
 
+// What a conversion that made rows has to add: that the text does not look like the kind ("ただし
+// 楽天カードの明細には見えません", and the kind it looks like), and the entries left out; empty
+// when there is nothing to add.
+QString rowsNotice(const ConversionReport& report, bool forCommandLine = false);
+
 // The entries that gave no row, by reason: "2 件は金額を読めませんでした。1
 // 件は日付を読めませんでした"; empty when every entry gave one.
 QString skippedEntriesMessage(const ConversionReport& report);

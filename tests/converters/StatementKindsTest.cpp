@@ -67,6 +67,8 @@ std::vector<Fixture> allFixtures() {
 // no web page gives them: they look like no kind at all.
 const QSet<QString> kLookLikeNone = {
     QStringLiteral("card/no-marker"),
+    // A notification mail: a kind of the rules files that come with the program.
+    QStringLiteral("card/notification-mail-one-line"),
     QStringLiteral("card/odd-main-lines"),
     QStringLiteral("domestic/no-amount"),
     QStringLiteral("foreign/amount-in-first-three-lines"),
