@@ -519,10 +519,15 @@ bool TForm1::convert(const std::function<void(LineModel&)>& converter) {
         converter(Lines);
     } catch (...) {
         update(Lines.text(paragraphBreak));
+        Memo1->moveCursor(QTextCursor::Start);
         throw;
     }
     const QString after = Lines.text(paragraphBreak);
     update(after);
+    // Only the changed stretch was replaced: a selection in the part the texts share would
+    // survive and be overwritten by the next key. As after a whole new text, nothing is selected
+    // and the caret is at the start.
+    Memo1->moveCursor(QTextCursor::Start);
     // A Shift+Enter break that became a paragraph break is no change of the text.
     return !std::equal(raw.begin(), raw.end(), after.begin(), after.end(), [](QChar a, QChar b) {
         return a == b || (a == QChar(0x2028) && b == QChar(0x2029));
@@ -749,6 +754,9 @@ void TForm1::Button3Click(QObject* /*Sender*/) {
 void TForm1::SelectAllPasteExecute(QObject* /*Sender*/) {
     const QString T = clipboard().text();
     setDocumentText(*Memo1->document(), T);
+    // Nothing of an earlier selection survives in the part the texts share; the caret ends up
+    // after the pasted text, as after a paste.
+    Memo1->moveCursor(QTextCursor::End);
     showMessage(pasteMessage(T));
 }
 
