@@ -1,4 +1,3 @@
-#include "SampleStatements.h"
 #include "WindowHarness.h"
 
 #include "settings/IniSettings.h"
@@ -102,16 +101,16 @@ TEST_F(PasteCommands, WithNoTextOnTheClipboardPasteDeletesTheSelectionAndClearAn
 }
 
 TEST_F(PasteCommands, CardButtonConvertsThroughTheSystemClipboardAndUndoBringsTheStatementBack) {
-    harness.setText(kCardStatement);
+    harness.setText(cardStatement());
 
     form().Button1->click();
 
-    EXPECT_EQ(harness.text(), QStringLiteral("HEADER\r\n") + kCardRows + QStringLiteral("FOOTER"));
-    EXPECT_EQ(systemClipboard().text(), kCardRows);
+    EXPECT_EQ(harness.text(), cardArea());
+    EXPECT_EQ(systemClipboard().text(), cardRows());
     EXPECT_TRUE(harness.dialogs.shown.empty());
 
     form().Memo1->undo();
-    EXPECT_EQ(harness.text(), kCardStatement);
+    EXPECT_EQ(harness.text(), cardStatement());
     EXPECT_FALSE(form().Memo1->document()->isUndoAvailable());
 }
 
@@ -151,9 +150,8 @@ INSTANTIATE_TEST_SUITE_P(
                                  QStringLiteral("abc"), QStringLiteral("abc")},
                       LockedCase{"ClearAndPaste", [](TForm1& f) { f.SelectAllPaste->trigger(); },
                                  QStringLiteral("abc"), QStringLiteral("abc")},
-                      LockedCase{"Card", [](TForm1& f) { f.Button1->click(); }, kCardStatement,
-                                 QStringLiteral("HEADER\r\n") + kCardRows +
-                                     QStringLiteral("FOOTER")}),
+                      LockedCase{"Card", [](TForm1& f) { f.Button1->click(); }, cardStatement(),
+                                 cardArea()}),
     [](const auto& param) { return std::string(param.param.name); });
 
 // The View and co-op commands read their remark switch at every run.
@@ -189,8 +187,6 @@ TEST_P(RemarkCommands, ReadTheirSwitchAtEveryRun) {
 
 const QString kViewStatement = QStringLiteral("USAGE\r\n2024\r\n12/01xx\tCAFE\tREF\r\n1,500\r\n"
                                               "2024\r\n12/03xx\tBOOKS\tREF\r\n2,300\r\nEND");
-const QString kCoopStatement = QStringLiteral("STATEMENT\r\n2024/12/05\tMILK\t1,280 円\r\n"
-                                              "2024/12/12\tBREAD\t640 円\r\nTOTAL\t1,920 円");
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, RemarkCommands,
@@ -201,15 +197,9 @@ INSTANTIATE_TEST_SUITE_P(
             QStringLiteral("2024/12/01\tCAFE\t\t\t1,500\tSuica\r\n"
                            "2024/12/03\tBOOKS\t\t\t2,300\tSuica\r\n")},
         RemarkCase{"CoopMenuEntry", [](TForm1& f) { f.T1->trigger(); }, "seikyo", "hoken",
-                   kCoopStatement,
-                   QStringLiteral("2024/12/05\tMILK\t\t\t1,280\r\n2024/12/12\tBREAD\t\t\t640\r\n"),
-                   QStringLiteral("2024/12/05\tMILK\t\t\t1,280\t保険\r\n"
-                                  "2024/12/12\tBREAD\t\t\t640\t保険\r\n")},
+                   coopStatement(), coopRows(false), coopRows(true)},
         RemarkCase{"CoopAnalysisAction", [](TForm1& f) { f.SeikyoAnalizing->trigger(); }, "seikyo",
-                   "hoken", kCoopStatement,
-                   QStringLiteral("2024/12/05\tMILK\t\t\t1,280\r\n2024/12/12\tBREAD\t\t\t640\r\n"),
-                   QStringLiteral("2024/12/05\tMILK\t\t\t1,280\t保険\r\n"
-                                  "2024/12/12\tBREAD\t\t\t640\t保険\r\n")}),
+                   "hoken", coopStatement(), coopRows(false), coopRows(true)}),
     [](const auto& param) { return std::string(param.param.name); });
 
 TEST(DividendCommands, DomesticButtonReplacesTheTextByTheRows) {
@@ -230,10 +220,10 @@ TEST(DividendCommands, ForeignButtonFetchesTheRateWithTheStoredKeyAndAddsTheRows
     WindowHarness harness(&clipboard);
     WriteIniString(harness.window->iniFileName(), QStringLiteral("exchangeratesapi"),
                    QStringLiteral("APIKey"), QStringLiteral("k3y"));
-    harness.transport.answer.received = true;
-    harness.transport.answer.status = 200;
-    harness.transport.answer.contentType = "application/json";
-    harness.transport.answer.body = R"({"rates": {"JPY": 161.8, "USD": 1.04}})";
+    harness.transport.answer->received = true;
+    harness.transport.answer->status = 200;
+    harness.transport.answer->contentType = "application/json";
+    harness.transport.answer->body = R"({"rates": {"JPY": 161.8, "USD": 1.04}})";
     harness.setText(kForeignStatement);
 
     harness.window->Button7->click();

@@ -1,5 +1,4 @@
 // The strip below the buttons says what the last command did.
-#include "SampleStatements.h"
 #include "WindowHarness.h"
 
 #include <QAccessible>
@@ -11,11 +10,6 @@
 
 namespace tallemo::testing {
 namespace {
-
-const QString kCoopStatement = QStringLiteral("STATEMENT\r\n"
-                                              "2024/12/05\tMILK\t1,280 円\r\n"
-                                              "2024/12/12\tBREAD\t640 円\r\n"
-                                              "TOTAL\t1,920 円");
 
 struct MessageCase {
     const char* name;
@@ -52,22 +46,23 @@ TEST_P(ConversionMessages, SayWhatTheCommandDidAndWhatTheTextLooksLike) {
 INSTANTIATE_TEST_SUITE_P(
     Table, ConversionMessages,
     ::testing::Values(
-        MessageCase{"CardRows", kCardStatement, [](TForm1& w) { w.Button1->click(); },
+        MessageCase{"CardRows", cardStatement(), [](TForm1& w) { w.Button1->click(); },
                     QStringLiteral("楽天カード: 2 行をクリップボードにコピーしました")},
-        MessageCase{"CoopRowsFromTheMenu", kCoopStatement, [](TForm1& w) { w.T1->trigger(); },
+        MessageCase{"CoopRowsFromTheMenu", coopStatement(), [](TForm1& w) { w.T1->trigger(); },
                     QStringLiteral("生協: 2 行をクリップボードにコピーしました")},
         // Card on a co-op statement finds no marker and leaves the text as it was.
-        MessageCase{"CardOnCoopSuggestsCoop", kCoopStatement, [](TForm1& w) { w.Button1->click(); },
+        MessageCase{"CardOnCoopSuggestsCoop", coopStatement(),
+                    [](TForm1& w) { w.Button1->click(); },
                     QStringLiteral("楽天カードの明細が見つかりませんでした。生協の明細のようです")},
         // A line broken with Shift+Enter reads as two lines; nothing changed, so no undo hint.
         MessageCase{
             "CardOnCoopWithAShiftEnterBreak",
-            QString(kCoopStatement)
+            QString(coopStatement())
                 .replace(QStringLiteral("円\r\n2024/12/12"), QStringLiteral("円\u20282024/12/12")),
             [](TForm1& w) { w.Button1->click(); },
             QStringLiteral("楽天カードの明細が見つかりませんでした。生協の明細のようです")},
         // Domestic replaces the whole text by its (no) rows: the statement is one undo away.
-        MessageCase{"DomesticOnCardSuggestsCardAndUndo", kCardStatement,
+        MessageCase{"DomesticOnCardSuggestsCardAndUndo", cardStatement(),
                     [](TForm1& w) { w.Button6->click(); },
                     QStringLiteral("国内配当の明細が見つかりませんでした。楽天カードの明細のようで"
                                    "す。Ctrl+Z で元に戻せます")},
@@ -77,7 +72,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Co-op takes every line that begins with "20": the rows are there, but they are a
         // card statement's main lines.
         MessageCase{
-            "CoopOnCardWarnsAndSuggestsCard", kCardStatement, [](TForm1& w) { w.T1->trigger(); },
+            "CoopOnCardWarnsAndSuggestsCard", cardStatement(), [](TForm1& w) { w.T1->trigger(); },
             QStringLiteral("生協: 2 行をクリップボードにコピーしました。ただし生協の明細には"
                            "見えません。楽天カードの明細のようです。Ctrl+Z で元に戻せます")}),
     [](const ::testing::TestParamInfo<MessageCase>& param) {
@@ -103,7 +98,7 @@ TEST(MessageLine, PasteCountsTheLinesAndSettingsSayTheyAreSaved) {
 TEST(MessageLine, AnErrorGoesToTheErrorBoxAndClearsTheLine) {
     LockedClipboard clipboard;
     WindowHarness harness(&clipboard);
-    harness.setText(kCardStatement);
+    harness.setText(cardStatement());
     harness.dialogs.answerInput(QStringLiteral("https://example.com/sheet"));
     harness.window->N4->trigger();
     ASSERT_FALSE(harness.window->message().isEmpty());

@@ -1,6 +1,5 @@
 // The kinds of rules files in the window: their menu entries, their conversions, the files'
 // problems, and reading the folder again while the window runs.
-#include "SampleStatements.h"
 #include "WindowHarness.h"
 
 #include "converters/StatementKinds.h"
@@ -100,11 +99,11 @@ TEST(RulesKinds, AnEntryConvertsTheTextAsOneUndoStepAndSaysWhatItLeftOut) {
 
 TEST(RulesKinds, AKindThatFindsNothingLeavesTextAndClipboardAndNamesTheKindTheTextLooksLike) {
     const RulesWindow window;
-    window.harness->setText(kCardStatement);
+    window.harness->setText(cardStatement());
 
     window.form().rulesKindEntries().back()->trigger();
 
-    EXPECT_EQ(window.harness->text(), kCardStatement);
+    EXPECT_EQ(window.harness->text(), cardStatement());
     EXPECT_EQ(window.clipboard.content(), QStringLiteral("before"));
     EXPECT_EQ(
         window.form().message(),

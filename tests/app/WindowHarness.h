@@ -7,8 +7,11 @@
 #include "app/TForm1.h"
 #include "rates/ExchangeRates.h"
 #include "rates/WaitObserver.h"
+#include "support/FakeTransport.h"
+#include "support/LockedClipboard.h"
 #include "support/MemoryClipboard.h"
 #include "support/QtText.h"
+#include "support/SampleStatements.h"
 #include "text/Clipboard.h"
 
 #include <QPlainTextEdit>
@@ -24,6 +27,8 @@
 #include <vector>
 
 namespace tallemo::testing {
+
+using namespace tallemo::testing_support;
 
 // Dialogs answered in advance: every dialog shown is recorded, and takes the next queued answer
 // (a dialog without one gets "closed without a button").
@@ -53,29 +58,6 @@ public:
     std::vector<DialogRequest> shown;
     std::function<bool(LearnDialog&)> onLearnDialog;
     int learnDialogsShown = 0;
-};
-
-// A clipboard that another program holds.
-class LockedClipboard : public Clipboard {
-public:
-    QString text() override { throw AppError(clipboardCannotOpenMessage(QStringLiteral("X"))); }
-    void setText(const QString& /*text*/) override {
-        throw AppError(clipboardCannotOpenMessage(QStringLiteral("X")));
-    }
-};
-
-// Answers every request with the same answer and remembers the requests.
-class CannedTransport : public HttpTransport {
-public:
-    HttpAnswer get(const HttpRequest& request) override {
-        requests.push_back(request);
-        if (whileWaiting)
-            whileWaiting();
-        return answer;
-    }
-    HttpAnswer answer;
-    std::function<void()> whileWaiting; // runs as if the answer took its time
-    std::vector<HttpRequest> requests;
 };
 
 // One window with its settings in a fresh folder as "<folder>/Tallemo", scripted dialogs, a
@@ -113,7 +95,8 @@ struct WindowHarness {
     QTemporaryDir folder;
     QString ownFolderPath;
     ScriptedDialogs dialogs;
-    CannedTransport transport;
+    // Answers every request with an empty answer unless a test sets one.
+    FakeTransport transport;
     std::vector<QUrl> openedUrls;
     std::unique_ptr<TForm1> window;
 };

@@ -2,6 +2,7 @@
 
 #include "cli/ConvertCommand.h"
 #include "rates/ExchangeRates.h"
+#include "support/FakeTransport.h"
 #include "support/Notation.h"
 #include "support/QtText.h"
 
@@ -16,29 +17,6 @@
 
 namespace tallemo::testing_support {
 
-// Answers every request with a fixed answer, or fails the test when no answer is set: only the
-// tests that mean to fetch a rate may reach the transport.
-class FixedTransport : public HttpTransport {
-public:
-    explicit FixedTransport(std::optional<HttpAnswer> answer, QList<QUrl>* requests = nullptr)
-        : m_answer(std::move(answer)), m_requests(requests) {}
-
-    HttpAnswer get(const HttpRequest& request) override {
-        if (m_requests != nullptr)
-            m_requests->append(request.url);
-        if (!m_answer) {
-            ADD_FAILURE() << "unexpected exchange-rate request to "
-                          << request.url.toString().toStdString();
-            return {};
-        }
-        return *m_answer;
-    }
-
-private:
-    std::optional<HttpAnswer> m_answer;
-    QList<QUrl>* m_requests;
-};
-
 // Surroundings with no settings file, a date text no fixture expects (a forgotten --date shows
 // up in the diff) and "." as the decimal separator.
 // The kinds are the built-in ones and those that come with the program (data/kinds).
@@ -48,7 +26,7 @@ inline ConvertEnvironment testEnvironment(const QTemporaryDir& settingsDir,
     ConvertEnvironment environment{
         settingsDir.filePath(QStringLiteral("Tallemo")),
         Regional::fixed(QStringLiteral("(today)"), QStringLiteral(".")),
-        [answer, requests] { return std::make_unique<FixedTransport>(answer, requests); },
+        [answer, requests] { return std::make_unique<FakeTransport>(answer, requests); },
     };
     environment.kindFolders = {settingsDir.filePath(QStringLiteral("kinds")),
                                QStringLiteral(TALLEMO_SHIPPED_KINDS_DIR)};

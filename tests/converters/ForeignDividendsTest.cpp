@@ -1,6 +1,5 @@
 #include "converters/ForeignDividends.h"
 #include "AppError.h"
-#include "support/MemoryClipboard.h"
 #include "text/LineModel.h"
 #include "text/Regional.h"
 
@@ -33,18 +32,17 @@ YenPerDollarSource fixedRate(double rate) {
     };
 }
 
-// Runs the converter on the lines; the clipboard starts with "old".
+// Runs the converter on the lines and keeps what it gives for the clipboard: the rows, or
+// nothing when the clipboard must keep what it holds.
 struct Session {
     explicit Session(const std::vector<const char*>& before) : area(textOf(before)) {}
     void convert(const YenPerDollarSource& source, const char* separator = ".") {
-        const std::optional<OutputList> rows = convertForeignDividends(
+        rows = convertForeignDividends(
             area, Regional::fixed(QStringLiteral("2025/01/15"), QString::fromUtf8(separator)),
             source);
-        if (rows)
-            clipboard.setText(rows->text());
     }
     LineModel area;
-    MemoryClipboard clipboard{QStringLiteral("old")};
+    std::optional<OutputList> rows;
 };
 
 struct RowsCase {
@@ -64,8 +62,8 @@ TEST_P(ForeignDividendRows, AddsTheRowsBelowTheTraceAndCopiesOnlyTheRows) {
 
     const QString rows = rowsOf(c.rows);
     EXPECT_EQ(run.area.text(), textOf(c.before) + kCrLf + kTrace + kCrLf + rows);
-    ASSERT_TRUE(run.clipboard.content().has_value());
-    EXPECT_EQ(*run.clipboard.content(), rows);
+    ASSERT_TRUE(run.rows.has_value());
+    EXPECT_EQ(run.rows->text(), rows);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -120,7 +118,7 @@ struct NoRowsCase {
 
 class ForeignDividendsWithoutRows : public testing::TestWithParam<NoRowsCase> {};
 
-TEST_P(ForeignDividendsWithoutRows, KeepsTheTraceLineAndTheClipboard) {
+TEST_P(ForeignDividendsWithoutRows, KeepsTheTraceLineAndGivesNoRows) {
     const NoRowsCase& c = GetParam();
     Session run(c.before);
     std::optional<std::string> error;
@@ -135,8 +133,7 @@ TEST_P(ForeignDividendsWithoutRows, KeepsTheTraceLineAndTheClipboard) {
     else
         EXPECT_EQ(error, std::nullopt);
     EXPECT_EQ(run.area.text(), textOf(c.before) + kCrLf + kTrace);
-    EXPECT_EQ(run.clipboard.content(), QStringLiteral("old"));
-    EXPECT_EQ(run.clipboard.setCount(), 0);
+    EXPECT_FALSE(run.rows.has_value());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -175,15 +172,16 @@ TEST(ForeignDividends, FailedRateFetchBuildsNoRowsAndLeavesTheClipboard) {
         return std::nullopt;
     });
     EXPECT_EQ(run.area.text(), textOf({"甲", "x", "y", "入金額 100.00 USD"}) + kCrLf + kFailure);
-    EXPECT_EQ(run.clipboard.content(), QStringLiteral("old"));
-    EXPECT_EQ(run.clipboard.setCount(), 0);
+    EXPECT_FALSE(run.rows.has_value());
 }
 
-TEST(ForeignDividends, NoAmountLineAddsAnEmptyLineAndEmptiesTheClipboard) {
+TEST(ForeignDividends, NoAmountLineAddsAnEmptyLineAndGivesNoRowsToEmptyTheClipboardWith) {
     Session run({"配当金のお知らせ"});
     run.convert(fixedRate(150.0));
     EXPECT_EQ(run.area.text(), QStringLiteral("配当金のお知らせ") + kCrLf + kTrace + kCrLf + kCrLf);
-    EXPECT_EQ(run.clipboard.content(), QString());
+    ASSERT_TRUE(run.rows.has_value());
+    EXPECT_EQ(run.rows->count(), 0);
+    EXPECT_EQ(run.rows->text(), QString());
 }
 
 } // namespace
