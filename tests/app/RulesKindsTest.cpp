@@ -1,6 +1,7 @@
 // The kinds of rules files in the window: their menu entries, their conversions, the files'
 // problems, and reading the folder again while the window runs.
 #include "WindowHarness.h"
+#include "support/TestFiles.h"
 
 #include "converters/StatementKinds.h"
 
@@ -15,13 +16,6 @@
 
 namespace tallemo::testing {
 namespace {
-
-void writeFile(const QString& path, const QByteArray& contents) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(contents);
-}
 
 QByteArray totalsKind(const char* id, const char* caption) {
     return QByteArray("id = '") + id + "'\ncaption = '" + caption +

@@ -1,6 +1,7 @@
 // The companion's commands for rules files (kinds, check) and a rules kind converted like a
 // built-in one.
 #include "CliTestSupport.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,13 +12,6 @@ using namespace tallemo;
 using namespace tallemo::testing_support;
 
 namespace {
-
-void writeFile(const QString& path, const QByteArray& contents) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(contents);
-}
 
 const QByteArray kTotals = "id = 'totals'\ncaption = '合計 & 残高'\n"
                            "entry = ['(?P<date>\\S+) total (?P<amount>.+)']\n"

@@ -4,6 +4,7 @@
 #include "rules/RulesKind.h"
 
 #include "support/QtText.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,6 +14,8 @@
 
 using namespace tallemo;
 using namespace tallemo::rules;
+
+using tallemo::testing_support::writeFile;
 
 namespace {
 
@@ -111,13 +114,6 @@ INSTANTIATE_TEST_SUITE_P(Cases, BrokenRulesFile, testing::ValuesIn(brokenCases()
 TEST(RulesProblemText, IsPathLineColumnAndText) {
     EXPECT_EQ((RulesProblem{QStringLiteral("/k/x.toml"), 3, 9, QStringLiteral("何か")}.toString()),
               QStringLiteral("/k/x.toml:3:9: 何か"));
-}
-
-void writeFile(const QString& path, const QByteArray& contents) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(contents);
 }
 
 QByteArray kindFile(const char* id, const char* caption) {
