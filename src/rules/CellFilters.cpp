@@ -131,7 +131,7 @@ std::optional<QString> readDate(QStringView value) {
     const struct {
         QStringView value;
         qsizetype size() const { return value.size(); }
-        QChar operator[](qsizetype k) const { return QChar(foldedUnit(value[k].unicode())); }
+        QChar operator[](qsizetype k) const { return {foldedUnit(value[k].unicode())}; }
     } text{value};
     qsizetype k = 0;
     while (k < text.size() && isBlank(text[k].unicode()))
