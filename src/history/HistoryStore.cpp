@@ -11,6 +11,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 
 namespace tallemo::history {
@@ -21,10 +22,15 @@ namespace {
 constexpr int kBusyTimeoutMs = 5000;
 // How long a second process waits while the first one moves a damaged file aside.
 constexpr int kMoveAsideLockWaitMs = 10000;
-// Fingerprints per statement: few enough statements that Qt's per-call cost stays small against
-// SQLite's, few enough parameters for any SQLite build's limit (999 before 3.32).
-constexpr std::size_t kLookUpBatch = 256;
-constexpr std::size_t kRecordBatch = 128; // five parameters a row
+// A statement takes a batch of fingerprints as one blob, cut into its 32-byte pieces by SQL:
+// binding each one as a parameter of its own costs Qt a name lookup per parameter, which made a
+// long statement's lookups and records take seconds.
+constexpr std::size_t kBatch = 8192;
+// Rows 0 .. n - 1 (n given twice, as plain "?" parameters: Qt binds those by position without
+// looking up their names), and the n-th fingerprint of the blob given after.
+const QString kCountingRows =
+    QStringLiteral("i(n) AS (SELECT 0 WHERE ? > 0 UNION ALL SELECT n + 1 FROM i WHERE n + 1 < ?)");
+const QString kFingerprintAt = QStringLiteral("substr(?, n * 32 + 1, 32)");
 
 // SQLite's primary result codes that matter here (Qt reports the code as nativeErrorCode).
 constexpr int kSqliteCorrupt = 11;
@@ -72,15 +78,12 @@ std::optional<std::pair<quint64, quint64>> fileIdentity(const QString& path) {
     return std::pair<quint64, quint64>(status.st_dev, status.st_ino);
 }
 
-QString placeholders(std::size_t count, const QString& one) {
-    QStringList list;
-    for (std::size_t i = 0; i < count; ++i)
-        list << one;
-    return list.join(u',');
-}
-
-QVariant blobOf(const Fingerprint& fingerprint) {
-    return QByteArray(fingerprint.data(), static_cast<qsizetype>(fingerprint.size()));
+QByteArray packed(std::span<const Fingerprint> fingerprints) {
+    QByteArray blob;
+    blob.reserve(static_cast<qsizetype>(fingerprints.size() * sizeof(Fingerprint)));
+    for (const Fingerprint& fingerprint : fingerprints)
+        blob.append(fingerprint.data(), static_cast<qsizetype>(fingerprint.size()));
+    return blob;
 }
 
 } // namespace
@@ -166,6 +169,13 @@ HistoryStore::Outcome HistoryStore::prepare() {
     const int version = query.value(0).toInt();
     // An unfinished statement would hold a read transaction open.
     query.finish();
+    // A long statement's rows touch pages all over the file: reading them through a mapping and
+    // keeping them cached spares a system call per page, and the statement journal of the
+    // multi-row inserts stays in memory instead of a temporary file written page by page.
+    // NORMAL is safe with WAL: a power cut may lose the last conversion's record, never the file.
+    for (const char* pragma : {"PRAGMA mmap_size=268435456", "PRAGMA cache_size=-65536",
+                               "PRAGMA temp_store=MEMORY", "PRAGMA synchronous=NORMAL"})
+        query.exec(QString::fromLatin1(pragma));
     if (version > kSchemaVersion) {
         addNotice(QStringLiteral("コピー履歴は新しい版の Tallemo のものなので使いません（%1）")
                       .arg(m_path));
@@ -279,19 +289,20 @@ void HistoryStore::lookUp(
     const std::function<void(const Fingerprint&, const EarlierCopies&)>& found) {
     if (!m_open || fingerprints.empty())
         return;
+    std::vector<Fingerprint> sorted(fingerprints.begin(), fingerprints.end());
+    std::sort(sorted.begin(), sorted.end());
     QSqlQuery query(m_database);
     query.setForwardOnly(true);
-    std::size_t prepared = 0;
-    for (std::size_t start = 0; start < fingerprints.size(); start += kLookUpBatch) {
-        const std::size_t count = std::min(kLookUpBatch, fingerprints.size() - start);
-        if (count != prepared) {
-            query.prepare(QStringLiteral("SELECT fingerprint, most_in_one, last_copied FROM "
-                                         "copied_rows WHERE fingerprint IN (%1)")
-                              .arg(placeholders(count, QStringLiteral("?"))));
-            prepared = count;
-        }
-        for (std::size_t i = 0; i < count; ++i)
-            query.bindValue(static_cast<int>(i), blobOf(fingerprints[start + i]));
+    query.prepare(QStringLiteral("WITH RECURSIVE %1 SELECT r.fingerprint, r.most_in_one, "
+                                 "r.last_copied FROM i CROSS JOIN copied_rows AS r "
+                                 "ON r.fingerprint = %2")
+                      .arg(kCountingRows, kFingerprintAt));
+    for (std::size_t start = 0; start < sorted.size(); start += kBatch) {
+        const std::span<const Fingerprint> batch = std::span<const Fingerprint>(sorted).subspan(
+            start, std::min(kBatch, sorted.size() - start));
+        query.bindValue(0, static_cast<qlonglong>(batch.size()));
+        query.bindValue(1, static_cast<qlonglong>(batch.size()));
+        query.bindValue(2, packed(batch));
         if (!query.exec()) {
             if (isDamage(query.lastError()))
                 startAfterDamage();
@@ -316,32 +327,38 @@ bool HistoryStore::record(const QString& kindId,
         return true;
     const QString cannotWrite = QStringLiteral("コピー履歴を書き込めませんでした（%1）");
     const qint64 time = now().toSecsSinceEpoch();
+    // By count, then in key order: one statement binds the fingerprints of one count, and the
+    // b-tree is walked from one end to the other instead of all over.
+    std::vector<std::pair<int, Fingerprint>> byCount;
+    byCount.reserve(rows.size());
+    for (const auto& [fingerprint, times] : rows)
+        byCount.emplace_back(times, fingerprint);
+    std::sort(byCount.begin(), byCount.end());
     const auto write = [&] {
         QSqlQuery query(m_database);
-        std::size_t prepared = 0;
-        for (std::size_t start = 0; start < rows.size(); start += kRecordBatch) {
-            const std::size_t count = std::min(kRecordBatch, rows.size() - start);
-            if (count != prepared) {
-                // Recording the same conversion twice changes nothing but the last time: the
-                // count is merged with the larger value, never added.
-                query.prepare(
-                    QStringLiteral("INSERT INTO copied_rows (fingerprint, kind, first_copied, "
-                                   "last_copied, most_in_one) VALUES %1 "
-                                   "ON CONFLICT (fingerprint) DO UPDATE SET "
-                                   "last_copied = max(last_copied, excluded.last_copied), "
-                                   "most_in_one = max(most_in_one, excluded.most_in_one)")
-                        .arg(placeholders(count, QStringLiteral("(?,?,?,?,?)"))));
-                prepared = count;
-            }
-            int parameter = 0;
-            for (std::size_t i = 0; i < count; ++i) {
-                const auto& [fingerprint, times] = rows[start + i];
-                query.bindValue(parameter++, blobOf(fingerprint));
-                query.bindValue(parameter++, kindId);
-                query.bindValue(parameter++, time);
-                query.bindValue(parameter++, time);
-                query.bindValue(parameter++, times);
-            }
+        // Recording the same conversion twice changes nothing but the last time: the count is
+        // merged with the larger value, never added.
+        query.prepare(QStringLiteral("WITH RECURSIVE %1 INSERT INTO copied_rows (fingerprint, "
+                                     "kind, first_copied, last_copied, most_in_one) "
+                                     "SELECT %2, ?, ?, ?, ? FROM i WHERE true "
+                                     "ON CONFLICT (fingerprint) DO UPDATE SET "
+                                     "last_copied = max(last_copied, excluded.last_copied), "
+                                     "most_in_one = max(most_in_one, excluded.most_in_one)")
+                          .arg(kCountingRows, kFingerprintAt));
+        std::vector<Fingerprint> batch;
+        for (std::size_t start = 0; start < byCount.size();) {
+            const int times = byCount[start].first;
+            batch.clear();
+            for (; start < byCount.size() && byCount[start].first == times && batch.size() < kBatch;
+                 ++start)
+                batch.push_back(byCount[start].second);
+            query.bindValue(0, static_cast<qlonglong>(batch.size()));
+            query.bindValue(1, static_cast<qlonglong>(batch.size()));
+            query.bindValue(2, packed(batch));
+            query.bindValue(3, kindId);
+            query.bindValue(4, time);
+            query.bindValue(5, time);
+            query.bindValue(6, times);
             if (!query.exec())
                 return false;
         }
