@@ -80,7 +80,8 @@ std::optional<std::pair<quint64, quint64>> fileIdentity(const QString& path) {
 
 QByteArray packed(std::span<const Fingerprint> fingerprints) {
     QByteArray blob;
-    blob.reserve(static_cast<qsizetype>(fingerprints.size() * sizeof(Fingerprint)));
+    blob.reserve(static_cast<qsizetype>(fingerprints.size()) *
+                 static_cast<qsizetype>(sizeof(Fingerprint)));
     for (const Fingerprint& fingerprint : fingerprints)
         blob.append(fingerprint.data(), static_cast<qsizetype>(fingerprint.size()));
     return blob;
