@@ -31,9 +31,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-# What shlibdeps cannot see: the X11 platform plugin Qt loads at run time, Qt's Japanese
-# translations, and the fonts the window asks for by name.
+# What shlibdeps cannot see: the X11 platform plugin and the SQLite driver of the history that Qt
+# loads at run time, Qt's Japanese translations, and the fonts the window asks for by name.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "qt6-qpa-plugins, qt6-translations-l10n, fonts-motoya-l-maruberi, fonts-noto-cjk")
+    "qt6-qpa-plugins, libqt6sql6-sqlite, qt6-translations-l10n, fonts-motoya-l-maruberi, fonts-noto-cjk")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xdg-utils")
 include(CPack)

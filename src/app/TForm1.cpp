@@ -10,6 +10,8 @@
 #include "app/QtClipboard.h"
 #include "converters/ConversionReport.h"
 #include "converters/StatementKinds.h"
+#include "history/ConversionHistory.h"
+#include "history/HistoryStore.h"
 #include "rates/ExchangeRates.h"
 #include "rates/QtHttpTransport.h"
 #include "rates/RatesAnswerTest.h"
@@ -50,6 +52,9 @@ namespace tallemo {
 namespace {
 
 const QString kOthersCategory = QStringLiteral("その他");
+// 設定 › コピー済みの行を除く, as Tallemo.ini keeps it.
+const QString kHistorySection = QStringLiteral("History");
+const QString kNewOnlyKey = QStringLiteral("NewOnly");
 
 constexpr int kClientWidth = 689;
 constexpr int kClientHeight = 611;
@@ -150,7 +155,9 @@ TForm1::TForm1(TForm1Environment environment, QWidget* parent)
       m_title(applicationTitle(m_programFilePath)), m_dialogs(environment.dialogs),
       m_clipboard(environment.clipboard), m_transport(environment.transport),
       m_openUrl(std::move(environment.openUrl)),
-      m_givenKindFolders(std::move(environment.kindFolders)), m_kinds(KindRegistry::builtIn()) {
+      m_givenKindFolders(std::move(environment.kindFolders)),
+      m_givenHistoryFile(std::move(environment.historyFile)), m_clock(std::move(environment.clock)),
+      m_kinds(KindRegistry::builtIn()) {
     if (m_dialogs == nullptr) {
         m_ownDialogs = std::make_unique<QtDialogs>();
         m_dialogs = m_ownDialogs.get();
@@ -168,6 +175,8 @@ TForm1::TForm1(TForm1Environment environment, QWidget* parent)
     }
     if (!m_openUrl)
         m_openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+    if (!m_clock)
+        m_clock = [] { return QDateTime::currentDateTime(); };
 
     buildActions();
     buildWindow();
@@ -445,6 +454,15 @@ void TForm1::buildMenu() {
     connectEntry(N2, &TForm1::Button12Click);
     N5 = makeEntry(N1, "N5", QStringLiteral("生協設定"));
     connectEntry(N5, &TForm1::Button10Click);
+    NewRowsOnly = makeEntry(N1, "NewRowsOnly", QStringLiteral("コピー済みの行を除く"));
+    NewRowsOnly->setCheckable(true);
+    connectEntry(NewRowsOnly, &TForm1::NewRowsOnlyExecute);
+    ClearHistory = makeEntry(N1, "ClearHistory", QStringLiteral("コピー履歴を消去…"));
+    connectEntry(ClearHistory, &TForm1::ClearHistoryExecute);
+    // Another window may have changed the setting since.
+    connect(N1, &QMenu::aboutToShow, this, [this] {
+        NewRowsOnly->setChecked(ReadIniBoolean(FIniFileName, kHistorySection, kNewOnlyKey, false));
+    });
     N9 = makeEntry(N1, "N9", QStringLiteral("その他をオフにする"));
     bindEntry(N9, AdditionalFunctionOff, true);
     AdditionalFinctionOn1 =
@@ -559,18 +577,50 @@ void TForm1::convertStatement(const KindRegistry& kinds, const StatementKind& ki
     ConversionReport report;
     std::vector<SkippedEntry> skipped;
     context.skipped = &skipped;
+    std::optional<OutputList> rows;
     const bool changed = convert([&](LineModel& Lines) {
         report = reportBefore(kinds, kind, Lines);
-        const std::optional<OutputList> rows = kind.convert(Lines, context);
-        if (rows) {
-            clipboard().setText(rows->text());
-            report.rows = rows->count();
-        }
+        rows = kind.convert(Lines, context);
     });
+    if (rows)
+        deliverRows(kind, context.remark, *rows, report);
     report.countSkipped(skipped);
     report.rateFailure = rateFailure;
     report.textChanged = changed;
     showMessage(conversionMessage(report));
+}
+
+void TForm1::deliverRows(const StatementKind& kind, bool remark, const OutputList& rows,
+                         ConversionReport& report) {
+    if (!kind.recordsHistory || rows.count() == 0) {
+        clipboard().setText(rows.text());
+        report.rows = rows.count();
+        return;
+    }
+    const bool newOnly = ReadIniBoolean(FIniFileName, kHistorySection, kNewOnlyKey, false);
+    history::HistoryStore store(m_historyFile, m_clock);
+    history::ConversionHistory history(store, kind, remark);
+    const QString text = rows.text();
+    QString newRows;
+    history.take(text.toUtf8(), [&](QByteArrayView row, bool copiedBefore) {
+        if (newOnly && !copiedBefore)
+            newRows += QString::fromUtf8(row);
+    });
+    report.copiedBefore = history.copiedBefore();
+    if (const std::optional<qint64> latest = history.latestEarlierCopy())
+        report.lastCopiedDate = history::monthDayText(*latest);
+    report.copiedLeftOut = newOnly;
+    const int newCount = history.rows() - history.copiedBefore();
+    if (newOnly && newCount == 0) {
+        // Nothing new: the clipboard keeps what it holds and nothing is recorded.
+        report.historyNotices = store.notices();
+        return;
+    }
+    // Without the setting the clipboard gets the converter's text itself, exactly as ever.
+    clipboard().setText(newOnly ? newRows : text);
+    report.rows = newOnly ? newCount : rows.count();
+    history.record();
+    report.historyNotices = store.notices();
 }
 
 void TForm1::convertStatement(const QString& kindId) {
@@ -722,6 +772,30 @@ void TForm1::KindProblemsExecute(QObject* /*Sender*/) {
     m_dialogs->show(this, rulesProblemsRequest(problems));
 }
 
+void TForm1::NewRowsOnlyExecute(QObject* /*Sender*/) {
+    WriteIniBoolean(FIniFileName, kHistorySection, kNewOnlyKey, NewRowsOnly->isChecked());
+    showMessage(NewRowsOnly->isChecked()
+                    ? QStringLiteral("コピー済みの行はクリップボードに入れません")
+                    : QStringLiteral("すべての行をクリップボードに入れます"));
+}
+
+void TForm1::ClearHistoryExecute(QObject* /*Sender*/) {
+    if (!askConfirmation(*m_dialogs, this,
+                         QStringLiteral("コピー履歴を消去しますか?\n"
+                                        "どの行をコピーしたかを忘れます。元に戻せません。"))) {
+        showMessage(QStringLiteral("コピー履歴はそのままです"));
+        return;
+    }
+    history::HistoryStore store(m_historyFile, m_clock, {.createMissing = false});
+    QStringList sentences;
+    if (store.isOpen() && store.clear())
+        sentences << QStringLiteral("コピー履歴を消去しました");
+    else if (!QFileInfo::exists(m_historyFile))
+        sentences << QStringLiteral("コピー履歴はありません");
+    sentences << store.notices();
+    showMessage(sentences.join(QStringLiteral("。")));
+}
+
 void TForm1::showMessage(const QString& message) {
     m_message = message;
     if (Label1 == nullptr)
@@ -870,6 +944,9 @@ void TForm1::AdditionalFunctionOnExecute(QObject* /*Sender*/) {
 
 void TForm1::FormCreate(QObject* /*Sender*/) {
     FIniFileName = settingsFileNameFor(iniFileNameFor(m_programFilePath));
+    m_historyFile = m_givenHistoryFile.value_or(
+        history::historyFileFor(FIniFileName, QFileInfo(m_programFilePath).absolutePath()));
+    NewRowsOnly->setChecked(ReadIniBoolean(FIniFileName, kHistorySection, kNewOnlyKey, false));
     WindowPosition position(*this);
     ReadIniPosition(FIniFileName, QStringLiteral("Ap"), QStringLiteral("MainForm"), position);
 }

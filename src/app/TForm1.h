@@ -3,6 +3,7 @@
 #include "app/ActionList.h"
 #include "rules/KindFolders.h"
 
+#include <QDateTime>
 #include <QMainWindow>
 #include <QString>
 
@@ -32,6 +33,8 @@ class Dialogs;
 class HttpTransport;
 class WaitObserver;
 class LineModel;
+class OutputList;
+struct ConversionReport;
 struct StatementKind;
 class KindRegistry;
 
@@ -48,6 +51,10 @@ struct TForm1Environment {
     // Where the rules files are: kinds/ beside the settings file and share/tallemo/kinds/ beside
     // the program's folder when unset.
     std::optional<rules::KindFolders> kindFolders;
+    // The history of copied rows: decided from where the settings file is when unset (see
+    // historyFileFor), and the system's clock.
+    std::optional<QString> historyFile;
+    std::function<QDateTime()> clock;
 };
 
 // What "作者ホームページ" opens when no help page is installed beside the program.
@@ -100,6 +107,9 @@ public:
     QAction* KindProblems = nullptr;
     // 例から書式を作る…: learns a kind from the selected entry (also in the text area's menu).
     QAction* LearnKind = nullptr;
+    // 設定's entries for the history of copied rows.
+    QAction* NewRowsOnly = nullptr;
+    QAction* ClearHistory = nullptr;
     // The strip below the buttons that says what the last command did.
     QLabel* Label1 = nullptr;
 
@@ -126,6 +136,8 @@ public:
     void ReloadKindsExecute(QObject* Sender);
     void KindProblemsExecute(QObject* Sender);
     void LearnKindExecute(QObject* Sender);
+    void NewRowsOnlyExecute(QObject* Sender);
+    void ClearHistoryExecute(QObject* Sender);
     void FormCreate(QObject* Sender);
     void FormClose(QObject* Sender);
 
@@ -134,6 +146,7 @@ public:
     double GetYPD(LineModel& Lines, double& LUSD, double& LYPD, double& LJPY, bool& succeeded);
 
     const QString& iniFileName() const { return FIniFileName; }
+    const QString& historyFile() const { return m_historyFile; }
     // The kinds as they are now; a command keeps the ones it began with.
     const KindRegistry& kinds() const { return *m_kinds; }
     const rules::KindFolders& kindFolders() const { return m_kindFolders; }
@@ -174,6 +187,10 @@ private:
     // it did.
     void convertStatement(const KindRegistry& kinds, const StatementKind& kind);
     void convertStatement(const QString& kindId);
+    // Puts the rows on the clipboard (only the new ones when the setting asks for that) and
+    // records them in the history, for the kinds that take part in it.
+    void deliverRows(const StatementKind& kind, bool remark, const OutputList& rows,
+                     ConversionReport& report);
     // Reads the rules files again, rebuilds their menu entries and says what it found.
     void loadKinds();
     void rebuildRulesKindEntries();
@@ -206,6 +223,9 @@ private:
     // Why the last exchange-rate request failed, for the message.
     QString m_rateFailureReason;
     std::optional<rules::KindFolders> m_givenKindFolders;
+    std::optional<QString> m_givenHistoryFile;
+    QString m_historyFile;
+    std::function<QDateTime()> m_clock;
     rules::KindFolders m_kindFolders;
     std::shared_ptr<const KindRegistry> m_kinds;
     std::vector<rules::RulesProblem> m_kindProblems;

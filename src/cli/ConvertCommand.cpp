@@ -5,6 +5,8 @@
 #include "AppError.h"
 #include "converters/ConversionReport.h"
 #include "converters/StatementKinds.h"
+#include "history/ConversionHistory.h"
+#include "history/HistoryStore.h"
 #include "learn/Learner.h"
 #include "rates/ExchangeRates.h"
 #include "rates/QtHttpTransport.h"
@@ -48,9 +50,10 @@ const QString kKinds = QStringLiteral("kinds");
 const QString kCheck = QStringLiteral("check");
 const QString kHelp = QStringLiteral("help");
 const QString kLearn = QStringLiteral("learn");
+const QString kHistory = QStringLiteral("history");
 
 // What the companion is asked to do besides converting.
-enum class Command { Convert, Help, Detect, ListKinds, CheckRules, Learn };
+enum class Command { Convert, Help, Detect, ListKinds, CheckRules, Learn, ShowHistory };
 
 struct Options {
     Command command = Command::Convert;
@@ -69,6 +72,7 @@ struct Options {
     std::optional<QString> date;
     std::optional<double> rate;
     std::optional<bool> remark;
+    bool newOnly = false;
 };
 
 struct UsageError {
@@ -174,14 +178,21 @@ struct CommandLine {
                                            "instead of standard output")};
     QCommandLineOption force{QStringLiteral("force"),
                              QStringLiteral("learn only: with --save, replace a file of that id")};
+    QCommandLineOption newOnly{
+        QStringLiteral("new-only"),
+        QStringLiteral("write only the rows that no earlier conversion with this\n"
+                       "option (or the window) copied, and record them all in the\n"
+                       "history of copied rows; the number left out goes to standard\n"
+                       "error. Not for the dividend kinds")};
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
                             QStringLiteral("show this help")};
 
     QList<QCommandLineOption> all() const {
-        return {area, date, rate, remark, noRemark, row, literal, caption, id, save, force, help};
+        return {area,    date,    rate, remark, noRemark, newOnly, row,
+                literal, caption, id,   save,   force,    help};
     }
     QList<const QCommandLineOption*> conversionOnly() const {
-        return {&area, &date, &rate, &remark, &noRemark};
+        return {&area, &date, &rate, &remark, &noRemark, &newOnly};
     }
     QList<const QCommandLineOption*> learnOnly() const {
         return {&row, &literal, &caption, &id, &save, &force};
@@ -241,7 +252,8 @@ std::variant<Options, UsageError> parseArguments(const QStringList& arguments,
     if (positional.isEmpty())
         return UsageError{QStringLiteral("no statement kind given")};
     const bool checking = positional[0] == kCheck || positional[0] == kLearn;
-    const qsizetype maxArguments = checking ? 3 : positional[0] == kKinds ? 1 : 2;
+    const bool noFile = positional[0] == kKinds || positional[0] == kHistory;
+    const qsizetype maxArguments = checking ? 3 : noFile ? 1 : 2;
     if (positional.size() > maxArguments)
         return UsageError{QStringLiteral("unexpected argument '%1'").arg(positional[maxArguments])};
     if (checking) {
@@ -264,11 +276,12 @@ std::variant<Options, UsageError> parseArguments(const QStringList& arguments,
                     QStringLiteral("--%1 applies to %2 only").arg(option->names().front(), kLearn)};
         }
     }
-    const std::array<std::pair<QString, Command>, 4> commands = {{
+    const std::array<std::pair<QString, Command>, 5> commands = {{
         {kDetect, Command::Detect},
         {kKinds, Command::ListKinds},
         {kCheck, Command::CheckRules},
         {kLearn, Command::Learn},
+        {kHistory, Command::ShowHistory},
     }};
     for (const auto& [name, command] : commands) {
         if (positional[0] != name)
@@ -312,16 +325,21 @@ std::variant<Options, UsageError> parseArguments(const QStringList& arguments,
     if (options.remark && !takesRemark(*options.kind))
         return UsageError{QStringLiteral("--remark and --no-remark apply to %1 only")
                               .arg(idsOfKinds(takesRemark))};
+    options.newOnly = parser.isSet(line.newOnly);
+    if (options.newOnly && !options.kind->recordsHistory)
+        return UsageError{QStringLiteral("--new-only does not apply to %1: its rows carry the day "
+                                         "of conversion, which tells no row from the next")
+                              .arg(options.kind->id)};
     return options;
 }
 
 QString usageText() {
-    return QStringLiteral("Usage: %1 KIND [FILE] [--area FILE]\n"
+    return QStringLiteral("Usage: %1 KIND [FILE] [--area FILE] [--new-only]\n"
                           "         [--date TEXT] [--rate NUMBER] [--remark|--no-remark]\n"
                           "       %1 {%2|%3} [FILE]\n"
-                          "       %1 %4\n"
+                          "       %1 {%4|%5}\n"
                           "Try '%1 --help' for more information, and the kinds.\n")
-        .arg(kProgram, kDetect, QStringLiteral("check RULES.toml"), kKinds);
+        .arg(kProgram, kDetect, QStringLiteral("check RULES.toml"), kKinds, kHistory);
 }
 
 // The options as the help lists them: names and value in a column, the description beside.
@@ -365,8 +383,10 @@ QString commandsHelp() {
                "             learn a kind from the lines of one entry (EXAMPLE, a file or\n"
                "             \"-\") and write its rules file; with FILE, the statement it\n"
                "             came from: say how many entries the kind finds there and\n"
-               "             which lines begin like an entry but are none\n")
-        .arg(kDetect.leftJustified(10), kKinds.leftJustified(10));
+               "             which lines begin like an entry but are none\n"
+               "  %3 list the history of copied rows, one line per kind: id, the\n"
+               "             number of rows and the last copy's local time, TAB-separated\n")
+        .arg(kDetect.leftJustified(10), kKinds.leftJustified(10), kHistory.leftJustified(10));
 }
 
 ConvertOutcome failure(int exitCode, const QString& message) {
@@ -430,6 +450,28 @@ ConvertOutcome listKinds(const KindRegistry& kinds,
     for (const rules::RulesProblem& problem : problems)
         outcome.standardError += problem.toString() + u'\n';
     outcome.exitCode = problems.empty() ? 0 : 1;
+    return outcome;
+}
+
+// `history`: per kind, the rows the history holds and when the last of them was copied. A
+// missing history is an empty one, and stays missing.
+ConvertOutcome showHistory(const ConvertEnvironment& environment) {
+    ConvertOutcome outcome;
+    if (environment.historyFile.isEmpty() || !QFileInfo::exists(environment.historyFile))
+        return outcome;
+    history::HistoryStore store(environment.historyFile, environment.clock,
+                                {.createMissing = false, .repairDamaged = false});
+    const std::optional<std::vector<history::KindSummary>> kinds = store.summary();
+    QString listed;
+    for (const history::KindSummary& kind : kinds.value_or(std::vector<history::KindSummary>{}))
+        listed += QStringLiteral("%1\t%2\t%3\n")
+                      .arg(kind.kind)
+                      .arg(kind.rows)
+                      .arg(QDateTime::fromSecsSinceEpoch(kind.lastCopied).toString(Qt::ISODate));
+    outcome.standardOutput = listed.toUtf8();
+    for (const QString& notice : store.notices())
+        outcome.standardError += QStringLiteral("%1: %2\n").arg(kProgram, notice);
+    outcome.exitCode = kinds ? 0 : 1;
     return outcome;
 }
 
@@ -525,6 +567,36 @@ ConvertOutcome learnFromExample(const Options& options, QIODevice& standardInput
     return outcome;
 }
 
+// --new-only once the rows are made: says how many were left out, and leaves the recording of
+// all of them until standard output is written. Nothing new: the clipboard would keep what it
+// holds, so nothing is recorded.
+void leaveOutCopiedRows(ConvertOutcome& outcome, const StatementKind& kind,
+                        const std::shared_ptr<history::HistoryStore>& store,
+                        const std::shared_ptr<history::ConversionHistory>& copied) {
+    const QString name = QStringLiteral("%1: %2 (%3)").arg(kProgram, kind.caption, kind.id);
+    const int fresh = copied->rows() - copied->copiedBefore();
+    if (copied->rows() > 0 && fresh == 0)
+        outcome.standardError +=
+            QStringLiteral("%1: %2 行はすべてコピー済みです\n").arg(name).arg(copied->rows());
+    else if (copied->copiedBefore() > 0)
+        outcome.standardError += QStringLiteral("%1: コピー済みの %2 行を除きました\n")
+                                     .arg(name)
+                                     .arg(copied->copiedBefore());
+    for (const QString& notice : store->notices())
+        outcome.standardError += QStringLiteral("%1: %2\n").arg(kProgram, notice);
+    if (fresh == 0)
+        return;
+    outcome.afterOutput = [store, copied, said = store->notices()] {
+        copied->record();
+        QString messages;
+        for (const QString& notice : store->notices()) {
+            if (!said.contains(notice))
+                messages += QStringLiteral("%1: %2\n").arg(kProgram, notice);
+        }
+        return messages;
+    };
+}
+
 } // namespace
 
 ConvertEnvironment ConvertEnvironment::forRunningProgram() {
@@ -536,6 +608,8 @@ ConvertEnvironment ConvertEnvironment::forRunningProgram() {
     };
     environment.kindFolders = rules::KindFolders::forProgram(
         environment.iniFileName, QCoreApplication::applicationDirPath());
+    environment.historyFile =
+        history::historyFileFor(environment.iniFileName, QCoreApplication::applicationDirPath());
     rules::LoadedKinds loaded = rules::loadKinds(environment.kindFolders);
     environment.kinds = std::move(loaded.registry);
     environment.kindProblems = std::move(loaded.problems);
@@ -581,6 +655,9 @@ QString convertHelpText(const KindRegistry& kinds, const rules::KindFolders& fol
                "program's folder when that file exists or the folder is writable (the installed\n"
                "programs' folder never gets a new one), otherwise\n"
                "$XDG_CONFIG_HOME/Tallemo/Tallemo.ini (normally ~/.config/Tallemo/Tallemo.ini).\n"
+               "The history of copied rows that --new-only reads and writes is history.sqlite\n"
+               "beside Tallemo.ini when that is in this program's folder, otherwise\n"
+               "$XDG_DATA_HOME/Tallemo/history.sqlite (normally ~/.local/share/Tallemo/).\n"
                "\n"
                "Exit status:\n"
                "  0  done\n"
@@ -617,6 +694,8 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
     }
     if (options.command == Command::ListKinds)
         return listKinds(kinds, environment.kindProblems);
+    if (options.command == Command::ShowHistory)
+        return showHistory(environment);
 
     if (options.command == Command::Learn)
         return learnFromExample(options, standardInput, kinds, environment);
@@ -672,6 +751,31 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
         false,
         rowsSink,
     };
+    if (kind.remark)
+        context.remark = options.remark.value_or(
+            ReadIniBoolean(environment.iniFileName, kind.remark->section, kind.remark->key, false));
+
+    // --new-only: the rows are checked against the history as they come, and only the new ones
+    // are written, streamed or not.
+    std::shared_ptr<history::HistoryStore> store;
+    std::shared_ptr<history::ConversionHistory> copied;
+    const auto newRowsOf = [&copied](QByteArrayView rows) {
+        QByteArray fresh;
+        copied->take(rows, [&fresh](QByteArrayView row, bool copiedBefore) {
+            if (!copiedBefore)
+                fresh += row;
+        });
+        return fresh;
+    };
+    RowsSink writeNewRows;
+    if (options.newOnly) {
+        store = std::make_shared<history::HistoryStore>(environment.historyFile, environment.clock);
+        copied = std::make_shared<history::ConversionHistory>(*store, kind, context.remark);
+        if (rowsSink == &environment.writeRows) {
+            writeNewRows = [&](QByteArrayView rows) { environment.writeRows(newRowsOf(rows)); };
+            context.rowsSink = &writeNewRows;
+        }
+    }
     // Set when the rate could not be had: why, in a few words.
     std::optional<QString> rateFailure;
     if (kind.needsRate) {
@@ -691,10 +795,6 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
             return fetch.yenPerDollar;
         };
     }
-    if (kind.remark)
-        context.remark = options.remark.value_or(
-            ReadIniBoolean(environment.iniFileName, kind.remark->section, kind.remark->key, false));
-
     // Rows that do not look like the kind are as worth a notice as no rows: the chosen kind's
     // recogniser runs before every conversion, and the others only when it says no.
     ConversionReport report = reportBefore(kinds, kind, Lines);
@@ -704,7 +804,7 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
         std::optional<OutputList> rows = kind.convert(Lines, context);
         if (rows) {
             rows->flush();
-            outcome.standardOutput = rows->utf8();
+            outcome.standardOutput = copied ? newRowsOf(rows->utf8()) : rows->utf8();
             report.rows = rows->count();
         }
         report.rateFailure = rateFailure;
@@ -720,7 +820,10 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
     } catch (const AppError& error) {
         outcome.standardError = errorBoxText(error.message()) + QLatin1Char('\n');
         outcome.exitCode = 1;
+        copied.reset();
     }
+    if (copied && !rateFailure)
+        leaveOutCopiedRows(outcome, kind, store, copied);
 
     // Without a rate the window shows only the failure line in the text area and keeps the
     // clipboard; a script must not take that quiet end for a conversion without dividends.
@@ -775,6 +878,9 @@ int runConvertProgram(const QStringList& arguments) {
     if (outputFailed || std::fflush(stdout) != 0) {
         outcome.standardError += QStringLiteral("%1: cannot write standard output\n").arg(kProgram);
         outcome.exitCode = 1;
+    } else if (outcome.afterOutput) {
+        // The rows count as copied only once they are out.
+        outcome.standardError += outcome.afterOutput();
     }
     if (!outcome.standardError.isEmpty()) {
         std::fputs(outcome.standardError.toUtf8().constData(), stderr);

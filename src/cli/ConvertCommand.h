@@ -6,6 +6,7 @@
 #include "text/Regional.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -41,6 +42,10 @@ struct ConvertEnvironment {
     std::vector<rules::RulesProblem> kindProblems = {};
     // Where the rules files are, for the help.
     rules::KindFolders kindFolders = {};
+    // The history of copied rows that --new-only and `history` read (see historyFileFor), and
+    // the time a copy is recorded with (the system's clock when unset).
+    QString historyFile = {};
+    std::function<QDateTime()> clock = nullptr;
 
     // The real surroundings: the window program's settings file (see settingsFileNameFor), the
     // system's regional settings, Qt Network, the kinds of the rules files beside the settings
@@ -55,11 +60,15 @@ struct ConvertOutcome {
     int exitCode = 0;          // 0 done, 1 failed, 2 usage error
     QByteArray areaText; // the text area afterwards, UTF-8 (empty when nothing ran, and without
                          // --area unless the environment keeps it)
+    // What is left once standard output is written (--new-only: recording the rows in the
+    // history); returns what to add to standard error. Empty when nothing is left.
+    std::function<QString()> afterOutput = nullptr;
 };
 
 // Runs `tallemo-convert` with arguments (without the program name). The statement is read from
 // the FILE argument, or from standardInput when there is none or it is "-". Writes the --area
-// file itself; the caller writes standardOutput and standardError.
+// file itself; the caller writes standardOutput, then runs afterOutput, then writes
+// standardError.
 ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standardInput,
                                  const ConvertEnvironment& environment);
 

@@ -78,14 +78,27 @@ QString conversionMessage(const ConversionReport& report, bool forCommandLine) {
                   << QStringLiteral("クリップボードはそのままです");
         offerUndo = false;
     } else if (report.rows.value_or(0) > 0) {
-        sentences << QStringLiteral("%1: %2 行をクリップボードにコピーしました")
-                         .arg(kind.caption)
-                         .arg(*report.rows);
+        QString copied = QStringLiteral("%1: %2 行をクリップボードにコピーしました")
+                             .arg(kind.caption)
+                             .arg(*report.rows);
+        if (report.copiedBefore > 0 && report.copiedLeftOut)
+            copied += QStringLiteral("（コピー済みの %1 行を除きました）").arg(report.copiedBefore);
+        else if (report.copiedBefore > 0)
+            copied += QStringLiteral("（うち %1 行は %2 にコピー済み）")
+                          .arg(report.copiedBefore)
+                          .arg(report.lastCopiedDate);
+        sentences << copied;
         if (!report.looksRight)
             sentences << QStringLiteral("ただし%1の明細には見えません")
                              .arg(kindName(kind, forCommandLine));
         else
             offerUndo = false;
+    } else if (report.copiedBefore > 0) {
+        // Every row was copied before and left out: the clipboard keeps what it holds.
+        sentences << QStringLiteral("%1: %2 行はすべてコピー済みです")
+                         .arg(kind.caption)
+                         .arg(report.copiedBefore);
+        offerUndo = offerUndo && !report.looksRight;
     } else if (report.unreadableAmounts + report.unreadableDates > 0) {
         sentences << QStringLiteral("%1: コピーできる行がありませんでした").arg(kind.caption);
     } else {
@@ -103,6 +116,8 @@ QString conversionMessage(const ConversionReport& report, bool forCommandLine) {
     if (!report.rateFailure && !report.looksRight && report.suggested != nullptr)
         sentences << QStringLiteral("%1の明細のようです")
                          .arg(kindName(*report.suggested, forCommandLine));
+    if (!report.rateFailure)
+        sentences << report.historyNotices;
     if (offerUndo)
         sentences << QStringLiteral("Ctrl+Z で元に戻せます");
     return sentences.join(QStringLiteral("。"));

@@ -3,6 +3,7 @@
 #include "converters/StatementKinds.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 #include <vector>
@@ -25,11 +26,18 @@ struct ConversionReport {
     // Entries that gave no row because a field could not be read, by reason.
     int unreadableAmounts = 0;
     int unreadableDates = 0;
+    // Of the conversion's rows, those an earlier conversion put on the clipboard, and the date of
+    // the latest such copy ("12/01"); with copiedLeftOut they were kept off the clipboard.
+    int copiedBefore = 0;
+    QString lastCopiedDate;
+    bool copiedLeftOut = false;
+    // What the history of copied rows has to say (a damaged file moved aside, a failed write).
+    QStringList historyNotices;
 
     void countSkipped(const std::vector<SkippedEntry>& skipped);
 
     // Whether the conversion found no entries (a failed rate fetch is said otherwise).
-    bool foundNothing() const { return !rateFailure && rows.value_or(0) == 0; }
+    bool foundNothing() const { return !rateFailure && rows.value_or(0) == 0 && copiedBefore == 0; }
 };
 
 // Recognises the text before the conversion: the kind's verdict and, when that is no, the best

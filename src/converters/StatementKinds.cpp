@@ -49,6 +49,7 @@ std::vector<StatementKind> builtInTable() {
             .caption = QStringLiteral("楽天カード"),
             .summary = QStringLiteral("card usage statement"),
             .remark = std::nullopt,
+            .recordsHistory = true,
             .engine = builtInEngine(
                 [](LineModel& Lines, const ConvertContext& context) -> std::optional<OutputList> {
                     return convertCardStatement(Lines, context.rowsSink);
@@ -91,6 +92,7 @@ std::vector<StatementKind> builtInTable() {
             .summary = QStringLiteral("View card statement"),
             .remark = RemarkSetting{QStringLiteral("View"), QStringLiteral("Suica"),
                                     QStringLiteral("Suica")},
+            .recordsHistory = true,
             .engine = builtInEngine(
                 [](LineModel& Lines, const ConvertContext& context) -> std::optional<OutputList> {
                     return convertViewCard(Lines, context.remark, context.rowsSink);
@@ -104,6 +106,7 @@ std::vector<StatementKind> builtInTable() {
             .summary = QStringLiteral("co-op statement"),
             .remark = RemarkSetting{QStringLiteral("seikyo"), QStringLiteral("hoken"),
                                     QStringLiteral("保険")},
+            .recordsHistory = true,
             .engine = builtInEngine(
                 [](LineModel& Lines, const ConvertContext& context) -> std::optional<OutputList> {
                     return convertCoopStatement(Lines, context.remark, context.rowsSink);

@@ -101,6 +101,9 @@ struct StatementKind {
     // is no number): a caller that writes rows as they are made must hold them back until it is
     // done.
     bool canFailAfterRows = false;
+    // Its rows go into the history of copied rows. Not for rows that nothing tells from the next
+    // statement's (the dividend rows carry the day of conversion, not of the payment).
+    bool recordsHistory = false;
     std::shared_ptr<const StatementEngine> engine;
     // The rules file the kind was read from; empty for the kinds built into the program.
     QString sourceFile = {};

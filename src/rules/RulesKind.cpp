@@ -491,6 +491,7 @@ std::variant<StatementKind, Problem> readTable(const toml::table& table, const Q
 
     StatementKind kind;
     kind.sourceFile = path;
+    kind.recordsHistory = true;
 
     // The id: the companion's name for the kind, and the file's name.
     std::variant<QString, Problem> id = requiredString("id");

@@ -76,6 +76,7 @@ struct WindowHarness {
         environment.transport = &transport;
         environment.openUrl = [this](const QUrl& url) { openedUrls.push_back(url); };
         environment.kindFolders = rules::KindFolders{userKindsFolder(), shippedKindsFolder()};
+        environment.clock = [this] { return now; };
         window = std::make_unique<TForm1>(std::move(environment));
     }
 
@@ -92,8 +93,12 @@ struct WindowHarness {
         window->Memo1->setPlainText(text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     }
 
+    QString historyFile() const { return folderPath() + QStringLiteral("/history.sqlite"); }
+
     QTemporaryDir folder;
     QString ownFolderPath;
+    // The window's clock: the copies it records are made at this time.
+    QDateTime now{QDate(2024, 12, 1), QTime(12, 0)};
     ScriptedDialogs dialogs;
     // Answers every request with an empty answer unless a test sets one.
     FakeTransport transport;

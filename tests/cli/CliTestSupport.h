@@ -30,6 +30,7 @@ inline ConvertEnvironment testEnvironment(const QTemporaryDir& settingsDir,
     };
     environment.kindFolders = {settingsDir.filePath(QStringLiteral("kinds")),
                                QStringLiteral(TALLEMO_SHIPPED_KINDS_DIR)};
+    environment.historyFile = settingsDir.filePath(QStringLiteral("history.sqlite"));
     rules::LoadedKinds loaded = rules::loadKinds(environment.kindFolders);
     environment.kinds = std::move(loaded.registry);
     environment.kindProblems = std::move(loaded.problems);
@@ -41,7 +42,13 @@ inline ConvertOutcome runWithInput(const QStringList& arguments, const QByteArra
     QByteArray data = input;
     QBuffer standardInput(&data);
     standardInput.open(QIODevice::ReadOnly);
-    return runConvertCommand(arguments, standardInput, environment);
+    ConvertOutcome outcome = runConvertCommand(arguments, standardInput, environment);
+    // As the program does once standard output is written.
+    if (outcome.afterOutput) {
+        outcome.standardError += outcome.afterOutput();
+        outcome.afterOutput = nullptr;
+    }
+    return outcome;
 }
 
 } // namespace tallemo::testing_support

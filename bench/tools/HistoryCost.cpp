@@ -1,0 +1,103 @@
+// What the history of copied rows adds to a conversion: the companion on a generated card
+// statement without --new-only, with it on a fresh history (every row new: looked up, written out
+// and recorded) and with it again (every row copied before: looked up, nothing written or
+// recorded); and the window's share for a statement of 1,000 rows (open, look up, record). One
+// run of each, printed; nothing fails for being slow.
+//
+//   tallemo-history-cost [ENTRIES...]      (default: 1000 300000)
+#include "cli/ConvertCommand.h"
+#include "converters/StatementKinds.h"
+#include "history/ConversionHistory.h"
+#include "history/HistoryStore.h"
+#include "text/Regional.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+using namespace tallemo;
+
+namespace {
+
+double companionMs(const QByteArray& statement, const QStringList& arguments,
+                   const ConvertEnvironment& environment, qsizetype& written) {
+    QBuffer input;
+    input.setData(statement);
+    input.open(QIODevice::ReadOnly);
+    written = 0;
+    QElapsedTimer timer;
+    timer.start();
+    ConvertOutcome outcome = runConvertCommand(arguments, input, environment);
+    written += outcome.standardOutput.size();
+    if (outcome.afterOutput)
+        outcome.afterOutput();
+    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
+}
+
+void measure(int entries) {
+    const StatementKind& card = *findBuiltInKind(u"card");
+    const QByteArray statement = sampleStatement(card, entries).toUtf8();
+    const QTemporaryDir folder;
+    ConvertEnvironment environment{folder.filePath(QStringLiteral("Tallemo")),
+                                   Regional::fixed(QStringLiteral("2025/01/15")),
+                                   {},
+                                   /*keepAreaText=*/false};
+    environment.historyFile = folder.filePath(QStringLiteral("history.sqlite"));
+    qsizetype written = 0;
+    environment.writeRows = [&written](QByteArrayView rows) { written += rows.size(); };
+
+    const QStringList plain = {QStringLiteral("card")};
+    const QStringList newOnly = {QStringLiteral("card"), QStringLiteral("--new-only")};
+    const double without = companionMs(statement, plain, environment, written);
+    const qsizetype allRows = written;
+    const double fresh = companionMs(statement, newOnly, environment, written);
+    const double again = companionMs(statement, newOnly, environment, written);
+    std::printf("companion, %d entries (%.1f MB of rows):\n", entries,
+                static_cast<double>(allRows) / 1e6);
+    std::printf("  without --new-only             %9.1f ms\n", without);
+    std::printf("  --new-only, every row new      %9.1f ms  (+%.1f ms)\n", fresh, fresh - without);
+    std::printf("  --new-only, every row copied   %9.1f ms  (+%.1f ms), %lld bytes written\n",
+                again, again - without, static_cast<long long>(written));
+}
+
+// What the window adds to a command: the rows' text to UTF-8, the history opened, every row
+// looked up and the conversion recorded.
+void measureWindowShare(int entries) {
+    const StatementKind& card = *findBuiltInKind(u"card");
+    QString rows;
+    for (int i = 0; i < entries; ++i)
+        rows += QStringLiteral("2024/11/%1\tSHOP %2\t\t\t%3\r\n")
+                    .arg(i % 28 + 1, 2, 10, QChar(u'0'))
+                    .arg(i)
+                    .arg(100 + i);
+    const QTemporaryDir folder;
+    const QString file = folder.filePath(QStringLiteral("history.sqlite"));
+    for (const char* round : {"new history", "rows copied before"}) {
+        QElapsedTimer timer;
+        timer.start();
+        history::HistoryStore store(file, nullptr);
+        history::ConversionHistory copied(store, card, false);
+        copied.take(rows.toUtf8(), [](QByteArrayView, bool) {});
+        copied.record();
+        std::printf("window share, %d rows, %-20s %6.1f ms\n", entries, round,
+                    static_cast<double>(timer.nsecsElapsed()) / 1e6);
+    }
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    const QCoreApplication application(argc, argv);
+    QList<int> sizes;
+    for (int i = 1; i < argc; ++i)
+        sizes << QByteArray(argv[i]).toInt();
+    if (sizes.isEmpty())
+        sizes = {1000, 300000};
+    measureWindowShare(1000);
+    for (const int entries : sizes)
+        measure(entries);
+    return 0;
+}

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "history/HistoryStore.h"
+#include "history/RowFingerprint.h"
+
+#include <QByteArrayView>
+#include <QDateTime>
+#include <QString>
+
+#include <functional>
+#include <optional>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace tallemo {
+struct StatementKind;
+}
+
+namespace tallemo::history {
+
+// One conversion's rows on their way through the history: which of them went to the clipboard
+// before, and, once they have gone again, the record of all of them.
+//
+// Identical rows are real (two coffees at the same shop on the same day): the n-th copy of a row
+// in this conversion counts as copied before only when an earlier conversion held that row at
+// least n times.
+class ConversionHistory {
+public:
+    // remark: whether the conversion added the kind's remarks cell.
+    ConversionHistory(HistoryStore& store, const StatementKind& kind, bool remark);
+
+    // Takes the next rows, in UTF-8, each ending in CR LF, and calls each(row, copiedBefore) for
+    // every one of them in order (row with its CR LF). The rows' earlier copies are looked up a
+    // batch at a time.
+    void take(QByteArrayView rows,
+              const std::function<void(QByteArrayView row, bool copiedBefore)>& each);
+
+    int rows() const { return m_rows; }
+    int copiedBefore() const { return m_copiedBefore; }
+    // The latest earlier copy among the rows copied before, in seconds since the epoch.
+    std::optional<qint64> latestEarlierCopy() const { return m_latestEarlierCopy; }
+
+    // Records every row taken, in one transaction. False when the history could not be written.
+    bool record();
+
+private:
+    struct Seen {
+        int inThisConversion = 0;
+        EarlierCopies earlier;
+    };
+
+    HistoryStore& m_store;
+    QString m_kindId;
+    RowFingerprinter m_fingerprint;
+    std::unordered_map<Fingerprint, Seen, FingerprintHash> m_seen;
+    // Reused from batch to batch.
+    std::vector<std::pair<QByteArrayView, Fingerprint>> m_batch;
+    std::vector<Fingerprint> m_unknown;
+    int m_rows = 0;
+    int m_copiedBefore = 0;
+    std::optional<qint64> m_latestEarlierCopy;
+};
+
+} // namespace tallemo::history

@@ -1,0 +1,116 @@
+#pragma once
+
+#include "history/RowFingerprint.h"
+
+#include <QDateTime>
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+#include <span>
+#include <utility>
+#include <vector>
+
+class QSqlError;
+
+namespace tallemo::history {
+
+// The time of a copy; the window and the companion take the system's, tests their own.
+using Clock = std::function<QDateTime()>;
+
+// The version of the history's tables this program writes (PRAGMA user_version).
+inline constexpr int kSchemaVersion = 1;
+
+// What the history holds of one fingerprint.
+struct EarlierCopies {
+    int mostInOne = 0;     // the largest number of times the row stood in one conversion
+    qint64 lastCopied = 0; // seconds since the epoch
+};
+
+// One line of `tallemo-convert history`.
+struct KindSummary {
+    QString kind;
+    qint64 rows = 0;       // distinct fingerprints
+    qint64 lastCopied = 0; // seconds since the epoch
+};
+
+struct OpenOptions {
+    // Start a new history when there is none (a conversion); otherwise a missing file stays
+    // missing and the store is closed.
+    bool createMissing = true;
+    // Move a damaged file aside and start a new one; otherwise the store is just closed.
+    bool repairDamaged = true;
+};
+
+// The history file: an SQLite database of the rows that went to the clipboard, kept as
+// fingerprints. Every failure ends in a closed store and a notice, never an exception: a
+// conversion works on without its history.
+class HistoryStore {
+public:
+    HistoryStore(QString path, Clock clock, OpenOptions options = {});
+    ~HistoryStore();
+    HistoryStore(const HistoryStore&) = delete;
+    HistoryStore& operator=(const HistoryStore&) = delete;
+    HistoryStore(HistoryStore&&) = delete;
+    HistoryStore& operator=(HistoryStore&&) = delete;
+
+    bool isOpen() const { return m_open; }
+    const QString& path() const { return m_path; }
+    QDateTime now() const { return m_clock ? m_clock() : QDateTime::currentDateTime(); }
+
+    // Calls found for each of the fingerprints the history holds (in no particular order).
+    void lookUp(std::span<const Fingerprint> fingerprints,
+                const std::function<void(const Fingerprint&, const EarlierCopies&)>& found);
+    // Records one conversion's rows, each fingerprint with the number of times it stood in the
+    // conversion, in one transaction. False when they could not be written (see notices()).
+    bool record(const QString& kindId, std::span<const std::pair<Fingerprint, int>> rows);
+    // Per kind, by id; nothing when the history could not be read.
+    std::optional<std::vector<KindSummary>> summary();
+    // Forgets every row. False when the history could not be written.
+    bool clear();
+
+    // What the user must hear of, as sentences: a damaged file moved aside, a history of a newer
+    // program, a history that could not be read or written. Each is said once per store.
+    const QStringList& notices() const { return m_notices; }
+
+private:
+    enum class Outcome { Ready, Damaged, Failed };
+
+    bool createFile();
+    Outcome prepare();
+    bool migrate();
+    void closeConnection();
+    // A damaged file found while working: moves it aside and starts a new one. Whether the new
+    // one is open.
+    bool startAfterDamage();
+    bool moveAside();
+    Outcome failure(const QSqlError& error, const QString& notice);
+    void addNotice(const QString& notice);
+    bool runInTransaction(const std::function<bool()>& work, const QString& noticeOnFailure);
+
+    QString m_path;
+    Clock m_clock;
+    OpenOptions m_options;
+    QString m_connectionName;
+    QSqlDatabase m_database;
+    // The file the connection was opened on (device and inode).
+    std::optional<std::pair<quint64, quint64>> m_openedFile;
+    bool m_open = false;
+    QStringList m_notices;
+};
+
+// Where the history is kept, decided from the settings path (the settings file without ".ini",
+// see settingsFileNameFor): beside the program when the settings file is kept there (a build tree
+// or a portable copy), otherwise in the user's data folder ($XDG_DATA_HOME, normally
+// ~/.local/share) as Tallemo/history.sqlite.
+QString historyFileFor(const QString& iniFileName, const QString& programFolder,
+                       const QString& userDataFolder);
+// The same with the user's data folder of the system.
+QString historyFileFor(const QString& iniFileName, const QString& programFolder);
+
+// A copy's time as the messages show it: month/day in local time, "12/01".
+QString monthDayText(qint64 secondsSinceEpoch);
+
+} // namespace tallemo::history
