@@ -1,6 +1,8 @@
 // --new-only and the history command: the companion reads and updates the window's history of
 // copied rows only when asked to.
 #include "CliTestSupport.h"
+#include "rules/KindFolders.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,6 +10,8 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -100,6 +104,67 @@ INSTANTIATE_TEST_SUITE_P(Streamed, NewOnlyOption, ::testing::Values(false, true)
                          [](const ::testing::TestParamInfo<bool>& param) {
                              return param.param ? "Streamed" : "Whole";
                          });
+
+// Kinds read from rules files keep a history like the built-in ones: one that comes with the
+// program, and one the user learned from an example, with two identical usages in one mail.
+TEST(RulesKindHistory, KindsFromRulesFilesLeaveOutWhatWentBefore) {
+    const QTemporaryDir folder;
+    ConvertEnvironment environment = testEnvironment(folder);
+    environment.clock = [] { return kDecemberFirst; };
+    const auto mailLines = [](const QList<QByteArray>& shops) {
+        QByteArray text = "Subject: usage\r\n\r\n";
+        for (const QByteArray& shop : shops)
+            text += "2024/11/03  " + shop + "  1,500円\r\n";
+        return text + "\r\n-- footer\r\n";
+    };
+    const auto rows = [](const QList<QByteArray>& shops) {
+        QByteArray text;
+        for (const QByteArray& shop : shops)
+            text += "2024/11/03\t" + shop + "\t\t\t1500\r\n";
+        return text;
+    };
+
+    const QString learned = folder.filePath(QStringLiteral("example.txt"));
+    writeFile(learned, "ご利用日 2024/11/03 ご利用先 SHOP A ご利用額 1,500円\n");
+    const ConvertOutcome saved =
+        runWithInput({QStringLiteral("learn"), learned, QStringLiteral("--row"),
+                      QStringLiteral("2024/11/03\tSHOP A\t\t\t1500"), QStringLiteral("--id"),
+                      QStringLiteral("my-card"), QStringLiteral("--save")},
+                     {}, environment);
+    ASSERT_EQ(saved.exitCode, 0) << saved.standardError.toStdString();
+    environment.kinds = rules::loadKinds(environment.kindFolders).registry;
+    const auto learnedMail = [](const QList<QByteArray>& shops) {
+        QByteArray text;
+        for (const QByteArray& shop : shops)
+            text += "ご利用日 2024/11/03 ご利用先 " + shop + " ご利用額 1,500円\n";
+        return text;
+    };
+
+    struct Case {
+        QString kind;
+        std::function<QByteArray(const QList<QByteArray>&)> statement;
+    };
+    for (const Case& c : {Case{QStringLiteral("card-mail-line"), mailLines},
+                          Case{QStringLiteral("my-card"), learnedMail}}) {
+        SCOPED_TRACE(c.kind.toStdString());
+        const QStringList newOnly = {c.kind, QStringLiteral("--new-only")};
+        const ConvertOutcome first =
+            runWithInput(newOnly, c.statement({"SHOP A", "SHOP A"}), environment);
+        EXPECT_EQ(first.standardOutput, rows({"SHOP A", "SHOP A"}));
+        EXPECT_EQ(first.exitCode, 0) << first.standardError.toStdString();
+
+        // The third SHOP A is a third coffee: the earlier mail held only two.
+        const ConvertOutcome later = runWithInput(
+            newOnly, c.statement({"SHOP A", "SHOP A", "SHOP A", "SHOP B"}), environment);
+        EXPECT_EQ(later.standardOutput, rows({"SHOP A", "SHOP B"}));
+        EXPECT_TRUE(
+            later.standardError.endsWith(QStringLiteral("): コピー済みの 2 行を除きました\n")))
+            << later.standardError.toStdString();
+    }
+    const ConvertOutcome listed = runWithInput({QStringLiteral("history")}, {}, environment);
+    const QByteArray time = kDecemberFirst.toString(Qt::ISODate).toUtf8();
+    EXPECT_EQ(listed.standardOutput, "card-mail-line\t2\t" + time + "\nmy-card\t2\t" + time + "\n");
+}
 
 TEST(HistoryCommand, ListsEachKindWithItsRowsAndLastCopyAndMakesNoFile) {
     const QTemporaryDir folder;
