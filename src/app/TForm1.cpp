@@ -454,6 +454,7 @@ void TForm1::buildMenu() {
     connectEntry(N2, &TForm1::Button12Click);
     N5 = makeEntry(N1, "N5", QStringLiteral("生協設定"));
     connectEntry(N5, &TForm1::Button10Click);
+    N1->addSeparator();
     NewRowsOnly = makeEntry(N1, "NewRowsOnly", QStringLiteral("コピー済みの行を除く"));
     NewRowsOnly->setCheckable(true);
     connectEntry(NewRowsOnly, &TForm1::NewRowsOnlyExecute);

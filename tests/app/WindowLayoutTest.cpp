@@ -167,6 +167,7 @@ TEST_F(WindowLayout, MainMenuHoldsItsEntriesInOrderWithoutShortcuts) {
           {"N3", "API設定", true},
           {"N2", "View設定", true},
           {"N5", "生協設定", true},
+          {"", "", true},
           {"NewRowsOnly", "コピー済みの行を除く", true},
           {"ClearHistory", "コピー履歴を消去…", true},
           {"N9", "その他をオフにする", false},
