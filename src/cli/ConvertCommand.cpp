@@ -338,8 +338,9 @@ QString usageText() {
                           "         [--date TEXT] [--rate NUMBER] [--remark|--no-remark]\n"
                           "       %1 {%2|%3} [FILE]\n"
                           "       %1 {%4|%5}\n"
+                          "       %1 %6 EXAMPLE [FILE] [--row CELLS] [--caption TEXT] [--save]\n"
                           "Try '%1 --help' for more information, and the kinds.\n")
-        .arg(kProgram, kDetect, QStringLiteral("check RULES.toml"), kKinds, kHistory);
+        .arg(kProgram, kDetect, QStringLiteral("check RULES.toml"), kKinds, kHistory, kLearn);
 }
 
 // The options as the help lists them: names and value in a column, the description beside.
@@ -770,7 +771,9 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
     RowsSink writeNewRows;
     if (options.newOnly) {
         store = std::make_shared<history::HistoryStore>(environment.historyFile, environment.clock);
-        copied = std::make_shared<history::ConversionHistory>(*store, kind, context.remark);
+        // The rows come a part at a time when streamed; the lines tell roughly how many to expect.
+        copied = std::make_shared<history::ConversionHistory>(*store, kind, context.remark,
+                                                              Lines.count());
         if (rowsSink == &environment.writeRows) {
             writeNewRows = [&](QByteArrayView rows) { environment.writeRows(newRowsOf(rows)); };
             context.rowsSink = &writeNewRows;

@@ -2,6 +2,8 @@
 
 #include "converters/StatementKinds.h"
 
+#include <algorithm>
+
 namespace tallemo::history {
 
 namespace {
@@ -14,8 +16,31 @@ std::optional<QString> remarkCellOf(const StatementKind& kind, bool remark) {
 
 } // namespace
 
-ConversionHistory::ConversionHistory(HistoryStore& store, const StatementKind& kind, bool remark)
-    : m_store(store), m_kindId(kind.id), m_fingerprint(kind.id, remarkCellOf(kind, remark)) {}
+ConversionHistory::ConversionHistory(HistoryStore& store, const StatementKind& kind, bool remark,
+                                     qsizetype expectedRows)
+    : m_store(store), m_kindId(kind.id), m_expectedRows(expectedRows),
+      m_fingerprint(kind.id, remarkCellOf(kind, remark)) {}
+
+// A look-up per row walks the b-tree from its root; reading the history from end to end costs
+// far less per row. So a history no larger than the statement is read whole (its rows of other
+// kinds are skipped inside SQLite), and a new or empty one is not read at all.
+void ConversionHistory::decideLookUp(qsizetype rowsNow) {
+    const std::optional<qint64> held = m_store.rowCount();
+    if (!held || *held == 0) {
+        m_lookUp = LookUp::Nothing;
+        return;
+    }
+    if (*held > std::max(m_expectedRows, rowsNow)) {
+        m_lookUp = LookUp::RowByRow;
+        return;
+    }
+    m_lookUp = LookUp::ReadWhole;
+    m_seen.reserve(static_cast<std::size_t>(*held));
+    m_store.lookUpAll(m_kindId,
+                      [this](const Fingerprint& fingerprint, const EarlierCopies& earlier) {
+                          m_seen[fingerprint].earlier = earlier;
+                      });
+}
 
 void ConversionHistory::take(
     QByteArrayView rows, const std::function<void(QByteArrayView row, bool copiedBefore)>& each) {
@@ -31,13 +56,15 @@ void ConversionHistory::take(
             cells.chop(1);
         if (cells.endsWith('\r'))
             cells.chop(1);
-        const Fingerprint fingerprint = m_fingerprint(cells);
-        if (m_seen.try_emplace(fingerprint).second)
-            m_unknown.push_back(fingerprint);
-        m_batch.emplace_back(row, fingerprint);
+        m_batch.emplace_back(row, m_fingerprint(cells));
         start = end;
     }
-
+    if (m_lookUp == LookUp::Undecided)
+        decideLookUp(static_cast<qsizetype>(m_batch.size()));
+    for (const auto& [row, fingerprint] : m_batch) {
+        if (m_seen.try_emplace(fingerprint).second && m_lookUp == LookUp::RowByRow)
+            m_unknown.push_back(fingerprint);
+    }
     m_store.lookUp(m_unknown, [this](const Fingerprint& fingerprint, const EarlierCopies& earlier) {
         m_seen[fingerprint].earlier = earlier;
     });
@@ -59,8 +86,11 @@ void ConversionHistory::take(
 bool ConversionHistory::record() {
     std::vector<std::pair<Fingerprint, int>> rows;
     rows.reserve(m_seen.size());
-    for (const auto& [fingerprint, seen] : m_seen)
-        rows.emplace_back(fingerprint, seen.inThisConversion);
+    for (const auto& [fingerprint, seen] : m_seen) {
+        // A history read whole holds rows this conversion does not have.
+        if (seen.inThisConversion > 0)
+            rows.emplace_back(fingerprint, seen.inThisConversion);
+    }
     return m_store.record(m_kindId, rows);
 }
 

@@ -27,8 +27,11 @@ namespace tallemo::history {
 // least n times.
 class ConversionHistory {
 public:
-    // remark: whether the conversion added the kind's remarks cell.
-    ConversionHistory(HistoryStore& store, const StatementKind& kind, bool remark);
+    // remark: whether the conversion added the kind's remarks cell. expectedRows: about how many
+    // rows are to come (the statement's lines will do), when they come a part at a time; it
+    // decides between reading the history whole and looking each row up.
+    ConversionHistory(HistoryStore& store, const StatementKind& kind, bool remark,
+                      qsizetype expectedRows = 0);
 
     // Takes the next rows, in UTF-8, each ending in CR LF, and calls each(row, copiedBefore) for
     // every one of them in order (row with its CR LF). The rows' earlier copies are looked up a
@@ -49,9 +52,15 @@ private:
         int inThisConversion = 0;
         EarlierCopies earlier;
     };
+    // How the earlier copies of the rows are found, decided at the first rows.
+    enum class LookUp { Undecided, Nothing, ReadWhole, RowByRow };
+
+    void decideLookUp(qsizetype rowsNow);
 
     HistoryStore& m_store;
     QString m_kindId;
+    qsizetype m_expectedRows;
+    LookUp m_lookUp = LookUp::Undecided;
     RowFingerprinter m_fingerprint;
     std::unordered_map<Fingerprint, Seen, FingerprintHash> m_seen;
     // Reused from batch to batch.

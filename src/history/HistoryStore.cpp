@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 
 namespace tallemo::history {
 
@@ -76,6 +77,17 @@ std::optional<std::pair<quint64, quint64>> fileIdentity(const QString& path) {
     if (::stat(QFile::encodeName(path).constData(), &status) != 0)
         return std::nullopt;
     return std::pair<quint64, quint64>(status.st_dev, status.st_ino);
+}
+
+// One row of (fingerprint, most_in_one, last_copied).
+void deliverFound(const QSqlQuery& query,
+                  const std::function<void(const Fingerprint&, const EarlierCopies&)>& found) {
+    const QByteArray blob = query.value(0).toByteArray();
+    Fingerprint fingerprint{};
+    if (blob.size() != static_cast<qsizetype>(fingerprint.size()))
+        return;
+    std::memcpy(fingerprint.data(), blob.constData(), fingerprint.size());
+    found(fingerprint, EarlierCopies{query.value(1).toInt(), query.value(2).toLongLong()});
 }
 
 QByteArray packed(std::span<const Fingerprint> fingerprints) {
@@ -311,15 +323,45 @@ void HistoryStore::lookUp(
                 failure(query.lastError(), QStringLiteral("コピー履歴を読めませんでした（%1）"));
             return;
         }
-        while (query.next()) {
-            const QByteArray blob = query.value(0).toByteArray();
-            Fingerprint fingerprint{};
-            if (blob.size() != static_cast<qsizetype>(fingerprint.size()))
-                continue;
-            std::memcpy(fingerprint.data(), blob.constData(), fingerprint.size());
-            found(fingerprint, EarlierCopies{query.value(1).toInt(), query.value(2).toLongLong()});
-        }
+        while (query.next())
+            deliverFound(query, found);
     }
+}
+
+void HistoryStore::lookUpAll(
+    const QString& kindId,
+    const std::function<void(const Fingerprint&, const EarlierCopies&)>& found) {
+    if (!m_open)
+        return;
+    QSqlQuery query(m_database);
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral(
+        "SELECT fingerprint, most_in_one, last_copied FROM copied_rows WHERE kind = ?"));
+    query.bindValue(0, kindId);
+    if (!query.exec()) {
+        if (isDamage(query.lastError()))
+            startAfterDamage();
+        else
+            failure(query.lastError(), QStringLiteral("コピー履歴を読めませんでした（%1）"));
+        return;
+    }
+    while (query.next())
+        deliverFound(query, found);
+}
+
+std::optional<qint64> HistoryStore::rowCount() {
+    if (!m_open)
+        return std::nullopt;
+    QSqlQuery query(m_database);
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT count(*) FROM copied_rows")) || !query.next()) {
+        if (isDamage(query.lastError()))
+            startAfterDamage();
+        else
+            failure(query.lastError(), QStringLiteral("コピー履歴を読めませんでした（%1）"));
+        return std::nullopt;
+    }
+    return query.value(0).toLongLong();
 }
 
 bool HistoryStore::record(const QString& kindId,

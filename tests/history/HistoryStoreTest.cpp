@@ -39,15 +39,28 @@ struct Pass {
     QByteArray newRows;
 };
 
+// How a conversion's rows reach the history: all at once (the window), or a row at a time as
+// the companion streams them, with or without knowing how many are to come.
+enum class Delivery { Whole, RowAtATime, RowAtATimeExpected };
+
 // One conversion through the history: what it found copied before; recorded when asked.
 Pass convertOnce(HistoryStore& store, const StatementKind& kind, const QByteArray& rows,
-                 bool record = true, bool remark = false) {
-    ConversionHistory history(store, kind, remark);
+                 bool record = true, bool remark = false, Delivery delivery = Delivery::Whole) {
+    ConversionHistory history(store, kind, remark,
+                              delivery == Delivery::RowAtATimeExpected ? rows.count('\n') : 0);
     Pass pass;
-    history.take(rows, [&pass](QByteArrayView row, bool copiedBefore) {
+    const auto each = [&pass](QByteArrayView row, bool copiedBefore) {
         if (!copiedBefore)
             pass.newRows += row;
-    });
+    };
+    if (delivery == Delivery::Whole) {
+        history.take(rows, each);
+    } else {
+        for (const QByteArray& row : rows.split('\n')) {
+            if (!row.isEmpty())
+                history.take(row + '\n', each);
+        }
+    }
     pass.copiedBefore = history.copiedBefore();
     if (record) {
         EXPECT_TRUE(history.record()) << store.notices().join(u'\n').toStdString();
@@ -109,16 +122,36 @@ TEST_F(HistoryFile, TheNthCopyOfARowCountsOnlyWhenAnEarlierConversionHeldItNTime
         {"same conversion twice", {"A\r\nA", "A\r\nA"}, {"A", "A", "A"}, 2, rowsOf({"A"})},
         {"largest of the earlier conversions", {"A\r\nA\r\nA", "A"}, {"A", "A", "A"}, 3, {}},
     };
+    // A history no larger than the statement is read whole, a larger one (here padded with
+    // another kind's rows) looked up row by row: both must count alike.
+    struct Way {
+        const char* name;
+        int otherKindsRows;
+        Delivery delivery;
+    };
+    const std::vector<Way> ways = {
+        {"whole, history read whole", 0, Delivery::Whole},
+        {"whole, looked up row by row", 50, Delivery::Whole},
+        {"a row at a time, looked up row by row", 0, Delivery::RowAtATime},
+        {"a row at a time, history read whole", 0, Delivery::RowAtATimeExpected},
+    };
     const StatementKind& card = kindOf(u"card");
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        QFile::remove(path());
-        HistoryStore store(path(), clock());
-        for (const char* earlier : c.earlier)
-            convertOnce(store, card, QByteArray(earlier) + "\r\n");
-        const Pass pass = convertOnce(store, card, rowsOf(c.now), /*record=*/false);
-        EXPECT_EQ(pass.copiedBefore, c.copiedBefore);
-        EXPECT_EQ(pass.newRows, c.newRows);
+    for (const Way& way : ways) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(way.name) + ": " + c.name);
+            QFile::remove(path());
+            HistoryStore store(path(), clock());
+            QByteArray others;
+            for (int i = 0; i < way.otherKindsRows; ++i)
+                others += "A" + QByteArray::number(i) + "\r\n";
+            convertOnce(store, kindOf(u"coop"), others + "A\r\nA\r\nA\r\nB\r\n");
+            for (const char* earlier : c.earlier)
+                convertOnce(store, card, QByteArray(earlier) + "\r\n", true, false, way.delivery);
+            const Pass pass =
+                convertOnce(store, card, rowsOf(c.now), /*record=*/false, false, way.delivery);
+            EXPECT_EQ(pass.copiedBefore, c.copiedBefore);
+            EXPECT_EQ(pass.newRows, c.newRows);
+        }
     }
 }
 
