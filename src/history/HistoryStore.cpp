@@ -91,11 +91,12 @@ void deliverFound(const QSqlQuery& query,
 }
 
 QByteArray packed(std::span<const Fingerprint> fingerprints) {
-    QByteArray blob;
-    blob.reserve(static_cast<qsizetype>(fingerprints.size()) *
-                 static_cast<qsizetype>(sizeof(Fingerprint)));
-    for (const Fingerprint& fingerprint : fingerprints)
-        blob.append(fingerprint.data(), static_cast<qsizetype>(fingerprint.size()));
+    // Copied in one piece: appending each one costs QByteArray's checks per fingerprint.
+    static_assert(sizeof(Fingerprint) == 32);
+    QByteArray blob(static_cast<qsizetype>(fingerprints.size()) *
+                        static_cast<qsizetype>(sizeof(Fingerprint)),
+                    Qt::Uninitialized);
+    std::memcpy(blob.data(), fingerprints.data(), fingerprints.size_bytes());
     return blob;
 }
 
