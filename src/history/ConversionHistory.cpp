@@ -25,12 +25,13 @@ ConversionHistory::ConversionHistory(HistoryStore& store, const StatementKind& k
 // far less per row. So a history no larger than the statement is read whole (its rows of other
 // kinds are skipped inside SQLite), and a new or empty one is not read at all.
 void ConversionHistory::decideLookUp(qsizetype rowsNow) {
-    const std::optional<qint64> held = m_store.rowCount();
+    const qint64 rows = std::max(m_expectedRows, rowsNow);
+    const std::optional<qint64> held = m_store.rowCount(rows + 1);
     if (!held || *held == 0) {
         m_lookUp = LookUp::Nothing;
         return;
     }
-    if (*held > std::max(m_expectedRows, rowsNow)) {
+    if (*held > rows) {
         m_lookUp = LookUp::RowByRow;
         return;
     }

@@ -66,8 +66,9 @@ public:
     // Calls found for every fingerprint of the kind, reading the history from end to end.
     void lookUpAll(const QString& kindId,
                    const std::function<void(const Fingerprint&, const EarlierCopies&)>& found);
-    // How many fingerprints the history holds, of all kinds; nothing when it cannot be read.
-    std::optional<qint64> rowCount();
+    // How many fingerprints the history holds, of all kinds, counting no further than limit;
+    // nothing when it cannot be read.
+    std::optional<qint64> rowCount(qint64 limit);
     // Records one conversion's rows, each fingerprint with the number of times it stood in the
     // conversion, in one transaction. False when they could not be written (see notices()).
     bool record(const QString& kindId, std::span<const std::pair<Fingerprint, int>> rows);
