@@ -63,9 +63,9 @@ void measure(int entries) {
                 again, again - without, static_cast<long long>(written));
 }
 
-QString cardRows(int entries, int firstShop) {
+QString cardRows(int count, int firstShop) {
     QString rows;
-    for (int i = 0; i < entries; ++i)
+    for (int i = 0; i < count; ++i)
         rows += QStringLiteral("2024/11/%1\tSHOP %2\t\t\t%3\r\n")
                     .arg(i % 28 + 1, 2, 10, QChar(u'0'))
                     .arg(firstShop + i)
