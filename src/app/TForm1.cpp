@@ -599,7 +599,7 @@ void TForm1::deliverRows(const StatementKind& kind, bool remark, const OutputLis
         return;
     }
     const bool newOnly = ReadIniBoolean(FIniFileName, kHistorySection, kNewOnlyKey, false);
-    history::HistoryStore store(m_historyFile, m_clock);
+    history::HistoryStore& store = historyStore();
     history::ConversionHistory history(store, kind, remark);
     const QString text = rows.text();
     QString newRows;
@@ -622,6 +622,19 @@ void TForm1::deliverRows(const StatementKind& kind, bool remark, const OutputLis
     report.rows = newOnly ? newCount : rows.count();
     history.record();
     report.historyNotices = store.notices();
+}
+
+history::HistoryStore& TForm1::historyStore() {
+    // Opened again when it could not be opened last time (a folder made writable since), or when
+    // its file was moved aside or deleted meanwhile: the connection would still write into the old
+    // one.
+    if (!m_history || !m_history->isOpen() || !m_history->stillOpensItsPath())
+        m_history.reset();
+    if (!m_history)
+        m_history = std::make_unique<history::HistoryStore>(m_historyFile, m_clock);
+    else
+        m_history->forgetNotices();
+    return *m_history;
 }
 
 void TForm1::convertStatement(const QString& kindId) {

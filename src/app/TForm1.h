@@ -37,6 +37,9 @@ class OutputList;
 struct ConversionReport;
 struct StatementKind;
 class KindRegistry;
+namespace history {
+class HistoryStore;
+}
 
 // What the window takes from its surroundings. Every member left empty means the real thing;
 // tests put in their own so that no test needs modal loops, the network or a browser.
@@ -189,6 +192,8 @@ private:
     void convertStatement(const QString& kindId);
     // Puts the rows on the clipboard (only the new ones when the setting asks for that) and
     // records them in the history, for the kinds that take part in it.
+    // The history of copied rows, open and with no notices of earlier commands.
+    history::HistoryStore& historyStore();
     void deliverRows(const StatementKind& kind, bool remark, const OutputList& rows,
                      ConversionReport& report);
     // Reads the rules files again, rebuilds their menu entries and says what it found.
@@ -225,6 +230,9 @@ private:
     std::optional<rules::KindFolders> m_givenKindFolders;
     std::optional<QString> m_givenHistoryFile;
     QString m_historyFile;
+    // Kept open from one command to the next: closing it makes SQLite write its journal back
+    // into the file, which a window command should not wait for every time.
+    std::unique_ptr<history::HistoryStore> m_history;
     std::function<QDateTime()> m_clock;
     rules::KindFolders m_kindFolders;
     std::shared_ptr<const KindRegistry> m_kinds;

@@ -131,6 +131,10 @@ HistoryStore::~HistoryStore() {
     closeConnection();
 }
 
+bool HistoryStore::stillOpensItsPath() const {
+    return m_openedFile && fileIdentity(m_path) == m_openedFile;
+}
+
 void HistoryStore::closeConnection() {
     if (!m_database.isValid())
         return;

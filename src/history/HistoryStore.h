@@ -80,6 +80,11 @@ public:
     // What the user must hear of, as sentences: a damaged file moved aside, a history of a newer
     // program, a history that could not be read or written. Each is said once per store.
     const QStringList& notices() const { return m_notices; }
+    // For a store kept open from one conversion to the next: each conversion says its own.
+    void forgetNotices() { m_notices.clear(); }
+    // Whether the path still names the file the store opened: another process may have moved a
+    // damaged file aside, or the user deleted it.
+    bool stillOpensItsPath() const;
 
 private:
     enum class Outcome { Ready, Damaged, Failed };

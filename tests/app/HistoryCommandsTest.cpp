@@ -178,6 +178,35 @@ TEST_F(HistoryCommands, ClearHistoryAsksFirstAndThenForgetsEveryRow) {
               QStringLiteral("楽天カード: 2 行をクリップボードにコピーしました"));
 }
 
+// Each window keeps its history open between commands; it must still see what another window
+// recorded meanwhile, and not write into a file that was deleted under it.
+TEST_F(HistoryCommands, WindowsSeeEachOthersRowsAndStartAgainWhenTheFileIsDeleted) {
+    WindowHarness second{&clipboard, harness.folderPath()};
+    const auto convertInSecond = [&second](const std::vector<Usage>& usages) {
+        second.setText(cardStatement(usages));
+        second.window->Button1->click();
+        return second.window->message();
+    };
+    convertCard({kStore});
+    EXPECT_EQ(convertInSecond({kStore, kCafe}),
+              QStringLiteral("楽天カード: 2 行をクリップボードにコピーしました（うち 1 行は 12/01 "
+                             "にコピー済み）"));
+    convertCard({kStore, kCafe, kBakery});
+    EXPECT_EQ(harness.window->message(),
+              QStringLiteral("楽天カード: 3 行をクリップボードにコピーしました（うち 2 行は 12/01 "
+                             "にコピー済み）"));
+
+    for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")})
+        QFile::remove(harness.historyFile() + suffix);
+    convertCard({kStore});
+    EXPECT_EQ(harness.window->message(),
+              QStringLiteral("楽天カード: 1 行をクリップボードにコピーしました"));
+    EXPECT_TRUE(QFileInfo::exists(harness.historyFile()));
+    EXPECT_EQ(convertInSecond({kStore, kCafe}),
+              QStringLiteral("楽天カード: 2 行をクリップボードにコピーしました（うち 1 行は 12/01 "
+                             "にコピー済み）"));
+}
+
 TEST_F(HistoryCommands, DamagedHistoryIsSaidOnceAndTheConversionGoesOn) {
     QFile garbage(harness.historyFile());
     ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
