@@ -57,21 +57,23 @@ void ConversionHistory::take(
             cells.chop(1);
         if (cells.endsWith('\r'))
             cells.chop(1);
-        m_batch.emplace_back(row, m_fingerprint(cells));
+        m_batch.push_back({row, m_fingerprint(cells)});
         start = end;
     }
     if (m_lookUp == LookUp::Undecided)
         decideLookUp(static_cast<qsizetype>(m_batch.size()));
-    for (const auto& [row, fingerprint] : m_batch) {
-        if (m_seen.try_emplace(fingerprint).second && m_lookUp == LookUp::RowByRow)
-            m_unknown.push_back(fingerprint);
+    for (TakenRow& taken : m_batch) {
+        const auto [entry, added] = m_seen.try_emplace(taken.fingerprint);
+        taken.seen = &entry->second;
+        if (added && m_lookUp == LookUp::RowByRow)
+            m_unknown.push_back(taken.fingerprint);
     }
     m_store.lookUp(m_unknown, [this](const Fingerprint& fingerprint, const EarlierCopies& earlier) {
         m_seen[fingerprint].earlier = earlier;
     });
 
-    for (const auto& [row, fingerprint] : m_batch) {
-        Seen& seen = m_seen[fingerprint];
+    for (const TakenRow& taken : m_batch) {
+        Seen& seen = *taken.seen;
         ++seen.inThisConversion;
         ++m_rows;
         const bool copiedBefore = seen.inThisConversion <= seen.earlier.mostInOne;
@@ -80,7 +82,7 @@ void ConversionHistory::take(
             m_latestEarlierCopy = std::max(m_latestEarlierCopy.value_or(seen.earlier.lastCopied),
                                            seen.earlier.lastCopied);
         }
-        each(row, copiedBefore);
+        each(taken.row, copiedBefore);
     }
 }
 

@@ -63,8 +63,13 @@ private:
     LookUp m_lookUp = LookUp::Undecided;
     RowFingerprinter m_fingerprint;
     std::unordered_map<Fingerprint, Seen, FingerprintHash> m_seen;
+    struct TakenRow {
+        QByteArrayView row;
+        Fingerprint fingerprint;
+        Seen* seen = nullptr; // its entry in m_seen (whose nodes stay put)
+    };
     // Reused from batch to batch.
-    std::vector<std::pair<QByteArrayView, Fingerprint>> m_batch;
+    std::vector<TakenRow> m_batch;
     std::vector<Fingerprint> m_unknown;
     int m_rows = 0;
     int m_copiedBefore = 0;

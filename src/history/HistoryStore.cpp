@@ -302,6 +302,14 @@ bool HistoryStore::startAfterDamage() {
     return false;
 }
 
+// A read that found the file damaged starts a new history; any other failure is said.
+void HistoryStore::readFailed(const QSqlError& error) {
+    if (isDamage(error))
+        startAfterDamage();
+    else
+        failure(error, QStringLiteral("コピー履歴を読めませんでした（%1）"));
+}
+
 void HistoryStore::lookUp(
     std::span<const Fingerprint> fingerprints,
     const std::function<void(const Fingerprint&, const EarlierCopies&)>& found) {
@@ -322,10 +330,7 @@ void HistoryStore::lookUp(
         query.bindValue(1, static_cast<qlonglong>(batch.size()));
         query.bindValue(2, packed(batch));
         if (!query.exec()) {
-            if (isDamage(query.lastError()))
-                startAfterDamage();
-            else
-                failure(query.lastError(), QStringLiteral("コピー履歴を読めませんでした（%1）"));
+            readFailed(query.lastError());
             return;
         }
         while (query.next())
@@ -344,10 +349,7 @@ void HistoryStore::lookUpAll(
         "SELECT fingerprint, most_in_one, last_copied FROM copied_rows WHERE kind = ?"));
     query.bindValue(0, kindId);
     if (!query.exec()) {
-        if (isDamage(query.lastError()))
-            startAfterDamage();
-        else
-            failure(query.lastError(), QStringLiteral("コピー履歴を読めませんでした（%1）"));
+        readFailed(query.lastError());
         return;
     }
     while (query.next())
@@ -364,10 +366,7 @@ std::optional<qint64> HistoryStore::rowCount(qint64 limit) {
     query.prepare(QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM copied_rows LIMIT ?)"));
     query.bindValue(0, limit);
     if (!query.exec() || !query.next()) {
-        if (isDamage(query.lastError()))
-            startAfterDamage();
-        else
-            failure(query.lastError(), QStringLiteral("コピー履歴を読めませんでした（%1）"));
+        readFailed(query.lastError());
         return std::nullopt;
     }
     return query.value(0).toLongLong();

@@ -96,6 +96,7 @@ private:
     // A damaged file found while working: moves it aside and starts a new one. Whether the new
     // one is open.
     bool startAfterDamage();
+    void readFailed(const QSqlError& error);
     bool moveAside();
     Outcome failure(const QSqlError& error, const QString& notice);
     void addNotice(const QString& notice);
