@@ -65,7 +65,7 @@ private:
     std::unordered_map<Fingerprint, Seen, FingerprintHash> m_seen;
     struct TakenRow {
         QByteArrayView row;
-        Fingerprint fingerprint;
+        Fingerprint fingerprint{};
         Seen* seen = nullptr; // its entry in m_seen (whose nodes stay put)
     };
     // Reused from batch to batch.
