@@ -10,8 +10,8 @@
 #include "app/QtClipboard.h"
 #include "converters/ConversionReport.h"
 #include "converters/StatementKinds.h"
-#include "history/ConversionHistory.h"
 #include "history/HistoryStore.h"
+#include "pipeline/Conversion.h"
 #include "rates/ExchangeRates.h"
 #include "rates/QtHttpTransport.h"
 #include "rates/RatesAnswerTest.h"
@@ -553,75 +553,36 @@ bool TForm1::convert(const std::function<void(LineModel&)>& converter) {
     });
 }
 
-void TForm1::convertStatement(const KindRegistry& kinds, const StatementKind& kind) {
-    ConvertContext context{Regional::system(), {}, false};
-    std::optional<QString> rateFailure;
-    if (kind.needsRate) {
-        context.yenPerDollar = [this, &rateFailure](LineModel& Lines) -> std::optional<double> {
-            double LUSD = 0;
-            double LYPD = 0;
-            double LJPY = 0;
-            bool succeeded = false;
-            m_rateFailureReason.clear();
-            GetYPD(Lines, LUSD, LYPD, LJPY, succeeded);
-            if (!succeeded) {
-                rateFailure = m_rateFailureReason;
-                return std::nullopt;
-            }
-            return LYPD;
-        };
-    }
-    if (kind.remark)
-        context.remark =
-            ReadIniBoolean(FIniFileName, kind.remark->section, kind.remark->key, false);
+void TForm1::convertStatement(const std::shared_ptr<const KindRegistry>& kinds,
+                              const StatementKind& kind) {
+    ConversionRequest request;
+    request.kinds = kinds;
+    request.kind = &kind;
+    request.regional = Regional::system();
+    request.remark = remarkWanted(kind, FIniFileName);
+    request.rate = [this](LineModel& Lines) {
+        double LUSD = 0;
+        double LYPD = 0;
+        double LJPY = 0;
+        bool succeeded = false;
+        m_rateFailureReason.clear();
+        GetYPD(Lines, LUSD, LYPD, LJPY, succeeded);
+        return succeeded ? RateAnswer{LYPD, {}} : RateAnswer{std::nullopt, m_rateFailureReason};
+    };
+    request.copiedRows = ReadIniBoolean(FIniFileName, kHistorySection, kNewOnlyKey, false)
+                             ? CopiedRows::LeftOut
+                             : CopiedRows::Marked;
+    request.history = [this] { return &historyStore(); };
 
-    ConversionReport report;
-    std::vector<SkippedEntry> skipped;
-    context.skipped = &skipped;
-    std::optional<OutputList> rows;
-    const bool changed = convert([&](LineModel& Lines) {
-        report = reportBefore(kinds, kind, Lines);
-        rows = kind.convert(Lines, context);
-    });
-    if (rows)
-        deliverRows(kind, context.remark, *rows, report);
-    report.countSkipped(skipped);
-    report.rateFailure = rateFailure;
+    Conversion conversion(std::move(request));
+    const bool changed = convert([&](LineModel& Lines) { conversion.run(Lines); });
+    if (conversion.delivers()) {
+        clipboard().setText(conversion.rowsText());
+        conversion.recordDelivered();
+    }
+    ConversionReport report = conversion.report();
     report.textChanged = changed;
     showMessage(conversionMessage(report));
-}
-
-void TForm1::deliverRows(const StatementKind& kind, bool remark, const OutputList& rows,
-                         ConversionReport& report) {
-    if (!kind.recordsHistory || rows.count() == 0) {
-        clipboard().setText(rows.text());
-        report.rows = rows.count();
-        return;
-    }
-    const bool newOnly = ReadIniBoolean(FIniFileName, kHistorySection, kNewOnlyKey, false);
-    history::HistoryStore& store = historyStore();
-    history::ConversionHistory history(store, kind, remark);
-    const QString text = rows.text();
-    QString newRows;
-    history.take(text.toUtf8(), [&](QByteArrayView row, bool copiedBefore) {
-        if (newOnly && !copiedBefore)
-            newRows += QString::fromUtf8(row);
-    });
-    report.copiedBefore = history.copiedBefore();
-    if (const std::optional<qint64> latest = history.latestEarlierCopy())
-        report.lastCopiedDate = history::monthDayText(*latest);
-    report.copiedLeftOut = newOnly;
-    const int newCount = history.rows() - history.copiedBefore();
-    if (newOnly && newCount == 0) {
-        // Nothing new: the clipboard keeps what it holds and nothing is recorded.
-        report.historyNotices = store.notices();
-        return;
-    }
-    // Without the setting the clipboard gets the converter's text itself, exactly as ever.
-    clipboard().setText(newOnly ? newRows : text);
-    report.rows = newOnly ? newCount : rows.count();
-    history.record();
-    report.historyNotices = store.notices();
 }
 
 history::HistoryStore& TForm1::historyStore() {
@@ -644,7 +605,7 @@ void TForm1::convertStatement(const QString& kindId) {
     const StatementKind* kind = kinds->find(kindId);
     if (kind == nullptr)
         throw AppError(QStringLiteral("明細の種類 %1 がありません").arg(kindId));
-    convertStatement(*kinds, *kind);
+    convertStatement(kinds, *kind);
 }
 
 namespace {

@@ -186,16 +186,13 @@ private:
     // Runs a converter on one snapshot of the text area and writes the result back once, also
     // when the converter throws half-way. Returns whether the text changed.
     bool convert(const std::function<void(LineModel&)>& converter);
-    // The command of a statement kind: converts, puts the rows on the clipboard and says what
-    // it did.
-    void convertStatement(const KindRegistry& kinds, const StatementKind& kind);
+    // The command of a statement kind: runs the conversion through the core's stages on the
+    // text area's text, puts the rows on the clipboard and says what it did.
+    void convertStatement(const std::shared_ptr<const KindRegistry>& kinds,
+                          const StatementKind& kind);
     void convertStatement(const QString& kindId);
-    // Puts the rows on the clipboard (only the new ones when the setting asks for that) and
-    // records them in the history, for the kinds that take part in it.
     // The history of copied rows, open and with no notices of earlier commands.
     history::HistoryStore& historyStore();
-    void deliverRows(const StatementKind& kind, bool remark, const OutputList& rows,
-                     ConversionReport& report);
     // Reads the rules files again, rebuilds their menu entries and says what it found.
     void loadKinds();
     void rebuildRulesKindEntries();

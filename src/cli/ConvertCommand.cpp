@@ -5,9 +5,9 @@
 #include "AppError.h"
 #include "converters/ConversionReport.h"
 #include "converters/StatementKinds.h"
-#include "history/ConversionHistory.h"
 #include "history/HistoryStore.h"
 #include "learn/Learner.h"
+#include "pipeline/Conversion.h"
 #include "rates/ExchangeRates.h"
 #include "rates/QtHttpTransport.h"
 #include "rules/RulesKind.h"
@@ -571,26 +571,27 @@ ConvertOutcome learnFromExample(const Options& options, QIODevice& standardInput
 // --new-only once the rows are made: says how many were left out, and leaves the recording of
 // all of them until standard output is written. Nothing new: the clipboard would keep what it
 // holds, so nothing is recorded.
-void leaveOutCopiedRows(ConvertOutcome& outcome, const StatementKind& kind,
-                        const std::shared_ptr<history::HistoryStore>& store,
-                        const std::shared_ptr<history::ConversionHistory>& copied) {
+void leaveOutCopiedRows(ConvertOutcome& outcome, const std::shared_ptr<Conversion>& conversion,
+                        const std::shared_ptr<history::HistoryStore>& store) {
+    const ConversionReport& report = conversion->report();
+    const StatementKind& kind = conversion->kind();
     const QString name = QStringLiteral("%1: %2 (%3)").arg(kProgram, kind.caption, kind.id);
-    const int fresh = copied->rows() - copied->copiedBefore();
-    if (copied->rows() > 0 && fresh == 0)
+    if (report.convertedRows > 0 && !conversion->delivers())
         outcome.standardError +=
-            QStringLiteral("%1: %2 行はすべてコピー済みです\n").arg(name).arg(copied->rows());
-    else if (copied->copiedBefore() > 0)
+            QStringLiteral("%1: %2 行はすべてコピー済みです\n").arg(name).arg(report.convertedRows);
+    else if (report.copiedBefore > 0)
         outcome.standardError += QStringLiteral("%1: コピー済みの %2 行を除きました\n")
                                      .arg(name)
-                                     .arg(copied->copiedBefore());
+                                     .arg(report.copiedBefore);
     for (const QString& notice : store->notices())
         outcome.standardError += QStringLiteral("%1: %2\n").arg(kProgram, notice);
-    if (fresh == 0)
+    if (!conversion->delivers())
         return;
-    outcome.afterOutput = [store, copied, said = store->notices()] {
-        copied->record();
+    // The conversion records into the store: both live until the rows are out.
+    outcome.afterOutput = [conversion, store, said = store->notices()] {
+        conversion->recordDelivered();
         QString messages;
-        for (const QString& notice : store->notices()) {
+        for (const QString& notice : conversion->report().historyNotices) {
             if (!said.contains(notice))
                 messages += QStringLiteral("%1: %2\n").arg(kProgram, notice);
         }
@@ -737,81 +738,47 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
     }
 
     const StatementKind& kind = *options.kind;
-    // Without the text area only the rows are wanted, in UTF-8: they are written as they are made
-    // where no error can follow them, and kept until the end otherwise.
-    const bool areaWanted = environment.keepAreaText || options.areaFile;
-    const RowsSink keepRows;
-    const RowsSink* rowsSink = nullptr;
-    if (!areaWanted)
-        rowsSink =
-            environment.writeRows && !kind.canFailAfterRows ? &environment.writeRows : &keepRows;
-    ConvertContext context{
-        options.date ? Regional::fixed(*options.date, environment.regional.decimalSeparator)
-                     : environment.regional,
-        {},
-        false,
-        rowsSink,
+    ConversionRequest request;
+    request.kinds = environment.kinds ? environment.kinds : KindRegistry::builtIn();
+    request.kind = &kind;
+    request.regional = options.date
+                           ? Regional::fixed(*options.date, environment.regional.decimalSeparator)
+                           : environment.regional;
+    request.remark = remarkWanted(kind, environment.iniFileName, options.remark);
+    request.rate = [&](LineModel& lines) -> RateAnswer {
+        if (options.rate)
+            return {options.rate, {}};
+        std::unique_ptr<HttpTransport> transport;
+        if (environment.makeTransport)
+            transport = environment.makeTransport();
+        if (!transport)
+            return {};
+        const RateFetch fetch = fetchYenPerDollar(environment.iniFileName, lines, *transport);
+        return {fetch.yenPerDollar, fetch.failureReason};
     };
-    if (kind.remark)
-        context.remark = options.remark.value_or(
-            ReadIniBoolean(environment.iniFileName, kind.remark->section, kind.remark->key, false));
-
-    // --new-only: the rows are checked against the history as they come, and only the new ones
-    // are written, streamed or not.
+    // The history is read and written only with --new-only; the rows are recorded once they are
+    // out (afterOutput).
     std::shared_ptr<history::HistoryStore> store;
-    std::shared_ptr<history::ConversionHistory> copied;
-    const auto newRowsOf = [&copied](QByteArrayView rows) {
-        QByteArray fresh;
-        copied->take(rows, [&fresh](QByteArrayView row, bool copiedBefore) {
-            if (!copiedBefore)
-                fresh += row;
-        });
-        return fresh;
-    };
-    RowsSink writeNewRows;
     if (options.newOnly) {
-        store = std::make_shared<history::HistoryStore>(environment.historyFile, environment.clock);
-        // The rows come a part at a time when streamed; the lines tell roughly how many to expect.
-        copied = std::make_shared<history::ConversionHistory>(*store, kind, context.remark,
-                                                              Lines.count());
-        if (rowsSink == &environment.writeRows) {
-            writeNewRows = [&](QByteArrayView rows) { environment.writeRows(newRowsOf(rows)); };
-            context.rowsSink = &writeNewRows;
-        }
-    }
-    // Set when the rate could not be had: why, in a few words.
-    std::optional<QString> rateFailure;
-    if (kind.needsRate) {
-        context.yenPerDollar = [&](LineModel& lines) -> std::optional<double> {
-            if (options.rate)
-                return options.rate;
-            std::unique_ptr<HttpTransport> transport;
-            if (environment.makeTransport)
-                transport = environment.makeTransport();
-            if (!transport) {
-                rateFailure = QString();
-                return std::nullopt;
-            }
-            const RateFetch fetch = fetchYenPerDollar(environment.iniFileName, lines, *transport);
-            if (!fetch.succeeded())
-                rateFailure = fetch.failureReason;
-            return fetch.yenPerDollar;
+        request.copiedRows = CopiedRows::LeftOut;
+        request.history = [&store, &environment] {
+            store =
+                std::make_shared<history::HistoryStore>(environment.historyFile, environment.clock);
+            return store.get();
         };
     }
-    // Rows that do not look like the kind are as worth a notice as no rows: the chosen kind's
-    // recogniser runs before every conversion, and the others only when it says no.
-    ConversionReport report = reportBefore(kinds, kind, Lines);
+    // Without the text area only the rows are wanted, in UTF-8: they are written as they are made
+    // where no later stage needs them whole.
+    const bool areaWanted = environment.keepAreaText || options.areaFile;
+    const RowsSink keepRows;
+    if (!areaWanted)
+        request.rowsSink = environment.writeRows ? &environment.writeRows : &keepRows;
+
+    auto conversion = std::make_shared<Conversion>(std::move(request));
     try {
-        std::vector<SkippedEntry> skipped;
-        context.skipped = &skipped;
-        std::optional<OutputList> rows = kind.convert(Lines, context);
-        if (rows) {
-            rows->flush();
-            outcome.standardOutput = copied ? newRowsOf(rows->utf8()) : rows->utf8();
-            report.rows = rows->count();
-        }
-        report.rateFailure = rateFailure;
-        report.countSkipped(skipped);
+        conversion->run(Lines);
+        const ConversionReport& report = conversion->report();
+        outcome.standardOutput = conversion->rowsUtf8();
         // A script must hear of a statement that gave no rows (it would otherwise take an empty
         // output for a month without entries), of rows from a text that does not look like the
         // kind, and of entries left out.
@@ -820,13 +787,13 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
                                    : rowsNotice(report, /*forCommandLine=*/true);
         if (!notice.isEmpty())
             outcome.standardError = QStringLiteral("%1: %2\n").arg(kProgram, notice);
+        if (options.newOnly && store)
+            leaveOutCopiedRows(outcome, conversion, store);
     } catch (const AppError& error) {
         outcome.standardError = errorBoxText(error.message()) + QLatin1Char('\n');
         outcome.exitCode = 1;
-        copied.reset();
     }
-    if (copied && !rateFailure)
-        leaveOutCopiedRows(outcome, kind, store, copied);
+    const std::optional<QString> rateFailure = conversion->report().rateFailure;
 
     // Without a rate the window shows only the failure line in the text area and keeps the
     // clipboard; a script must not take that quiet end for a conversion without dividends.

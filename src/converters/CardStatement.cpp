@@ -114,8 +114,10 @@ OutputList convertCardStatement(LineModel& Lines, const RowsSink* rowsSink) {
     }
 
     OutputList SL(rowsSink);
-    for (std::size_t k = rowsFromEnd.size(); k-- > 0;)
-        SL.add(Lines.lineView(Lines.pieceCount() - rowsFromEnd[k]));
+    for (std::size_t k = rowsFromEnd.size(); k-- > 0;) {
+        const int line = Lines.pieceCount() - rowsFromEnd[k];
+        SL.add(Lines.lineView(line), line);
+    }
     return SL;
 }
 

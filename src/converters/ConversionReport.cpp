@@ -81,12 +81,19 @@ QString conversionMessage(const ConversionReport& report, bool forCommandLine) {
         QString copied = QStringLiteral("%1: %2 行をクリップボードにコピーしました")
                              .arg(kind.caption)
                              .arg(*report.rows);
+        QStringList notes;
+        if (report.filled > 0)
+            notes << QStringLiteral("%1 行に分類を入れました").arg(report.filled);
+        if (report.notFilled > 0)
+            notes << QStringLiteral("%1 行は確かでないので空欄です").arg(report.notFilled);
         if (report.copiedBefore > 0 && report.copiedLeftOut)
-            copied += QStringLiteral("（コピー済みの %1 行を除きました）").arg(report.copiedBefore);
+            notes << QStringLiteral("コピー済みの %1 行を除きました").arg(report.copiedBefore);
         else if (report.copiedBefore > 0)
-            copied += QStringLiteral("（うち %1 行は %2 にコピー済み）")
-                          .arg(report.copiedBefore)
-                          .arg(report.lastCopiedDate);
+            notes << QStringLiteral("うち %1 行は %2 にコピー済み")
+                         .arg(report.copiedBefore)
+                         .arg(report.lastCopiedDate);
+        if (!notes.isEmpty())
+            copied += QStringLiteral("（%1）").arg(notes.join(QStringLiteral("。")));
         sentences << copied;
         if (!report.looksRight)
             sentences << QStringLiteral("ただし%1の明細には見えません")

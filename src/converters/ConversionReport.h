@@ -15,6 +15,11 @@ struct ConversionReport {
     const StatementKind* kind = nullptr;
     // The rows put on the clipboard; nothing when the clipboard kept what it held.
     std::optional<int> rows;
+    // The rows the conversion made, delivered or not.
+    int convertedRows = 0;
+    // Rows whose user cells the categories filled, and rows left empty for want of certainty.
+    int filled = 0;
+    int notFilled = 0;
     // Set when the rate could not be had: why, in a few words (may be empty).
     std::optional<QString> rateFailure;
     // The kind's own verdict on the text before the conversion.

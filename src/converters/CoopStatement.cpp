@@ -98,7 +98,7 @@ OutputList convertCoopStatement(LineModel& Lines, bool LHoken, const RowsSink* r
     for (int i = 0; i < count; ++i) {
         const QStringView line = Lines.lineView(i);
         if (beginsWith(line, kDatePrefix))
-            SL.add(line);
+            SL.add(line, i);
     }
     return SL;
 }

@@ -61,8 +61,10 @@ OutputList convertDomesticDividends(LineModel& Lines, const Regional& regional,
         }
     }
 
-    if (rowsSink == nullptr)
+    if (rowsSink == nullptr) {
         Lines.setText(SL.text());
+        SL.rowsMakeTheWholeText();
+    }
     return SL;
 }
 

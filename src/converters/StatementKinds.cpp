@@ -50,6 +50,8 @@ std::vector<StatementKind> builtInTable() {
             .summary = QStringLiteral("card usage statement"),
             .remark = std::nullopt,
             .recordsHistory = true,
+            .layout = RowLayout{},
+            .fill = true,
             .engine = builtInEngine(
                 [](LineModel& Lines, const ConvertContext& context) -> std::optional<OutputList> {
                     return convertCardStatement(Lines, context.rowsSink);
@@ -93,6 +95,8 @@ std::vector<StatementKind> builtInTable() {
             .remark = RemarkSetting{QStringLiteral("View"), QStringLiteral("Suica"),
                                     QStringLiteral("Suica")},
             .recordsHistory = true,
+            .layout = RowLayout{},
+            .fill = true,
             .engine = builtInEngine(
                 [](LineModel& Lines, const ConvertContext& context) -> std::optional<OutputList> {
                     return convertViewCard(Lines, context.remark, context.rowsSink);
@@ -107,6 +111,8 @@ std::vector<StatementKind> builtInTable() {
             .remark = RemarkSetting{QStringLiteral("seikyo"), QStringLiteral("hoken"),
                                     QStringLiteral("保険")},
             .recordsHistory = true,
+            .layout = RowLayout{},
+            .fill = true,
             .engine = builtInEngine(
                 [](LineModel& Lines, const ConvertContext& context) -> std::optional<OutputList> {
                     return convertCoopStatement(Lines, context.remark, context.rowsSink);

@@ -88,6 +88,19 @@ struct RemarkSetting {
     QString cell; // the remarks cell's text
 };
 
+// Which of a row's cells is what, for the stages after the conversion: the history's identity of
+// a row and the filling of the user's cells. -1: the row has no such cell.
+struct RowLayout {
+    int date = 0;
+    int description = 1;
+    int amount = 4;
+    // The first of the two cells the user types by hand (the category), left empty by the kind.
+    int userCells = 2;
+    // The cell count of a row as the kind makes it, without the remarks cell; a row of another
+    // count (a statement line the kind could not split) is text, not cells.
+    int cells = 5;
+};
+
 // One statement kind: everything the window, the companion, the tests and the benchmarks need to
 // know about it.
 struct StatementKind {
@@ -104,12 +117,29 @@ struct StatementKind {
     // Its rows go into the history of copied rows. Not for rows that nothing tells from the next
     // statement's (the dividend rows carry the day of conversion, not of the payment).
     bool recordsHistory = false;
+    // What its rows' cells are; nothing for kinds whose rows are no such table (the dividends).
+    std::optional<RowLayout> layout = std::nullopt;
+    // The kind whose rows this kind's rows repeat (a card company's mails and its CSV repeat the
+    // card statement): rows of the two share one identity in the history. Empty: none.
+    QString repeats = {};
+    // Whether the empty user cells of its rows are filled from the categories.
+    bool fill = false;
     std::shared_ptr<const StatementEngine> engine;
     // The rules file the kind was read from; empty for the kinds built into the program.
     QString sourceFile = {};
     // Entry i of a generated statement of this kind, lines ending in CR LF: statements of any
     // size for the benchmarks and the recognition tests. Built-in kinds only.
     QString (*sampleEntry)(int i) = nullptr;
+
+    // The id under which the history knows the kind's rows: that of the kind it repeats, else its
+    // own.
+    const QString& historyId() const { return repeats.isEmpty() ? id : repeats; }
+    // The remarks cell's text when the conversion adds it.
+    std::optional<QString> remarkCell(bool remarkOn) const {
+        if (!remarkOn || !remark)
+            return std::nullopt;
+        return remark->cell;
+    }
 
     std::optional<OutputList> convert(LineModel& Lines, const ConvertContext& context) const {
         return engine->convert(Lines, context);

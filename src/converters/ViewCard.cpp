@@ -94,8 +94,10 @@ OutputList convertViewCard(LineModel& Lines, bool LSuica, const RowsSink* rowsSi
         SL.add(St2.view());
     });
 
-    if (rowsSink == nullptr)
+    if (rowsSink == nullptr) {
         Lines.setText(SL.text());
+        SL.rowsMakeTheWholeText();
+    }
     return SL;
 }
 

@@ -6,20 +6,10 @@
 
 namespace tallemo::history {
 
-namespace {
-
-std::optional<QString> remarkCellOf(const StatementKind& kind, bool remark) {
-    if (!remark || !kind.remark)
-        return std::nullopt;
-    return kind.remark->cell;
-}
-
-} // namespace
-
 ConversionHistory::ConversionHistory(HistoryStore& store, const StatementKind& kind, bool remark,
                                      qsizetype expectedRows)
-    : m_store(store), m_kindId(kind.id), m_expectedRows(expectedRows),
-      m_fingerprint(kind.id, remarkCellOf(kind, remark)) {}
+    : m_store(store), m_kindId(kind.id), m_historyId(kind.historyId()),
+      m_expectedRows(expectedRows), m_fingerprint(kind, remark) {}
 
 // A look-up per row walks the b-tree from its root; reading the history from end to end costs
 // far less per row. So a history no larger than the statement is read whole (its rows of other
@@ -37,10 +27,14 @@ void ConversionHistory::decideLookUp(qsizetype rowsNow) {
     }
     m_lookUp = LookUp::ReadWhole;
     m_seen.reserve(static_cast<std::size_t>(*held));
-    m_store.lookUpAll(m_kindId,
-                      [this](const Fingerprint& fingerprint, const EarlierCopies& earlier) {
-                          m_seen[fingerprint].earlier = earlier;
-                      });
+    const auto found = [this](const Fingerprint& fingerprint, const EarlierCopies& earlier) {
+        m_seen[fingerprint].earlier = earlier;
+    };
+    // Rows of a kind that repeats another are kept under that kind's id; earlier versions kept
+    // them under the kind's own.
+    m_store.lookUpAll(m_historyId, found);
+    if (m_kindId != m_historyId)
+        m_store.lookUpAll(m_kindId, found);
 }
 
 void ConversionHistory::take(
@@ -63,10 +57,16 @@ void ConversionHistory::take(
     if (m_lookUp == LookUp::Undecided)
         decideLookUp(static_cast<qsizetype>(m_batch.size()));
     for (TakenRow& taken : m_batch) {
-        const auto [entry, added] = m_seen.try_emplace(taken.fingerprint);
+        const auto [entry, added] = m_seen.try_emplace(taken.prints.identity);
         taken.seen = &entry->second;
         if (added && m_lookUp == LookUp::RowByRow)
-            m_unknown.push_back(taken.fingerprint);
+            m_unknown.push_back(taken.prints.identity);
+        if (taken.prints.earlier) {
+            const auto [earlierEntry, earlierAdded] = m_seen.try_emplace(*taken.prints.earlier);
+            taken.earlier = &earlierEntry->second;
+            if (earlierAdded && m_lookUp == LookUp::RowByRow)
+                m_unknown.push_back(*taken.prints.earlier);
+        }
     }
     m_store.lookUp(m_unknown, [this](const Fingerprint& fingerprint, const EarlierCopies& earlier) {
         m_seen[fingerprint].earlier = earlier;
@@ -76,11 +76,20 @@ void ConversionHistory::take(
         Seen& seen = *taken.seen;
         ++seen.inThisConversion;
         ++m_rows;
-        const bool copiedBefore = seen.inThisConversion <= seen.earlier.mostInOne;
+        // The row as an earlier version recorded it counts as much as under its identity.
+        EarlierCopies earlier = seen.earlier;
+        if (taken.earlier != nullptr && taken.earlier != taken.seen) {
+            const EarlierCopies& asBefore = taken.earlier->earlier;
+            earlier.lastCopied = earlier.mostInOne >= asBefore.mostInOne
+                                     ? earlier.lastCopied
+                                     : std::max(earlier.lastCopied, asBefore.lastCopied);
+            earlier.mostInOne = std::max(earlier.mostInOne, asBefore.mostInOne);
+        }
+        const bool copiedBefore = seen.inThisConversion <= earlier.mostInOne;
         if (copiedBefore) {
             ++m_copiedBefore;
-            m_latestEarlierCopy = std::max(m_latestEarlierCopy.value_or(seen.earlier.lastCopied),
-                                           seen.earlier.lastCopied);
+            m_latestEarlierCopy =
+                std::max(m_latestEarlierCopy.value_or(earlier.lastCopied), earlier.lastCopied);
         }
         each(taken.row, copiedBefore);
     }
@@ -94,7 +103,7 @@ bool ConversionHistory::record() {
         if (seen.inThisConversion > 0)
             rows.emplace_back(fingerprint, seen.inThisConversion);
     }
-    return m_store.record(m_kindId, rows);
+    return m_store.record(m_historyId, rows);
 }
 
 } // namespace tallemo::history

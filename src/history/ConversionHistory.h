@@ -59,14 +59,16 @@ private:
 
     HistoryStore& m_store;
     QString m_kindId;
+    QString m_historyId;
     qsizetype m_expectedRows;
     LookUp m_lookUp = LookUp::Undecided;
     RowFingerprinter m_fingerprint;
     std::unordered_map<Fingerprint, Seen, FingerprintHash> m_seen;
     struct TakenRow {
         QByteArrayView row;
-        Fingerprint fingerprint{};
-        Seen* seen = nullptr; // its entry in m_seen (whose nodes stay put)
+        RowPrints prints;
+        Seen* seen = nullptr;    // its identity's entry in m_seen (whose nodes stay put)
+        Seen* earlier = nullptr; // that of its earlier fingerprint, where it has one
     };
     // Reused from batch to batch.
     std::vector<TakenRow> m_batch;

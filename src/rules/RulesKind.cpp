@@ -261,8 +261,10 @@ std::optional<OutputList> RulesEngine::convert(LineModel& Lines,
     // A text without a single row stays as it was, and so does the clipboard.
     if (SL.count() == 0)
         return std::nullopt;
-    if (context.rowsSink == nullptr)
+    if (context.rowsSink == nullptr) {
         Lines.setText(SL.text());
+        SL.rowsMakeTheWholeText();
+    }
     return SL;
 }
 

@@ -3,6 +3,8 @@
 #include "text/TextPrimitives.h"
 #include "text/Utf8.h"
 
+#include <algorithm>
+
 namespace tallemo {
 
 namespace {
@@ -13,24 +15,85 @@ constexpr qsizetype kHandOver = qsizetype{64} * 1024;
 
 } // namespace
 
-void OutputList::add(QStringView entry) {
+void OutputList::add(QStringView entry, int line) {
     if (m_sink != nullptr) {
         appendUtf8Line(m_utf8, entry);
         if (m_utf8.size() >= kHandOver && *m_sink)
             flush();
     } else {
+        m_places.push_back({m_text.size(), entry.size(), line});
         m_text.append(entry);
         m_text.append(kCrLf);
     }
     ++m_count;
 }
 
+void OutputList::rowsMakeTheWholeText() {
+    for (std::size_t k = 0; k < m_places.size(); ++k)
+        m_places[k].line = static_cast<int>(k);
+}
+
+QStringView OutputList::row(int k) const {
+    rebuildText();
+    const RowPlace& place = m_places[static_cast<std::size_t>(k)];
+    return QStringView(m_text).sliced(place.start, place.length);
+}
+
+void OutputList::replaceRow(int k, const QString& text) {
+    m_replaced.emplace_back(k, text);
+}
+
+void OutputList::rebuildText() const {
+    if (m_replaced.empty())
+        return;
+    std::sort(m_replaced.begin(), m_replaced.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    qsizetype size = m_text.size();
+    for (const auto& [k, text] : m_replaced)
+        size += text.size() - m_places[static_cast<std::size_t>(k)].length;
+    QString rebuilt;
+    rebuilt.reserve(size);
+    std::size_t next = 0;
+    for (std::size_t k = 0; k < m_places.size(); ++k) {
+        RowPlace& place = m_places[k];
+        const QStringView row =
+            next < m_replaced.size() && m_replaced[next].first == static_cast<int>(k)
+                ? QStringView(m_replaced[next++].second)
+                : QStringView(m_text).sliced(place.start, place.length);
+        // A row replaced twice: the last text counts.
+        while (next < m_replaced.size() && m_replaced[next].first == static_cast<int>(k))
+            ++next;
+        place.start = rebuilt.size();
+        place.length = row.size();
+        rebuilt.append(row);
+        rebuilt.append(kCrLf);
+    }
+    m_text = std::move(rebuilt);
+    m_replaced.clear();
+}
+
 QString OutputList::text() const {
-    return m_sink != nullptr ? utf8Text(m_utf8) : m_text;
+    if (m_sink != nullptr)
+        return utf8Text(m_utf8);
+    rebuildText();
+    return m_text;
 }
 
 QByteArray OutputList::utf8() const {
-    return m_sink != nullptr ? m_utf8 : m_text.toUtf8();
+    if (m_sink != nullptr)
+        return m_utf8;
+    rebuildText();
+    return m_text.toUtf8();
+}
+
+OutputList OutputList::subset(const std::function<bool(int k)>& keep) const {
+    rebuildText();
+    OutputList kept;
+    for (int k = 0; k < m_count; ++k) {
+        if (keep(k))
+            kept.add(row(k), lineOf(k));
+    }
+    return kept;
 }
 
 void OutputList::flush() {

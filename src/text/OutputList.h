@@ -6,6 +6,8 @@
 #include <QStringView>
 
 #include <functional>
+#include <utility>
+#include <vector>
 
 namespace tallemo {
 
@@ -27,9 +29,23 @@ public:
     OutputList() = default;
     explicit OutputList(const RowsSink* sink) : m_sink(sink) {}
 
-    void add(QStringView entry);
-    void add(const QString& entry) { add(QStringView(entry)); }
+    // line: the text area's line the row stands on afterwards (0-based), or -1 when it stands on
+    // none of its own (the dividend rows added below the text).
+    void add(QStringView entry, int line = -1);
+    void add(const QString& entry, int line = -1) { add(QStringView(entry), line); }
     int count() const { return m_count; }
+    // For converters that replace the whole text with the rows: row k stands on line k.
+    void rowsMakeTheWholeText();
+
+    // The rows one by one, as data, while they are kept as UTF-16 text (no sink): row k's text
+    // without its line break, and the line it stands on.
+    QStringView row(int k) const;
+    int lineOf(int k) const { return m_places[static_cast<std::size_t>(k)].line; }
+    // Gives row k a new text (a later stage filled cells of it). The text is rebuilt on the next
+    // text() call, once however many rows changed.
+    void replaceRow(int k, const QString& text);
+    // A list of the rows whose keep(k) is true, in order, with their lines.
+    OutputList subset(const std::function<bool(int k)>& keep) const;
     // The rows as text. Given a sink: the rows not handed over, decoded (a lone surrogate then
     // reads "?", as it is written).
     QString text() const;
@@ -40,8 +56,18 @@ public:
     void flush();
 
 private:
+    struct RowPlace {
+        qsizetype start = 0;
+        qsizetype length = 0;
+        int line = -1;
+    };
+    void rebuildText() const;
+
     const RowsSink* m_sink = nullptr;
-    QString m_text;
+    // mutable: replaced rows are written into the text when it is next asked for.
+    mutable QString m_text;
+    mutable std::vector<RowPlace> m_places;
+    mutable std::vector<std::pair<int, QString>> m_replaced;
     QByteArray m_utf8;
     int m_count = 0;
 };

@@ -91,19 +91,57 @@ TEST(RowFingerprintTest, IdentifyingCellsLeaveOutOnlyATrailingRemarksCell) {
         {"2024/12/01\tSuica\t\t\t1,500", "2024/12/01\tSuica\t\t\t1,500"},
         {"2024/12/01\tCAFE\t\t\t1,500\tXSuica", "2024/12/01\tCAFE\t\t\t1,500\tXSuica"},
     };
-    const RowFingerprinter withRemark(QStringLiteral("view"), QStringLiteral("Suica"));
+    const RowFingerprinter withRemark(*findBuiltInKind(u"view"), /*remarkOn=*/true);
     for (const Case& c : cases)
         EXPECT_EQ(withRemark.identifyingCells(c.row), QByteArrayView(c.cells)) << c.row;
 }
 
 TEST(RowFingerprintTest, SameRowWithAndWithoutRemarkIsOneRowAndKindsKeepTheirOwn) {
-    RowFingerprinter viewWithRemark(QStringLiteral("view"), QStringLiteral("Suica"));
-    RowFingerprinter view(QStringLiteral("view"), std::nullopt);
-    RowFingerprinter card(QStringLiteral("card"), std::nullopt);
+    RowFingerprinter viewWithRemark(*findBuiltInKind(u"view"), true);
+    RowFingerprinter view(*findBuiltInKind(u"view"), false);
+    RowFingerprinter card(*findBuiltInKind(u"card"), false);
     const QByteArray row = "2024/12/01\tCAFE\t\t\t1,500";
-    EXPECT_EQ(viewWithRemark(row + "\tSuica"), view(row));
-    EXPECT_NE(card(row), view(row));
-    EXPECT_NE(view(row), view("2024/12/01\tCAFE\t\t\t1,501"));
+    EXPECT_EQ(viewWithRemark(row + "\tSuica").identity, view(row).identity);
+    EXPECT_NE(card(row).identity, view(row).identity);
+    EXPECT_NE(view(row).identity, view("2024/12/01\tCAFE\t\t\t1,501").identity);
+}
+
+// A row's identity is what it says, not how: the date as the date filter reads it, the amount as
+// a number, the description trimmed, under the id of the kind whose rows it repeats; the user's
+// cells are no part of it. What earlier versions recorded still comes along, unchanged.
+TEST(RowFingerprintTest, RowsOfAKindAndOfTheKindsThatRepeatItShareOneIdentity) {
+    StatementKind mail = *findBuiltInKind(u"card");
+    mail.id = QStringLiteral("card-mail");
+    mail.repeats = QStringLiteral("card");
+    RowFingerprinter card(*findBuiltInKind(u"card"), false);
+    RowFingerprinter fromMail(mail, false);
+    const Fingerprint statement = card("2024/11/03\tSAMPLE STORE\t\t\t1,500").identity;
+    struct Case {
+        const char* row;
+        bool same;
+    };
+    const std::vector<Case> cases = {
+        {"2024/11/03\tSAMPLE STORE\t\t\t1500", true},
+        {"2024-11-03\tSAMPLE STORE\t\t\t1,500", true},
+        {"2024年11月3日\t SAMPLE STORE\u3000\t\t\t1,500 円", true},
+        {"2024/11/03\tSAMPLE STORE\t食費\t外食\t1,500", true},
+        {"2024/11/04\tSAMPLE STORE\t\t\t1,500", false},
+        {"2024/11/03\tSAMPLE STORES\t\t\t1,500", false},
+        {"2024/11/03\tSAMPLE STORE\t\t\t1,501", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(fromMail(QByteArray(c.row)).identity == statement, c.same) << c.row;
+
+    // The fingerprint earlier versions recorded: SHA-256 of the kind's own id, a TAB and the row.
+    const QByteArray row = "2024/11/03\tSAMPLE STORE\t\t\t1,500";
+    const QByteArray before = QCryptographicHash::hash("card\t" + row, QCryptographicHash::Sha256);
+    const std::optional<Fingerprint> earlier = card(row).earlier;
+    ASSERT_TRUE(earlier);
+    EXPECT_EQ(QByteArrayView(earlier->data(), 32), QByteArrayView(before));
+    // A line the kind could not split keeps the earlier fingerprint as its identity.
+    EXPECT_EQ(
+        QByteArrayView(card("ODD LINE").identity.data(), 32),
+        QByteArrayView(QCryptographicHash::hash("card\tODD LINE", QCryptographicHash::Sha256)));
 }
 
 TEST_F(HistoryFile, TheNthCopyOfARowCountsOnlyWhenAnEarlierConversionHeldItNTimes) {

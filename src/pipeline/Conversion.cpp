@@ -1,0 +1,222 @@
+#include "pipeline/Conversion.h"
+
+#include "history/ConversionHistory.h"
+#include "history/HistoryStore.h"
+#include "settings/IniSettings.h"
+#include "text/LineModel.h"
+
+#include <QStringList>
+
+#include <vector>
+
+namespace tallemo {
+
+bool remarkWanted(const StatementKind& kind, const QString& iniFileName,
+                  std::optional<bool> given) {
+    if (!kind.remark)
+        return false;
+    if (given)
+        return *given;
+    return ReadIniBoolean(iniFileName, kind.remark->section, kind.remark->key, false);
+}
+
+Conversion::Conversion(ConversionRequest request) : m_request(std::move(request)) {}
+
+Conversion::~Conversion() = default;
+
+namespace {
+
+// Whether the rows go to the history's look-up at all: kinds whose rows nothing tells from the
+// next statement's keep none.
+bool readsHistory(const ConversionRequest& request) {
+    return request.copiedRows != CopiedRows::NotRead && request.kind->recordsHistory &&
+           request.history;
+}
+
+bool fills(const ConversionRequest& request) {
+    return request.filling != nullptr && request.kind->fill && request.kind->layout &&
+           request.filling->active();
+}
+
+} // namespace
+
+void Conversion::streamThroughHistory() {
+    // --new-only with rows written as they are made: each stretch is looked up as it comes and
+    // only its new rows go on.
+    const RowsSink& out = *m_request.rowsSink;
+    m_newRowsSink = [this, &out](QByteArrayView rows) {
+        QByteArray fresh;
+        m_copied->take(rows, [&fresh](QByteArrayView row, bool copiedBefore) {
+            if (!copiedBefore)
+                fresh += row;
+        });
+        out(fresh);
+    };
+}
+
+void Conversion::run(LineModel& Lines) {
+    const StatementKind& kind = *m_request.kind;
+    m_report = reportBefore(*m_request.kinds, kind, Lines);
+
+    // The rows are streamed only where nothing after the conversion needs them whole: filling
+    // rewrites them, and a converter that can still fail after its rows must not have sent any.
+    const bool filling = fills(m_request);
+    const RowsSink* sink = nullptr;
+    if (m_request.rowsSink != nullptr && !filling)
+        sink = *m_request.rowsSink && !kind.canFailAfterRows ? m_request.rowsSink : &m_keepRows;
+
+    // Rows written as they are made go through the history on their way; rows kept whole meet
+    // it afterwards, and a conversion without rows never opens it.
+    if (readsHistory(m_request) && sink != nullptr) {
+        m_store = m_request.history();
+        if (m_store != nullptr) {
+            // The rows come a part at a time when streamed; the lines tell roughly how many.
+            m_copied = std::make_unique<history::ConversionHistory>(
+                *m_store, kind, m_request.remark, Lines.count());
+            if (sink == m_request.rowsSink && m_request.copiedRows == CopiedRows::LeftOut) {
+                streamThroughHistory();
+                sink = &m_newRowsSink;
+            }
+        }
+    }
+
+    std::optional<QString> rateFailure;
+    ConvertContext context{m_request.regional, {}, m_request.remark, sink};
+    if (kind.needsRate && m_request.rate) {
+        context.yenPerDollar = [this, &rateFailure](LineModel& lines) -> std::optional<double> {
+            RateAnswer answer = m_request.rate(lines);
+            if (!answer.yenPerDollar)
+                rateFailure = std::move(answer.failureReason);
+            return answer.yenPerDollar;
+        };
+    }
+    std::vector<SkippedEntry> skipped;
+    context.skipped = &skipped;
+
+    std::optional<OutputList> rows = kind.convert(Lines, context);
+    m_report.rateFailure = rateFailure;
+    m_report.countSkipped(skipped);
+    if (!rows || rateFailure)
+        return;
+    rows->flush();
+    m_report.convertedRows = rows->count();
+
+    if (sink != nullptr) {
+        // In UTF-8, streamed or kept; a streamed stretch went through the history on its way.
+        if (m_copied && sink == &m_keepRows) {
+            QByteArray fresh;
+            m_copied->take(rows->utf8(), [&](QByteArrayView row, bool copiedBefore) {
+                if (!copiedBefore || m_request.copiedRows == CopiedRows::Marked)
+                    fresh += row;
+            });
+            m_rowsUtf8 = std::move(fresh);
+        } else {
+            m_rows.emplace(std::move(*rows));
+        }
+    } else {
+        markCopied(*rows);
+        if (filling)
+            fill(Lines, *rows);
+        if (m_copied && m_request.copiedRows == CopiedRows::LeftOut)
+            m_rows.emplace(
+                rows->subset([this](int k) { return !m_copiedRow[static_cast<std::size_t>(k)]; }));
+        else
+            m_rows.emplace(std::move(*rows));
+    }
+    m_delivers = true;
+
+    if (m_copied) {
+        m_report.copiedBefore = m_copied->copiedBefore();
+        if (const std::optional<qint64> latest = m_copied->latestEarlierCopy())
+            m_report.lastCopiedDate = history::monthDayText(*latest);
+        m_report.copiedLeftOut = m_request.copiedRows == CopiedRows::LeftOut;
+        m_report.historyNotices = m_store->notices();
+        const int fresh = m_copied->rows() - m_copied->copiedBefore();
+        if (m_report.copiedLeftOut && fresh == 0 && m_copied->rows() > 0) {
+            // Nothing new: the clipboard keeps what it holds and nothing is recorded.
+            m_delivers = false;
+            return;
+        }
+        m_recordable = true;
+        m_report.rows = m_report.copiedLeftOut ? fresh : m_copied->rows();
+    } else {
+        m_report.rows = m_report.convertedRows;
+    }
+}
+
+void Conversion::markCopied(OutputList& rows) {
+    if (!readsHistory(m_request) || rows.count() == 0)
+        return;
+    m_store = m_request.history();
+    if (m_store == nullptr)
+        return;
+    m_copied =
+        std::make_unique<history::ConversionHistory>(*m_store, *m_request.kind, m_request.remark);
+    // The rows as the kind made them, before any cell is filled: the categories are never part
+    // of a row's identity.
+    m_copiedRow.assign(static_cast<std::size_t>(rows.count()), false);
+    std::size_t k = 0;
+    m_copied->take(rows.utf8(), [&](QByteArrayView /*row*/, bool copiedBefore) {
+        m_copiedRow[k++] = copiedBefore;
+    });
+}
+
+void Conversion::fill(LineModel& Lines, OutputList& rows) {
+    const StatementKind& kind = *m_request.kind;
+    const RowLayout& layout = *kind.layout;
+    const int cellCount = layout.cells + (kind.remarkCell(m_request.remark) ? 1 : 0);
+    for (int k = 0; k < rows.count(); ++k) {
+        const QStringView row = rows.row(k);
+        QList<QStringView> cells = row.split(u'\t');
+        if (cells.size() != cellCount || layout.userCells < 0 || layout.description < 0)
+            continue;
+        const auto first = static_cast<qsizetype>(layout.userCells);
+        // Only empty cells are the user's to fill; a kind that put text there keeps it.
+        if (!cells[first].isEmpty() || !cells[first + 1].isEmpty())
+            continue;
+        const std::optional<std::pair<QString, QString>> choice =
+            m_request.filling->choose(kind, cells[layout.description]);
+        if (!choice) {
+            ++m_report.notFilled;
+            continue;
+        }
+        QString filled;
+        filled.reserve(row.size() + choice->first.size() + choice->second.size());
+        for (qsizetype c = 0; c < cells.size(); ++c) {
+            if (c > 0)
+                filled += u'\t';
+            if (c == first)
+                filled += choice->first;
+            else if (c == first + 1)
+                filled += choice->second;
+            else
+                filled += cells[c];
+        }
+        ++m_report.filled;
+        if (const int line = rows.lineOf(k); line >= 0 && line < Lines.count())
+            Lines.setLine(line, filled);
+        rows.replaceRow(k, filled);
+    }
+}
+
+QString Conversion::rowsText() const {
+    if (!m_delivers)
+        return {};
+    return m_rowsUtf8 ? QString::fromUtf8(*m_rowsUtf8) : m_rows->text();
+}
+
+QByteArray Conversion::rowsUtf8() const {
+    if (!m_delivers)
+        return {};
+    return m_rowsUtf8 ? *m_rowsUtf8 : m_rows->utf8();
+}
+
+void Conversion::recordDelivered() {
+    if (!m_copied || !m_recordable)
+        return;
+    m_copied->record();
+    m_report.historyNotices = m_store->notices();
+    m_recordable = false;
+}
+
+} // namespace tallemo
