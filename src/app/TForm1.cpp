@@ -454,7 +454,8 @@ void TForm1::buildMenu() {
     connectEntry(N2, &TForm1::Button12Click);
     N5 = makeEntry(N1, "N5", QStringLiteral("生協設定"));
     connectEntry(N5, &TForm1::Button10Click);
-    N1->addSeparator();
+    // The remarks settings of the rules files' kinds go above this separator.
+    m_remarkSettingsEnd = N1->addSeparator();
     NewRowsOnly = makeEntry(N1, "NewRowsOnly", QStringLiteral("コピー済みの行を除く"));
     NewRowsOnly->setCheckable(true);
     connectEntry(NewRowsOnly, &TForm1::NewRowsOnlyExecute);
@@ -655,14 +656,16 @@ void TForm1::rebuildRulesKindEntries() {
         N8->removeAction(entry);
         entry->deleteLater();
     }
+    for (QAction* entry : std::as_const(m_remarkSettingEntries)) {
+        N1->removeAction(entry);
+        entry->deleteLater();
+    }
     m_rulesKindEntries.clear();
+    m_remarkSettingEntries.clear();
     // The kinds without a button or entry of their own: those of the rules files, and a built-in
     // kind added later.
-    static const QStringList kindsWithOwnElement = {
-        QStringLiteral("card"), QStringLiteral("domestic"), QStringLiteral("foreign"),
-        QStringLiteral("view"), QStringLiteral("coop")};
     for (const StatementKind& kind : m_kinds->kinds()) {
-        if (kind.isBuiltIn() && kindsWithOwnElement.contains(kind.id))
+        if (kind.ownWindowElement)
             continue;
         auto* entry = new QAction(menuText(kind.caption), this);
         entry->setObjectName(QStringLiteral("kind:") + kind.id);
@@ -670,6 +673,14 @@ void TForm1::rebuildRulesKindEntries() {
         N8->insertAction(m_rulesKindsEnd, entry);
         bindCommand(entry, &QAction::triggered, [this, id = kind.id] { convertStatement(id); });
         m_rulesKindEntries << entry;
+        if (!kind.remark)
+            continue;
+        // Its remarks setting, as View設定 and 生協設定 are the built-in kinds'.
+        auto* setting = new QAction(menuText(kind.caption + QStringLiteral("設定")), this);
+        setting->setObjectName(QStringLiteral("remark:") + kind.id);
+        N1->insertAction(m_remarkSettingsEnd, setting);
+        bindCommand(setting, &QAction::triggered, [this, id = kind.id] { askRemark(id); });
+        m_remarkSettingEntries << setting;
     }
 }
 
@@ -860,25 +871,31 @@ void TForm1::Button9Click(QObject* /*Sender*/) {
                 QStringLiteral("API Keyを入力して下さい"), QStringLiteral("API Key"));
 }
 
-void TForm1::askRemark(const QString& question, const QString& information, const QString& section,
-                       const QString& key) {
-    if (askConfirmation(*m_dialogs, this, question)) {
-        showInformation(*m_dialogs, this, information);
-        WriteIniBoolean(FIniFileName, section, key, true);
+void TForm1::askRemark(const StatementKind& kind) {
+    if (askConfirmation(*m_dialogs, this, remarkQuestion(kind))) {
+        showInformation(*m_dialogs, this, remarkInformation(kind));
+        WriteIniBoolean(FIniFileName, kind.remark->section, kind.remark->key, true);
     } else {
-        WriteIniBoolean(FIniFileName, section, key, false);
+        WriteIniBoolean(FIniFileName, kind.remark->section, kind.remark->key, false);
     }
     showMessage(QStringLiteral("設定を保存しました"));
 }
 
+void TForm1::askRemark(const QString& kindId) {
+    // The kinds as they are now: the setting's place and texts are the kind's own.
+    const std::shared_ptr<const KindRegistry> kinds = m_kinds;
+    const StatementKind* kind = kinds->find(kindId);
+    if (kind == nullptr || !kind->remark)
+        throw AppError(QStringLiteral("明細の種類 %1 がありません").arg(kindId));
+    askRemark(*kind);
+}
+
 void TForm1::Button12Click(QObject* /*Sender*/) {
-    askRemark(QStringLiteral("ViewはSuica限定ですか?"), QStringLiteral("備考欄にSuicaと出力します"),
-              QStringLiteral("View"), QStringLiteral("Suica"));
+    askRemark(QStringLiteral("view"));
 }
 
 void TForm1::Button10Click(QObject* /*Sender*/) {
-    askRemark(QStringLiteral("生協は保険限定ですか?"), QStringLiteral("備考欄に保険と出力します"),
-              QStringLiteral("seikyo"), QStringLiteral("hoken"));
+    askRemark(QStringLiteral("coop"));
 }
 
 // The stored text goes to the desktop as it is: QUrl's tolerant parsing keeps it unless it cannot

@@ -203,8 +203,9 @@ private:
     void showMessage(const QString& message);
     void editSetting(const QString& section, const QString& key, const QString& title,
                      const QString& prompt);
-    void askRemark(const QString& question, const QString& information, const QString& section,
-                   const QString& key);
+    // Asks the question of a kind's remarks setting and keeps the answer in Tallemo.ini.
+    void askRemark(const StatementKind& kind);
+    void askRemark(const QString& kindId);
     void setOthersEnabled(bool enabled);
 
     Clipboard& clipboard() { return *m_clipboard; }
@@ -235,7 +236,9 @@ private:
     std::shared_ptr<const KindRegistry> m_kinds;
     std::vector<rules::RulesProblem> m_kindProblems;
     QList<QAction*> m_rulesKindEntries;
-    QAction* m_rulesKindsEnd = nullptr; // the separator below the rules kinds' entries
+    QList<QAction*> m_remarkSettingEntries; // in 設定, for the rules kinds with a remarks cell
+    QAction* m_rulesKindsEnd = nullptr;     // the separator below the rules kinds' entries
+    QAction* m_remarkSettingsEnd = nullptr; // the separator below the remarks settings
     QFileSystemWatcher* m_kindsWatcher = nullptr;
     // Editors save by writing a new file and renaming it: the files are read again once the
     // folder has been quiet for a moment.

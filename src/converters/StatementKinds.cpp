@@ -57,6 +57,7 @@ std::vector<StatementKind> builtInTable() {
                     return convertCardStatement(Lines, context.rowsSink);
                 },
                 recogniseCardStatement),
+            .ownWindowElement = true,
             .sampleEntry = cardStatementSampleEntry,
         },
         StatementKind{
@@ -70,6 +71,7 @@ std::vector<StatementKind> builtInTable() {
                     return convertDomesticDividends(Lines, context.regional, context.rowsSink);
                 },
                 recogniseDomesticDividends),
+            .ownWindowElement = true,
             .sampleEntry = domesticDividendsSampleEntry,
         },
         StatementKind{
@@ -86,6 +88,7 @@ std::vector<StatementKind> builtInTable() {
                                                    context.rowsSink);
                 },
                 recogniseForeignDividends),
+            .ownWindowElement = true,
             .sampleEntry = foreignDividendsSampleEntry,
         },
         StatementKind{
@@ -102,6 +105,7 @@ std::vector<StatementKind> builtInTable() {
                     return convertViewCard(Lines, context.remark, context.rowsSink);
                 },
                 recogniseViewCard),
+            .ownWindowElement = true,
             .sampleEntry = viewCardSampleEntry,
         },
         StatementKind{
@@ -118,12 +122,21 @@ std::vector<StatementKind> builtInTable() {
                     return convertCoopStatement(Lines, context.remark, context.rowsSink);
                 },
                 recogniseCoopStatement),
+            .ownWindowElement = true,
             .sampleEntry = coopStatementSampleEntry,
         },
     };
 }
 
 } // namespace
+
+QString remarkQuestion(const StatementKind& kind) {
+    return QStringLiteral("%1は%2限定ですか?").arg(kind.caption, kind.remark->cell);
+}
+
+QString remarkInformation(const StatementKind& kind) {
+    return QStringLiteral("備考欄に%1と出力します").arg(kind.remark->cell);
+}
 
 std::shared_ptr<const KindRegistry> KindRegistry::builtIn() {
     static const std::shared_ptr<const KindRegistry> registry(new KindRegistry(builtInTable()));

@@ -125,6 +125,9 @@ struct StatementKind {
     // Whether the empty user cells of its rows are filled from the categories.
     bool fill = false;
     std::shared_ptr<const StatementEngine> engine;
+    // The window gives it a button or menu entry of its own (the kinds built into the window);
+    // the others are listed under その他の書式.
+    bool ownWindowElement = false;
     // The rules file the kind was read from; empty for the kinds built into the program.
     QString sourceFile = {};
     // Entry i of a generated statement of this kind, lines ending in CR LF: statements of any
@@ -147,6 +150,11 @@ struct StatementKind {
     Recognition recognise(const LineModel& Lines) const { return engine->recognise(Lines); }
     bool isBuiltIn() const { return sourceFile.isEmpty(); }
 };
+
+// The question the window's settings menu asks for a kind's remarks setting, and what it says
+// when the answer is yes: "ViewはSuica限定ですか?", "備考欄にSuicaと出力します".
+QString remarkQuestion(const StatementKind& kind);
+QString remarkInformation(const StatementKind& kind);
 
 struct RankedKind {
     const StatementKind* kind = nullptr;

@@ -140,9 +140,9 @@ private:
 class RulesEngine final : public StatementEngine {
 public:
     RulesEngine(std::vector<LinePattern> lines, std::vector<CellTemplate> cells, int fieldCount,
-                bool skipBlankLines)
+                bool skipBlankLines, QString remarkCell)
         : m_lines(std::move(lines)), m_cells(std::move(cells)), m_fieldCount(fieldCount),
-          m_skipBlankLines(skipBlankLines) {}
+          m_skipBlankLines(skipBlankLines), m_remarkCell(std::move(remarkCell)) {}
 
     std::optional<OutputList> convert(LineModel& Lines,
                                       const ConvertContext& context) const override;
@@ -172,6 +172,7 @@ private:
     std::vector<CellTemplate> m_cells;
     int m_fieldCount = 0;
     bool m_skipBlankLines = false;
+    QString m_remarkCell; // added as the last cell when the kind's setting is on
 };
 
 template <class OnEntry, class OnUnmatched>
@@ -255,6 +256,10 @@ std::optional<OutputList> RulesEngine::convert(LineModel& Lines,
                     return;
                 }
             }
+            if (context.remark && !m_remarkCell.isEmpty()) {
+                row.append(u'\t');
+                row.append(m_remarkCell);
+            }
             SL.add(row.view());
         },
         [](int) {});
@@ -295,8 +300,8 @@ Recognition RulesEngine::recognise(const LineModel& Lines) const {
 
 // ---- Reading a file ----
 
-const QString kAllowedKeysText =
-    QStringLiteral("id, caption, summary, skip-blank-lines, entry, row");
+const QString kAllowedKeysText = QStringLiteral(
+    "id, caption, summary, skip-blank-lines, entry, row, repeats, remark, history, fill");
 
 struct Problem {
     int line = 0;
@@ -473,11 +478,98 @@ bool hasControlCharacter(const QString& text) {
     });
 }
 
+// What the stages after the conversion need to know of the row: the first cell read with the
+// date filter, the first with an amount filter, the first other cell that takes a field as the
+// description, and the two cells the user fills where the template leaves the third and fourth
+// empty.
+RowLayout layoutOf(const std::vector<CellTemplate>& cells) {
+    RowLayout layout{-1, -1, -1, -1, static_cast<int>(cells.size())};
+    const auto hasFilter = [](const CellTemplate& cell, std::initializer_list<CellFilter> wanted) {
+        return std::any_of(cell.begin(), cell.end(), [&](const CellPart& part) {
+            return std::any_of(part.filters.begin(), part.filters.end(), [&](CellFilter f) {
+                return std::find(wanted.begin(), wanted.end(), f) != wanted.end();
+            });
+        });
+    };
+    const auto takesField = [](const CellTemplate& cell) {
+        return std::any_of(cell.begin(), cell.end(),
+                           [](const CellPart& part) { return part.field >= 0; });
+    };
+    for (std::size_t c = 0; c < cells.size(); ++c) {
+        const int index = static_cast<int>(c);
+        if (layout.date < 0 && hasFilter(cells[c], {CellFilter::Date}))
+            layout.date = index;
+        else if (layout.amount < 0 && hasFilter(cells[c], {CellFilter::Yen, CellFilter::Neg}))
+            layout.amount = index;
+        else if (layout.description < 0 && takesField(cells[c]))
+            layout.description = index;
+    }
+    const auto isEmpty = [](const CellTemplate& cell) {
+        return std::all_of(cell.begin(), cell.end(), [](const CellPart& part) {
+            return part.field < 0 && part.literal.isEmpty();
+        });
+    };
+    if (cells.size() >= 4 && isEmpty(cells[2]) && isEmpty(cells[3]))
+        layout.userCells = 2;
+    return layout;
+}
+
+// What a rules file may declare of its kind as a built-in kind does: the kind whose rows it
+// repeats, a remarks cell with the setting that switches it, whether its rows go into the
+// history and whether the categories fill its user cells.
+std::variant<bool, Problem> readKindDeclarations(const toml::table& table, StatementKind& kind) {
+    static const QRegularExpression kIdSyntax(QStringLiteral("^[a-z][a-z0-9-]*$"));
+    if (const toml::node* repeats = table.get("repeats")) {
+        if (!repeats->is_string())
+            return problemAt(*repeats, QStringLiteral("repeats は書式の id の文字列で書きます"));
+        kind.repeats = fromStd(repeats->as_string()->get());
+        if (!kIdSyntax.match(kind.repeats).hasMatch() || kind.repeats == kind.id)
+            return problemAt(*repeats, QStringLiteral("repeats には別の書式の id を書きます"));
+    }
+    for (const auto& [key, flag] :
+         {std::pair{"history", &kind.recordsHistory}, std::pair{"fill", &kind.fill}}) {
+        if (const toml::node* node = table.get(key)) {
+            if (!node->is_boolean())
+                return problemAt(
+                    *node,
+                    QStringLiteral("%1 は true か false で書きます").arg(QString::fromLatin1(key)));
+            *flag = node->as_boolean()->get();
+        }
+    }
+    const toml::node* remarkNode = table.get("remark");
+    if (remarkNode == nullptr)
+        return true;
+    const toml::table* remark = remarkNode->as_table();
+    const auto remarkProblem = [&](const toml::node& at) {
+        return problemAt(at, QStringLiteral("remark は { cell = \"備考欄の文字\" } の形で書きます"
+                                            "（section と key で Tallemo.ini の場所も書けます）"));
+    };
+    if (remark == nullptr)
+        return remarkProblem(*remarkNode);
+    RemarkSetting setting{QStringLiteral("Remarks"), kind.id, {}};
+    for (const auto& [key, node] : *remark) {
+        QString* target = key.str() == "cell"      ? &setting.cell
+                          : key.str() == "section" ? &setting.section
+                          : key.str() == "key"     ? &setting.key
+                                                   : nullptr;
+        if (target == nullptr || !node.is_string())
+            return remarkProblem(node);
+        *target = fromStd(node.as_string()->get()).trimmed();
+        if (target->isEmpty() || hasControlCharacter(*target))
+            return remarkProblem(node);
+    }
+    if (setting.cell.isEmpty())
+        return remarkProblem(*remarkNode);
+    kind.remark = setting;
+    return true;
+}
+
 std::variant<StatementKind, Problem> readTable(const toml::table& table, const QString& path,
                                                const QStringList& takenIds) {
     for (const auto& [key, node] : table) {
-        static const std::array<std::string_view, 6> kKeys = {
-            "id", "caption", "summary", "skip-blank-lines", "entry", "row"};
+        static const std::array<std::string_view, 10> kKeys = {
+            "id",  "caption", "summary", "skip-blank-lines", "entry",
+            "row", "repeats", "remark",  "history",          "fill"};
         if (std::find(kKeys.begin(), kKeys.end(), key.str()) == kKeys.end())
             return problemAt(node, QStringLiteral("知らないキー「%1」です（使えるのは %2）")
                                        .arg(fromStd(key.str()), kAllowedKeysText));
@@ -494,6 +586,7 @@ std::variant<StatementKind, Problem> readTable(const toml::table& table, const Q
     StatementKind kind;
     kind.sourceFile = path;
     kind.recordsHistory = true;
+    kind.fill = true;
 
     // The id: the companion's name for the kind, and the file's name.
     std::variant<QString, Problem> id = requiredString("id");
@@ -637,8 +730,15 @@ std::variant<StatementKind, Problem> readTable(const toml::table& table, const Q
         cells.push_back(std::get<CellTemplate>(std::move(cell)));
     }
 
+    if (std::variant<bool, Problem> read = readKindDeclarations(table, kind);
+        auto* problem = std::get_if<Problem>(&read))
+        return *problem;
+    kind.layout = layoutOf(cells);
+    kind.fill = kind.fill && kind.layout->userCells >= 0;
+
     kind.engine = std::make_shared<const RulesEngine>(
-        std::move(lines), std::move(cells), static_cast<int>(fieldNames.size()), skipBlankLines);
+        std::move(lines), std::move(cells), static_cast<int>(fieldNames.size()), skipBlankLines,
+        kind.remark ? kind.remark->cell : QString());
     if (kind.summary.isEmpty())
         kind.summary = QStringLiteral("rules file %1").arg(QFileInfo(path).fileName());
     return kind;

@@ -163,7 +163,30 @@ TEST(RulesKindHistory, KindsFromRulesFilesLeaveOutWhatWentBefore) {
     }
     const ConvertOutcome listed = runWithInput({QStringLiteral("history")}, {}, environment);
     const QByteArray time = kDecemberFirst.toString(Qt::ISODate).toUtf8();
-    EXPECT_EQ(listed.standardOutput, "card-mail-line\t2\t" + time + "\nmy-card\t2\t" + time + "\n");
+    // The one-line mail repeats the card statement's rows: the history knows them as the card's.
+    EXPECT_EQ(listed.standardOutput, "card\t2\t" + time + "\nmy-card\t2\t" + time + "\n");
+}
+
+// A usage copied from the card company's mail is copied already when the statement brings it a
+// few days later, whatever the two make of its date and amount ("1500" and "1,500").
+TEST(RulesKindHistory, TheStatementKnowsTheRowsItsCardsMailsBroughtBefore) {
+    const QTemporaryDir folder;
+    ConvertEnvironment environment = testEnvironment(folder);
+    environment.clock = [] { return kDecemberFirst; };
+    environment.kinds = rules::loadKinds(environment.kindFolders).registry;
+    const ConvertOutcome mail =
+        runWithInput({QStringLiteral("card-mail-line"), QStringLiteral("--new-only")},
+                     "2024/11/03  SHOP A  1,500円\r\n2024/11/04  SHOP B  800円\r\n", environment);
+    ASSERT_EQ(mail.standardOutput,
+              "2024/11/03\tSHOP A\t\t\t1500\r\n2024/11/04\tSHOP B\t\t\t800\r\n");
+
+    const QByteArray statement = "2024/11/03\tSHOP A\t1,500 円\r\n支払方法\t1回払い\r\n-\r\n-\r\n"
+                                 "2024/11/05\tSHOP C\t2,000 円\r\n支払方法\t1回払い\r\n-\r\n-\r\n";
+    const ConvertOutcome card = runWithInput({QStringLiteral("card"), QStringLiteral("--new-only")},
+                                             statement, environment);
+    EXPECT_EQ(card.standardOutput, "2024/11/05\tSHOP C\t\t\t2,000\r\n");
+    EXPECT_TRUE(card.standardError.endsWith(QStringLiteral("): コピー済みの 1 行を除きました\n")))
+        << card.standardError.toStdString();
 }
 
 TEST(HistoryCommand, ListsEachKindWithItsRowsAndLastCopyAndMakesNoFile) {
