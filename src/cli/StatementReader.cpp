@@ -61,7 +61,7 @@ public:
     qsizetype offset() const { return m_offset; }
     // The bytes read after the block last handed out.
     QByteArrayView rest() const {
-        return QByteArrayView(m_block.constData() + m_handed, m_held - m_handed);
+        return {m_block.constData() + m_handed, m_held - m_handed};
     }
 
 private:
