@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // Read the bytes as Latin-1 for the rest: any text will do for the records.
         text = QString::fromLatin1(bytes);
     } else {
-        const DecodedText& read = std::get<DecodedText>(decoded);
+        const auto& read = std::get<DecodedText>(decoded);
         text = read.text;
         switch (read.encoding) {
         case TextEncoding::Utf8:

@@ -99,7 +99,7 @@ void TForm1::openStatementFile(const QString& path) {
                         .arg(refused->firstByteNotUtf8));
         return;
     }
-    const DecodedText& read = std::get<DecodedText>(decoded);
+    const auto& read = std::get<DecodedText>(decoded);
     // The text ends at its first NUL, as a paste's would.
     const qsizetype nul = read.text.indexOf(QChar(u'\0'));
     const QString text = nul < 0 ? read.text : read.text.left(nul);
@@ -126,15 +126,15 @@ bool TForm1::handleFileDrop(QEvent* event) {
     switch (event->type()) {
     case QEvent::DragEnter:
     case QEvent::DragMove: {
-        auto* drag = static_cast<QDragMoveEvent*>(event);
-        if (droppedFile(drag->mimeData()).isEmpty())
+        auto* drag = dynamic_cast<QDragMoveEvent*>(event);
+        if (drag == nullptr || droppedFile(drag->mimeData()).isEmpty())
             return false;
         drag->acceptProposedAction();
         return true;
     }
     case QEvent::Drop: {
-        auto* drop = static_cast<QDropEvent*>(event);
-        const QString path = droppedFile(drop->mimeData());
+        auto* drop = dynamic_cast<QDropEvent*>(event);
+        const QString path = drop == nullptr ? QString() : droppedFile(drop->mimeData());
         if (path.isEmpty())
             return false;
         drop->acceptProposedAction();
