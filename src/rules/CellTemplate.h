@@ -69,17 +69,25 @@ template <class ValueOf> const FieldUse* chosenField(const CellPart& part, Value
     return nullptr;
 }
 
-// A field's text through its filters, or the filter that cannot read it.
+// A field's text through its filters (at least one), or the filter that cannot read it.
 template <class ValueOf>
 std::variant<QString, CellFilter> filteredValue(const FieldUse& use, ValueOf valueOf) {
-    QString value = valueOf(use.field).toString();
-    for (const CellFilter filter : use.filters) {
-        std::optional<QString> filtered = applyCellFilter(filter, value);
-        if (!filtered)
-            return filter;
-        value = std::move(*filtered);
+    const QStringView raw = valueOf(use.field);
+    const CellFilter first = use.filters.front();
+    // yen and date read the field where it is: most cells are an amount or a date, and a copy
+    // of each would cost more than reading it.
+    std::optional<QString> value = first == CellFilter::Yen ? readYen(raw)
+                                   : first == CellFilter::Date
+                                       ? readDate(raw)
+                                       : applyCellFilter(first, raw.toString());
+    if (!value)
+        return first;
+    for (std::size_t f = 1; f < use.filters.size(); ++f) {
+        value = applyCellFilter(use.filters[f], *value);
+        if (!value)
+            return use.filters[f];
     }
-    return value;
+    return std::move(*value);
 }
 
 // Appends the cell made of its template to row, valueOf(field) giving each field's text, or
