@@ -22,9 +22,9 @@ import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-KINDS = ["card", "domestic", "foreign", "view", "coop", "card-mail-line"]
+KINDS = ["card", "domestic", "foreign", "view", "coop", "card-mail-line", "card-csv", "vpass-csv"]
 # Kinds read from the rules files that come with the program: their statements are made here.
-RULES_KINDS = {"card-mail-line"}
+RULES_KINDS = {"card-mail-line", "card-csv", "vpass-csv"}
 DATE = "2025/01/15"
 RATE = "155.576923076923"
 
@@ -73,12 +73,46 @@ def mail_line_statement(entries):
     return ("\r\n".join(lines) + "\r\n").encode("utf-8")
 
 
+def card_csv_statement(entries):
+    """The card company's CSV of the closed month: UTF-8 with a byte-order mark, every field
+    quoted, a foreign usage followed by the line with its local amount and rate."""
+    shops = ["ｾﾌﾞﾝｲﾚﾌﾞﾝ", "楽天市場, ショップ \"\"{}\"\"", "AMAZON WEB SERVICES", "ﾄﾞｺﾓ ｹｰﾀｲ {}"]
+    lines = ['"利用日","利用店名・商品名","利用者","支払方法","利用金額","支払手数料","支払総額",'
+             '"7月支払金額","8月繰越残高","新規サイン"']
+    for i in range(entries):
+        shop = shops[i % len(shops)].format(i)
+        amount = 100 + (i * 37) % 90000
+        lines.append(f'"2024/{1 + i % 12}/{1 + i % 28:02d}","{shop}","本人","1回払い","{amount}",'
+                     f'"0","{amount}","{amount}","0","*"')
+        if i % 10 == 9:
+            lines.append('"","現地利用額 10.00 USD 換算レート 152.300","","","","","","","",""')
+    return b"\xef\xbb\xbf" + ("\r\n".join(lines) + "\r\n").encode("utf-8")
+
+
+def vpass_csv_statement(entries):
+    """The VISA group's CSV: Shift_JIS, a holder line before each card's usages, a total."""
+    shops = ["セブン－イレブン", "ＡＭＡＺＯＮ．ＣＯ．ＪＰ", "㈱ニホンコウクウ　①", "ファミリーマート／ｉＤ"]
+    lines = []
+    for i in range(entries):
+        if i % 50 == 0:
+            lines.append(f"山田　太郎　様,4980-00**-****-{1000 + i // 50 % 9000},ＶＩＳＡ")
+        amount = 100 + (i * 37) % 90000
+        lines.append(f"2024/{1 + i % 12}/{1 + i % 28},{shops[i % len(shops)]},{amount},１,１,"
+                     f"{amount},")
+    lines.append(",,,,,123456")
+    return ("\r\n".join(lines) + "\r\n").encode("cp932")
+
+
+RULES_STATEMENTS = {"card-mail-line": mail_line_statement, "card-csv": card_csv_statement,
+                    "vpass-csv": vpass_csv_statement}
+
+
 def statement_of(make_statement, workdir, kind, entries):
     statement = os.path.join(workdir, f"{kind}-{entries}.txt")
     if not os.path.exists(statement):
         with open(statement, "wb") as out:
             if kind in RULES_KINDS:
-                out.write(mail_line_statement(entries))
+                out.write(RULES_STATEMENTS[kind](entries))
             else:
                 subprocess.run([make_statement, kind, str(entries)], stdout=out, check=True)
     return statement

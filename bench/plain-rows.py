@@ -12,10 +12,30 @@ kind, path = sys.argv[1], sys.argv[2]
 date = sys.argv[3] if len(sys.argv) > 3 else "2025/01/15"
 rate = float(sys.argv[4]) if len(sys.argv) > 4 else 155.576923076923
 
+rows = []
+if kind in ("card-csv", "vpass-csv"):
+    # The card companies' CSV files, with the csv module: card-csv by its header's column names,
+    # vpass-csv by column number; lines whose date holds no digit give no row.
+    import csv
+    encoding = "utf-8-sig" if kind == "card-csv" else "cp932"
+    with open(path, encoding=encoding, newline="") as f:
+        records = csv.reader(f)
+        if kind == "card-csv":
+            header = next(records)
+            day, shop, amount = (header.index(name) for name in ("利用日", "利用店名・商品名", "利用金額"))
+        else:
+            day, shop, amount = 0, 1, 2
+        for record in records:
+            if len(record) > amount and any(c.isdigit() for c in record[day]):
+                year, month, date_of_month = record[day].split("/")
+                rows.append(f"{year}/{int(month):02d}/{int(date_of_month):02d}\t{record[shop]}"
+                            f"\t\t\t{int(record[amount].replace(',', ''))}")
+    sys.stdout.buffer.write("".join(row + "\r\n" for row in rows).encode("utf-8"))
+    sys.exit(0)
+
 with open(path, encoding="utf-8") as f:
     lines = f.read().splitlines()
 
-rows = []
 if kind == "card":
     for i, line in enumerate(lines):
         if line.startswith("支払方法") and i > 0:

@@ -12,7 +12,7 @@ seconds="${1:-}"
 shift || true
 targets=("$@")
 if ((${#targets[@]} == 0)); then
-    targets=(converters line_model ini_file rates numbers rules)
+    targets=(converters line_model ini_file rates numbers rules statement_files)
 fi
 if [[ -z $seconds ]]; then
     budget=120
@@ -35,7 +35,8 @@ run_target() {
     local target=$1
     local corpus=build-fuzz/corpus/$target
     local seeds=("fuzz/corpus/$target")
-    [[ $target == line_model || $target == converters ]] && seeds+=(tests/fixtures/*/)
+    [[ $target == line_model || $target == converters || $target == statement_files ]] &&
+        seeds+=(tests/fixtures/*/)
     mkdir -p "$corpus"
     "build-fuzz/fuzz/fuzz_$target" "$corpus" "${seeds[@]}" \
         -dict="fuzz/dict/$target.dict" -max_total_time="$seconds" -max_len=4096 -timeout=10 \

@@ -157,6 +157,7 @@ TForm1::TForm1(TForm1Environment environment, QWidget* parent)
       m_openUrl(std::move(environment.openUrl)),
       m_givenKindFolders(std::move(environment.kindFolders)),
       m_givenHistoryFile(std::move(environment.historyFile)), m_clock(std::move(environment.clock)),
+      m_chooseStatementFile(std::move(environment.chooseStatementFile)),
       m_kinds(KindRegistry::builtIn()) {
     if (m_dialogs == nullptr) {
         m_ownDialogs = std::make_unique<QtDialogs>();
@@ -251,11 +252,16 @@ void TForm1::buildActions() {
     SelectAllPaste = ActionManager1->add(
         makeAction("SelectAllPaste", QStringLiteral("すべてを消去して貼り付け")));
     NewBeikoku = ActionManager1->add(makeAction("NewBeikoku", QStringLiteral("新米国テスト")));
+    OpenFile = ActionManager1->add(makeAction("OpenFile", QStringLiteral("ファイルを開く…")));
+    OpenFile->setShortcut(QKeySequence::Open);
+    // No menu entry carries the shortcut: the window itself does.
+    addAction(OpenFile);
     bindCommand(SeikyoAnalizing, &QAction::triggered, &TForm1::SeikyoAnalizingExecute);
     bindCommand(ViewAnalizing, &QAction::triggered, &TForm1::ViewAnalizingExecute);
     bindCommand(WindowClose1, &QAction::triggered, &TForm1::WindowClose1Execute);
     bindCommand(SelectAllPaste, &QAction::triggered, &TForm1::SelectAllPasteExecute);
     bindCommand(NewBeikoku, &QAction::triggered, &TForm1::NewBeikokuExecute);
+    bindCommand(OpenFile, &QAction::triggered, &TForm1::OpenFileExecute);
 
     const ActionBar analysis{true,
                              {{SeikyoAnalizing, QStringLiteral("生協解析(&Z)")},
@@ -266,7 +272,9 @@ void TForm1::buildActions() {
     ActionManager1->addBar(analysis);
     ActionManager1->addBar(ActionBar{true, {}});
     ActionManager1->addBar(
-        ActionBar{true, {{SelectAllPaste, QStringLiteral("すべてを消去して貼り付け(&Z)")}}});
+        ActionBar{true,
+                  {{SelectAllPaste, QStringLiteral("すべてを消去して貼り付け(&Z)")},
+                   {OpenFile, QStringLiteral("ファイルを開く…(&O)")}}});
 }
 
 void TForm1::buildWindow() {
@@ -359,6 +367,11 @@ void TForm1::buildWindow() {
     QWidget::setTabOrder(Button4, Button6);
     QWidget::setTabOrder(Button6, Button7);
     QWidget::setTabOrder(Button7, Memo1);
+
+    // A file dropped on the window or the text area is opened, never inserted as its URL.
+    setAcceptDrops(true);
+    installEventFilter(this);
+    Memo1->viewport()->installEventFilter(this);
 
     // The toolbar and the panel follow the window's width; the buttons keep their place.
     m_client->installEventFilter(this);
@@ -498,6 +511,8 @@ WaitObserver& TForm1::waitObserver() {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if ((watched == Memo1->viewport() || watched == this) && handleFileDrop(event))
+        return true;
     if (watched == m_client && event->type() == QEvent::Resize) {
         const int width = m_client->width();
         ActionToolBar1->setGeometry(0, 0, width, kToolBarHeight);

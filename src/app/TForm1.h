@@ -58,6 +58,9 @@ struct TForm1Environment {
     // historyFileFor), and the system's clock.
     std::optional<QString> historyFile;
     std::function<QDateTime()> clock;
+    // Asks for the statement file to open, starting in folder; empty when the user cancels. A
+    // file dialog when unset.
+    std::function<QString(QWidget* owner, const QString& folder)> chooseStatementFile;
 };
 
 // What "作者ホームページ" opens when no help page is installed beside the program.
@@ -105,6 +108,8 @@ public:
     QAction* WindowClose1 = nullptr;
     QAction* SelectAllPaste = nullptr;
     QAction* NewBeikoku = nullptr;
+    // ファイルを開く…: a statement file into the text area (the toolbar and Ctrl+O).
+    QAction* OpenFile = nullptr;
     // その他の書式's entries for the rules files: reading them again and their problems.
     QAction* ReloadKinds = nullptr;
     QAction* KindProblems = nullptr;
@@ -141,6 +146,11 @@ public:
     void LearnKindExecute(QObject* Sender);
     void NewRowsOnlyExecute(QObject* Sender);
     void ClearHistoryExecute(QObject* Sender);
+    void OpenFileExecute(QObject* Sender);
+    // Puts a statement file's text into the text area as すべてを消去して貼り付け puts the
+    // clipboard's, and says what it read; a folder, an unreadable or too large file, or bytes of
+    // no encoding it knows leave the text area as it was and say why.
+    void openStatementFile(const QString& path);
     void FormCreate(QObject* Sender);
     void FormClose(QObject* Sender);
 
@@ -200,6 +210,9 @@ private:
     // The ids a new kind may not take: the kinds' and the files' in the user's folder.
     QStringList takenKindIds() const;
     void showTextAreaMenu(const QPoint& position) const;
+    // Opens a file dropped on the window or the text area; true when the event was such a drop
+    // (or the drag before it), which the text area must then not see.
+    bool handleFileDrop(QEvent* event);
     void showMessage(const QString& message);
     void editSetting(const QString& section, const QString& key, const QString& title,
                      const QString& prompt);
@@ -232,6 +245,7 @@ private:
     // into the file, which a window command should not wait for every time.
     std::unique_ptr<history::HistoryStore> m_history;
     std::function<QDateTime()> m_clock;
+    std::function<QString(QWidget*, const QString&)> m_chooseStatementFile;
     rules::KindFolders m_kindFolders;
     std::shared_ptr<const KindRegistry> m_kinds;
     std::vector<rules::RulesProblem> m_kindProblems;

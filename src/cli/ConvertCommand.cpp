@@ -407,10 +407,10 @@ struct LoadedText {
 
 // The statement from FILE (standard input when it is empty or "-") as a paste would put it into
 // the text area, before its line breaks are made CR LF (the line model does that while it finds
-// the lines). A statement that is not UTF-8 (most likely one saved as Shift_JIS) is refused
-// rather than converted with replacement characters, which would end up unnoticed in the
-// spreadsheet. A file is read rather than mapped: a mapped file that another program cuts short
-// while it is read would kill the process instead of failing the read.
+// the lines). A statement that is neither UTF-8 nor Windows-31J is refused rather than converted
+// with replacement characters, which would end up unnoticed in the spreadsheet. A file is read
+// rather than mapped: a mapped file that another program cuts short while it is read would kill the
+// process instead of failing the read.
 LoadedText loadStatement(const QString& fileName, QIODevice& standardInput) {
     const bool fromStandardInput = fileName.isEmpty() || fileName == QLatin1String("-");
     const QString source = fromStandardInput ? QStringLiteral("standard input") : fileName;
@@ -433,8 +433,10 @@ LoadedText loadStatement(const QString& fileName, QIODevice& standardInput) {
             {},
             QStringLiteral("%1: cannot read %2: %3\n").arg(kProgram, source, problem.readError)};
     return {{},
-            QStringLiteral("%1: %2: line %3 is not valid UTF-8\n")
+            QStringLiteral("%1: %2: neither UTF-8 nor Windows-31J: byte %3 (line %4) is not "
+                           "valid UTF-8\n")
                 .arg(kProgram, source)
+                .arg(problem.firstByteNotUtf8)
                 .arg(problem.firstLineNotUtf8)};
 }
 

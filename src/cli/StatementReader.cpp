@@ -5,9 +5,11 @@
 
 #include <QByteArray>
 #include <QIODevice>
+#include <QStringDecoder>
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace tallemo {
 
@@ -15,21 +17,66 @@ namespace {
 
 constexpr qsizetype kBlock = qsizetype{1024} * 1024;
 
+// Hands out a device's bytes in blocks of whole lines (the last one may lack its break). A line
+// break byte never occurs inside a UTF-8 or a Windows-31J character, so each block decodes on
+// its own.
+class LineBlocks {
+public:
+    explicit LineBlocks(QIODevice& device) : m_device(device), m_block(kBlock, Qt::Uninitialized) {}
+
+    // The next block, empty at the end; nothing when the device fails (errorString() says why).
+    std::optional<QByteArrayView> next() {
+        m_offset += m_handed;
+        m_held -= m_handed;
+        std::memmove(m_block.data(), m_block.constData() + m_handed,
+                     static_cast<std::size_t>(m_held));
+        m_handed = 0;
+        for (;;) {
+            if (m_atEnd) {
+                m_handed = m_held;
+                return QByteArrayView(m_block.constData(), m_handed);
+            }
+            if (m_held == m_block.size())
+                // A line longer than the block: the block grows until it holds the whole line.
+                m_block.resize(m_block.size() * 2);
+            const qint64 n = m_device.read(m_block.data() + m_held, m_block.size() - m_held);
+            if (n < 0)
+                return std::nullopt;
+            // Only the bytes just read can hold a break: the ones kept from before hold none.
+            const qsizetype fresh = m_held;
+            m_held += n;
+            if (n == 0) {
+                m_atEnd = true;
+                continue;
+            }
+            const qsizetype lastBreak =
+                QByteArrayView(m_block.constData() + fresh, n).lastIndexOf('\n');
+            if (lastBreak >= 0) {
+                m_handed = fresh + lastBreak + 1;
+                return QByteArrayView(m_block.constData(), m_handed);
+            }
+        }
+    }
+    // Where the block last handed out starts in the device's bytes.
+    qsizetype offset() const { return m_offset; }
+    // The bytes read after the block last handed out.
+    QByteArrayView rest() const {
+        return {m_block.constData() + m_handed, m_held - m_handed};
+    }
+
+private:
+    QIODevice& m_device;
+    QByteArray m_block;
+    qsizetype m_held = 0;   // bytes read into the block
+    qsizetype m_handed = 0; // of which the last block handed out
+    qsizetype m_offset = 0;
+    bool m_atEnd = false;
+};
+
 // The 1-based number of the first line of block that is not UTF-8. A line break byte never
 // occurs inside a multi-byte sequence, so each line can be checked on its own.
 qsizetype firstLineNotUtf8(QByteArrayView block) {
-    QString units;
-    qsizetype number = 1;
-    qsizetype start = 0;
-    for (;;) {
-        const qsizetype end = block.indexOf('\n', start);
-        const QByteArrayView line = block.sliced(start, (end < 0 ? block.size() : end) - start);
-        units.resize(line.size());
-        if (decodeUtf8(line, units.data()) == nullptr || end < 0)
-            return number;
-        ++number;
-        start = end + 1;
-    }
+    return block.first(firstByteNotUtf8(block)).count('\n') + 1;
 }
 
 // Appends the UTF-16 of bytes, whole lines, to text; false when they are not UTF-8. Only the
@@ -46,48 +93,85 @@ bool appendDecoded(QString& text, QByteArrayView bytes, bool firstBlock) {
     return end != nullptr;
 }
 
+// The text ends at its first NUL, as a paste's would.
+void cutAtNul(QString& text) {
+    if (const qsizetype nul = text.indexOf(QChar(u'\0')); nul >= 0)
+        text.truncate(nul);
+}
+
+StatementProblem readProblem(const QIODevice& device) {
+    return StatementProblem{device.errorString()};
+}
+
+// The rest of a file whose first block began with a UTF-16 byte-order mark.
+std::variant<StatementText, StatementProblem> readUtf16(LineBlocks& blocks, QByteArrayView first,
+                                                        TextEncoding encoding, QString text,
+                                                        const QIODevice& device) {
+    // Stateful: a line feed byte may stand in any half of a code unit, so the blocks do not end
+    // on whole units.
+    QStringDecoder decoder(encoding == TextEncoding::Utf16Le ? QStringDecoder::Utf16LE
+                                                             : QStringDecoder::Utf16BE);
+    text += decoder.decode(first.sliced(2));
+    qsizetype size = first.size();
+    for (;;) {
+        const std::optional<QByteArrayView> block = blocks.next();
+        if (!block)
+            return readProblem(device);
+        if (block->isEmpty())
+            break;
+        text += decoder.decode(*block);
+        size += block->size();
+    }
+    if (size % 2 != 0)
+        return StatementProblem{QStringLiteral("it ends in half a UTF-16 code unit")};
+    cutAtNul(text);
+    return StatementText{std::move(text), encoding};
+}
+
 } // namespace
 
 std::variant<StatementText, StatementProblem> readStatement(QIODevice& device) {
+    const qint64 start = device.pos();
+    const bool sequential = device.isSequential();
     QString text;
     // A file's size bounds its UTF-16 length; reserved pages cost nothing until written.
-    if (!device.isSequential()) {
-        text.reserve(std::max<qint64>(device.size() - device.pos(), 0) + 1);
+    if (!sequential) {
+        text.reserve(std::max<qint64>(device.size() - start, 0) + 1);
         adviseHugePages(text.data(), static_cast<std::size_t>(text.capacity()) * sizeof(QChar));
     }
-    QByteArray block(kBlock, Qt::Uninitialized);
-    qsizetype held = 0; // bytes read into block and not decoded yet
+    // A pipe cannot be read twice: its bytes are kept in case it is not UTF-8.
+    QByteArray kept;
+    LineBlocks blocks(device);
     bool firstBlock = true;
+    bool marked = false; // the file began with a UTF-8 byte-order mark
     // Once a NUL has ended the text, later blocks are only checked, and their lines counted for
     // a message; until then the lines are counted in the text when a message needs them.
     bool cut = false;
     qsizetype linesAfterCut = 0;
     QString checked;
+    std::optional<StatementProblem> notUtf8;
     for (;;) {
-        if (held == block.size())
-            // A line longer than the block: the block grows until it holds the whole line.
-            block.resize(block.size() * 2);
-        const qint64 n = device.read(block.data() + held, block.size() - held);
-        if (n < 0)
-            return StatementProblem{device.errorString()};
-        // Only the bytes just read can hold a break: the ones kept from before hold none.
-        const qsizetype fresh = held;
-        held += n;
-        const bool atEnd = n == 0;
-        const qsizetype lastBreak = QByteArrayView(block.constData() + fresh, n).lastIndexOf('\n');
-        const qsizetype complete = atEnd ? held : (lastBreak < 0 ? 0 : fresh + lastBreak + 1);
-        if (complete == 0) {
-            if (atEnd)
-                break;
-            continue;
+        const std::optional<QByteArrayView> block = blocks.next();
+        if (!block)
+            return readProblem(device);
+        const QByteArrayView lines = *block;
+        if (lines.isEmpty())
+            break;
+        if (firstBlock) {
+            if (lines.startsWith("\xFF\xFE"))
+                return readUtf16(blocks, lines, TextEncoding::Utf16Le, std::move(text), device);
+            if (lines.startsWith("\xFE\xFF"))
+                return readUtf16(blocks, lines, TextEncoding::Utf16Be, std::move(text), device);
+            marked = lines.startsWith("\xEF\xBB\xBF");
         }
-        const QByteArrayView lines(block.constData(), complete);
+        if (sequential)
+            kept += lines;
         // The text ends at the first NUL, which is a zero byte: no multi-byte sequence holds
         // one. What follows it is only checked.
         const qsizetype nul = cut ? 0 : lines.indexOf('\0');
-        const QByteArrayView kept = nul < 0 ? lines : lines.first(nul);
+        const QByteArrayView beforeNul = nul < 0 ? lines : lines.first(nul);
         const qsizetype from = text.size();
-        bool wellFormed = kept.isEmpty() || appendDecoded(text, kept, firstBlock);
+        bool wellFormed = beforeNul.isEmpty() || appendDecoded(text, beforeNul, firstBlock);
         if (wellFormed && nul >= 0) {
             wellFormed = appendDecoded(checked, lines.sliced(nul), false);
             checked.resize(0);
@@ -95,20 +179,46 @@ std::variant<StatementText, StatementProblem> readStatement(QIODevice& device) {
         if (!wellFormed) {
             const qsizetype before =
                 cut ? linesAfterCut : QStringView(text).first(from).count(u'\n');
-            return StatementProblem{QString(), before + firstLineNotUtf8(lines)};
+            notUtf8 = StatementProblem{QString(), before + firstLineNotUtf8(lines),
+                                       blocks.offset() + firstByteNotUtf8(lines)};
+            break;
         }
         if (cut)
             linesAfterCut += lines.count('\n');
         else if (nul >= 0)
             linesAfterCut = QStringView(text).first(from).count(u'\n') + lines.count('\n');
         cut = cut || nul >= 0;
-        if (atEnd)
-            break;
         firstBlock = false;
-        held -= complete;
-        std::memmove(block.data(), block.constData() + complete, static_cast<std::size_t>(held));
     }
-    return StatementText{std::move(text)};
+    if (!notUtf8)
+        return StatementText{std::move(text),
+                             marked ? TextEncoding::Utf8WithBom : TextEncoding::Utf8};
+    // A file that says it is UTF-8 is not read as anything else.
+    if (marked)
+        return *notUtf8;
+
+    text.resize(0);
+    if (sequential) {
+        kept += blocks.rest();
+        kept += device.readAll();
+        if (!appendWindows31J(text, kept))
+            return *notUtf8;
+    } else {
+        if (!device.seek(start))
+            return readProblem(device);
+        LineBlocks again(device);
+        for (;;) {
+            const std::optional<QByteArrayView> block = again.next();
+            if (!block)
+                return readProblem(device);
+            if (block->isEmpty())
+                break;
+            if (!appendWindows31J(text, *block))
+                return *notUtf8;
+        }
+    }
+    cutAtNul(text);
+    return StatementText{std::move(text), TextEncoding::Windows31J};
 }
 
 } // namespace tallemo

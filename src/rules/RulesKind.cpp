@@ -1,6 +1,8 @@
 #include "rules/RulesKind.h"
 
 #include "rules/CellFilters.h"
+#include "rules/CellTemplate.h"
+#include "rules/CsvKind.h"
 #include "text/LineModel.h"
 #include "text/OutputList.h"
 #include "text/RowText.h"
@@ -34,36 +36,12 @@ struct LinePattern {
     bool captures = false; // whether any group fills a field
 };
 
-// A piece of a cell's template: literal text, or a field with its filters.
-struct CellPart {
-    QString literal;
-    int field = -1;
-    std::vector<CellFilter> filters;
-};
-
-using CellTemplate = std::vector<CellPart>;
-
 bool isBlankUnit(QChar c) {
     return c == u' ' || c == u'\t' || c == u'\u3000';
 }
 
 bool isBlankLine(QStringView line) {
     return std::all_of(line.begin(), line.end(), isBlankUnit);
-}
-
-bool breaksTheRow(QChar c) {
-    return c == u'\t' || c == u'\r' || c == u'\n' || c == QChar(0x2028) || c == QChar(0x2029);
-}
-
-// Appends a piece of a cell; a TAB or a line break in it becomes a space, so that the row's
-// columns never shift.
-void appendToCell(RowText& row, QStringView piece) {
-    if (std::none_of(piece.begin(), piece.end(), breaksTheRow)) {
-        row.append(piece);
-        return;
-    }
-    for (const QChar c : piece)
-        row.append(breaksTheRow(c) ? u' ' : c.unicode());
 }
 
 // The fields of one entry as the walk finds them, and what the cells make of them. The values
@@ -91,45 +69,17 @@ public:
         m_dirty = true;
     }
 
+    QStringView value(int field) const { return m_values[static_cast<std::size_t>(field)]; }
+
     // Appends the cell made of its template to row, or says why it cannot be made (row then
     // holds part of it).
     std::optional<SkipReason> appendCell(RowText& row, const CellTemplate& parts) const {
-        for (const CellPart& part : parts) {
-            if (part.field < 0) {
-                appendToCell(row, part.literal);
-                continue;
-            }
-            const QString& value = m_values[static_cast<std::size_t>(part.field)];
-            if (part.filters.empty()) {
-                appendToCell(row, value);
-                continue;
-            }
-            std::optional<QString> filtered = value;
-            for (const CellFilter filter : part.filters) {
-                filtered = applyCellFilter(filter, *filtered);
-                if (!filtered)
-                    return skipReasonOf(filter);
-            }
-            appendToCell(row, *filtered);
-        }
-        return std::nullopt;
+        return rules::appendCell(row, parts, [this](int field) { return value(field); });
     }
 
     // Whether every cell can be made, without making them.
     bool readable(const std::vector<CellTemplate>& cells) const {
-        for (const CellTemplate& parts : cells) {
-            for (const CellPart& part : parts) {
-                std::optional<QString> filtered;
-                for (const CellFilter filter : part.filters) {
-                    filtered = applyCellFilter(
-                        filter,
-                        filtered ? *filtered : m_values[static_cast<std::size_t>(part.field)]);
-                    if (!filtered)
-                        return false;
-                }
-            }
-        }
-        return true;
+        return cellsReadable(cells, [this](int field) { return value(field); });
     }
 
 private:
@@ -300,8 +250,9 @@ Recognition RulesEngine::recognise(const LineModel& Lines) const {
 
 // ---- Reading a file ----
 
-const QString kAllowedKeysText = QStringLiteral(
-    "id, caption, summary, skip-blank-lines, entry, row, repeats, remark, history, fill");
+const QString kAllowedKeysText =
+    QStringLiteral("id, caption, summary, skip-blank-lines, entry, row, format, header, repeats, "
+                   "remark, history, fill");
 
 struct Problem {
     int line = 0;
@@ -411,42 +362,10 @@ bool matchesAnyLine(const re2::RE2& pattern) {
     });
 }
 
-// A cell's template: "{name}", "{name|filter|filter}", literal text, "{{" and "}}" for braces.
+// A cell's template, its fields named by the patterns' groups.
 std::variant<CellTemplate, QString> parseCell(const QString& text, const QStringList& fieldNames) {
     static const QRegularExpression kFieldName(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
-    CellTemplate parts;
-    QString literal;
-    const auto flushLiteral = [&] {
-        if (!literal.isEmpty())
-            parts.push_back({literal, -1, {}});
-        literal.clear();
-    };
-    for (qsizetype k = 0; k < text.size(); ++k) {
-        const QChar c = text[k];
-        if (c == u'}') {
-            if (k + 1 < text.size() && text[k + 1] == u'}') {
-                literal += u'}';
-                ++k;
-                continue;
-            }
-            return QStringLiteral(
-                "「}」に対応する「{」がありません（「}」そのものは「}}」と書きます）");
-        }
-        if (c != u'{') {
-            literal += c;
-            continue;
-        }
-        if (k + 1 < text.size() && text[k + 1] == u'{') {
-            literal += u'{';
-            ++k;
-            continue;
-        }
-        const qsizetype close = text.indexOf(u'}', k + 1);
-        if (close < 0)
-            return QStringLiteral(
-                "「{」が「}」で閉じられていません（「{」そのものは「{{」と書きます）");
-        const QStringList pieces = text.mid(k + 1, close - k - 1).split(u'|');
-        const QString name = pieces.front().trimmed();
+    return parseCellTemplate(text, [&](const QString& name) -> std::variant<int, QString> {
         if (!kFieldName.match(name).hasMatch())
             return QStringLiteral("フィールド名「%1」は英字、数字と「_」で書きます").arg(name);
         const qsizetype field = fieldNames.indexOf(name);
@@ -454,21 +373,8 @@ std::variant<CellTemplate, QString> parseCell(const QString& text, const QString
             return QStringLiteral("フィールド %1 は entry のどのパターンでも (?P<%1>…) として"
                                   "取り出されていません")
                 .arg(name);
-        CellPart part{QString(), static_cast<int>(field), {}};
-        for (qsizetype f = 1; f < pieces.size(); ++f) {
-            const QString filterName = pieces[f].trimmed();
-            const std::optional<CellFilter> filter = cellFilterNamed(filterName);
-            if (!filter)
-                return QStringLiteral("知らないフィルター「%1」です（使えるのは %2）")
-                    .arg(filterName, cellFilterNames());
-            part.filters.push_back(*filter);
-        }
-        flushLiteral();
-        parts.push_back(std::move(part));
-        k = close;
-    }
-    flushLiteral();
-    return parts;
+        return static_cast<int>(field);
+    });
 }
 
 bool hasControlCharacter(const QString& text) {
@@ -476,42 +382,6 @@ bool hasControlCharacter(const QString& text) {
         return c.unicode() < 0x20 || c.unicode() == 0x7F || c == QChar(0x2028) ||
                c == QChar(0x2029);
     });
-}
-
-// What the stages after the conversion need to know of the row: the first cell read with the
-// date filter, the first with an amount filter, the first other cell that takes a field as the
-// description, and the two cells the user fills where the template leaves the third and fourth
-// empty.
-RowLayout layoutOf(const std::vector<CellTemplate>& cells) {
-    RowLayout layout{-1, -1, -1, -1, static_cast<int>(cells.size())};
-    const auto hasFilter = [](const CellTemplate& cell, std::initializer_list<CellFilter> wanted) {
-        return std::any_of(cell.begin(), cell.end(), [&](const CellPart& part) {
-            return std::any_of(part.filters.begin(), part.filters.end(), [&](CellFilter f) {
-                return std::find(wanted.begin(), wanted.end(), f) != wanted.end();
-            });
-        });
-    };
-    const auto takesField = [](const CellTemplate& cell) {
-        return std::any_of(cell.begin(), cell.end(),
-                           [](const CellPart& part) { return part.field >= 0; });
-    };
-    for (std::size_t c = 0; c < cells.size(); ++c) {
-        const int index = static_cast<int>(c);
-        if (layout.date < 0 && hasFilter(cells[c], {CellFilter::Date}))
-            layout.date = index;
-        else if (layout.amount < 0 && hasFilter(cells[c], {CellFilter::Yen, CellFilter::Neg}))
-            layout.amount = index;
-        else if (layout.description < 0 && takesField(cells[c]))
-            layout.description = index;
-    }
-    const auto isEmpty = [](const CellTemplate& cell) {
-        return std::all_of(cell.begin(), cell.end(), [](const CellPart& part) {
-            return part.field < 0 && part.literal.isEmpty();
-        });
-    };
-    if (cells.size() >= 4 && isEmpty(cells[2]) && isEmpty(cells[3]))
-        layout.userCells = 2;
-    return layout;
 }
 
 // What a rules file may declare of its kind as a built-in kind does: the kind whose rows it
@@ -564,12 +434,54 @@ std::variant<bool, Problem> readKindDeclarations(const toml::table& table, State
     return true;
 }
 
+// The rest of a kind of comma-separated lines: its header pattern and its row.
+std::variant<StatementKind, Problem> readCsvTable(const toml::table& table, StatementKind kind) {
+    for (const char* lineKey : {"entry", "skip-blank-lines"}) {
+        if (const toml::node* node = table.get(lineKey))
+            return problemAt(*node, QStringLiteral("%1 は format = 'csv' の書式では使いません")
+                                        .arg(QLatin1String(lineKey)));
+    }
+    QString header;
+    const toml::node* headerNode = table.get("header");
+    if (headerNode != nullptr) {
+        if (!headerNode->is_string())
+            return problemAt(*headerNode,
+                             QStringLiteral("header は見出しの行のパターンで書きます"));
+        header = fromStd(headerNode->as_string()->get());
+    }
+    const toml::node* rowNode = table.get("row");
+    if (rowNode == nullptr)
+        return Problem{1, 1, QStringLiteral("row（行のセルの配列）がありません")};
+    const toml::array* row = rowNode->as_array();
+    if (row == nullptr || row->empty())
+        return problemAt(*rowNode, QStringLiteral("row はセルのテンプレートの配列で書きます"));
+    QStringList cells;
+    for (const toml::node& cellNode : *row) {
+        if (!cellNode.is_string())
+            return problemAt(cellNode, QStringLiteral("row のセルは文字列で書きます"));
+        cells << fromStd(cellNode.as_string()->get());
+    }
+    if (std::variant<bool, Problem> read = readKindDeclarations(table, kind);
+        auto* problem = std::get_if<Problem>(&read))
+        return *problem;
+    RowLayout layout;
+    auto engine = makeCsvEngine(header, cells, kind.remark ? kind.remark->cell : QString(), layout);
+    if (const auto* problem = std::get_if<CsvRulesProblem>(&engine))
+        return problemAt(problem->cell < 0 ? *headerNode
+                                           : (*row)[static_cast<std::size_t>(problem->cell)],
+                         problem->text);
+    kind.engine = std::get<std::shared_ptr<const StatementEngine>>(std::move(engine));
+    kind.layout = layout;
+    kind.fill = kind.fill && layout.userCells >= 0;
+    return kind;
+}
+
 std::variant<StatementKind, Problem> readTable(const toml::table& table, const QString& path,
                                                const QStringList& takenIds) {
     for (const auto& [key, node] : table) {
-        static const std::array<std::string_view, 10> kKeys = {
-            "id",  "caption", "summary", "skip-blank-lines", "entry",
-            "row", "repeats", "remark",  "history",          "fill"};
+        static const std::array<std::string_view, 12> kKeys = {
+            "id",     "caption", "summary", "skip-blank-lines", "entry",   "row",
+            "format", "header",  "repeats", "remark",           "history", "fill"};
         if (std::find(kKeys.begin(), kKeys.end(), key.str()) == kKeys.end())
             return problemAt(node, QStringLiteral("知らないキー「%1」です（使えるのは %2）")
                                        .arg(fromStd(key.str()), kAllowedKeysText));
@@ -623,12 +535,25 @@ std::variant<StatementKind, Problem> readTable(const toml::table& table, const Q
             return problemAt(*summary, QStringLiteral("summary は文字列で書きます"));
         kind.summary = fromStd(summary->as_string()->get());
     }
+    if (kind.summary.isEmpty())
+        kind.summary = QStringLiteral("rules file %1").arg(QFileInfo(path).fileName());
+
     bool skipBlankLines = false;
     if (const toml::node* skip = table.get("skip-blank-lines")) {
         if (!skip->is_boolean())
             return problemAt(*skip, QStringLiteral("skip-blank-lines は true か false で書きます"));
         skipBlankLines = skip->as_boolean()->get();
     }
+
+    if (const toml::node* format = table.get("format")) {
+        if (!format->is_string() ||
+            (format->as_string()->get() != "csv" && format->as_string()->get() != "lines"))
+            return problemAt(*format, QStringLiteral("format は 'lines' か 'csv' で書きます"));
+        if (format->as_string()->get() == "csv")
+            return readCsvTable(table, std::move(kind));
+    }
+    if (const toml::node* header = table.get("header"))
+        return problemAt(*header, QStringLiteral("header は format = 'csv' の書式で使います"));
 
     // The entry: one pattern per line.
     const toml::node* entryNode = table.get("entry");
@@ -739,8 +664,6 @@ std::variant<StatementKind, Problem> readTable(const toml::table& table, const Q
     kind.engine = std::make_shared<const RulesEngine>(
         std::move(lines), std::move(cells), static_cast<int>(fieldNames.size()), skipBlankLines,
         kind.remark ? kind.remark->cell : QString());
-    if (kind.summary.isEmpty())
-        kind.summary = QStringLiteral("rules file %1").arg(QFileInfo(path).fileName());
     return kind;
 }
 
@@ -794,6 +717,8 @@ RulesKindOrProblem readRulesFile(const QString& path, const QStringList& takenId
 }
 
 RulesScan scanWithRules(const StatementKind& kind, const LineModel& Lines) {
+    if (std::optional<RulesScan> csv = scanCsvKind(kind, Lines))
+        return std::move(*csv);
     RulesScan scan;
     const auto& engine = dynamic_cast<const RulesEngine&>(*kind.engine);
     engine.walk(

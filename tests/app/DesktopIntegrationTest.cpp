@@ -108,7 +108,8 @@ TEST_F(DesktopIntegration, AccessKeysAreUnderlinedAtEveryScale) {
     QToolButton* toolButton = nullptr;
     for (QAction* action : form().ActionToolBar1->actions())
         if (auto* button =
-                qobject_cast<QToolButton*>(form().ActionToolBar1->widgetForAction(action)))
+                qobject_cast<QToolButton*>(form().ActionToolBar1->widgetForAction(action));
+            button != nullptr && toolButton == nullptr)
             toolButton = button;
     ASSERT_NE(toolButton, nullptr);
     const QString caption = toolButton->text();

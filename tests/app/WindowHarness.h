@@ -77,6 +77,10 @@ struct WindowHarness {
         environment.openUrl = [this](const QUrl& url) { openedUrls.push_back(url); };
         environment.kindFolders = rules::KindFolders{userKindsFolder(), shippedKindsFolder()};
         environment.clock = [this] { return now; };
+        environment.chooseStatementFile = [this](QWidget* /*owner*/, const QString& startFolder) {
+            fileDialogFolders << startFolder;
+            return fileToChoose;
+        };
         window = std::make_unique<TForm1>(std::move(environment));
     }
 
@@ -103,6 +107,9 @@ struct WindowHarness {
     // Answers every request with an empty answer unless a test sets one.
     FakeTransport transport;
     std::vector<QUrl> openedUrls;
+    // What ファイルを開く… is answered with (empty: cancelled), and the folders it started in.
+    QString fileToChoose;
+    QStringList fileDialogFolders;
     std::unique_ptr<TForm1> window;
 };
 

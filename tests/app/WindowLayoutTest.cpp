@@ -97,7 +97,7 @@ TEST_F(WindowLayout, TextAreaFillsThePanelInAquaOnBlackWithoutWrapping) {
     EXPECT_FALSE(memo->isReadOnly());
 }
 
-TEST_F(WindowLayout, ToolBarCarriesOnlyTheClearAndPasteButton) {
+TEST_F(WindowLayout, ToolBarCarriesTheClearAndPasteAndTheOpenFileButtons) {
     auto* bar = find<QToolBar>("ActionToolBar1");
     ASSERT_NE(bar, nullptr);
     EXPECT_EQ(bar->geometry(), QRect(0, 0, 689, 25));
@@ -108,7 +108,8 @@ TEST_F(WindowLayout, ToolBarCarriesOnlyTheClearAndPasteButton) {
         if (action->isVisible())
             if (auto* button = qobject_cast<QToolButton*>(bar->widgetForAction(action)))
                 captions << button->text();
-    EXPECT_EQ(captions, QStringList{QStringLiteral("すべてを消去して貼り付け(&Z)")});
+    EXPECT_EQ(captions, (QStringList{QStringLiteral("すべてを消去して貼り付け(&Z)"),
+                                     QStringLiteral("ファイルを開く…(&O)")}));
 }
 
 TEST_F(WindowLayout, ResizingStretchesToolBarAndPanelButLeavesTheButtons) {
@@ -236,7 +237,8 @@ TEST_F(WindowLayout, ActionListsHoldTheirActionsWithCategories) {
                              {"ViewAnalizing", "その他機能", "View解析", true, true},
                              {"WindowClose1", "ウィンドウ", "閉じる(&L)", true, false},
                              {"SelectAllPaste", "", "すべてを消去して貼り付け", true, true},
-                             {"NewBeikoku", "", "新米国テスト", true, true}});
+                             {"NewBeikoku", "", "新米国テスト", true, true},
+                             {"OpenFile", "", "ファイルを開く…", true, true}});
     EXPECT_EQ(form().WindowClose1->toolTip(), QStringLiteral("閉じる"));
 }
 
@@ -253,9 +255,11 @@ TEST_F(WindowLayout, ActionBarsAreDataAndOnlyBarFiveIsShown) {
         EXPECT_EQ(manager.bar(i).items[1].caption, QStringLiteral("View解析(&V)"));
     }
     EXPECT_TRUE(manager.bar(4).items.isEmpty());
-    ASSERT_EQ(manager.bar(5).items.size(), 1);
+    ASSERT_EQ(manager.bar(5).items.size(), 2);
     EXPECT_EQ(manager.bar(5).items[0].action, form().SelectAllPaste);
     EXPECT_EQ(manager.bar(5).items[0].caption, QStringLiteral("すべてを消去して貼り付け(&Z)"));
+    EXPECT_EQ(manager.bar(5).items[1].action, form().OpenFile);
+    EXPECT_EQ(manager.bar(5).items[1].caption, QStringLiteral("ファイルを開く…(&O)"));
 
     // Actions that no bar shows, and the hidden menu entries' actions, sit in no widget.
     for (QAction* action :

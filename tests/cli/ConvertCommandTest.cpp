@@ -162,17 +162,21 @@ INSTANTIATE_TEST_SUITE_P(
                     InputCase{"MixedBreaks", "a\rb\nc\r\nd\r\r\n"sv, "a|b|c|d||"},
                     InputCase{"CutAtFirstNul", "a\nb\0c\nd"sv, "a|b"},
                     InputCase{"ByteOrderMarkDropped", "\xEF\xBB\xBF支払\n"sv, "支払|"},
-                    InputCase{"ParagraphSeparatorBreaks", "a\xE2\x80\xA9z"sv, "a|z"}),
+                    InputCase{"ParagraphSeparatorBreaks", "a\xE2\x80\xA9z"sv, "a|z"},
+                    InputCase{"ShiftJis", "\x97\x98\x97\x70\x93\xfa\r\n\x87\x40\0x"sv, "利用日|①"},
+                    InputCase{"Utf16WithItsMark", "\xFF\xFE\x2f\x65\x55\x62\r\0\n\0"sv, "支払|"}),
     caseName<InputCase>);
 
-TEST(StatementInput, InvalidUtf8IsRefusedWithItsLine) {
+TEST(StatementInput, BytesNoEncodingTakesAreRefusedWithWhereUtf8Breaks) {
     QTemporaryDir dir;
     const QString areaPath = dir.filePath(QStringLiteral("area.txt"));
+    // Shift_JIS until 0x80, which is no Windows-31J byte.
     const ConvertOutcome outcome =
-        runWithInput({"card", "--area", areaPath}, "ok\n\x82\xa0\x82\xa2\n", testEnvironment(dir));
+        runWithInput({"card", "--area", areaPath}, "ok\n\x82\xa0\x80\n", testEnvironment(dir));
     EXPECT_EQ(outcome.exitCode, 1);
     EXPECT_EQ(outcome.standardError,
-              QStringLiteral("tallemo-convert: standard input: line 2 is not valid UTF-8\n"));
+              QStringLiteral("tallemo-convert: standard input: neither UTF-8 nor Windows-31J: "
+                             "byte 3 (line 2) is not valid UTF-8\n"));
     EXPECT_TRUE(outcome.standardOutput.isEmpty());
     EXPECT_FALSE(QFileInfo::exists(areaPath));
 }

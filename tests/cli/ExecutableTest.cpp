@@ -92,7 +92,8 @@ TEST(Program, ExitStatusTellsUsageErrorsFromFailures) {
     QTemporaryDir dir;
     QFile shiftJis(dir.filePath(QStringLiteral("sjis.txt")));
     ASSERT_TRUE(shiftJis.open(QIODevice::WriteOnly));
-    shiftJis.write("\x93\xfa\x95\x74\n");
+    // Shift_JIS up to a byte that no encoding takes.
+    shiftJis.write("\x93\xfa\x95\x74\n\xff\n");
     shiftJis.close();
 
     const ProgramRun usage = runProgram({"card", "--bogus"});
@@ -106,7 +107,8 @@ TEST(Program, ExitStatusTellsUsageErrorsFromFailures) {
 
     const ProgramRun notUtf8 = runProgram({"card", shiftJis.fileName()});
     EXPECT_EQ(notUtf8.exitCode, 1);
-    EXPECT_EQ(notUtf8.err, QStringLiteral("tallemo-convert: %1: line 1 is not valid UTF-8\n")
+    EXPECT_EQ(notUtf8.err, QStringLiteral("tallemo-convert: %1: neither UTF-8 nor Windows-31J: "
+                                          "byte 0 (line 1) is not valid UTF-8\n")
                                .arg(shiftJis.fileName())
                                .toUtf8());
 }

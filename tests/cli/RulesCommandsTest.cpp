@@ -47,8 +47,10 @@ TEST_F(RulesCommands, KindsListsEveryKindAndTheProblemsOfBrokenFiles) {
                        "foreign\t国外配当\tbuilt-in\n"
                        "view\tView\tbuilt-in\n"
                        "coop\t生協\tbuilt-in\n"
+                       "vpass-csv\tVISA 系カード明細 CSV（Vpass）\t%1/vpass-csv.toml\n"
                        "card-mail\tカード利用通知メール\t%1/card-mail.toml\n"
                        "card-mail-line\tカード利用通知メール（1 行ずつ）\t%1/card-mail-line.toml\n"
+                       "card-csv\t楽天カード明細 CSV\t%1/card-csv.toml\n"
                        "totals\t合計 & 残高\t%2\n")
             .arg(shipped, userFile("totals.toml")));
     EXPECT_EQ(outcome.standardError,

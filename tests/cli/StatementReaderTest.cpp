@@ -115,21 +115,82 @@ TEST(ReadStatement, ALineLongerThanABlockIsReadWhole) {
     EXPECT_EQ(textOf(readStatement(pipe)), decodedWhole(bytes));
 }
 
-TEST(ReadStatement, RefusesBytesThatAreNotUtf8WithTheirLine) {
-    EXPECT_EQ(badLineOf(readFromFile("\x82\xa0")), 1);
-    EXPECT_EQ(badLineOf(readFromFile("ok\r\nok\n\x82\xa0\x82\xa2\n")), 3);
-    EXPECT_EQ(badLineOf(readFromFile("ok\n\xE6\x94")), 2); // cut short at the end of the file
-    // After the text's first NUL the bytes are still checked.
-    EXPECT_EQ(badLineOf(readFromFile(QByteArray("a\n\0\nb\n\xFF\n", 8))), 4);
+// A UTF-8 file with a byte UTF-8 refuses is read again as Windows-31J, from its first byte,
+// also from a pipe, whose bytes cannot be read twice.
+TEST(ReadStatement, ReadsShiftJisAgainFromTheStart) {
+    QByteArray bytes;
+    for (int i = 0; bytes.size() < qsizetype{3} * 1024 * 1024; ++i)
+        bytes += "2025/07/03,\x83\x4a\x81\x5b\x83\x68 " + QByteArray::number(i) + "\r\n";
+    bytes += "\x87\x40\n";
+    const QString expected = QStringDecoder("windows-31j").decode(bytes);
+    const auto fromFile = readFromFile(bytes);
+    EXPECT_EQ(textOf(fromFile), expected);
+    EXPECT_EQ(std::get<StatementText>(fromFile).encoding, TextEncoding::Windows31J);
+    TrickleDevice pipe(bytes, 65536);
+    const auto fromPipe = readStatement(pipe);
+    EXPECT_EQ(textOf(fromPipe), expected);
+    EXPECT_EQ(std::get<StatementText>(fromPipe).encoding, TextEncoding::Windows31J);
+    // Cut at the first NUL as UTF-8 is.
+    EXPECT_EQ(textOf(readFromFile(QByteArray("\x82\xa0\n\0\x82\xa2", 6))), u8("あ\n"));
+}
 
-    // Far into a long file, in a later block.
+TEST(ReadStatement, TellsTheEncodingByTheMarkFirst) {
+    struct Case {
+        QByteArray bytes;
+        const char* text;
+        TextEncoding encoding;
+    };
+    for (const Case& c : {
+             Case{"abc", "abc", TextEncoding::Utf8},
+             Case{"\xEF\xBB\xBF\xE6\x94\xAF", "支", TextEncoding::Utf8WithBom},
+             Case{QByteArray("\xFF\xFE\x2f\x65\n\0\0\0z\0", 10), "支\n", TextEncoding::Utf16Le},
+             Case{QByteArray("\xFE\xFF\x65\x2f\0\n", 6), "支\n", TextEncoding::Utf16Be},
+         }) {
+        const auto read = readFromFile(c.bytes);
+        EXPECT_EQ(textOf(read), u8(c.text)) << c.bytes.toHex().toStdString();
+        EXPECT_EQ(std::get<StatementText>(read).encoding, c.encoding)
+            << c.bytes.toHex().toStdString();
+        TrickleDevice pipe(c.bytes, 1);
+        EXPECT_EQ(textOf(readStatement(pipe)), u8(c.text)) << c.bytes.toHex().toStdString();
+    }
+    // A UTF-16 file cut in the middle of a code unit.
+    const auto odd = readFromFile(QByteArray("\xFF\xFEz", 3));
+    ASSERT_TRUE(std::holds_alternative<StatementProblem>(odd));
+    EXPECT_FALSE(std::get<StatementProblem>(odd).readError.isEmpty());
+}
+
+// Refused: neither UTF-8 nor Windows-31J, with the line and offset of the first byte that is not
+// UTF-8 (0x80 and 0xFF are no Windows-31J bytes; 0x82 0x0A is a lead byte without its second).
+TEST(ReadStatement, RefusesBytesNoEncodingTakesWithWhereUtf8Breaks) {
+    struct Case {
+        QByteArray bytes;
+        qsizetype line;
+        qsizetype offset;
+    };
     const QByteArray bytes = longStatement();
     const qsizetype lines = bytes.count('\n');
-    EXPECT_EQ(badLineOf(readFromFile(bytes + "x\xC0\x80\n")), lines + 1);
-    EXPECT_EQ(badLineOf(readFromFile(bytes + QByteArray("\0\n", 2) + bytes + "\xED\xA0\x80")),
-              2 * lines + 2);
-    TrickleDevice pipe(bytes + "\xF5", 777777);
-    EXPECT_EQ(badLineOf(readStatement(pipe)), lines + 1);
+    for (const Case& c : {
+             Case{"\x80", 1, 0},
+             Case{"ok\r\nok\n\x82\xa0\x82\xa2\x80\n", 3, 7},
+             Case{"ok\n\x82", 2, 3}, // cut short at the end of the file
+             // After the text's first NUL the bytes are still checked.
+             Case{QByteArray("a\n\0\nb\n\xFF\n", 8), 4, 6},
+             // A UTF-8 mark: a later Shift_JIS line is refused, not reread.
+             Case{"\xEF\xBB\xBFok\n\x82\xa0", 2, 6},
+             // Far into a long file, in a later block.
+             Case{bytes + "x\xC0\x80\n", lines + 1, bytes.size() + 1},
+             Case{bytes + QByteArray("\0\n", 2) + bytes + "\xED\xA0\x80", 2 * lines + 2,
+                  2 * bytes.size() + 2},
+         }) {
+        EXPECT_EQ(badLineOf(readFromFile(c.bytes)), c.line)
+            << c.bytes.left(40).toHex().toStdString();
+        const auto read = readFromFile(c.bytes);
+        if (const auto* problem = std::get_if<StatementProblem>(&read)) {
+            EXPECT_EQ(problem->firstByteNotUtf8, c.offset);
+        }
+        TrickleDevice pipe(c.bytes, 777777);
+        EXPECT_EQ(badLineOf(readStatement(pipe)), c.line);
+    }
 }
 
 } // namespace

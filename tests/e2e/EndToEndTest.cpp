@@ -26,7 +26,7 @@ constexpr int kClientHeight = 611;
 struct Point {
     int x, y;
 };
-constexpr Point kClearAndPaste{40, 12}; // the toolbar's only button
+constexpr Point kClearAndPaste{40, 12}; // the toolbar's first button
 constexpr Point kCardButton{143 + 60, 548 + 21};
 constexpr Point kDomesticButton{279 + 60, 548 + 21};
 constexpr Point kForeignButton{410 + 60, 548 + 21};
@@ -243,6 +243,41 @@ TEST_F(EndToEnd, AKindDroppedIntoTheKindsFolderOfARunningWindowConvertsFromItsMe
               QStringLiteral(TALLEMO_E2E_ARTIFACTS "/rules-kind-menu.png")});
     s_x->key(QStringLiteral("Return"));
     expectClipboard(tallemo::notation::bytes("2024/11/03→TOTAL→1500|2024/11/04→TOTAL→20|"));
+}
+
+// A Shift_JIS CSV opened with Ctrl+O through the real file dialog, then converted by its kind.
+TEST_F(EndToEnd, AShiftJisFileOpenedWithCtrlOConvertsFromItsKindsMenuEntry) {
+    const QString kinds = m_folder.filePath(QStringLiteral("kinds"));
+    ASSERT_TRUE(QDir().mkpath(kinds));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(TALLEMO_SHIPPED_KINDS_DIR "/vpass-csv.toml"),
+                            kinds + QStringLiteral("/vpass-csv.toml")));
+    const QString fixture =
+        QStringLiteral(TALLEMO_FIXTURES_DIR "/vpass-csv/two-cards-with-holder-and-total-lines");
+    const QString statement = m_folder.filePath(QStringLiteral("statement.csv"));
+    ASSERT_TRUE(QFile::copy(fixture + QStringLiteral(".txt"), statement));
+    QFile rows(fixture + QStringLiteral(".rows"));
+    ASSERT_TRUE(rows.open(QIODevice::ReadOnly));
+
+    RunningTallemo app(*s_x, m_folder.path());
+    ASSERT_TRUE(app.hasWindow());
+    app.click(kTextArea);
+    s_x->key(QStringLiteral("ctrl+o"));
+    // The dialog's title is not one xdotool can search for by name: give it time to appear.
+    std::this_thread::sleep_for(3s);
+    // The dialog's file name field has the focus.
+    s_x->run(QStringLiteral("xdotool"),
+             {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), statement});
+    s_x->key(QStringLiteral("Return"));
+    ASSERT_TRUE(waitUntil([&] { return app.textArea().contains("ＡＭＡＺＯＮ．ＣＯ．ＪＰ"); }, 20s))
+        << "the file never reached the text area";
+    saveScreenshot(app, QStringLiteral("after-opening-a-shift-jis-file.png"));
+
+    app.click(kOtherFormatsMenu);
+    // View, 生協, then (past the separator) the file's kind.
+    for (int i = 0; i < 3; ++i)
+        s_x->key(QStringLiteral("Down"));
+    s_x->key(QStringLiteral("Return"));
+    expectClipboard(rows.readAll());
 }
 
 TEST_F(EndToEnd, AKindLearnedFromASelectedEntryConvertsFromItsNewMenuEntry) {

@@ -98,6 +98,15 @@ row = ['{{{shop}}} (card)', '{amount|yen}円']
 )",
          {"A→B=100"},
          {"{A B} (card)→100円"}},
+        {"a cell takes the first of its fields that holds an amount other than zero",
+         R"(
+entry = ['(?P<date>\S+) (?P<out>\S*) (?P<in>\S*)']
+row = ['{date|date}', '{out|yen; in|yen|neg}']
+)",
+         {"2024/11/03 1,000␣", "2024/11/04 - 500", "2024/11/05 0 2,000", "2024/11/06␣␣",
+          "2024/11/07 abc 100"},
+         {"2024/11/03→1000", "2024/11/04→-500", "2024/11/05→-2000"},
+         2},
         {"a line longer than the built-in kinds read is read whole",
          R"(
 entry = ['(?P<shop>x+)!(?P<amount>\d+)']

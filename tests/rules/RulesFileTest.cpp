@@ -53,7 +53,7 @@ const std::vector<BrokenCase>& brokenCases() {
          "ファイル名は id に合わせて x.toml にします"},
         {"x.toml", withHead("x", "rows = []\n"), 3, 8,
          "知らないキー「rows」です（使えるのは id, caption, summary, skip-blank-lines, entry, "
-         "row, repeats, remark, history, fill）"},
+         "row, format, header, repeats, remark, history, fill）"},
         {"x.toml", withHead("x", "entry = ['(?P<date>.+']\nrow = ['{date}']\n"), 3, 10,
          "パターンを読めません: missing ): (?P<date>.+"},
         {"x.toml", withHead("x", "entry = ['.*', '(?P<a>.+)']\nrow = ['{a}']\n"), 3, 9,
