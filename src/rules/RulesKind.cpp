@@ -24,14 +24,23 @@ namespace tallemo::rules {
 
 namespace {
 
-// One line of an entry's template.
-struct LinePattern {
+// A compiled pattern and the fields its groups fill.
+struct FieldPattern {
     std::unique_ptr<re2::RE2> pattern;
-    bool optional = false;
     // For each capturing group of the pattern (1-based; slot 0 unused), the field it fills, or
     // -1 for a group no cell names.
     std::vector<int> fieldOfGroup;
     bool captures = false; // whether any group fills a field
+};
+
+// One line of an entry's template. A line with a value may also be two lines: the label alone,
+// then the value on the next line, as some mails write it.
+struct LinePattern {
+    FieldPattern whole; // the label and its value on one line, or the line without a value
+    FieldPattern labelAlone;
+    FieldPattern valueAlone;
+    bool optional = false;
+    bool hasValue() const { return labelAlone.pattern != nullptr; }
 };
 
 // A piece of a cell's template: literal text, or a field with its filters.
@@ -179,26 +188,49 @@ void RulesEngine::walk(const LineModel& Lines, OnEntry onEntry, OnUnmatched onUn
     const int N = Lines.count();
     EntryFields fields(m_fieldCount);
     // One UTF-8 buffer per template line: the captures point into them until the entry is done.
+    // A value on the line after its label has a buffer of its own.
     std::vector<QByteArray> utf8(m_lines.size());
+    std::vector<QByteArray> valueUtf8(m_lines.size());
     std::vector<re2::StringPiece> groups;
-    const auto matches = [&](std::size_t k, QStringView line) {
-        const LinePattern& linePattern = m_lines[k];
-        QByteArray& bytes = utf8[k];
+    const auto matchesPattern = [&](const FieldPattern& fieldPattern, QByteArray& bytes,
+                                    QStringView line) {
         bytes.resize(0);
         appendUtf8(bytes, line);
         const re2::StringPiece text(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-        if (!linePattern.captures)
-            return linePattern.pattern->Match(text, 0, text.size(), re2::RE2::ANCHOR_BOTH, nullptr,
-                                              0);
-        groups.resize(linePattern.fieldOfGroup.size());
-        if (!linePattern.pattern->Match(text, 0, text.size(), re2::RE2::ANCHOR_BOTH, groups.data(),
-                                        static_cast<int>(groups.size())))
+        if (!fieldPattern.captures)
+            return fieldPattern.pattern->Match(text, 0, text.size(), re2::RE2::ANCHOR_BOTH, nullptr,
+                                               0);
+        groups.resize(fieldPattern.fieldOfGroup.size());
+        if (!fieldPattern.pattern->Match(text, 0, text.size(), re2::RE2::ANCHOR_BOTH, groups.data(),
+                                         static_cast<int>(groups.size())))
             return false;
         for (std::size_t g = 1; g < groups.size(); ++g) {
-            if (linePattern.fieldOfGroup[g] >= 0 && groups[g].data() != nullptr)
-                fields.set(linePattern.fieldOfGroup[g], groups[g]);
+            if (fieldPattern.fieldOfGroup[g] >= 0 && groups[g].data() != nullptr)
+                fields.set(fieldPattern.fieldOfGroup[g], groups[g]);
         }
         return true;
+    };
+    const auto nextLineToRead = [&](int j) {
+        if (m_skipBlankLines) {
+            while (j < N && isBlankLine(Lines.wholeLineView(j)))
+                ++j;
+        }
+        return j;
+    };
+    // The last line template line k takes from line j on, or -1 when it does not match there.
+    const auto matches = [&](std::size_t k, int j) {
+        const LinePattern& linePattern = m_lines[k];
+        if (matchesPattern(linePattern.whole, utf8[k], Lines.wholeLineView(j)))
+            return j;
+        if (!linePattern.hasValue() ||
+            !matchesPattern(linePattern.labelAlone, utf8[k], Lines.wholeLineView(j)))
+            return -1;
+        // A label never has fields of its own, so that a label without its value sets none.
+        const int valueLine = nextLineToRead(j + 1);
+        if (valueLine < N &&
+            matchesPattern(linePattern.valueAlone, valueUtf8[k], Lines.wholeLineView(valueLine)))
+            return valueLine;
+        return -1;
     };
 
     for (int i = 0; i < N;) {
@@ -214,14 +246,12 @@ void RulesEngine::walk(const LineModel& Lines, OnEntry onEntry, OnUnmatched onUn
         for (std::size_t k = 0; k < m_lines.size(); ++k) {
             // Blank lines between two lines of an entry are passed over when the file says so;
             // they never begin one.
-            if (m_skipBlankLines && last >= 0) {
-                while (j < N && isBlankLine(Lines.wholeLineView(j)))
-                    ++j;
-            }
-            if (j < N && matches(k, Lines.wholeLineView(j))) {
+            if (last >= 0)
+                j = nextLineToRead(j);
+            if (const int taken = j < N ? matches(k, j) : -1; taken >= 0) {
                 firstLineMatched = firstLineMatched || k == 0;
-                last = j;
-                ++j;
+                last = taken;
+                j = taken + 1;
             } else if (!m_lines[k].optional) {
                 matched = false;
                 break;
@@ -549,15 +579,15 @@ std::variant<StatementKind, Problem> readTable(const toml::table& table, const Q
                                          .arg(entry->size()));
     std::vector<LinePattern> lines;
     QStringList fieldNames;
-    std::vector<const toml::node*> patternNodes;
     for (const toml::node& lineNode : *entry) {
         const toml::node* patternNode = &lineNode;
+        const toml::node* valueNode = nullptr;
         bool optional = false;
         if (const toml::table* line = lineNode.as_table()) {
             for (const auto& [key, node] : *line) {
-                if (key.str() != "line" && key.str() != "optional")
+                if (key.str() != "line" && key.str() != "optional" && key.str() != "value")
                     return problemAt(node, QStringLiteral("知らないキー「%1」です（entry の行に"
-                                                          "使えるのは line, optional）")
+                                                          "使えるのは line, value, optional）")
                                                .arg(fromStd(key.str())));
             }
             patternNode = line->get("line");
@@ -569,50 +599,109 @@ std::variant<StatementKind, Problem> readTable(const toml::table& table, const Q
                                      QStringLiteral("optional は true か false で書きます"));
                 optional = optionalNode->as_boolean()->get();
             }
+            valueNode = line->get("value");
         }
-        if (!patternNode->is_string())
-            return problemAt(*patternNode,
-                             QStringLiteral("行のパターンは文字列で書きます（'…' の中では \\ が"
-                                            "そのまま残ります）"));
-        const std::string patternText = fromStd(patternNode->as_string()->get()).toStdString();
-        re2::RE2::Options options;
-        options.set_log_errors(false);
-        options.set_max_mem(kMaxPatternMemory);
-        auto pattern = std::make_unique<re2::RE2>(patternText, options);
-        if (!pattern->ok()) {
-            if (pattern->error_code() == re2::RE2::ErrorPatternTooLarge)
+        const auto patternText = [](const toml::node& node) -> std::optional<QString> {
+            if (!node.is_string())
+                return std::nullopt;
+            return fromStd(node.as_string()->get());
+        };
+        const QString kNotAString =
+            QStringLiteral("行のパターンは文字列で書きます（'…' の中では \\ がそのまま残ります）");
+        const std::optional<QString> label = patternText(*patternNode);
+        if (!label)
+            return problemAt(*patternNode, kNotAString);
+        std::optional<QString> value;
+        if (valueNode != nullptr) {
+            value = patternText(*valueNode);
+            if (!value)
+                return problemAt(*valueNode, kNotAString);
+        }
+
+        // Compiles one pattern; the fields of its named groups are numbered in the order they
+        // first appear, and a field already taken by another line is refused.
+        QStringList fieldsOfThisLine;
+        const auto compiled = [](const QString& text) {
+            re2::RE2::Options options;
+            options.set_log_errors(false);
+            options.set_max_mem(kMaxPatternMemory);
+            return std::make_unique<re2::RE2>(text.toStdString(), options);
+        };
+        const auto problemOf = [](const re2::RE2& pattern,
+                                  const toml::node& node) -> std::optional<Problem> {
+            if (pattern.ok())
+                return std::nullopt;
+            if (pattern.error_code() == re2::RE2::ErrorPatternTooLarge)
                 return problemAt(
-                    *patternNode,
-                    QStringLiteral("パターンが大きすぎます: %1").arg(fromStd(pattern->error())));
+                    node,
+                    QStringLiteral("パターンが大きすぎます: %1").arg(fromStd(pattern.error())));
             return problemAt(
-                *patternNode,
-                QStringLiteral("パターンを読めません: %1").arg(fromStd(pattern->error())));
-        }
+                node, QStringLiteral("パターンを読めません: %1").arg(fromStd(pattern.error())));
+        };
+        const auto compile = [&](const QString& text, const toml::node& node,
+                                 FieldPattern& into) -> std::optional<Problem> {
+            auto pattern = compiled(text);
+            if (std::optional<Problem> problem = problemOf(*pattern, node))
+                return problem;
+            into.fieldOfGroup.assign(
+                static_cast<std::size_t>(pattern->NumberOfCapturingGroups()) + 1, -1);
+            for (const auto& [name, group] : pattern->NamedCapturingGroups()) {
+                const QString fieldName = fromStd(name);
+                if (!fieldsOfThisLine.contains(fieldName)) {
+                    if (fieldNames.contains(fieldName))
+                        return problemAt(
+                            node, QStringLiteral("フィールド %1 を取り出すパターンが 2 つあります")
+                                      .arg(fieldName));
+                    fieldNames << fieldName;
+                    fieldsOfThisLine << fieldName;
+                }
+                into.fieldOfGroup[static_cast<std::size_t>(group)] =
+                    static_cast<int>(fieldNames.indexOf(fieldName));
+                into.captures = true;
+            }
+            into.pattern = std::move(pattern);
+            return std::nullopt;
+        };
+
         LinePattern linePattern;
         linePattern.optional = optional;
-        linePattern.fieldOfGroup.assign(
-            static_cast<std::size_t>(pattern->NumberOfCapturingGroups()) + 1, -1);
-        for (const auto& [name, group] : pattern->NamedCapturingGroups()) {
-            const QString fieldName = fromStd(name);
-            if (fieldNames.contains(fieldName))
+        if (!value) {
+            if (std::optional<Problem> problem = compile(*label, *patternNode, linePattern.whole))
+                return *problem;
+        } else {
+            // Each as written first, so that a problem names the key it is in and shows the
+            // pattern as the file has it.
+            if (std::optional<Problem> problem = problemOf(*compiled(*label), *patternNode))
+                return *problem;
+            if (std::optional<Problem> problem = problemOf(*compiled(*value), *valueNode))
+                return *problem;
+            if (std::optional<Problem> problem =
+                    compile(*label + QStringLiteral("[ \\t\\x{3000}]*"), *patternNode,
+                            linePattern.labelAlone))
+                return *problem;
+            if (linePattern.labelAlone.captures)
                 return problemAt(*patternNode,
-                                 QStringLiteral("フィールド %1 を取り出すパターンが 2 つあります")
-                                     .arg(fieldName));
-            fieldNames << fieldName;
-            linePattern.fieldOfGroup[static_cast<std::size_t>(group)] =
-                static_cast<int>(fieldNames.size() - 1);
-            linePattern.captures = true;
+                                 QStringLiteral("value のある行では、フィールドは value の中で"
+                                                "取り出します"));
+            const QString blanks = QStringLiteral("[ \\t\\x{3000}]*");
+            if (std::optional<Problem> problem =
+                    compile(blanks + QStringLiteral("(?:") + *value + u')' + blanks, *valueNode,
+                            linePattern.valueAlone))
+                return *problem;
+            if (std::optional<Problem> problem =
+                    compile(QStringLiteral("(?:") + *label + u')' + blanks + QStringLiteral("(?:") +
+                                *value + u')' + blanks,
+                            *valueNode, linePattern.whole))
+                return *problem;
         }
-        linePattern.pattern = std::move(pattern);
         lines.push_back(std::move(linePattern));
-        patternNodes.push_back(patternNode);
     }
     if (std::all_of(lines.begin(), lines.end(), [](const LinePattern& l) { return l.optional; }))
         return problemAt(*entryNode,
                          QStringLiteral("entry の行がすべて optional です: 少なくとも 1 行は"
                                         "必ずある行にします"));
     if (std::all_of(lines.begin(), lines.end(),
-                    [](const LinePattern& l) { return matchesAnyLine(*l.pattern); }))
+                    [](const LinePattern& l) { return matchesAnyLine(*l.whole.pattern); }))
         return problemAt(*entryNode,
                          QStringLiteral("entry のパターンがどの行にも当てはまります: 少なくとも "
                                         "1 行は見出しや日付など、その行にある文字を書きます"));

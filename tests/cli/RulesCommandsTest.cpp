@@ -42,14 +42,29 @@ TEST_F(RulesCommands, KindsListsEveryKindAndTheProblemsOfBrokenFiles) {
     const QString shipped = QStringLiteral(TALLEMO_SHIPPED_KINDS_DIR);
     EXPECT_EQ(
         QString::fromUtf8(outcome.standardOutput),
-        QStringLiteral("card\t楽天カード\tbuilt-in\n"
-                       "domestic\t国内配当\tbuilt-in\n"
-                       "foreign\t国外配当\tbuilt-in\n"
-                       "view\tView\tbuilt-in\n"
-                       "coop\t生協\tbuilt-in\n"
-                       "card-mail\tカード利用通知メール\t%1/card-mail.toml\n"
-                       "card-mail-line\tカード利用通知メール（1 行ずつ）\t%1/card-mail-line.toml\n"
-                       "totals\t合計 & 残高\t%2\n")
+        QStringLiteral(
+            "card\t楽天カード\tbuilt-in\n"
+            "domestic\t国内配当\tbuilt-in\n"
+            "foreign\t国外配当\tbuilt-in\n"
+            "view\tView\tbuilt-in\n"
+            "coop\t生協\tbuilt-in\n"
+            "card-mail-jcb-arrival\tJCBカード ご利用のお知らせ（売上到着分）\t"
+            "%1/card-mail-jcb-arrival.toml\n"
+            "card-mail-jcb\tJCBカード ショッピングご利用のお知らせ\t"
+            "%1/card-mail-jcb.toml\n"
+            "card-mail-jcb-refund\tJCBカード ショッピング取消のお知らせ\t"
+            "%1/card-mail-jcb-refund.toml\n"
+            "card-mail\tカード利用のお知らせ（楽天カード・三井住友カード・dカード）\t"
+            "%1/card-mail.toml\n"
+            "card-mail-pocket\tポケットカード カード利用のお知らせ（ZOZOCARD など）\t"
+            "%1/card-mail-pocket.toml\n"
+            "card-mail-life\tライフカード カードご利用のお知らせ\t"
+            "%1/card-mail-life.toml\n"
+            "card-mail-line\t楽天カード カード利用のお知らせ（1 行ずつ）\t"
+            "%1/card-mail-line.toml\n"
+            "totals\t合計 & 残高\t%2\n"
+            "card-mail-smbc\t三井住友カード ご利用のお知らせ（ご利用日時の下に利用先と金額）\t"
+            "%1/card-mail-smbc.toml\n")
             .arg(shipped, userFile("totals.toml")));
     EXPECT_EQ(outcome.standardError,
               userFile("broken.toml") +

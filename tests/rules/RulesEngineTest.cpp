@@ -55,6 +55,17 @@ entry = ['(?P<date>\d{4}/\d{1,2}/\d{1,2})  +(?P<shop>.+?)  +(?P<amount>[-0-9,]+)
 row = ['{date|date}', '{shop}', '', '', '{amount|yen}']
 )";
 
+// Labels that may have their value on the same line or on the line below.
+const char* const kLabelAndValue = R"(
+skip-blank-lines = true
+entry = [
+    { line = '[ \x{3000}]*■日時:?', value = '(?P<date>[0-9].*)' },
+    { line = '[ \x{3000}]*■金額:?', value = '(?P<amount>[^■].*)' },
+    { line = '[ \x{3000}]*■店:?', value = '(?P<shop>[^■].*)' },
+]
+row = ['{date|date}', '{shop}', '{amount|yen}']
+)";
+
 const std::vector<EngineCase>& engineCases() {
     static const std::vector<EngineCase> cases = {
         {"one line per entry, headers and footers give nothing",
@@ -98,6 +109,16 @@ row = ['{{{shop}}} (card)', '{amount|yen}円']
 )",
          {"A→B=100"},
          {"{A B} (card)→100円"}},
+        {"a value after its label or on the next line, blank lines and indentation between",
+         kLabelAndValue,
+         {"■日時: 2024/11/03", "■金額: 1,500円", "■店", "", "␣␣SHOP A", "", "　■日時",
+          "　2024/11/04", "■金額", "　　800円", "■店: SHOP B"},
+         {"2024/11/03→SHOP A→1500", "2024/11/04→SHOP B→800"}},
+        {"a label whose next line is no value takes nothing, not even the next label",
+         kLabelAndValue,
+         {"■日時", "■金額: 100円", "■店: X", "■日時: 2024/11/05", "■金額", "■店: Y",
+          "■日時: 2024/11/06", "■金額: 300円", "■店: Z"},
+         {"2024/11/06→Z→300"}},
         {"a line longer than the built-in kinds read is read whole",
          R"(
 entry = ['(?P<shop>x+)!(?P<amount>\d+)']
