@@ -177,6 +177,99 @@ const std::vector<Shape>& shapes() {
              const Usage u = usage(i);
              return cardRow(u, u.shop.normalized(QString::NormalizationForm_KC), u.amount);
          }},
+        // The shapes of real card-usage mails, as the shipped kinds read them.
+        {"JCB: 【label】　value, the amount before the shop",
+         QStringLiteral("JCBカードのご利用がありましたのでご連絡します。\n\n"),
+         QStringLiteral("▼ご留意点\n　・国内の加盟店の場合、【ご利用先】はカタカナ表示です。\n"),
+         [](int i) {
+             const Usage u = usage(i);
+             return QStringList{QStringLiteral("【ご利用日時(日本時間)】　%1 %2:15")
+                                    .arg(slashDate(u))
+                                    .arg(i % 24, 2, 10, QLatin1Char('0')),
+                                QStringLiteral("【ご利用金額】　%1円").arg(groupedYen(u.amount)),
+                                QStringLiteral("【ご利用先】　") + u.shop, QString()};
+         },
+         [](int i) { return cardRow(usage(i), usage(i).shop, usage(i).amount); }},
+        {"JCB's cancellation: 【金額】- 430円（取消）",
+         QStringLiteral("JCBカードでのショッピングの取消がありましたので、ご連絡します。\n"),
+         QString(),
+         [](int i) {
+             const Usage u = usage(i);
+             return QStringList{QStringLiteral("【日時（日本時間）】　%1 03:20").arg(slashDate(u)),
+                                QStringLiteral("【金額】- %1円（取消）").arg(groupedYen(u.amount)),
+                                QStringLiteral("【ご利用先】　") + u.shop};
+         },
+         [](int i) { return cardRow(usage(i), usage(i).shop, -usage(i).amount); }},
+        {"JCB's numbered blocks, indented with U+3000",
+         QStringLiteral("（売上到着分）JCBカードのご利用がありましたのでご連絡します。\n\n"),
+         QStringLiteral("▼ご留意点\n"),
+         [](int i) {
+             const Usage u = usage(i);
+             return QStringList{
+                 QStringLiteral("　◆ご利用%1").arg(fullWidth(QString::number(i + 1))),
+                 QStringLiteral("　【ご利用日】　") + slashDate(u),
+                 QStringLiteral("　【ご利用金額】　 %1円").arg(groupedYen(u.amount)),
+                 QStringLiteral("　【ご利用先】　") + u.shop, QString()};
+         },
+         [](int i) { return cardRow(usage(i), usage(i).shop, usage(i).amount); }},
+        {"三井住友カード: ◇label：value with the kind of usage",
+         QStringLiteral("ご利用カード：SAMPLE VISA\n\n"), QString(),
+         [](int i) {
+             const Usage u = usage(i);
+             return QStringList{QStringLiteral("◇利用日：%1 22:43").arg(slashDate(u)),
+                                QStringLiteral("◇利用先：") + u.shop,
+                                QStringLiteral("◇利用取引：買物"),
+                                QStringLiteral("◇利用金額：%1円").arg(groupedYen(u.amount))};
+         },
+         [](int i) { return cardRow(usage(i), usage(i).shop, usage(i).amount); }},
+        {"三井住友カード: a labelled date, then SHOP（買物）, then the amount",
+         QStringLiteral("ご利用内容\n\n"), QStringLiteral("本メールはカードご利用の通知です。\n"),
+         [](int i) {
+             const Usage u = usage(i);
+             return QStringList{QStringLiteral("ご利用日時：%1 13:00").arg(slashDate(u)),
+                                u.shop + QStringLiteral("（買物）"),
+                                QStringLiteral("%1円").arg(groupedYen(u.amount)), QString()};
+         },
+         [](int i) { return cardRow(usage(i), usage(i).shop, usage(i).amount); }},
+        {"ライフカード: each label with its value on the next line",
+         QStringLiteral("ご利用内容をお知らせいたします。\n"), QString(),
+         [](int i) {
+             const Usage u = usage(i);
+             return QStringList{QStringLiteral("■ご利用日時"),
+                                QStringLiteral("%1年%2月%3日 17:14")
+                                    .arg(u.year)
+                                    .arg(u.month, 2, 10, QLatin1Char('0'))
+                                    .arg(u.day, 2, 10, QLatin1Char('0')),
+                                QStringLiteral("■ご利用金額"),
+                                QStringLiteral("%1円").arg(groupedYen(u.amount)),
+                                QStringLiteral("■ご利用先"),
+                                u.shop};
+         },
+         [](int i) { return cardRow(usage(i), usage(i).shop, usage(i).amount); }},
+        {"ポケットカード: the same with the shop first and blank lines between",
+         QStringLiteral("●カード利用のお知らせ●\n\n"), QString(),
+         [](int i) {
+             const Usage u = usage(i);
+             return QStringList{QStringLiteral("■ご利用先"),
+                                u.shop,
+                                QString(),
+                                QStringLiteral("■ご利用日時"),
+                                slashDate(u) + QStringLiteral(" 00:05:08"),
+                                QString(),
+                                QStringLiteral("■ご利用金額"),
+                                QStringLiteral("%1円").arg(groupedYen(u.amount)),
+                                QString()};
+         },
+         [](int i) { return cardRow(usage(i), usage(i).shop, usage(i).amount); }},
+        {"dカード: ■ご利用先など：",
+         QStringLiteral("dカードをご利用いただきありがとうございます。\n\n"), QString(),
+         [](int i) {
+             const Usage u = usage(i);
+             return QStringList{QStringLiteral("■ご利用日：") + slashDate(u),
+                                QStringLiteral("■ご利用先など：") + u.shop,
+                                QStringLiteral("■ご利用金額：%1円").arg(groupedYen(u.amount))};
+         },
+         [](int i) { return cardRow(usage(i), usage(i).shop, usage(i).amount); }},
     };
     return table;
 }
