@@ -693,7 +693,19 @@ std::variant<LearnedKind, QString> learnKind(const LearnRequest& request) {
         request.caption.trimmed().isEmpty() ? kDefaultLearnedCaption : request.caption.trimmed();
     learned.id =
         request.id.isEmpty() ? idFromCaption(learned.caption, request.takenIds) : request.id;
+    if (std::optional<QString> problem = rules::idProblem(learned.id, request.builtInIds))
+        return *problem;
     learned.cells = request.wantedCells.isEmpty() ? proposedRow(lines) : request.wantedCells;
+    if (request.wantedCells.isEmpty()) {
+        // The proposal's first cell is the date, its last the amount: say which one is missing,
+        // rather than let rows without it look complete.
+        if (learned.cells.front().isEmpty())
+            learned.warnings << QStringLiteral(
+                "例に日付が見つからないので、行に日付のセルがありません");
+        if (learned.cells.back().isEmpty())
+            learned.warnings << QStringLiteral(
+                "例に金額が見つからないので、行に金額のセルがありません");
+    }
 
     // Each cell from a stretch of the example, where one gives it.
     std::vector<Field> fields;
@@ -722,6 +734,10 @@ std::variant<LearnedKind, QString> learnKind(const LearnRequest& request) {
                                         }),
                          candidates.end());
         if (candidates.empty()) {
+            learned.warnings << QStringLiteral("セル %1「%2」は例の中に見つかりません。どの行でも"
+                                               "「%2」という決まった文字になります")
+                                    .arg(c + 1)
+                                    .arg(cell);
             t.cells << cellTemplateText(cell);
             continue;
         }
@@ -803,7 +819,7 @@ std::variant<LearnedKind, QString> learnKind(const LearnRequest& request) {
             return rules::scanWithRules(*looserKind, statement);
         return std::nullopt;
     };
-    if (!scan.unmatchedStarts.empty() && !mayBeLeftOut.empty()) {
+    if (!scan.nearMisses.empty() && !mayBeLeftOut.empty()) {
         Template loosest = t;
         for (const std::size_t k : mayBeLeftOut)
             loosest.optional[k] = true;
@@ -830,7 +846,10 @@ std::variant<LearnedKind, QString> learnKind(const LearnRequest& request) {
         else
             learned.rows.push_back(entry.cells);
     }
-    learned.unmatchedStarts = scan.unmatchedStarts;
+    for (const rules::RulesScan::NearMiss& nearMiss : scan.nearMisses) {
+        learned.unmatchedStarts.push_back(nearMiss.line);
+        learned.nearMisses << rules::nearMissText(nearMiss, statement);
+    }
     return learned;
 }
 

@@ -149,16 +149,17 @@ private:
 class RulesEngine final : public StatementEngine {
 public:
     RulesEngine(std::vector<LinePattern> lines, std::vector<CellTemplate> cells, int fieldCount,
-                bool skipBlankLines)
+                bool skipBlankLines, std::unique_ptr<re2::RE2> looksLike)
         : m_lines(std::move(lines)), m_cells(std::move(cells)), m_fieldCount(fieldCount),
-          m_skipBlankLines(skipBlankLines) {}
+          m_skipBlankLines(skipBlankLines), m_looksLike(std::move(looksLike)) {}
 
     std::optional<OutputList> convert(LineModel& Lines,
                                       const ConvertContext& context) const override;
     Recognition recognise(const LineModel& Lines) const override;
 
-    // Calls onEntry(first, last, fields) for every entry, top to bottom, and onUnmatched(i) for
-    // every line that matches the template's first line but begins no entry.
+    // Calls onEntry(first, last, fields) for every entry, top to bottom, and
+    // onUnmatched(i, failedLine, templateLine) for every line that looks like an entry's
+    // beginning but begins none: where template line templateLine found no match at failedLine.
     template <class OnEntry, class OnUnmatched>
     void walk(const LineModel& Lines, OnEntry onEntry, OnUnmatched onUnmatched) const;
 
@@ -181,6 +182,7 @@ private:
     std::vector<CellTemplate> m_cells;
     int m_fieldCount = 0;
     bool m_skipBlankLines = false;
+    std::unique_ptr<re2::RE2> m_looksLike; // searched in the line; null: the first line's match
 };
 
 template <class OnEntry, class OnUnmatched>
@@ -233,6 +235,16 @@ void RulesEngine::walk(const LineModel& Lines, OnEntry onEntry, OnUnmatched onUn
         return -1;
     };
 
+    QByteArray looksLikeUtf8;
+    const auto looksLikeAnEntry = [&](QStringView line) {
+        looksLikeUtf8.resize(0);
+        appendUtf8(looksLikeUtf8, line);
+        return re2::RE2::PartialMatch(
+            re2::StringPiece(looksLikeUtf8.constData(),
+                             static_cast<std::size_t>(looksLikeUtf8.size())),
+            *m_looksLike);
+    };
+
     for (int i = 0; i < N;) {
         if (m_skipBlankLines && isBlankLine(Lines.wholeLineView(i))) {
             ++i;
@@ -243,6 +255,8 @@ void RulesEngine::walk(const LineModel& Lines, OnEntry onEntry, OnUnmatched onUn
         int last = -1;
         bool firstLineMatched = false;
         bool matched = true;
+        int failedLine = 0;
+        int failedTemplateLine = 0;
         for (std::size_t k = 0; k < m_lines.size(); ++k) {
             // Blank lines between two lines of an entry are passed over when the file says so;
             // they never begin one.
@@ -254,6 +268,8 @@ void RulesEngine::walk(const LineModel& Lines, OnEntry onEntry, OnUnmatched onUn
                 j = taken + 1;
             } else if (!m_lines[k].optional) {
                 matched = false;
+                failedLine = j;
+                failedTemplateLine = static_cast<int>(k);
                 break;
             }
         }
@@ -261,8 +277,8 @@ void RulesEngine::walk(const LineModel& Lines, OnEntry onEntry, OnUnmatched onUn
             onEntry(i, last, fields);
             i = last + 1;
         } else {
-            if (firstLineMatched)
-                onUnmatched(i);
+            if (m_looksLike ? looksLikeAnEntry(Lines.wholeLineView(i)) : firstLineMatched)
+                onUnmatched(i, failedLine, failedTemplateLine);
             ++i;
         }
     }
@@ -287,7 +303,7 @@ std::optional<OutputList> RulesEngine::convert(LineModel& Lines,
             }
             SL.add(row.view());
         },
-        [](int) {});
+        [](int, int, int) {});
     // A text without a single row stays as it was, and so does the clipboard.
     if (SL.count() == 0)
         return std::nullopt;
@@ -310,7 +326,7 @@ Recognition RulesEngine::recognise(const LineModel& Lines) const {
                     ++coveredLines;
             }
         },
-        [](int) {});
+        [](int, int, int) {});
     int textLines = 0;
     for (int i = 0, N = Lines.count(); i < N; ++i) {
         if (!isBlankLine(Lines.wholeLineView(i)))
@@ -324,7 +340,7 @@ Recognition RulesEngine::recognise(const LineModel& Lines) const {
 // ---- Reading a file ----
 
 const QString kAllowedKeysText =
-    QStringLiteral("id, caption, summary, skip-blank-lines, entry, row");
+    QStringLiteral("id, caption, summary, skip-blank-lines, looks-like, entry, row");
 
 struct Problem {
     int line = 0;
@@ -502,10 +518,10 @@ bool hasControlCharacter(const QString& text) {
 }
 
 std::variant<StatementKind, Problem> readTable(const toml::table& table, const QString& path,
-                                               const QStringList& takenIds) {
+                                               const QStringList& takenIds, FileNaming naming) {
     for (const auto& [key, node] : table) {
-        static const std::array<std::string_view, 6> kKeys = {
-            "id", "caption", "summary", "skip-blank-lines", "entry", "row"};
+        static const std::array<std::string_view, 7> kKeys = {
+            "id", "caption", "summary", "skip-blank-lines", "looks-like", "entry", "row"};
         if (std::find(kKeys.begin(), kKeys.end(), key.str()) == kKeys.end())
             return problemAt(node, QStringLiteral("知らないキー「%1」です（使えるのは %2）")
                                        .arg(fromStd(key.str()), kAllowedKeysText));
@@ -529,19 +545,10 @@ std::variant<StatementKind, Problem> readTable(const toml::table& table, const Q
         return *problem;
     kind.id = std::get<QString>(id);
     const toml::node& idNode = *table.get("id");
-    static const QRegularExpression kIdSyntax(QStringLiteral("^[a-z][a-z0-9-]*$"));
-    if (!kIdSyntax.match(kind.id).hasMatch())
-        return problemAt(idNode, QStringLiteral("id「%1」は小文字の英字で始め、小文字の英字、数字と"
-                                                "「-」で書きます")
-                                     .arg(kind.id));
-    if (reservedIds().contains(kind.id))
-        return problemAt(idNode, QStringLiteral("id「%1」は tallemo-convert のコマンド名なので"
-                                                "使えません")
-                                     .arg(kind.id));
-    if (takenIds.contains(kind.id))
-        return problemAt(
-            idNode, QStringLiteral("id「%1」は組み込みの書式の名前なので使えません").arg(kind.id));
-    if (QFileInfo(path).fileName() != kind.id + QStringLiteral(".toml"))
+    if (std::optional<QString> problem = idProblem(kind.id, takenIds))
+        return problemAt(idNode, *problem);
+    if (naming == FileNaming::MustBeId &&
+        QFileInfo(path).fileName() != kind.id + QStringLiteral(".toml"))
         return problemAt(
             idNode, QStringLiteral("ファイル名は id に合わせて %1.toml にします").arg(kind.id));
 
@@ -563,6 +570,21 @@ std::variant<StatementKind, Problem> readTable(const toml::table& table, const Q
         if (!skip->is_boolean())
             return problemAt(*skip, QStringLiteral("skip-blank-lines は true か false で書きます"));
         skipBlankLines = skip->as_boolean()->get();
+    }
+    // A pattern of its own for the lines that look like an entry, searched anywhere in a line.
+    std::unique_ptr<re2::RE2> looksLike;
+    if (const toml::node* looksLikeNode = table.get("looks-like")) {
+        if (!looksLikeNode->is_string())
+            return problemAt(*looksLikeNode, QStringLiteral("looks-like は文字列で書きます"));
+        re2::RE2::Options options;
+        options.set_log_errors(false);
+        options.set_max_mem(kMaxPatternMemory);
+        looksLike = std::make_unique<re2::RE2>(
+            fromStd(looksLikeNode->as_string()->get()).toStdString(), options);
+        if (!looksLike->ok())
+            return problemAt(
+                *looksLikeNode,
+                QStringLiteral("パターンを読めません: %1").arg(fromStd(looksLike->error())));
     }
 
     // The entry: one pattern per line.
@@ -724,8 +746,9 @@ std::variant<StatementKind, Problem> readTable(const toml::table& table, const Q
         cells.push_back(std::get<CellTemplate>(std::move(cell)));
     }
 
-    kind.engine = std::make_shared<const RulesEngine>(
-        std::move(lines), std::move(cells), static_cast<int>(fieldNames.size()), skipBlankLines);
+    kind.engine = std::make_shared<const RulesEngine>(std::move(lines), std::move(cells),
+                                                      static_cast<int>(fieldNames.size()),
+                                                      skipBlankLines, std::move(looksLike));
     if (kind.summary.isEmpty())
         kind.summary = QStringLiteral("rules file %1").arg(QFileInfo(path).fileName());
     return kind;
@@ -740,12 +763,24 @@ const QStringList& reservedIds() {
     return ids;
 }
 
+std::optional<QString> idProblem(const QString& id, const QStringList& takenIds) {
+    static const QRegularExpression kIdSyntax(QStringLiteral("^[a-z][a-z0-9-]*$"));
+    if (!kIdSyntax.match(id).hasMatch())
+        return QStringLiteral("id「%1」は小文字の英字で始め、小文字の英字、数字と「-」で書きます")
+            .arg(id);
+    if (reservedIds().contains(id))
+        return QStringLiteral("id「%1」は tallemo-convert のコマンド名なので使えません").arg(id);
+    if (takenIds.contains(id))
+        return QStringLiteral("id「%1」は組み込みの書式の名前なので使えません").arg(id);
+    return std::nullopt;
+}
+
 QString RulesProblem::toString() const {
     return QStringLiteral("%1:%2:%3: %4").arg(path).arg(line).arg(column).arg(text);
 }
 
 RulesKindOrProblem readRulesKind(const QString& path, const QByteArray& contents,
-                                 const QStringList& takenIds) {
+                                 const QStringList& takenIds, FileNaming naming) {
     const auto problem = [&](const Problem& p) -> RulesKindOrProblem {
         return RulesProblem{path, p.line, p.column, p.text};
     };
@@ -765,19 +800,44 @@ RulesKindOrProblem readRulesKind(const QString& path, const QByteArray& contents
             {static_cast<int>(begin.line), static_cast<int>(begin.column),
              QStringLiteral("TOML として読めません: %1").arg(fromStd(error.description()))});
     }
-    std::variant<StatementKind, Problem> kind = readTable(parsed, path, takenIds);
+    std::variant<StatementKind, Problem> kind = readTable(parsed, path, takenIds, naming);
     if (auto* p = std::get_if<Problem>(&kind))
         return problem(*p);
     return std::get<StatementKind>(std::move(kind));
 }
 
-RulesKindOrProblem readRulesFile(const QString& path, const QStringList& takenIds) {
+RulesKindOrProblem readRulesFile(const QString& path, const QStringList& takenIds,
+                                 FileNaming naming) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return RulesProblem{path, 0, 0,
                             QStringLiteral("ファイルを読めません: %1").arg(file.errorString())};
     // One byte more than allowed is enough to tell a file that is too large.
-    return readRulesKind(path, file.read(kMaxFileSize + 1), takenIds);
+    return readRulesKind(path, file.read(kMaxFileSize + 1), takenIds, naming);
+}
+
+QString nearMissText(const RulesScan::NearMiss& nearMiss, const LineModel& Lines) {
+    // A long line is cut, so that the message stays one line that names the part.
+    constexpr qsizetype kShownLength = 40;
+    const auto shown = [&](int line) {
+        QString text = Lines.wholeLineView(line).toString().trimmed();
+        if (text.size() > kShownLength)
+            text = text.left(kShownLength) + QStringLiteral("…");
+        return text;
+    };
+    const QString begins = QStringLiteral("%1 行目「%2」は明細の始まりに見えましたが、")
+                               .arg(nearMiss.line + 1)
+                               .arg(shown(nearMiss.line));
+    if (nearMiss.failedLine >= Lines.count())
+        return begins + QStringLiteral("書式の %1 行目に合う行がないまま文章が終わっています")
+                            .arg(nearMiss.templateLine + 1);
+    if (nearMiss.failedLine == nearMiss.line)
+        return begins + QStringLiteral("書式の %1 行目のパターンに合いません")
+                            .arg(nearMiss.templateLine + 1);
+    return begins + QStringLiteral("%1 行目「%2」が書式の %3 行目のパターンに合いません")
+                        .arg(nearMiss.failedLine + 1)
+                        .arg(shown(nearMiss.failedLine))
+                        .arg(nearMiss.templateLine + 1);
 }
 
 RulesScan scanWithRules(const StatementKind& kind, const LineModel& Lines) {
@@ -794,7 +854,9 @@ RulesScan scanWithRules(const StatementKind& kind, const LineModel& Lines) {
                 entry.cells = std::get<QStringList>(std::move(cells));
             scan.entries.push_back(std::move(entry));
         },
-        [&](int line) { scan.unmatchedStarts.push_back(line); });
+        [&](int line, int failedLine, int templateLine) {
+            scan.nearMisses.push_back({line, failedLine, templateLine});
+        });
     return scan;
 }
 

@@ -183,13 +183,38 @@ TEST(RulesScan, NamesTheLinesThatBeginNoEntryAndWhyEntriesGaveNoRow) {
         notation::textOf({"■利用日: 2024/11/01", "その他", "■利用日: 2024/11/03", "■利用先: A",
                           "■利用金額: 1 円", "■利用日: 2024/11/04", "■利用先: B", "■利用金額: x"}));
     const RulesScan scan = scanWithRules(kind, Lines);
-    EXPECT_EQ(scan.unmatchedStarts, std::vector<int>{0});
+    ASSERT_EQ(scan.nearMisses.size(), 1U);
+    EXPECT_EQ(scan.nearMisses[0].line, 0);
+    EXPECT_EQ(nearMissText(scan.nearMisses[0], Lines),
+              QStringLiteral("1 行目「■利用日: 2024/11/01」は明細の始まりに見えましたが、2 行目"
+                             "「その他」が書式の 2 行目のパターンに合いません"));
     ASSERT_EQ(scan.entries.size(), 2U);
     EXPECT_EQ(scan.entries[0].firstLine, 2);
     EXPECT_EQ(scan.entries[0].lastLine, 4);
     EXPECT_EQ(scan.entries[0].cells, (QStringList{"2024/11/03", "A", "", "", "1"}));
     EXPECT_EQ(scan.entries[1].firstLine, 5);
     EXPECT_EQ(scan.entries[1].skipped, SkipReason::UnreadableAmount);
+}
+
+// A one-line kind's failing line matches no first line, so only its own looks-like pattern can
+// tell that it looked like an entry; lines inside entries and other lines are no near misses.
+TEST(RulesScan, ALooksLikePatternNamesTheLinesOfAOneLineKindThatFailLaterOn) {
+    const char* const rules = R"(
+looks-like = '^[0-9]{4}/'
+entry = ['(?P<date>[0-9]{4}/[0-9/]+)  (?P<shop>.+)（買物）  (?P<amount>[0-9,]+)円']
+row = ['{date|date}', '{shop}', '{amount|yen}']
+)";
+    const StatementKind kind = kindFrom(rules);
+    ASSERT_TRUE(kind.engine);
+    const LineModel Lines(notation::textOf({"ご利用明細 2024/11", "2024/11/03␣␣A（買物）␣␣100円",
+                                            "2024/11/04␣␣B（サービス）␣␣200円", "合計␣␣300円"}));
+    const RulesScan scan = scanWithRules(kind, Lines);
+    EXPECT_EQ(scan.entries.size(), 1U);
+    ASSERT_EQ(scan.nearMisses.size(), 1U);
+    EXPECT_EQ(
+        nearMissText(scan.nearMisses[0], Lines),
+        QStringLiteral("3 行目「2024/11/04  B（サービス）  200円」は明細の始まりに見えましたが、"
+                       "書式の 1 行目のパターンに合いません"));
 }
 
 TEST(RulesRecognition, CoverageWeighsAKindThatFitsAFewLinesBelowOneThatFitsTheText) {

@@ -52,8 +52,10 @@ const std::vector<BrokenCase>& brokenCases() {
         {"y.toml", withHead("x", kGoodEntryAndRow), 1, 6,
          "ファイル名は id に合わせて x.toml にします"},
         {"x.toml", withHead("x", "rows = []\n"), 3, 8,
-         "知らないキー「rows」です（使えるのは id, caption, summary, skip-blank-lines, entry, "
-         "row）"},
+         "知らないキー「rows」です（使えるのは id, caption, summary, skip-blank-lines, "
+         "looks-like, entry, row）"},
+        {"x.toml", withHead("x", "looks-like = '(x'\nentry = ['A(?P<a>.*)']\nrow = ['{a}']\n"), 3,
+         14, "パターンを読めません: missing ): (x"},
         {"x.toml", withHead("x", "entry = ['(?P<date>.+']\nrow = ['{date}']\n"), 3, 10,
          "パターンを読めません: missing ): (?P<date>.+"},
         {"x.toml", withHead("x", "entry = ['.*', '(?P<a>.+)']\nrow = ['{a}']\n"), 3, 9,
