@@ -580,10 +580,13 @@ void TForm1::convertStatement(const KindRegistry& kinds, const StatementKind& ki
     std::vector<SkippedEntry> skipped;
     context.skipped = &skipped;
     std::optional<OutputList> rows;
+    std::vector<int> nearMisses;
+    context.nearMisses = &nearMisses;
     const bool changed = convert([&](LineModel& Lines) {
         report = reportBefore(kinds, kind, Lines);
         rows = kind.convert(Lines, context);
     });
+    report.nearMisses = std::move(nearMisses);
     if (rows)
         deliverRows(kind, context.remark, *rows, report);
     report.countSkipped(skipped);

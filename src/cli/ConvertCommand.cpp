@@ -840,6 +840,7 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
     try {
         std::vector<SkippedEntry> skipped;
         context.skipped = &skipped;
+        context.nearMisses = &report.nearMisses;
         std::optional<OutputList> rows = kind.convert(Lines, context);
         if (rows) {
             rows->flush();

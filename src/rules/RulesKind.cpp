@@ -303,7 +303,10 @@ std::optional<OutputList> RulesEngine::convert(LineModel& Lines,
             }
             SL.add(row.view());
         },
-        [](int, int, int) {});
+        [&](int line, int, int) {
+            if (context.nearMisses != nullptr)
+                context.nearMisses->push_back(line);
+        });
     // A text without a single row stays as it was, and so does the clipboard.
     if (SL.count() == 0)
         return std::nullopt;
