@@ -119,8 +119,8 @@ struct Separator {
 };
 
 // The separator that begins at k in text, with the blanks around it: ":", "：", "】" end a label;
-// "｜", a TAB, U+3000 and runs of two or more blanks part values. A single blank inside a name is
-// no separator.
+// "｜" or "|", a TAB, U+3000 and runs of two or more blanks part values. A single blank inside a
+// name is no separator.
 Separator separatorAt(const QString& text, int k, int limit) {
     int end = k;
     while (end < limit && (text[end] == u' ' || text[end] == u'\u3000'))
@@ -132,14 +132,15 @@ Separator separatorAt(const QString& text, int k, int limit) {
         SeparatorKind kind = SeparatorKind::None;
         if (c == u':' || c == u'：' || c == u'】')
             kind = SeparatorKind::Label;
-        else if (c == u'｜')
+        else if (c == u'｜' || c == u'|')
             kind = SeparatorKind::Bar;
         else if (c == u'\t')
             kind = SeparatorKind::Tab;
         if (kind != SeparatorKind::None) {
+            // Each TAB parts two cells: the blanks after it are the separator's, the next TAB
+            // is not, so that an empty cell stays a cell.
             ++end;
-            while (end < limit && (text[end] == u' ' || text[end] == u'\u3000' ||
-                                   (kind == SeparatorKind::Tab && text[end] == u'\t')))
+            while (end < limit && (text[end] == u' ' || text[end] == u'\u3000'))
                 ++end;
             return {k, end, kind};
         }
@@ -157,9 +158,10 @@ QString separatorPattern(const QString& text, const Separator& separator) {
             return QStringLiteral("】") + kBlank + u'*';
         return kBlank + QStringLiteral("*[:：]") + kBlank + u'*';
     case SeparatorKind::Bar:
-        return kBlank + QStringLiteral("*｜") + kBlank + u'*';
+        // Mails of one company write either: "｜" in one, "|" in the next.
+        return kBlank + QStringLiteral("*[｜|]") + kBlank + u'*';
     case SeparatorKind::Tab:
-        return QStringLiteral("[ \\x{3000}]*\\t[ \\t\\x{3000}]*");
+        return QStringLiteral("[ \\x{3000}]*\\t[ \\x{3000}]*");
     case SeparatorKind::Blanks:
         return QStringLiteral("[ \\t\\x{3000}]+");
     case SeparatorKind::None:
@@ -475,7 +477,9 @@ QString linePattern(const ExampleLine& line, int lineIndex, const std::vector<Fi
         return out + literalPattern(QStringView(text).sliced(at, to - at));
     };
 
-    QString pattern = QStringLiteral("[ \\t\\x{3000}]*");
+    // Leading blanks, but no leading TAB in a table: that would be an empty first cell.
+    QString pattern =
+        text.contains(u'\t') ? QStringLiteral("[ \\x{3000}]*") : QStringLiteral("[ \\t\\x{3000}]*");
     bool afterLabel = false;
     for (const Segment& segment : segments) {
         // Blanks at a segment's ends belong to the separators around it.
@@ -500,7 +504,13 @@ QString linePattern(const ExampleLine& line, int lineIndex, const std::vector<Fi
         const bool oneToken =
             inside.size() == 1 && inside.front()->start == start && inside.front()->end == end;
         if (start == end) {
-            // An empty column says nothing.
+            // An empty cell of a table may hold text in another entry (a memo); any other
+            // empty column says nothing.
+            const bool tableCell =
+                segment.after.kind == SeparatorKind::Tab ||
+                (&segment != &segments.front() && (&segment - 1)->after.kind == SeparatorKind::Tab);
+            if (tableCell)
+                pattern += QStringLiteral("[^\\t]*?");
         } else if (holdsField || oneToken || fixedLine ||
                    (segment.after.kind == SeparatorKind::Label && !afterLabel)) {
             // A field with the text around it, a date, amount or digit run, a line of fixed
@@ -549,6 +559,7 @@ struct Template {
     std::vector<bool> optional;
     QStringList cells;
     bool skipBlankLines = false;
+    QString looksLike; // empty: the first line's match tells
 };
 
 QString fileText(const QString& id, const QString& caption, const Template& t) {
@@ -558,6 +569,8 @@ QString fileText(const QString& id, const QString& caption, const Template& t) {
             .arg(tomlString(id), tomlString(caption));
     if (t.skipBlankLines)
         text += QStringLiteral("skip-blank-lines = true\n");
+    if (!t.looksLike.isEmpty())
+        text += QStringLiteral("looks-like = %1\n").arg(tomlString(t.looksLike));
     text += QStringLiteral("\nentry = [\n");
     for (qsizetype k = 0; k < t.patterns.size(); ++k) {
         if (t.optional[static_cast<std::size_t>(k)])
@@ -785,6 +798,16 @@ std::variant<LearnedKind, QString> learnKind(const LearnRequest& request) {
     for (int l = 0; l < static_cast<int>(lines.size()); ++l) {
         t.patterns << linePattern(lines[static_cast<std::size_t>(l)], l, fields);
         t.optional.push_back(false);
+    }
+    // A one-line entry that fails on its way gives no sign by its first line: a line with a
+    // date where the example has its date looks like an entry.
+    if (lines.size() == 1) {
+        const auto date = std::find_if(fields.begin(), fields.end(),
+                                       [](const Field& f) { return f.cls == FieldClass::Date; });
+        if (date != fields.end()) {
+            const bool first = isBlankLine(lines.front().text.left(date->start));
+            t.looksLike = (first ? QStringLiteral("^[ \\t\\x{3000}]*") : QString()) + datePattern();
+        }
     }
 
     // The template must give the wanted row from the example itself.

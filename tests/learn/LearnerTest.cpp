@@ -411,6 +411,71 @@ TEST(Learner, ReportsTheLinesThatLookLikeAnEntryButBeginNone) {
     EXPECT_EQ(kind.unmatchedStarts, std::vector<int>{2});
 }
 
+// Tables and separators learned from one entry: every TAB parts two cells, a cell empty in the
+// example may hold a memo elsewhere, "｜" and "|" are one separator, and a line that looks like
+// an entry but gives none is named rather than made into a wrong row.
+struct TableCase {
+    const char* name;
+    QString example;
+    QStringList wanted;
+    QStringList statement;
+    std::vector<QStringList> rows;
+    std::vector<int> nearMisses;
+};
+
+void PrintTo(const TableCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class LearnedTable : public testing::TestWithParam<TableCase> {};
+
+TEST_P(LearnedTable, KeepsEveryCellAndNamesTheLinesItCannotRead) {
+    const TableCase& c = GetParam();
+    const auto learned =
+        learnKind(requestFor({c.example}, c.wanted, c.statement.join(QStringLiteral("\n"))));
+    ASSERT_TRUE(std::holds_alternative<LearnedKind>(learned))
+        << std::get<QString>(learned).toStdString();
+    const auto& kind = std::get<LearnedKind>(learned);
+    EXPECT_EQ(kind.rows, c.rows) << kind.fileText.toStdString();
+    EXPECT_EQ(kind.unmatchedStarts, c.nearMisses) << kind.fileText.toStdString();
+    EXPECT_EQ(kind.nearMisses.size(), c.nearMisses.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LearnedTable,
+    testing::Values(
+        // The example is an income: its 出金 cell is empty. A payment's amount stands one cell to
+        // the left and must not become the 入金.
+        TableCase{
+            "a bank table whose example leaves 出金 empty",
+            QStringLiteral("2025/01/10\t給与\t\t300,000\t398,500\t"),
+            {"2025/01/10", "給与", "", "", "300000"},
+            {"日付\t摘要\t出金\t入金\t残高\tメモ", "2025/01/10\t給与\t\t300,000\t398,500\t",
+             "2025/01/12\tSAMPLE STORE\t1,500\t\t397,000\t",
+             "2025/02/10\t給与\t\t310,000\t707,000\tボーナス込み"},
+            {{"2025/01/10", "給与", "", "", "300000"}, {"2025/02/10", "給与", "", "", "310000"}},
+            {2}},
+        TableCase{"a memo column empty in the example",
+                  QStringLiteral("2025/03/01\tSAMPLE CAFE\t1,480\t"),
+                  {"2025/03/01", "SAMPLE CAFE", "", "", "1480"},
+                  {"2025/03/01\tSAMPLE CAFE\t1,480\t", "2025/03/02\tSAMPLE BOOKS\t1,200\t立替"},
+                  {{"2025/03/01", "SAMPLE CAFE", "", "", "1480"},
+                   {"2025/03/02", "SAMPLE BOOKS", "", "", "1200"}},
+                  {}},
+        TableCase{"｜ in the example, | in other mails",
+                  QStringLiteral(
+                      "2025/04/01    SAMPLE STORE    1,000円｜ 支払月：2025/05 ｜ 利用者：本人"),
+                  {"2025/04/01", "SAMPLE STORE", "", "", "1000"},
+                  {"2025/04/01    SAMPLE STORE    1,000円｜ 支払月：2025/05 ｜ 利用者：本人",
+                   "2025/04/02    SAMPLE MARKET    250円 | 支払月：2025/05 | 利用者：家族",
+                   "2025/04/03    SAMPLE SHOP    年会費 | 支払月：2025/05 | 利用者：本人"},
+                  {{"2025/04/01", "SAMPLE STORE", "", "", "1000"},
+                   {"2025/04/02", "SAMPLE MARKET", "", "", "250"}},
+                  {2}}),
+    [](const testing::TestParamInfo<TableCase>& param) {
+        return "case" + std::to_string(param.index);
+    });
+
 TEST(LearnedId, ComesFromTheCaptionsAsciiWordsElseIsNumbered) {
     EXPECT_EQ(idFromCaption(QStringLiteral("SAMPLE Card 利用通知 2"), {}),
               QStringLiteral("sample-card-2"));
