@@ -594,27 +594,58 @@ std::variant<StatementKind, QString> loadLearned(const QString& id, const QStrin
     return std::get<StatementKind>(std::move(read));
 }
 
-// The row proposed in the card kind's layout: date, description, two empty cells, amount.
-QStringList proposedRow(const std::vector<ExampleLine>& lines) {
+// What a row proposed in the card kind's layout (date, description, two empty cells, amount) is
+// made of: the example's date and amount, and the texts that could be its description, in the
+// order they stand.
+struct Proposal {
     QString date;
     QString amount;
+    QStringList descriptions;
+};
+
+// A balance is no amount of the entry: a value after a label with 残高, or in a TAB table's column
+// whose heading (a line of the statement with as many cells) has 残高.
+QSet<int> balanceColumns(const QString& exampleLine, const QString& statement) {
+    QSet<int> columns;
+    if (!exampleLine.contains(u'\t'))
+        return columns;
+    const qsizetype cells = exampleLine.count(u'\t') + 1;
+    for (const QStringView line : QStringView(statement).split(u'\n')) {
+        const QList<QStringView> headings = line.split(u'\t');
+        if (headings.size() != cells)
+            continue;
+        for (qsizetype c = 0; c < headings.size(); ++c) {
+            if (headings[c].contains(u"残高"))
+                columns.insert(static_cast<int>(c));
+        }
+        if (!columns.isEmpty())
+            break;
+    }
+    return columns;
+}
+
+Proposal proposalOf(const std::vector<ExampleLine>& lines, const QString& statement) {
+    Proposal proposal;
     bool dateNamed = false;
     bool amountNamed = false;
-    QString description;
     for (const ExampleLine& line : lines) {
+        const QSet<int> balances = balanceColumns(line.text, statement);
         for (const Token& token : line.tokens) {
             const QString text = line.text.mid(token.start, token.coreEnd - token.start);
             const QString label = labelBefore(line.text, token.start);
             if (token.cls == FieldClass::Date) {
                 const bool named = labelNames(label, FieldClass::Date);
-                if (date.isEmpty() || (named && !dateNamed)) {
-                    date = rules::readDate(text).value_or(QString());
+                if (proposal.date.isEmpty() || (named && !dateNamed)) {
+                    proposal.date = rules::readDate(text).value_or(QString());
                     dateNamed = named;
                 }
             } else if (token.cls == FieldClass::Amount) {
+                const auto column = static_cast<int>(line.text.left(token.start).count(u'\t'));
+                if (label.contains(QStringLiteral("残高")) || balances.contains(column))
+                    continue;
                 const bool named = labelNames(label, FieldClass::Amount);
-                if (amount.isEmpty() || (named && !amountNamed)) {
-                    amount = rules::readYen(text).value_or(QString());
+                if (proposal.amount.isEmpty() || (named && !amountNamed)) {
+                    proposal.amount = rules::readYen(text).value_or(QString());
                     amountNamed = named;
                 }
             }
@@ -642,13 +673,23 @@ QStringList proposedRow(const std::vector<ExampleLine>& lines) {
                 const QString part = line.text.mid(k, separator.start - k).trimmed();
                 const bool isLabel = separator.kind == SeparatorKind::Label;
                 const bool marker = part.size() <= 1;
-                if (!isLabel && !marker && part.size() > description.size())
-                    description = part;
+                if (!isLabel && !marker && !proposal.descriptions.contains(part))
+                    proposal.descriptions << part;
                 k = separator.kind == SeparatorKind::None ? separator.start : separator.end;
             }
         }
     }
-    return {date, description, QString(), QString(), amount};
+    return proposal;
+}
+
+// The longest of the texts, the first of those as long.
+QString longestOf(const QStringList& texts) {
+    QString longest;
+    for (const QString& text : texts) {
+        if (text.size() > longest.size())
+            longest = text;
+    }
+    return longest;
 }
 
 } // namespace
@@ -683,6 +724,40 @@ QString idFromCaption(const QString& caption, const QStringList& takenIds) {
     }
 }
 
+namespace {
+
+// The description of a proposed row: of the texts the example offers, the one whose values vary
+// most between the statement's entries (a shop's name, where a user's name or the way of payment
+// repeats), the longest where the statement cannot tell.
+QString descriptionOf(const QStringList& candidates, const LearnRequest& request) {
+    if (candidates.size() < 2 || request.statement.isEmpty())
+        return longestOf(candidates);
+    LearnRequest probe;
+    probe.exampleLines = request.exampleLines;
+    probe.statement = request.statement;
+    probe.wantedCells = candidates;
+    probe.id = QStringLiteral("probe");
+    const std::variant<LearnedKind, QString> learned = learnKind(probe);
+    const auto* kind = std::get_if<LearnedKind>(&learned);
+    if (kind == nullptr || kind->rows.size() < 2)
+        return longestOf(candidates);
+    QString chosen;
+    qsizetype mostValues = 0;
+    for (qsizetype c = 0; c < candidates.size(); ++c) {
+        QSet<QString> values;
+        for (const QStringList& row : kind->rows)
+            values.insert(row.value(c));
+        const bool longer = candidates[c].size() > chosen.size();
+        if (values.size() > mostValues || (values.size() == mostValues && longer)) {
+            chosen = candidates[c];
+            mostValues = values.size();
+        }
+    }
+    return chosen;
+}
+
+} // namespace
+
 std::variant<LearnedKind, QString> learnKind(const LearnRequest& request) {
     // The example's lines; blank lines between them are passed over in the statement too.
     std::vector<ExampleLine> lines;
@@ -708,8 +783,11 @@ std::variant<LearnedKind, QString> learnKind(const LearnRequest& request) {
         request.id.isEmpty() ? idFromCaption(learned.caption, request.takenIds) : request.id;
     if (std::optional<QString> problem = rules::idProblem(learned.id, request.builtInIds))
         return *problem;
-    learned.cells = request.wantedCells.isEmpty() ? proposedRow(lines) : request.wantedCells;
+    learned.cells = request.wantedCells;
     if (request.wantedCells.isEmpty()) {
+        const Proposal proposal = proposalOf(lines, request.statement);
+        learned.cells = {proposal.date, descriptionOf(proposal.descriptions, request), QString(),
+                         QString(), proposal.amount};
         // The proposal's first cell is the date, its last the amount: say which one is missing,
         // rather than let rows without it look complete.
         if (learned.cells.front().isEmpty())

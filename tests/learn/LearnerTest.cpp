@@ -411,6 +411,35 @@ TEST(Learner, ReportsTheLinesThatLookLikeAnEntryButBeginNone) {
     EXPECT_EQ(kind.unmatchedStarts, std::vector<int>{2});
 }
 
+// Without a wanted row: the description is the text that varies most between the statement's
+// entries (the longest without a statement), and a balance is never the amount.
+TEST(LearnerProposal, TakesTheTextThatVariesAndNeverABalance) {
+    const QStringList block = {"■利用日: 2024/11/03", "■利用先: AB",
+                               "■利用者: 本人会員（家族カード）", "■利用金額: 1,500 円"};
+    QString statement;
+    for (const char* shop : {"AB", "SAMPLE", "Q", "喫茶"}) {
+        statement +=
+            QStringLiteral("■利用日: 2024/11/03\n■利用先: %1\n■利用者: 本人会員（家族カード）\n"
+                           "■利用金額: 1,500 円\n")
+                .arg(QString::fromUtf8(shop));
+    }
+    const auto proposed = [](const QStringList& example, const QString& text) {
+        const auto learned = learnKind(requestFor(example, {}, text));
+        return std::holds_alternative<LearnedKind>(learned) ? std::get<LearnedKind>(learned).cells
+                                                            : QStringList{};
+    };
+    EXPECT_EQ(proposed(block, statement), (QStringList{"2024/11/03", "AB", "", "", "1500"}));
+    EXPECT_EQ(proposed(block, {}),
+              (QStringList{"2024/11/03", "本人会員（家族カード）", "", "", "1500"}));
+
+    EXPECT_EQ(proposed({"取引日時：2026/02/17 17:20", "残高：1,298円", "入金：1,000円"}, {}),
+              (QStringList{"2026/02/17", "", "", "", "1000"}));
+    EXPECT_EQ(proposed({"2025/01/10\t98,500\tSAMPLE STORE\t1,500"},
+                       QStringLiteral(
+                           "日付\t残高\t摘要\t金額\n2025/01/10\t98,500\tSAMPLE STORE\t1,500\n")),
+              (QStringList{"2025/01/10", "SAMPLE STORE", "", "", "1500"}));
+}
+
 // Tables and separators learned from one entry: every TAB parts two cells, a cell empty in the
 // example may hold a memo elsewhere, "｜" and "|" are one separator, and a line that looks like
 // an entry but gives none is named rather than made into a wrong row.
