@@ -176,6 +176,16 @@ QString escaped(QStringView literal) {
     QString out;
     for (const QChar c : literal) {
         const char16_t u = c.unicode();
+        // Mails of one company write a label's brackets full-width in one, half-width in the
+        // next: "【日時（日本時間）】", "【日時(日本時間)】".
+        if (u == u'(' || u == u'（') {
+            out += QStringLiteral("[(（]");
+            continue;
+        }
+        if (u == u')' || u == u'）') {
+            out += QStringLiteral("[)）]");
+            continue;
+        }
         if (u < 0x80 && !c.isLetterOrNumber() && u != u' ' && u != u'_')
             out += u'\\';
         if (u == u'\t')
@@ -671,7 +681,10 @@ Proposal proposalOf(const std::vector<ExampleLine>& lines, const QString& statem
                     }
                 }
                 const QString part = line.text.mid(k, separator.start - k).trimmed();
-                const bool isLabel = separator.kind == SeparatorKind::Label;
+                // A line that is a mark and a word alone ("■ご利用先") heads the value below it.
+                const bool isLabel = separator.kind == SeparatorKind::Label ||
+                                     (part == line.text.trimmed() && !part.isEmpty() &&
+                                      part.front().category() == QChar::Symbol_Other);
                 const bool marker = part.size() <= 1;
                 if (!isLabel && !marker && !proposal.descriptions.contains(part))
                     proposal.descriptions << part;

@@ -432,6 +432,16 @@ TEST(LearnerProposal, TakesTheTextThatVariesAndNeverABalance) {
     EXPECT_EQ(proposed(block, {}),
               (QStringList{"2024/11/03", "本人会員（家族カード）", "", "", "1500"}));
 
+    // Label lines ("■ご利用先") head the value below them and are no description.
+    const QStringList labelsAbove = {"■ご利用日時", "2025年09月02日 08:00", "■ご利用金額", "300円",
+                                     "■ご利用先",   "SAMPLE TRANSIT"};
+    EXPECT_EQ(proposed(labelsAbove,
+                       labelsAbove.join(u'\n') + QStringLiteral("\n\n") +
+                           QStringList(labelsAbove)
+                               .replaceInStrings(QStringLiteral("TRANSIT"), QStringLiteral("HOTEL"))
+                               .join(u'\n')),
+              (QStringList{"2025/09/02", "SAMPLE TRANSIT", "", "", "300"}));
+
     EXPECT_EQ(proposed({"取引日時：2026/02/17 17:20", "残高：1,298円", "入金：1,000円"}, {}),
               (QStringList{"2026/02/17", "", "", "", "1000"}));
     EXPECT_EQ(proposed({"2025/01/10\t98,500\tSAMPLE STORE\t1,500"},
@@ -490,6 +500,14 @@ INSTANTIATE_TEST_SUITE_P(
                   {"2025/03/01\tSAMPLE CAFE\t1,480\t", "2025/03/02\tSAMPLE BOOKS\t1,200\t立替"},
                   {{"2025/03/01", "SAMPLE CAFE", "", "", "1480"},
                    {"2025/03/02", "SAMPLE BOOKS", "", "", "1200"}},
+                  {}},
+        TableCase{"full-width brackets in the example, half-width in other mails",
+                  QStringLiteral("ご利用（国内）  2025/06/12  SAMPLE STORE  1,500円"),
+                  {"2025/06/12", "SAMPLE STORE", "", "", "1500"},
+                  {"ご利用（国内）  2025/06/12  SAMPLE STORE  1,500円",
+                   "ご利用(国内)  2025/06/13  SAMPLE BOOKS  200円"},
+                  {{"2025/06/12", "SAMPLE STORE", "", "", "1500"},
+                   {"2025/06/13", "SAMPLE BOOKS", "", "", "200"}},
                   {}},
         TableCase{"｜ in the example, | in other mails",
                   QStringLiteral(
