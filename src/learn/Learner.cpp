@@ -307,11 +307,13 @@ std::vector<Candidate> candidatesFor(const QString& cell, const std::vector<Exam
                     continue;
             } else {
                 candidate.cls = FieldClass::Amount;
+                // An amount that the yen filter reads as the cell gets the filter even when the
+                // example writes it as the cell ("480"): another entry writes "1,200".
                 const std::optional<QString> yen = rules::readYen(text);
-                if (text.trimmed() == cell)
-                    candidate.filters = {};
-                else if (yen && yen == cell)
+                if (yen && yen == cell)
                     candidate.filters = {QStringLiteral("yen")};
+                else if (text.trimmed() == cell)
+                    candidate.filters = {};
                 else if (yen && cellAsYen && *cellAsYen != u"0" &&
                          (u'-' + *yen == *cellAsYen || *yen == u'-' + *cellAsYen))
                     candidate.filters = {QStringLiteral("neg")};
