@@ -32,10 +32,12 @@ const StatementKind& csvKind() {
     static const StatementKind kind = [] {
         StatementKind k;
         k.id = QStringLiteral("fuzz-csv");
+        RowLayout layout;
         auto engine = rules::makeCsvEngine(
             QStringLiteral("\"?利用日\"?,.*"),
             {QStringLiteral("{利用日|date}"), QStringLiteral("{利用店名}"),
-             QStringLiteral("{利用金額|yen; 入金|yen|neg}"), QStringLiteral("{3|width|trim}")});
+             QStringLiteral("{利用金額|yen; 入金|yen|neg}"), QStringLiteral("{3|width|trim}")},
+            0, QString(), layout);
         k.engine = std::get<std::shared_ptr<const StatementEngine>>(std::move(engine));
         return k;
     }();

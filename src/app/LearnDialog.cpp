@@ -242,6 +242,8 @@ void LearnDialog::relearn() {
     request.caption = m_caption->text();
     request.id = id();
     request.takenIds = m_takenIds;
+    for (const StatementKind& builtIn : builtInKinds())
+        request.builtInIds << builtIn.id;
     std::variant<learn::LearnedKind, QString> learned = learn::learnKind(request);
     if (auto* kind = std::get_if<learn::LearnedKind>(&learned)) {
         m_learned = std::move(*kind);
@@ -292,14 +294,10 @@ void LearnDialog::showLearned() {
             items << new QStandardItem(cell);
         m_previewModel->appendRow(items);
     }
-    const QStringList statementLines =
-        QString(m_statement).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).split(u'\n');
-    for (const int line : kind.unmatchedStarts)
-        m_missed->addItem(
-            QStringLiteral("%1 行目: %2")
-                .arg(line + 1)
-                .arg(line < statementLines.size() ? statementLines[line] : QString()));
-    m_notes->setText(kind.notes.join(u'\n'));
+    // Each line with the part that failed, so that the user sees what to change.
+    for (const QString& nearMiss : kind.nearMisses)
+        m_missed->addItem(nearMiss);
+    m_notes->setText((kind.warnings + kind.notes).join(u'\n'));
 }
 
 bool LearnDialog::save() {

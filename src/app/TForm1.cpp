@@ -15,6 +15,7 @@
 #include "rates/ExchangeRates.h"
 #include "rates/QtHttpTransport.h"
 #include "rates/RatesAnswerTest.h"
+#include "rules/RulesKind.h"
 #include "settings/IniSettings.h"
 #include "settings/SettingsLocation.h"
 #include "text/LineModel.h"
@@ -721,6 +722,8 @@ QStringList TForm1::takenKindIds() const {
     QStringList ids;
     for (const StatementKind& kind : m_kinds->kinds())
         ids << kind.id;
+    // A caption that spells a command's name must not give the id the folder refuses.
+    ids << rules::reservedIds();
     for (const QFileInfo& file :
          QDir(m_kindFolders.user).entryInfoList({QStringLiteral("*.toml")}, QDir::Files))
         ids << file.completeBaseName();

@@ -483,25 +483,44 @@ QString skipReasonText(SkipReason reason) {
                                                 : QStringLiteral("金額を読めませんでした");
 }
 
-// `check RULES.toml STATEMENT`: the rows as a conversion writes them, and on standard error each
-// entry that gives none, by its first line.
+// What a rules kind found in a statement, for `check` and `learn`: how many entries and how many
+// of them gave no row.
+QString entriesFoundText(std::size_t entries, std::size_t withoutRow) {
+    return QStringLiteral("%1: %2 件見つかりました。行にならなかったもの %3 件\n")
+        .arg(kProgram)
+        .arg(entries)
+        .arg(withoutRow);
+}
+
+// `check RULES.toml STATEMENT`: the rows as a conversion writes them, and on standard error how
+// many entries there are, each entry that gives none by its first line, and the lines that
+// looked like an entry but are none, with the part that failed.
 ConvertOutcome checkRules(const StatementKind& kind, const LineModel& Lines) {
     ConvertOutcome outcome;
     const rules::RulesScan scan = rules::scanWithRules(kind, Lines);
     QString rows;
+    QString skipped;
+    std::size_t withoutRow = 0;
     for (const rules::RulesScan::Entry& entry : scan.entries) {
-        if (entry.skipped)
-            outcome.standardError += QStringLiteral("%1: line %2: %3\n")
-                                         .arg(kProgram)
-                                         .arg(entry.firstLine + 1)
-                                         .arg(skipReasonText(*entry.skipped));
-        else
+        if (entry.skipped) {
+            ++withoutRow;
+            skipped += QStringLiteral("%1: %2 行目: %3\n")
+                           .arg(kProgram)
+                           .arg(entry.firstLine + 1)
+                           .arg(skipReasonText(*entry.skipped));
+        } else {
             rows += entry.cells.join(u'\t') + QStringLiteral("\r\n");
+        }
     }
     outcome.standardOutput = rows.toUtf8();
     if (scan.entries.empty())
+        outcome.standardError += QStringLiteral("%1: %2 (%3) の明細が見つかりませんでした\n")
+                                     .arg(kProgram, kind.caption, kind.id);
+    else
+        outcome.standardError += entriesFoundText(scan.entries.size(), withoutRow) + skipped;
+    for (const rules::RulesScan::NearMiss& nearMiss : scan.nearMisses)
         outcome.standardError +=
-            QStringLiteral("%1: %2 (%3): no entry found\n").arg(kProgram, kind.caption, kind.id);
+            QStringLiteral("%1: %2\n").arg(kProgram, rules::nearMissText(nearMiss, Lines));
     return outcome;
 }
 
@@ -528,6 +547,9 @@ ConvertOutcome learnFromExample(const Options& options, QIODevice& standardInput
     request.id = options.id;
     for (const StatementKind& kind : kinds.kinds())
         request.takenIds << kind.id;
+    request.takenIds << rules::reservedIds();
+    for (const StatementKind& builtIn : builtInKinds())
+        request.builtInIds << builtIn.id;
     for (const QFileInfo& file :
          QDir(environment.kindFolders.user).entryInfoList({QStringLiteral("*.toml")}, QDir::Files))
         request.takenIds << file.completeBaseName();
@@ -537,36 +559,35 @@ ConvertOutcome learnFromExample(const Options& options, QIODevice& standardInput
         return failure(1, QStringLiteral("%1: %2\n").arg(kProgram, *reason));
     const auto& kind = std::get<learn::LearnedKind>(learned);
 
+    const QString path = environment.kindFolders.user + u'/' + kind.id + QStringLiteral(".toml");
     ConvertOutcome outcome;
+    for (const QString& warning : kind.warnings)
+        outcome.standardError += QStringLiteral("%1: %2\n").arg(kProgram, warning);
     for (const QString& note : kind.notes)
         outcome.standardError += QStringLiteral("%1: %2\n").arg(kProgram, note);
     if (!options.file.isEmpty()) {
-        outcome.standardError += QStringLiteral("%1: %2 entries found, %3 of them without a row\n")
-                                     .arg(kProgram)
-                                     .arg(kind.entries)
-                                     .arg(kind.skippedEntries.size());
-        for (const int line : kind.unmatchedStarts)
-            outcome.standardError +=
-                QStringLiteral("%1: line %2 begins like an entry but is none\n")
-                    .arg(kProgram)
-                    .arg(line + 1);
+        outcome.standardError +=
+            entriesFoundText(static_cast<std::size_t>(kind.entries), kind.skippedEntries.size());
+        for (const QString& nearMiss : kind.nearMisses)
+            outcome.standardError += QStringLiteral("%1: %2\n").arg(kProgram, nearMiss);
     }
     if (!options.save) {
         outcome.standardOutput = kind.fileText.toUtf8();
         return outcome;
     }
-    const QString path = environment.kindFolders.user + u'/' + kind.id + QStringLiteral(".toml");
     if (QFileInfo::exists(path) && !options.force)
-        return failure(
-            1, outcome.standardError +
-                   QStringLiteral("%1: %2 exists; --force replaces it\n").arg(kProgram, path));
+        return failure(1, outcome.standardError +
+                              QStringLiteral("%1: %2 はもうあります。置き換えるときは --force を"
+                                             "付けてください\n")
+                                  .arg(kProgram, path));
     QDir().mkpath(environment.kindFolders.user);
     QSaveFile file(path);
     const QByteArray bytes = kind.fileText.toUtf8();
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        return failure(1, outcome.standardError + QStringLiteral("%1: cannot write %2: %3\n")
-                                                      .arg(kProgram, path, file.errorString()));
-    outcome.standardError += QStringLiteral("%1: saved %2\n").arg(kProgram, path);
+        return failure(1,
+                       outcome.standardError + QStringLiteral("%1: %2 を保存できませんでした: %3\n")
+                                                   .arg(kProgram, path, file.errorString()));
+    outcome.standardError += QStringLiteral("%1: %2 に保存しました\n").arg(kProgram, path);
     return outcome;
 }
 
@@ -705,20 +726,32 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
         return learnFromExample(options, standardInput, kinds, environment);
 
     std::optional<StatementKind> checkedKind;
+    QString checkWarning;
     if (options.command == Command::CheckRules) {
         QStringList builtInIds;
         for (const StatementKind& kind : builtInKinds())
             builtInIds << kind.id;
-        rules::RulesKindOrProblem read = rules::readRulesFile(options.rulesFile, builtInIds);
+        rules::RulesKindOrProblem read =
+            rules::readRulesFile(options.rulesFile, builtInIds, rules::FileNaming::MayDiffer);
         if (const auto* problem = std::get_if<rules::RulesProblem>(&read))
             return failure(1, problem->toString() + u'\n');
         checkedKind = std::get<StatementKind>(std::move(read));
+        // A file is checked before it is put into the folder, under any name; only the folder
+        // wants it named after its id.
+        QString namingWarning;
+        if (QFileInfo(options.rulesFile).fileName() != checkedKind->id + QStringLiteral(".toml"))
+            namingWarning =
+                QStringLiteral("%1: %2: kinds フォルダに入れるときは %3.toml という名前にして"
+                               "ください\n")
+                    .arg(kProgram, options.rulesFile, checkedKind->id);
         if (options.file.isEmpty()) {
             ConvertOutcome outcome;
             outcome.standardOutput =
                 QStringLiteral("%1\t%2\n").arg(checkedKind->id, checkedKind->caption).toUtf8();
+            outcome.standardError = namingWarning;
             return outcome;
         }
+        checkWarning = namingWarning;
     }
 
     LoadedText statement = loadStatement(options.file, standardInput);
@@ -727,8 +760,11 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
     ConvertOutcome outcome;
     LineModel Lines = LineModel::fromPastedText(std::move(statement.text));
 
-    if (checkedKind)
-        return checkRules(*checkedKind, Lines);
+    if (checkedKind) {
+        ConvertOutcome checked = checkRules(*checkedKind, Lines);
+        checked.standardError.prepend(checkWarning);
+        return checked;
+    }
 
     if (options.command == Command::Detect) {
         QString found;

@@ -51,6 +51,36 @@ QString skippedEntriesMessage(const ConversionReport& report) {
     return sentences.join(QStringLiteral("。"));
 }
 
+QString nearMissesMessage(const ConversionReport& report) {
+    if (report.nearMisses.empty())
+        return {};
+    // The first few lines are enough to find the others.
+    constexpr std::size_t kNamedLines = 5;
+    QStringList lines;
+    for (std::size_t k = 0; k < report.nearMisses.size() && k < kNamedLines; ++k)
+        lines << QStringLiteral("%1 行目").arg(report.nearMisses[k] + 1);
+    if (report.nearMisses.size() > kNamedLines)
+        lines << QStringLiteral("ほか");
+    return QStringLiteral("（明細の始まりに見えて合わなかった行が %1 行あります: %2）")
+        .arg(report.nearMisses.size())
+        .arg(lines.join(QStringLiteral("、")));
+}
+
+namespace {
+
+// The near misses after the first sentence, which says what the conversion did.
+void addNearMisses(QStringList& sentences, const ConversionReport& report) {
+    const QString nearMisses = nearMissesMessage(report);
+    if (nearMisses.isEmpty())
+        return;
+    if (sentences.isEmpty())
+        sentences << nearMisses;
+    else
+        sentences.front() += nearMisses;
+}
+
+} // namespace
+
 QString rowsNotice(const ConversionReport& report, bool forCommandLine) {
     QStringList sentences;
     if (!report.looksRight) {
@@ -62,6 +92,7 @@ QString rowsNotice(const ConversionReport& report, bool forCommandLine) {
     }
     if (const QString skipped = skippedEntriesMessage(report); !skipped.isEmpty())
         sentences << skipped;
+    addNearMisses(sentences, report);
     return sentences.join(QStringLiteral("。"));
 }
 
@@ -125,6 +156,8 @@ QString conversionMessage(const ConversionReport& report, bool forCommandLine) {
                          .arg(kindName(*report.suggested, forCommandLine));
     if (!report.rateFailure)
         sentences << report.historyNotices;
+    if (!report.rateFailure)
+        addNearMisses(sentences, report);
     if (offerUndo)
         sentences << QStringLiteral("Ctrl+Z で元に戻せます");
     return sentences.join(QStringLiteral("。"));

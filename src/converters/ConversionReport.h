@@ -31,6 +31,9 @@ struct ConversionReport {
     // Entries that gave no row because a field could not be read, by reason.
     int unreadableAmounts = 0;
     int unreadableDates = 0;
+    // Lines that looked like an entry's beginning but began none (0-based): a usage whose fixed
+    // words differ from the kind's would otherwise be lost without a word.
+    std::vector<int> nearMisses;
     // Of the conversion's rows, those an earlier conversion put on the clipboard, and the date of
     // the latest such copy ("12/01"); with copiedLeftOut they were kept off the clipboard.
     int copiedBefore = 0;
@@ -59,6 +62,10 @@ QString conversionMessage(const ConversionReport& report, bool forCommandLine = 
 // 楽天カードの明細には見えません", and the kind it looks like), and the entries left out; empty
 // when there is nothing to add.
 QString rowsNotice(const ConversionReport& report, bool forCommandLine = false);
+
+// The lines that looked like an entry but gave none: "（明細の始まりに見えて合わなかった行が 1 行
+// あります: 22 行目）"; empty when there are none.
+QString nearMissesMessage(const ConversionReport& report);
 
 // The entries that gave no row, by reason: "2 件は金額を読めませんでした。1
 // 件は日付を読めませんでした"; empty when every entry gave one.

@@ -39,6 +39,8 @@ struct ConvertContext {
     const RowsSink* rowsSink = nullptr;
     // Where a kind that leaves out entries it cannot read says which ones and why.
     std::vector<SkippedEntry>* skipped = nullptr;
+    // Where a kind says which lines looked like an entry's beginning but began none (0-based).
+    std::vector<int>* nearMisses = nullptr;
 };
 
 // What a recogniser makes of a text: how many entries the kind's converter would turn into rows,

@@ -119,8 +119,8 @@ struct Separator {
 };
 
 // The separator that begins at k in text, with the blanks around it: ":", "：", "】" end a label;
-// "｜", a TAB, U+3000 and runs of two or more blanks part values. A single blank inside a name is
-// no separator.
+// "｜" or "|", a TAB, U+3000 and runs of two or more blanks part values. A single blank inside a
+// name is no separator.
 Separator separatorAt(const QString& text, int k, int limit) {
     int end = k;
     while (end < limit && (text[end] == u' ' || text[end] == u'\u3000'))
@@ -132,14 +132,15 @@ Separator separatorAt(const QString& text, int k, int limit) {
         SeparatorKind kind = SeparatorKind::None;
         if (c == u':' || c == u'：' || c == u'】')
             kind = SeparatorKind::Label;
-        else if (c == u'｜')
+        else if (c == u'｜' || c == u'|')
             kind = SeparatorKind::Bar;
         else if (c == u'\t')
             kind = SeparatorKind::Tab;
         if (kind != SeparatorKind::None) {
+            // Each TAB parts two cells: the blanks after it are the separator's, the next TAB
+            // is not, so that an empty cell stays a cell.
             ++end;
-            while (end < limit && (text[end] == u' ' || text[end] == u'\u3000' ||
-                                   (kind == SeparatorKind::Tab && text[end] == u'\t')))
+            while (end < limit && (text[end] == u' ' || text[end] == u'\u3000'))
                 ++end;
             return {k, end, kind};
         }
@@ -157,9 +158,10 @@ QString separatorPattern(const QString& text, const Separator& separator) {
             return QStringLiteral("】") + kBlank + u'*';
         return kBlank + QStringLiteral("*[:：]") + kBlank + u'*';
     case SeparatorKind::Bar:
-        return kBlank + QStringLiteral("*｜") + kBlank + u'*';
+        // Mails of one company write either: "｜" in one, "|" in the next.
+        return kBlank + QStringLiteral("*[｜|]") + kBlank + u'*';
     case SeparatorKind::Tab:
-        return QStringLiteral("[ \\x{3000}]*\\t[ \\t\\x{3000}]*");
+        return QStringLiteral("[ \\x{3000}]*\\t[ \\x{3000}]*");
     case SeparatorKind::Blanks:
         return QStringLiteral("[ \\t\\x{3000}]+");
     case SeparatorKind::None:
@@ -174,6 +176,16 @@ QString escaped(QStringView literal) {
     QString out;
     for (const QChar c : literal) {
         const char16_t u = c.unicode();
+        // Mails of one company write a label's brackets full-width in one, half-width in the
+        // next: "【日時（日本時間）】", "【日時(日本時間)】".
+        if (u == u'(' || u == u'（') {
+            out += QStringLiteral("[(（]");
+            continue;
+        }
+        if (u == u')' || u == u'）') {
+            out += QStringLiteral("[)）]");
+            continue;
+        }
         if (u < 0x80 && !c.isLetterOrNumber() && u != u' ' && u != u'_')
             out += u'\\';
         if (u == u'\t')
@@ -295,11 +307,13 @@ std::vector<Candidate> candidatesFor(const QString& cell, const std::vector<Exam
                     continue;
             } else {
                 candidate.cls = FieldClass::Amount;
+                // An amount that the yen filter reads as the cell gets the filter even when the
+                // example writes it as the cell ("480"): another entry writes "1,200".
                 const std::optional<QString> yen = rules::readYen(text);
-                if (text.trimmed() == cell)
-                    candidate.filters = {};
-                else if (yen && yen == cell)
+                if (yen && yen == cell)
                     candidate.filters = {QStringLiteral("yen")};
+                else if (text.trimmed() == cell)
+                    candidate.filters = {};
                 else if (yen && cellAsYen && *cellAsYen != u"0" &&
                          (u'-' + *yen == *cellAsYen || *yen == u'-' + *cellAsYen))
                     candidate.filters = {QStringLiteral("neg")};
@@ -475,7 +489,9 @@ QString linePattern(const ExampleLine& line, int lineIndex, const std::vector<Fi
         return out + literalPattern(QStringView(text).sliced(at, to - at));
     };
 
-    QString pattern = QStringLiteral("[ \\t\\x{3000}]*");
+    // Leading blanks, but no leading TAB in a table: that would be an empty first cell.
+    QString pattern =
+        text.contains(u'\t') ? QStringLiteral("[ \\x{3000}]*") : QStringLiteral("[ \\t\\x{3000}]*");
     bool afterLabel = false;
     for (const Segment& segment : segments) {
         // Blanks at a segment's ends belong to the separators around it.
@@ -500,7 +516,13 @@ QString linePattern(const ExampleLine& line, int lineIndex, const std::vector<Fi
         const bool oneToken =
             inside.size() == 1 && inside.front()->start == start && inside.front()->end == end;
         if (start == end) {
-            // An empty column says nothing.
+            // An empty cell of a table may hold text in another entry (a memo); any other
+            // empty column says nothing.
+            const bool tableCell =
+                segment.after.kind == SeparatorKind::Tab ||
+                (&segment != &segments.front() && (&segment - 1)->after.kind == SeparatorKind::Tab);
+            if (tableCell)
+                pattern += QStringLiteral("[^\\t]*?");
         } else if (holdsField || oneToken || fixedLine ||
                    (segment.after.kind == SeparatorKind::Label && !afterLabel)) {
             // A field with the text around it, a date, amount or digit run, a line of fixed
@@ -549,6 +571,7 @@ struct Template {
     std::vector<bool> optional;
     QStringList cells;
     bool skipBlankLines = false;
+    QString looksLike; // empty: the first line's match tells
 };
 
 QString fileText(const QString& id, const QString& caption, const Template& t) {
@@ -558,6 +581,8 @@ QString fileText(const QString& id, const QString& caption, const Template& t) {
             .arg(tomlString(id), tomlString(caption));
     if (t.skipBlankLines)
         text += QStringLiteral("skip-blank-lines = true\n");
+    if (!t.looksLike.isEmpty())
+        text += QStringLiteral("looks-like = %1\n").arg(tomlString(t.looksLike));
     text += QStringLiteral("\nentry = [\n");
     for (qsizetype k = 0; k < t.patterns.size(); ++k) {
         if (t.optional[static_cast<std::size_t>(k)])
@@ -581,27 +606,58 @@ std::variant<StatementKind, QString> loadLearned(const QString& id, const QStrin
     return std::get<StatementKind>(std::move(read));
 }
 
-// The row proposed in the card kind's layout: date, description, two empty cells, amount.
-QStringList proposedRow(const std::vector<ExampleLine>& lines) {
+// What a row proposed in the card kind's layout (date, description, two empty cells, amount) is
+// made of: the example's date and amount, and the texts that could be its description, in the
+// order they stand.
+struct Proposal {
     QString date;
     QString amount;
+    QStringList descriptions;
+};
+
+// A balance is no amount of the entry: a value after a label with 残高, or in a TAB table's column
+// whose heading (a line of the statement with as many cells) has 残高.
+QSet<int> balanceColumns(const QString& exampleLine, const QString& statement) {
+    QSet<int> columns;
+    if (!exampleLine.contains(u'\t'))
+        return columns;
+    const qsizetype cells = exampleLine.count(u'\t') + 1;
+    for (const QStringView line : QStringView(statement).split(u'\n')) {
+        const QList<QStringView> headings = line.split(u'\t');
+        if (headings.size() != cells)
+            continue;
+        for (qsizetype c = 0; c < headings.size(); ++c) {
+            if (headings[c].contains(u"残高"))
+                columns.insert(static_cast<int>(c));
+        }
+        if (!columns.isEmpty())
+            break;
+    }
+    return columns;
+}
+
+Proposal proposalOf(const std::vector<ExampleLine>& lines, const QString& statement) {
+    Proposal proposal;
     bool dateNamed = false;
     bool amountNamed = false;
-    QString description;
     for (const ExampleLine& line : lines) {
+        const QSet<int> balances = balanceColumns(line.text, statement);
         for (const Token& token : line.tokens) {
             const QString text = line.text.mid(token.start, token.coreEnd - token.start);
             const QString label = labelBefore(line.text, token.start);
             if (token.cls == FieldClass::Date) {
                 const bool named = labelNames(label, FieldClass::Date);
-                if (date.isEmpty() || (named && !dateNamed)) {
-                    date = rules::readDate(text).value_or(QString());
+                if (proposal.date.isEmpty() || (named && !dateNamed)) {
+                    proposal.date = rules::readDate(text).value_or(QString());
                     dateNamed = named;
                 }
             } else if (token.cls == FieldClass::Amount) {
+                const auto column = static_cast<int>(line.text.left(token.start).count(u'\t'));
+                if (label.contains(QStringLiteral("残高")) || balances.contains(column))
+                    continue;
                 const bool named = labelNames(label, FieldClass::Amount);
-                if (amount.isEmpty() || (named && !amountNamed)) {
-                    amount = rules::readYen(text).value_or(QString());
+                if (proposal.amount.isEmpty() || (named && !amountNamed)) {
+                    proposal.amount = rules::readYen(text).value_or(QString());
                     amountNamed = named;
                 }
             }
@@ -627,15 +683,28 @@ QStringList proposedRow(const std::vector<ExampleLine>& lines) {
                     }
                 }
                 const QString part = line.text.mid(k, separator.start - k).trimmed();
-                const bool isLabel = separator.kind == SeparatorKind::Label;
+                // A line that is a mark and a word alone ("■ご利用先") heads the value below it.
+                const bool isLabel = separator.kind == SeparatorKind::Label ||
+                                     (part == line.text.trimmed() && !part.isEmpty() &&
+                                      part.front().category() == QChar::Symbol_Other);
                 const bool marker = part.size() <= 1;
-                if (!isLabel && !marker && part.size() > description.size())
-                    description = part;
+                if (!isLabel && !marker && !proposal.descriptions.contains(part))
+                    proposal.descriptions << part;
                 k = separator.kind == SeparatorKind::None ? separator.start : separator.end;
             }
         }
     }
-    return {date, description, QString(), QString(), amount};
+    return proposal;
+}
+
+// The longest of the texts, the first of those as long.
+QString longestOf(const QStringList& texts) {
+    QString longest;
+    for (const QString& text : texts) {
+        if (text.size() > longest.size())
+            longest = text;
+    }
+    return longest;
 }
 
 } // namespace
@@ -670,6 +739,40 @@ QString idFromCaption(const QString& caption, const QStringList& takenIds) {
     }
 }
 
+namespace {
+
+// The description of a proposed row: of the texts the example offers, the one whose values vary
+// most between the statement's entries (a shop's name, where a user's name or the way of payment
+// repeats), the longest where the statement cannot tell.
+QString descriptionOf(const QStringList& candidates, const LearnRequest& request) {
+    if (candidates.size() < 2 || request.statement.isEmpty())
+        return longestOf(candidates);
+    LearnRequest probe;
+    probe.exampleLines = request.exampleLines;
+    probe.statement = request.statement;
+    probe.wantedCells = candidates;
+    probe.id = QStringLiteral("probe");
+    const std::variant<LearnedKind, QString> learned = learnKind(probe);
+    const auto* kind = std::get_if<LearnedKind>(&learned);
+    if (kind == nullptr || kind->rows.size() < 2)
+        return longestOf(candidates);
+    QString chosen;
+    qsizetype mostValues = 0;
+    for (qsizetype c = 0; c < candidates.size(); ++c) {
+        QSet<QString> values;
+        for (const QStringList& row : kind->rows)
+            values.insert(row.value(c));
+        const bool longer = candidates[c].size() > chosen.size();
+        if (values.size() > mostValues || (values.size() == mostValues && longer)) {
+            chosen = candidates[c];
+            mostValues = values.size();
+        }
+    }
+    return chosen;
+}
+
+} // namespace
+
 std::variant<LearnedKind, QString> learnKind(const LearnRequest& request) {
     // The example's lines; blank lines between them are passed over in the statement too.
     std::vector<ExampleLine> lines;
@@ -693,7 +796,22 @@ std::variant<LearnedKind, QString> learnKind(const LearnRequest& request) {
         request.caption.trimmed().isEmpty() ? kDefaultLearnedCaption : request.caption.trimmed();
     learned.id =
         request.id.isEmpty() ? idFromCaption(learned.caption, request.takenIds) : request.id;
-    learned.cells = request.wantedCells.isEmpty() ? proposedRow(lines) : request.wantedCells;
+    if (std::optional<QString> problem = rules::idProblem(learned.id, request.builtInIds))
+        return *problem;
+    learned.cells = request.wantedCells;
+    if (request.wantedCells.isEmpty()) {
+        const Proposal proposal = proposalOf(lines, request.statement);
+        learned.cells = {proposal.date, descriptionOf(proposal.descriptions, request), QString(),
+                         QString(), proposal.amount};
+        // The proposal's first cell is the date, its last the amount: say which one is missing,
+        // rather than let rows without it look complete.
+        if (learned.cells.front().isEmpty())
+            learned.warnings << QStringLiteral(
+                "例に日付が見つからないので、行に日付のセルがありません");
+        if (learned.cells.back().isEmpty())
+            learned.warnings << QStringLiteral(
+                "例に金額が見つからないので、行に金額のセルがありません");
+    }
 
     // Each cell from a stretch of the example, where one gives it.
     std::vector<Field> fields;
@@ -722,6 +840,10 @@ std::variant<LearnedKind, QString> learnKind(const LearnRequest& request) {
                                         }),
                          candidates.end());
         if (candidates.empty()) {
+            learned.warnings << QStringLiteral("セル %1「%2」は例の中に見つかりません。どの行でも"
+                                               "「%2」という決まった文字になります")
+                                    .arg(c + 1)
+                                    .arg(cell);
             t.cells << cellTemplateText(cell);
             continue;
         }
@@ -770,6 +892,16 @@ std::variant<LearnedKind, QString> learnKind(const LearnRequest& request) {
         t.patterns << linePattern(lines[static_cast<std::size_t>(l)], l, fields);
         t.optional.push_back(false);
     }
+    // A one-line entry that fails on its way gives no sign by its first line: a line with a
+    // date where the example has its date looks like an entry.
+    if (lines.size() == 1) {
+        const auto date = std::find_if(fields.begin(), fields.end(),
+                                       [](const Field& f) { return f.cls == FieldClass::Date; });
+        if (date != fields.end()) {
+            const bool first = isBlankLine(lines.front().text.left(date->start));
+            t.looksLike = (first ? QStringLiteral("^[ \\t\\x{3000}]*") : QString()) + datePattern();
+        }
+    }
 
     // The template must give the wanted row from the example itself.
     std::variant<StatementKind, QString> kind =
@@ -803,7 +935,7 @@ std::variant<LearnedKind, QString> learnKind(const LearnRequest& request) {
             return rules::scanWithRules(*looserKind, statement);
         return std::nullopt;
     };
-    if (!scan.unmatchedStarts.empty() && !mayBeLeftOut.empty()) {
+    if (!scan.nearMisses.empty() && !mayBeLeftOut.empty()) {
         Template loosest = t;
         for (const std::size_t k : mayBeLeftOut)
             loosest.optional[k] = true;
@@ -830,7 +962,10 @@ std::variant<LearnedKind, QString> learnKind(const LearnRequest& request) {
         else
             learned.rows.push_back(entry.cells);
     }
-    learned.unmatchedStarts = scan.unmatchedStarts;
+    for (const rules::RulesScan::NearMiss& nearMiss : scan.nearMisses) {
+        learned.unmatchedStarts.push_back(nearMiss.line);
+        learned.nearMisses << rules::nearMissText(nearMiss, statement);
+    }
     return learned;
 }
 

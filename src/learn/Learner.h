@@ -26,6 +26,8 @@ struct LearnRequest {
     QString id; // empty: made from the caption
     // Ids that are taken (the kinds there are), for the id made from the caption.
     QStringList takenIds;
+    // The built-in kinds' ids, which no id given may be.
+    QStringList builtInIds;
 };
 
 // Where a field came from: a stretch of one example line.
@@ -53,6 +55,11 @@ struct LearnedKind {
     // template's first line but begin no entry.
     std::vector<int> skippedEntries;
     std::vector<int> unmatchedStarts;
+    // The same lines for the user, each with the part that failed.
+    QStringList nearMisses;
+    // What the user should know before saving: a wanted cell that became fixed text, a proposed
+    // row without a date or an amount.
+    QStringList warnings;
 };
 
 // Learns a rules kind from one example entry; the reason in Japanese when nothing can be learned

@@ -92,6 +92,7 @@ void Conversion::run(LineModel& Lines) {
     }
     std::vector<SkippedEntry> skipped;
     context.skipped = &skipped;
+    context.nearMisses = &m_report.nearMisses;
 
     std::optional<OutputList> rows = kind.convert(Lines, context);
     m_report.rateFailure = rateFailure;

@@ -40,9 +40,9 @@ struct ColumnReference {
 class CsvEngine final : public StatementEngine {
 public:
     CsvEngine(std::unique_ptr<re2::RE2> header, std::vector<ColumnReference> references,
-              std::vector<CellTemplate> cells, QString remarkCell)
+              std::vector<CellTemplate> cells, int columns, QString remarkCell)
         : m_header(std::move(header)), m_references(std::move(references)),
-          m_cells(std::move(cells)), m_remarkCell(std::move(remarkCell)) {
+          m_cells(std::move(cells)), m_columns(columns), m_remarkCell(std::move(remarkCell)) {
         for (const CellTemplate& cell : m_cells) {
             for (const CellPart& part : cell) {
                 for (const FieldUse& use : part.choices) {
@@ -81,6 +81,7 @@ private:
     std::vector<CellTemplate> m_cells;
     std::vector<int> m_dateFields; // the fields read with the date filter
     int m_neededColumns = 0;       // the highest column number the cells name
+    int m_columns = 0;             // an entry's number of fields; 0: any
     QString m_remarkCell;          // added as the last cell when the kind's setting is on
 };
 
@@ -145,7 +146,8 @@ template <class OnLines> void CsvEngine::walk(const LineModel& Lines, OnLines on
                                ? !isBlankLine(line)
                                : std::all_of(m_dateFields.begin(), m_dateFields.end(),
                                              [&](int field) { return holdsDigit(valueOf(field)); });
-        if (entry && record.size() > 1) {
+        // A kind that knows its records' width takes no line of another width for an entry.
+        if (entry && record.size() > 1 && (m_columns == 0 || record.size() == m_columns)) {
             onLines(i, last, LineRole::Entry, valueOf);
         } else if (isHeader(line)) {
             // A later header: a second statement in the same text, maybe of the other shape.
@@ -244,7 +246,7 @@ RulesScan CsvEngine::scan(const LineModel& Lines) const {
 } // namespace
 
 std::variant<std::shared_ptr<const StatementEngine>, CsvRulesProblem>
-makeCsvEngine(const QString& headerPattern, const QStringList& cellTemplates,
+makeCsvEngine(const QString& headerPattern, const QStringList& cellTemplates, int columns,
               const QString& remarkCell, RowLayout& layout) {
     std::unique_ptr<re2::RE2> header;
     if (!headerPattern.isEmpty()) {
@@ -288,7 +290,7 @@ makeCsvEngine(const QString& headerPattern, const QStringList& cellTemplates,
     }
     layout = layoutOf(cells);
     return std::make_shared<const CsvEngine>(std::move(header), std::move(references),
-                                             std::move(cells), remarkCell);
+                                             std::move(cells), columns, remarkCell);
 }
 
 std::optional<RulesScan> scanCsvKind(const StatementKind& kind, const LineModel& Lines) {

@@ -26,14 +26,23 @@ namespace tallemo::rules {
 
 namespace {
 
-// One line of an entry's template.
-struct LinePattern {
+// A compiled pattern and the fields its groups fill.
+struct FieldPattern {
     std::unique_ptr<re2::RE2> pattern;
-    bool optional = false;
     // For each capturing group of the pattern (1-based; slot 0 unused), the field it fills, or
     // -1 for a group no cell names.
     std::vector<int> fieldOfGroup;
     bool captures = false; // whether any group fills a field
+};
+
+// One line of an entry's template. A line with a value may also be two lines: the label alone,
+// then the value on the next line, as some mails write it.
+struct LinePattern {
+    FieldPattern whole; // the label and its value on one line, or the line without a value
+    FieldPattern labelAlone;
+    FieldPattern valueAlone;
+    bool optional = false;
+    bool hasValue() const { return labelAlone.pattern != nullptr; }
 };
 
 bool isBlankUnit(QChar c) {
@@ -90,16 +99,18 @@ private:
 class RulesEngine final : public StatementEngine {
 public:
     RulesEngine(std::vector<LinePattern> lines, std::vector<CellTemplate> cells, int fieldCount,
-                bool skipBlankLines, QString remarkCell)
+                bool skipBlankLines, QString remarkCell, std::unique_ptr<re2::RE2> looksLike)
         : m_lines(std::move(lines)), m_cells(std::move(cells)), m_fieldCount(fieldCount),
-          m_skipBlankLines(skipBlankLines), m_remarkCell(std::move(remarkCell)) {}
+          m_skipBlankLines(skipBlankLines), m_remarkCell(std::move(remarkCell)),
+          m_looksLike(std::move(looksLike)) {}
 
     std::optional<OutputList> convert(LineModel& Lines,
                                       const ConvertContext& context) const override;
     Recognition recognise(const LineModel& Lines) const override;
 
-    // Calls onEntry(first, last, fields) for every entry, top to bottom, and onUnmatched(i) for
-    // every line that matches the template's first line but begins no entry.
+    // Calls onEntry(first, last, fields) for every entry, top to bottom, and
+    // onUnmatched(i, failedLine, templateLine) for every line that looks like an entry's
+    // beginning but begins none: where template line templateLine found no match at failedLine.
     template <class OnEntry, class OnUnmatched>
     void walk(const LineModel& Lines, OnEntry onEntry, OnUnmatched onUnmatched) const;
 
@@ -122,7 +133,8 @@ private:
     std::vector<CellTemplate> m_cells;
     int m_fieldCount = 0;
     bool m_skipBlankLines = false;
-    QString m_remarkCell; // added as the last cell when the kind's setting is on
+    QString m_remarkCell;                  // added as the last cell when the kind's setting is on
+    std::unique_ptr<re2::RE2> m_looksLike; // searched in the line; null: the first line's match
 };
 
 template <class OnEntry, class OnUnmatched>
@@ -130,26 +142,59 @@ void RulesEngine::walk(const LineModel& Lines, OnEntry onEntry, OnUnmatched onUn
     const int N = Lines.count();
     EntryFields fields(m_fieldCount);
     // One UTF-8 buffer per template line: the captures point into them until the entry is done.
+    // A value on the line after its label has a buffer of its own.
     std::vector<QByteArray> utf8(m_lines.size());
+    std::vector<QByteArray> valueUtf8(m_lines.size());
     std::vector<re2::StringPiece> groups;
-    const auto matches = [&](std::size_t k, QStringView line) {
-        const LinePattern& linePattern = m_lines[k];
-        QByteArray& bytes = utf8[k];
+    const auto matchesPattern = [&](const FieldPattern& fieldPattern, QByteArray& bytes,
+                                    QStringView line) {
         bytes.resize(0);
         appendUtf8(bytes, line);
         const re2::StringPiece text(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-        if (!linePattern.captures)
-            return linePattern.pattern->Match(text, 0, text.size(), re2::RE2::ANCHOR_BOTH, nullptr,
-                                              0);
-        groups.resize(linePattern.fieldOfGroup.size());
-        if (!linePattern.pattern->Match(text, 0, text.size(), re2::RE2::ANCHOR_BOTH, groups.data(),
-                                        static_cast<int>(groups.size())))
+        if (!fieldPattern.captures)
+            return fieldPattern.pattern->Match(text, 0, text.size(), re2::RE2::ANCHOR_BOTH, nullptr,
+                                               0);
+        groups.resize(fieldPattern.fieldOfGroup.size());
+        if (!fieldPattern.pattern->Match(text, 0, text.size(), re2::RE2::ANCHOR_BOTH, groups.data(),
+                                         static_cast<int>(groups.size())))
             return false;
         for (std::size_t g = 1; g < groups.size(); ++g) {
-            if (linePattern.fieldOfGroup[g] >= 0 && groups[g].data() != nullptr)
-                fields.set(linePattern.fieldOfGroup[g], groups[g]);
+            if (fieldPattern.fieldOfGroup[g] >= 0 && groups[g].data() != nullptr)
+                fields.set(fieldPattern.fieldOfGroup[g], groups[g]);
         }
         return true;
+    };
+    const auto nextLineToRead = [&](int j) {
+        if (m_skipBlankLines) {
+            while (j < N && isBlankLine(Lines.wholeLineView(j)))
+                ++j;
+        }
+        return j;
+    };
+    // The last line template line k takes from line j on, or -1 when it does not match there.
+    const auto matches = [&](std::size_t k, int j) {
+        const LinePattern& linePattern = m_lines[k];
+        if (matchesPattern(linePattern.whole, utf8[k], Lines.wholeLineView(j)))
+            return j;
+        if (!linePattern.hasValue() ||
+            !matchesPattern(linePattern.labelAlone, utf8[k], Lines.wholeLineView(j)))
+            return -1;
+        // A label never has fields of its own, so that a label without its value sets none.
+        const int valueLine = nextLineToRead(j + 1);
+        if (valueLine < N &&
+            matchesPattern(linePattern.valueAlone, valueUtf8[k], Lines.wholeLineView(valueLine)))
+            return valueLine;
+        return -1;
+    };
+
+    QByteArray looksLikeUtf8;
+    const auto looksLikeAnEntry = [&](QStringView line) {
+        looksLikeUtf8.resize(0);
+        appendUtf8(looksLikeUtf8, line);
+        return re2::RE2::PartialMatch(
+            re2::StringPiece(looksLikeUtf8.constData(),
+                             static_cast<std::size_t>(looksLikeUtf8.size())),
+            *m_looksLike);
     };
 
     for (int i = 0; i < N;) {
@@ -162,19 +207,21 @@ void RulesEngine::walk(const LineModel& Lines, OnEntry onEntry, OnUnmatched onUn
         int last = -1;
         bool firstLineMatched = false;
         bool matched = true;
+        int failedLine = 0;
+        int failedTemplateLine = 0;
         for (std::size_t k = 0; k < m_lines.size(); ++k) {
             // Blank lines between two lines of an entry are passed over when the file says so;
             // they never begin one.
-            if (m_skipBlankLines && last >= 0) {
-                while (j < N && isBlankLine(Lines.wholeLineView(j)))
-                    ++j;
-            }
-            if (j < N && matches(k, Lines.wholeLineView(j))) {
+            if (last >= 0)
+                j = nextLineToRead(j);
+            if (const int taken = j < N ? matches(k, j) : -1; taken >= 0) {
                 firstLineMatched = firstLineMatched || k == 0;
-                last = j;
-                ++j;
+                last = taken;
+                j = taken + 1;
             } else if (!m_lines[k].optional) {
                 matched = false;
+                failedLine = j;
+                failedTemplateLine = static_cast<int>(k);
                 break;
             }
         }
@@ -182,8 +229,8 @@ void RulesEngine::walk(const LineModel& Lines, OnEntry onEntry, OnUnmatched onUn
             onEntry(i, last, fields);
             i = last + 1;
         } else {
-            if (firstLineMatched)
-                onUnmatched(i);
+            if (m_looksLike ? looksLikeAnEntry(Lines.wholeLineView(i)) : firstLineMatched)
+                onUnmatched(i, failedLine, failedTemplateLine);
             ++i;
         }
     }
@@ -212,7 +259,10 @@ std::optional<OutputList> RulesEngine::convert(LineModel& Lines,
             }
             SL.add(row.view());
         },
-        [](int) {});
+        [&](int line, int, int) {
+            if (context.nearMisses != nullptr)
+                context.nearMisses->push_back(line);
+        });
     // A text without a single row stays as it was, and so does the clipboard.
     if (SL.count() == 0)
         return std::nullopt;
@@ -237,7 +287,7 @@ Recognition RulesEngine::recognise(const LineModel& Lines) const {
                     ++coveredLines;
             }
         },
-        [](int) {});
+        [](int, int, int) {});
     int textLines = 0;
     for (int i = 0, N = Lines.count(); i < N; ++i) {
         if (!isBlankLine(Lines.wholeLineView(i)))
@@ -251,8 +301,8 @@ Recognition RulesEngine::recognise(const LineModel& Lines) const {
 // ---- Reading a file ----
 
 const QString kAllowedKeysText =
-    QStringLiteral("id, caption, summary, skip-blank-lines, entry, row, format, header, repeats, "
-                   "remark, history, fill");
+    QStringLiteral("id, caption, summary, skip-blank-lines, looks-like, entry, row, format, "
+                   "header, columns, repeats, remark, history, fill");
 
 struct Problem {
     int line = 0;
@@ -449,6 +499,14 @@ std::variant<StatementKind, Problem> readCsvTable(const toml::table& table, Stat
                              QStringLiteral("header は見出しの行のパターンで書きます"));
         header = fromStd(headerNode->as_string()->get());
     }
+    int columns = 0;
+    if (const toml::node* columnsNode = table.get("columns")) {
+        const std::optional<std::int64_t> value = columnsNode->value<std::int64_t>();
+        if (!columnsNode->is_integer() || !value || *value < 1 || *value > 1000)
+            return problemAt(*columnsNode,
+                             QStringLiteral("columns は明細の行の列の数（1〜1000）で書きます"));
+        columns = static_cast<int>(*value);
+    }
     const toml::node* rowNode = table.get("row");
     if (rowNode == nullptr)
         return Problem{1, 1, QStringLiteral("row（行のセルの配列）がありません")};
@@ -465,7 +523,8 @@ std::variant<StatementKind, Problem> readCsvTable(const toml::table& table, Stat
         auto* problem = std::get_if<Problem>(&read))
         return *problem;
     RowLayout layout;
-    auto engine = makeCsvEngine(header, cells, kind.remark ? kind.remark->cell : QString(), layout);
+    auto engine =
+        makeCsvEngine(header, cells, columns, kind.remark ? kind.remark->cell : QString(), layout);
     if (const auto* problem = std::get_if<CsvRulesProblem>(&engine))
         return problemAt(problem->cell < 0 ? *headerNode
                                            : (*row)[static_cast<std::size_t>(problem->cell)],
@@ -477,11 +536,11 @@ std::variant<StatementKind, Problem> readCsvTable(const toml::table& table, Stat
 }
 
 std::variant<StatementKind, Problem> readTable(const toml::table& table, const QString& path,
-                                               const QStringList& takenIds) {
+                                               const QStringList& takenIds, FileNaming naming) {
     for (const auto& [key, node] : table) {
-        static const std::array<std::string_view, 12> kKeys = {
-            "id",     "caption", "summary", "skip-blank-lines", "entry",   "row",
-            "format", "header",  "repeats", "remark",           "history", "fill"};
+        static const std::array<std::string_view, 14> kKeys = {
+            "columns", "id",     "caption", "summary", "skip-blank-lines", "looks-like", "entry",
+            "row",     "format", "header",  "repeats", "remark",           "history",    "fill"};
         if (std::find(kKeys.begin(), kKeys.end(), key.str()) == kKeys.end())
             return problemAt(node, QStringLiteral("知らないキー「%1」です（使えるのは %2）")
                                        .arg(fromStd(key.str()), kAllowedKeysText));
@@ -506,19 +565,10 @@ std::variant<StatementKind, Problem> readTable(const toml::table& table, const Q
         return *problem;
     kind.id = std::get<QString>(id);
     const toml::node& idNode = *table.get("id");
-    static const QRegularExpression kIdSyntax(QStringLiteral("^[a-z][a-z0-9-]*$"));
-    if (!kIdSyntax.match(kind.id).hasMatch())
-        return problemAt(idNode, QStringLiteral("id「%1」は小文字の英字で始め、小文字の英字、数字と"
-                                                "「-」で書きます")
-                                     .arg(kind.id));
-    if (reservedIds().contains(kind.id))
-        return problemAt(idNode, QStringLiteral("id「%1」は tallemo-convert のコマンド名なので"
-                                                "使えません")
-                                     .arg(kind.id));
-    if (takenIds.contains(kind.id))
-        return problemAt(
-            idNode, QStringLiteral("id「%1」は組み込みの書式の名前なので使えません").arg(kind.id));
-    if (QFileInfo(path).fileName() != kind.id + QStringLiteral(".toml"))
+    if (std::optional<QString> problem = idProblem(kind.id, takenIds))
+        return problemAt(idNode, *problem);
+    if (naming == FileNaming::MustBeId &&
+        QFileInfo(path).fileName() != kind.id + QStringLiteral(".toml"))
         return problemAt(
             idNode, QStringLiteral("ファイル名は id に合わせて %1.toml にします").arg(kind.id));
 
@@ -544,6 +594,21 @@ std::variant<StatementKind, Problem> readTable(const toml::table& table, const Q
             return problemAt(*skip, QStringLiteral("skip-blank-lines は true か false で書きます"));
         skipBlankLines = skip->as_boolean()->get();
     }
+    // A pattern of its own for the lines that look like an entry, searched anywhere in a line.
+    std::unique_ptr<re2::RE2> looksLike;
+    if (const toml::node* looksLikeNode = table.get("looks-like")) {
+        if (!looksLikeNode->is_string())
+            return problemAt(*looksLikeNode, QStringLiteral("looks-like は文字列で書きます"));
+        re2::RE2::Options options;
+        options.set_log_errors(false);
+        options.set_max_mem(kMaxPatternMemory);
+        looksLike = std::make_unique<re2::RE2>(
+            fromStd(looksLikeNode->as_string()->get()).toStdString(), options);
+        if (!looksLike->ok())
+            return problemAt(
+                *looksLikeNode,
+                QStringLiteral("パターンを読めません: %1").arg(fromStd(looksLike->error())));
+    }
 
     if (const toml::node* format = table.get("format")) {
         if (!format->is_string() ||
@@ -552,8 +617,12 @@ std::variant<StatementKind, Problem> readTable(const toml::table& table, const Q
         if (format->as_string()->get() == "csv")
             return readCsvTable(table, std::move(kind));
     }
-    if (const toml::node* header = table.get("header"))
-        return problemAt(*header, QStringLiteral("header は format = 'csv' の書式で使います"));
+    for (const char* csvKey : {"header", "columns"}) {
+        if (const toml::node* node = table.get(csvKey))
+            return problemAt(
+                *node,
+                QStringLiteral("%1 は format = 'csv' の書式で使います").arg(QLatin1String(csvKey)));
+    }
 
     // The entry: one pattern per line.
     const toml::node* entryNode = table.get("entry");
@@ -569,15 +638,15 @@ std::variant<StatementKind, Problem> readTable(const toml::table& table, const Q
                                          .arg(entry->size()));
     std::vector<LinePattern> lines;
     QStringList fieldNames;
-    std::vector<const toml::node*> patternNodes;
     for (const toml::node& lineNode : *entry) {
         const toml::node* patternNode = &lineNode;
+        const toml::node* valueNode = nullptr;
         bool optional = false;
         if (const toml::table* line = lineNode.as_table()) {
             for (const auto& [key, node] : *line) {
-                if (key.str() != "line" && key.str() != "optional")
+                if (key.str() != "line" && key.str() != "optional" && key.str() != "value")
                     return problemAt(node, QStringLiteral("知らないキー「%1」です（entry の行に"
-                                                          "使えるのは line, optional）")
+                                                          "使えるのは line, value, optional）")
                                                .arg(fromStd(key.str())));
             }
             patternNode = line->get("line");
@@ -589,50 +658,109 @@ std::variant<StatementKind, Problem> readTable(const toml::table& table, const Q
                                      QStringLiteral("optional は true か false で書きます"));
                 optional = optionalNode->as_boolean()->get();
             }
+            valueNode = line->get("value");
         }
-        if (!patternNode->is_string())
-            return problemAt(*patternNode,
-                             QStringLiteral("行のパターンは文字列で書きます（'…' の中では \\ が"
-                                            "そのまま残ります）"));
-        const std::string patternText = fromStd(patternNode->as_string()->get()).toStdString();
-        re2::RE2::Options options;
-        options.set_log_errors(false);
-        options.set_max_mem(kMaxPatternMemory);
-        auto pattern = std::make_unique<re2::RE2>(patternText, options);
-        if (!pattern->ok()) {
-            if (pattern->error_code() == re2::RE2::ErrorPatternTooLarge)
+        const auto patternText = [](const toml::node& node) -> std::optional<QString> {
+            if (!node.is_string())
+                return std::nullopt;
+            return fromStd(node.as_string()->get());
+        };
+        const QString kNotAString =
+            QStringLiteral("行のパターンは文字列で書きます（'…' の中では \\ がそのまま残ります）");
+        const std::optional<QString> label = patternText(*patternNode);
+        if (!label)
+            return problemAt(*patternNode, kNotAString);
+        std::optional<QString> value;
+        if (valueNode != nullptr) {
+            value = patternText(*valueNode);
+            if (!value)
+                return problemAt(*valueNode, kNotAString);
+        }
+
+        // Compiles one pattern; the fields of its named groups are numbered in the order they
+        // first appear, and a field already taken by another line is refused.
+        QStringList fieldsOfThisLine;
+        const auto compiled = [](const QString& text) {
+            re2::RE2::Options options;
+            options.set_log_errors(false);
+            options.set_max_mem(kMaxPatternMemory);
+            return std::make_unique<re2::RE2>(text.toStdString(), options);
+        };
+        const auto problemOf = [](const re2::RE2& pattern,
+                                  const toml::node& node) -> std::optional<Problem> {
+            if (pattern.ok())
+                return std::nullopt;
+            if (pattern.error_code() == re2::RE2::ErrorPatternTooLarge)
                 return problemAt(
-                    *patternNode,
-                    QStringLiteral("パターンが大きすぎます: %1").arg(fromStd(pattern->error())));
+                    node,
+                    QStringLiteral("パターンが大きすぎます: %1").arg(fromStd(pattern.error())));
             return problemAt(
-                *patternNode,
-                QStringLiteral("パターンを読めません: %1").arg(fromStd(pattern->error())));
-        }
+                node, QStringLiteral("パターンを読めません: %1").arg(fromStd(pattern.error())));
+        };
+        const auto compile = [&](const QString& text, const toml::node& node,
+                                 FieldPattern& into) -> std::optional<Problem> {
+            auto pattern = compiled(text);
+            if (std::optional<Problem> problem = problemOf(*pattern, node))
+                return problem;
+            into.fieldOfGroup.assign(
+                static_cast<std::size_t>(pattern->NumberOfCapturingGroups()) + 1, -1);
+            for (const auto& [name, group] : pattern->NamedCapturingGroups()) {
+                const QString fieldName = fromStd(name);
+                if (!fieldsOfThisLine.contains(fieldName)) {
+                    if (fieldNames.contains(fieldName))
+                        return problemAt(
+                            node, QStringLiteral("フィールド %1 を取り出すパターンが 2 つあります")
+                                      .arg(fieldName));
+                    fieldNames << fieldName;
+                    fieldsOfThisLine << fieldName;
+                }
+                into.fieldOfGroup[static_cast<std::size_t>(group)] =
+                    static_cast<int>(fieldNames.indexOf(fieldName));
+                into.captures = true;
+            }
+            into.pattern = std::move(pattern);
+            return std::nullopt;
+        };
+
         LinePattern linePattern;
         linePattern.optional = optional;
-        linePattern.fieldOfGroup.assign(
-            static_cast<std::size_t>(pattern->NumberOfCapturingGroups()) + 1, -1);
-        for (const auto& [name, group] : pattern->NamedCapturingGroups()) {
-            const QString fieldName = fromStd(name);
-            if (fieldNames.contains(fieldName))
+        if (!value) {
+            if (std::optional<Problem> problem = compile(*label, *patternNode, linePattern.whole))
+                return *problem;
+        } else {
+            // Each as written first, so that a problem names the key it is in and shows the
+            // pattern as the file has it.
+            if (std::optional<Problem> problem = problemOf(*compiled(*label), *patternNode))
+                return *problem;
+            if (std::optional<Problem> problem = problemOf(*compiled(*value), *valueNode))
+                return *problem;
+            if (std::optional<Problem> problem =
+                    compile(*label + QStringLiteral("[ \\t\\x{3000}]*"), *patternNode,
+                            linePattern.labelAlone))
+                return *problem;
+            if (linePattern.labelAlone.captures)
                 return problemAt(*patternNode,
-                                 QStringLiteral("フィールド %1 を取り出すパターンが 2 つあります")
-                                     .arg(fieldName));
-            fieldNames << fieldName;
-            linePattern.fieldOfGroup[static_cast<std::size_t>(group)] =
-                static_cast<int>(fieldNames.size() - 1);
-            linePattern.captures = true;
+                                 QStringLiteral("value のある行では、フィールドは value の中で"
+                                                "取り出します"));
+            const QString blanks = QStringLiteral("[ \\t\\x{3000}]*");
+            if (std::optional<Problem> problem =
+                    compile(blanks + QStringLiteral("(?:") + *value + u')' + blanks, *valueNode,
+                            linePattern.valueAlone))
+                return *problem;
+            if (std::optional<Problem> problem =
+                    compile(QStringLiteral("(?:") + *label + u')' + blanks + QStringLiteral("(?:") +
+                                *value + u')' + blanks,
+                            *valueNode, linePattern.whole))
+                return *problem;
         }
-        linePattern.pattern = std::move(pattern);
         lines.push_back(std::move(linePattern));
-        patternNodes.push_back(patternNode);
     }
     if (std::all_of(lines.begin(), lines.end(), [](const LinePattern& l) { return l.optional; }))
         return problemAt(*entryNode,
                          QStringLiteral("entry の行がすべて optional です: 少なくとも 1 行は"
                                         "必ずある行にします"));
     if (std::all_of(lines.begin(), lines.end(),
-                    [](const LinePattern& l) { return matchesAnyLine(*l.pattern); }))
+                    [](const LinePattern& l) { return matchesAnyLine(*l.whole.pattern); }))
         return problemAt(*entryNode,
                          QStringLiteral("entry のパターンがどの行にも当てはまります: 少なくとも "
                                         "1 行は見出しや日付など、その行にある文字を書きます"));
@@ -663,7 +791,7 @@ std::variant<StatementKind, Problem> readTable(const toml::table& table, const Q
 
     kind.engine = std::make_shared<const RulesEngine>(
         std::move(lines), std::move(cells), static_cast<int>(fieldNames.size()), skipBlankLines,
-        kind.remark ? kind.remark->cell : QString());
+        kind.remark ? kind.remark->cell : QString(), std::move(looksLike));
     return kind;
 }
 
@@ -676,12 +804,24 @@ const QStringList& reservedIds() {
     return ids;
 }
 
+std::optional<QString> idProblem(const QString& id, const QStringList& takenIds) {
+    static const QRegularExpression kIdSyntax(QStringLiteral("^[a-z][a-z0-9-]*$"));
+    if (!kIdSyntax.match(id).hasMatch())
+        return QStringLiteral("id「%1」は小文字の英字で始め、小文字の英字、数字と「-」で書きます")
+            .arg(id);
+    if (reservedIds().contains(id))
+        return QStringLiteral("id「%1」は tallemo-convert のコマンド名なので使えません").arg(id);
+    if (takenIds.contains(id))
+        return QStringLiteral("id「%1」は組み込みの書式の名前なので使えません").arg(id);
+    return std::nullopt;
+}
+
 QString RulesProblem::toString() const {
     return QStringLiteral("%1:%2:%3: %4").arg(path).arg(line).arg(column).arg(text);
 }
 
 RulesKindOrProblem readRulesKind(const QString& path, const QByteArray& contents,
-                                 const QStringList& takenIds) {
+                                 const QStringList& takenIds, FileNaming naming) {
     const auto problem = [&](const Problem& p) -> RulesKindOrProblem {
         return RulesProblem{path, p.line, p.column, p.text};
     };
@@ -701,19 +841,44 @@ RulesKindOrProblem readRulesKind(const QString& path, const QByteArray& contents
             {static_cast<int>(begin.line), static_cast<int>(begin.column),
              QStringLiteral("TOML として読めません: %1").arg(fromStd(error.description()))});
     }
-    std::variant<StatementKind, Problem> kind = readTable(parsed, path, takenIds);
+    std::variant<StatementKind, Problem> kind = readTable(parsed, path, takenIds, naming);
     if (auto* p = std::get_if<Problem>(&kind))
         return problem(*p);
     return std::get<StatementKind>(std::move(kind));
 }
 
-RulesKindOrProblem readRulesFile(const QString& path, const QStringList& takenIds) {
+RulesKindOrProblem readRulesFile(const QString& path, const QStringList& takenIds,
+                                 FileNaming naming) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return RulesProblem{path, 0, 0,
                             QStringLiteral("ファイルを読めません: %1").arg(file.errorString())};
     // One byte more than allowed is enough to tell a file that is too large.
-    return readRulesKind(path, file.read(kMaxFileSize + 1), takenIds);
+    return readRulesKind(path, file.read(kMaxFileSize + 1), takenIds, naming);
+}
+
+QString nearMissText(const RulesScan::NearMiss& nearMiss, const LineModel& Lines) {
+    // A long line is cut, so that the message stays one line that names the part.
+    constexpr qsizetype kShownLength = 40;
+    const auto shown = [&](int line) {
+        QString text = Lines.wholeLineView(line).toString().trimmed();
+        if (text.size() > kShownLength)
+            text = text.left(kShownLength) + QStringLiteral("…");
+        return text;
+    };
+    const QString begins = QStringLiteral("%1 行目「%2」は明細の始まりに見えましたが、")
+                               .arg(nearMiss.line + 1)
+                               .arg(shown(nearMiss.line));
+    if (nearMiss.failedLine >= Lines.count())
+        return begins + QStringLiteral("書式の %1 行目に合う行がないまま文章が終わっています")
+                            .arg(nearMiss.templateLine + 1);
+    if (nearMiss.failedLine == nearMiss.line)
+        return begins + QStringLiteral("書式の %1 行目のパターンに合いません")
+                            .arg(nearMiss.templateLine + 1);
+    return begins + QStringLiteral("%1 行目「%2」が書式の %3 行目のパターンに合いません")
+                        .arg(nearMiss.failedLine + 1)
+                        .arg(shown(nearMiss.failedLine))
+                        .arg(nearMiss.templateLine + 1);
 }
 
 RulesScan scanWithRules(const StatementKind& kind, const LineModel& Lines) {
@@ -732,7 +897,9 @@ RulesScan scanWithRules(const StatementKind& kind, const LineModel& Lines) {
                 entry.cells = std::get<QStringList>(std::move(cells));
             scan.entries.push_back(std::move(entry));
         },
-        [&](int line) { scan.unmatchedStarts.push_back(line); });
+        [&](int line, int failedLine, int templateLine) {
+            scan.nearMisses.push_back({line, failedLine, templateLine});
+        });
     return scan;
 }
 

@@ -42,16 +42,31 @@ TEST_F(RulesCommands, KindsListsEveryKindAndTheProblemsOfBrokenFiles) {
     const QString shipped = QStringLiteral(TALLEMO_SHIPPED_KINDS_DIR);
     EXPECT_EQ(
         QString::fromUtf8(outcome.standardOutput),
-        QStringLiteral("card\t楽天カード\tbuilt-in\n"
-                       "domestic\t国内配当\tbuilt-in\n"
-                       "foreign\t国外配当\tbuilt-in\n"
-                       "view\tView\tbuilt-in\n"
-                       "coop\t生協\tbuilt-in\n"
-                       "vpass-csv\tVISA 系カード明細 CSV（Vpass）\t%1/vpass-csv.toml\n"
-                       "card-mail\tカード利用通知メール\t%1/card-mail.toml\n"
-                       "card-mail-line\tカード利用通知メール（1 行ずつ）\t%1/card-mail-line.toml\n"
-                       "card-csv\t楽天カード明細 CSV\t%1/card-csv.toml\n"
-                       "totals\t合計 & 残高\t%2\n")
+        QStringLiteral(
+            "card\t楽天カード\tbuilt-in\n"
+            "domestic\t国内配当\tbuilt-in\n"
+            "foreign\t国外配当\tbuilt-in\n"
+            "view\tView\tbuilt-in\n"
+            "coop\t生協\tbuilt-in\n"
+            "card-mail-jcb-arrival\tJCBカード ご利用のお知らせ（売上到着分）\t"
+            "%1/card-mail-jcb-arrival.toml\n"
+            "card-mail-jcb\tJCBカード ショッピングご利用のお知らせ\t"
+            "%1/card-mail-jcb.toml\n"
+            "card-mail-jcb-refund\tJCBカード ショッピング取消のお知らせ\t"
+            "%1/card-mail-jcb-refund.toml\n"
+            "vpass-csv\tVISA 系カード明細 CSV（Vpass）\t%1/vpass-csv.toml\n"
+            "card-mail\tカード利用のお知らせ（楽天カード・三井住友カード・dカード）\t"
+            "%1/card-mail.toml\n"
+            "card-mail-pocket\tポケットカード カード利用のお知らせ（ZOZOCARD など）\t"
+            "%1/card-mail-pocket.toml\n"
+            "card-mail-life\tライフカード カードご利用のお知らせ\t"
+            "%1/card-mail-life.toml\n"
+            "card-mail-line\t楽天カード カード利用のお知らせ（1 行ずつ）\t"
+            "%1/card-mail-line.toml\n"
+            "card-csv\t楽天カード明細 CSV\t%1/card-csv.toml\n"
+            "totals\t合計 & 残高\t%2\n"
+            "card-mail-smbc\t三井住友カード ご利用のお知らせ（ご利用日時の下に利用先と金額）\t"
+            "%1/card-mail-smbc.toml\n")
             .arg(shipped, userFile("totals.toml")));
     EXPECT_EQ(outcome.standardError,
               userFile("broken.toml") +
@@ -99,15 +114,17 @@ TEST_F(RulesCommands, CheckSaysWhatAFileGivesOrWhatIsWrongWithIt) {
     EXPECT_EQ(rows.exitCode, 0);
     EXPECT_EQ(rows.standardOutput, notation::bytes("2024/11/03→1500|2024/11/05→3000|"));
     EXPECT_EQ(rows.standardError,
-              QStringLiteral("tallemo-convert: line 2: 日付を読めませんでした\n"
-                             "tallemo-convert: line 4: 金額を読めませんでした\n"));
+              QStringLiteral("tallemo-convert: 4 件見つかりました。行にならなかったもの 2 件\n"
+                             "tallemo-convert: 2 行目: 日付を読めませんでした\n"
+                             "tallemo-convert: 4 行目: 金額を読めませんでした\n"));
 
     const ConvertOutcome none =
         runWithInput({"check", rules, "-"}, notation::bytes("nothing|here|"), environment());
     EXPECT_EQ(none.exitCode, 0);
     EXPECT_TRUE(none.standardOutput.isEmpty());
-    EXPECT_EQ(none.standardError,
-              QStringLiteral("tallemo-convert: 合計 & 残高 (totals): no entry found\n"));
+    EXPECT_EQ(
+        none.standardError,
+        QStringLiteral("tallemo-convert: 合計 & 残高 (totals) の明細が見つかりませんでした\n"));
 
     writeFile(rules, "id = 'totals'\ncaption = 'T'\nentry = ['x(?P<a>.*)']\nrow = ['{b}']\n");
     const ConvertOutcome broken = runWithInput({"check", rules, statement}, {}, environment());
@@ -150,9 +167,11 @@ TEST_F(RulesCommands, LearnWritesARulesFileThatCheckTakesAndSaysWhatItFound) {
 
     EXPECT_EQ(learned.exitCode, 0) << learned.standardError.toStdString();
     EXPECT_TRUE(learned.standardOutput.contains("id = 'sample-mail'"));
-    EXPECT_EQ(learned.standardError,
-              QStringLiteral("tallemo-convert: 2 entries found, 0 of them without a row\n"
-                             "tallemo-convert: line 8 begins like an entry but is none\n"));
+    EXPECT_EQ(
+        learned.standardError,
+        QStringLiteral("tallemo-convert: 2 件見つかりました。行にならなかったもの 0 件\n"
+                       "tallemo-convert: 8 行目「■利用日: 2024/11/05」は明細の始まりに見えま"
+                       "したが、9 行目「■備考: 取消」が書式の 2 行目のパターンに合いません\n"));
     const QString rules = dir.filePath(QStringLiteral("sample-mail.toml"));
     writeFile(rules, learned.standardOutput);
     const ConvertOutcome checked = runWithInput({"check", rules, statement}, {}, environment());
@@ -176,8 +195,73 @@ TEST_F(RulesCommands, LearnSavesIntoTheKindsFolderButReplacesOnlyWhenForced) {
 
     const ConvertOutcome again = runWithInput(save, example, environment());
     EXPECT_EQ(again.exitCode, 1);
-    EXPECT_TRUE(again.standardError.endsWith(QStringLiteral("exists; --force replaces it\n")));
+    EXPECT_EQ(again.standardError,
+              QStringLiteral("tallemo-convert: %1 はもうあります。置き換えるときは --force を付けて"
+                             "ください\n")
+                  .arg(userFile("shop-lines.toml")));
     EXPECT_EQ(runWithInput(save + QStringList{"--force"}, example, environment()).exitCode, 0);
+}
+
+TEST_F(RulesCommands, CheckTakesAFileOfAnyNameAndSaysWhatTheFolderWillWant) {
+    const QString rules = dir.filePath(QStringLiteral("draft.toml"));
+    writeFile(rules, kTotals);
+    const ConvertOutcome checked = runWithInput(
+        {"check", rules, "-"}, notation::bytes("2024/11/03 total 1,500|"), environment());
+    EXPECT_EQ(checked.exitCode, 0);
+    EXPECT_EQ(checked.standardOutput, notation::bytes("2024/11/03→1500|"));
+    EXPECT_EQ(checked.standardError,
+              QStringLiteral("tallemo-convert: %1: kinds フォルダに入れるときは totals.toml という"
+                             "名前にしてください\n"
+                             "tallemo-convert: 1 件見つかりました。行にならなかったもの 0 件\n")
+                  .arg(rules));
+    // Without a statement too; the folder itself still refuses the file.
+    const ConvertOutcome alone = runWithInput({"check", rules}, {}, environment());
+    EXPECT_EQ(alone.exitCode, 0);
+    EXPECT_TRUE(alone.standardError.contains(QStringLiteral("totals.toml という名前")));
+}
+
+// The ids the kinds folder refuses are refused before anything is written, with its words.
+TEST_F(RulesCommands, LearnRefusesTheIdsTheKindsFolderRefuses) {
+    const QByteArray example = notation::bytes("2024/11/03␣␣SHOP A␣␣1,500円|");
+    struct Case {
+        const char* id;
+        const char* message;
+    };
+    for (const Case& c : {Case{"card", "id「card」は組み込みの書式の名前なので使えません"},
+                          Case{"detect", "id「detect」は tallemo-convert のコマンド名なので使えま"
+                                         "せん"},
+                          Case{"Card-Mail", "id「Card-Mail」は小文字の英字で始め、小文字の英字、"
+                                            "数字と「-」で書きます"}}) {
+        const ConvertOutcome learned =
+            runWithInput({"learn", "-", "--id", c.id, "--save"}, example, environment());
+        EXPECT_EQ(learned.exitCode, 1) << c.id;
+        EXPECT_EQ(learned.standardError,
+                  QStringLiteral("tallemo-convert: ") + QString::fromUtf8(c.message) + u'\n');
+        EXPECT_FALSE(QFileInfo::exists(userFile("card.toml")));
+        EXPECT_TRUE(QDir(dir.filePath(QStringLiteral("kinds"))).isEmpty());
+    }
+    // A caption that spells a command's name gets another id.
+    const ConvertOutcome fromCaption =
+        runWithInput({"learn", "-", "--caption", "Help"}, example, environment());
+    EXPECT_EQ(fromCaption.exitCode, 0) << fromCaption.standardError.toStdString();
+    EXPECT_FALSE(fromCaption.standardOutput.contains("id = 'help'"));
+}
+
+TEST_F(RulesCommands, LearnWarnsOfACellThatBecomesFixedTextAndOfAProposalWithoutAnAmount) {
+    const ConvertOutcome typo =
+        runWithInput({"learn", "-", "--row", "2024/11/03\tSHOP B\t\t\t1500"},
+                     notation::bytes("2024/11/03␣␣SHOP A␣␣1,500円|"), environment());
+    EXPECT_EQ(typo.exitCode, 0);
+    EXPECT_EQ(typo.standardError,
+              QStringLiteral("tallemo-convert: セル 2「SHOP B」は例の中に見つかりません。どの行でも"
+                             "「SHOP B」という決まった文字になります\n"));
+
+    const ConvertOutcome noAmount = runWithInput(
+        {"learn", "-"}, notation::bytes("■利用日: 2024/11/03|■利用先: SHOP A|"), environment());
+    EXPECT_EQ(noAmount.exitCode, 0);
+    EXPECT_EQ(noAmount.standardError,
+              QStringLiteral("tallemo-convert: 例に金額が見つからないので、行に金額のセルが"
+                             "ありません\n"));
 }
 
 TEST_F(RulesCommands, LearnFailsWithAReasonWhenNothingCanBeLearned) {

@@ -213,4 +213,27 @@ INSTANTIATE_TEST_SUITE_P(
                                    "ドはそのままです")}),
     [](const testing::TestParamInfo<MessageCase>& param) { return std::string(param.param.name); });
 
+// Lines that looked like an entry but gave none follow what the conversion did, at most five
+// named, whether rows were made or not.
+TEST(ConversionMessages, NameTheLinesThatLookedLikeAnEntryButGaveNone) {
+    ConversionReport report;
+    report.kind = findBuiltInKind(u"card");
+    report.looksRight = true;
+    report.rows = 3;
+    report.nearMisses = {21};
+    EXPECT_EQ(
+        conversionMessage(report),
+        QStringLiteral("楽天カード: 3 行をクリップボードにコピーしました（明細の始まりに見えて"
+                       "合わなかった行が 1 行あります: 22 行目）"));
+    EXPECT_EQ(rowsNotice(report, true),
+              QStringLiteral("（明細の始まりに見えて合わなかった行が 1 行あります: 22 行目）"));
+
+    report.rows.reset();
+    report.nearMisses = {0, 4, 9, 14, 19, 24};
+    EXPECT_EQ(conversionMessage(report, true),
+              QStringLiteral("楽天カード (card) の明細が見つかりませんでした（明細の始まりに見えて"
+                             "合わなかった行が 6 行あります: 1 行目、5 行目、10 行目、15 行目、"
+                             "20 行目、ほか）。クリップボードはそのままです"));
+}
+
 } // namespace

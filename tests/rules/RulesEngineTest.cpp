@@ -55,6 +55,17 @@ entry = ['(?P<date>\d{4}/\d{1,2}/\d{1,2})  +(?P<shop>.+?)  +(?P<amount>[-0-9,]+)
 row = ['{date|date}', '{shop}', '', '', '{amount|yen}']
 )";
 
+// Labels that may have their value on the same line or on the line below.
+const char* const kLabelAndValue = R"(
+skip-blank-lines = true
+entry = [
+    { line = '[ \x{3000}]*■日時:?', value = '(?P<date>[0-9].*)' },
+    { line = '[ \x{3000}]*■金額:?', value = '(?P<amount>[^■].*)' },
+    { line = '[ \x{3000}]*■店:?', value = '(?P<shop>[^■].*)' },
+]
+row = ['{date|date}', '{shop}', '{amount|yen}']
+)";
+
 const std::vector<EngineCase>& engineCases() {
     static const std::vector<EngineCase> cases = {
         {"one line per entry, headers and footers give nothing",
@@ -107,6 +118,16 @@ row = ['{date|date}', '{out|yen; in|yen|neg}']
           "2024/11/07 abc 100"},
          {"2024/11/03→1000", "2024/11/04→-500", "2024/11/05→-2000"},
          2},
+        {"a value after its label or on the next line, blank lines and indentation between",
+         kLabelAndValue,
+         {"■日時: 2024/11/03", "■金額: 1,500円", "■店", "", "␣␣SHOP A", "", "　■日時",
+          "　2024/11/04", "■金額", "　　800円", "■店: SHOP B"},
+         {"2024/11/03→SHOP A→1500", "2024/11/04→SHOP B→800"}},
+        {"a label whose next line is no value takes nothing, not even the next label",
+         kLabelAndValue,
+         {"■日時", "■金額: 100円", "■店: X", "■日時: 2024/11/05", "■金額", "■店: Y",
+          "■日時: 2024/11/06", "■金額: 300円", "■店: Z"},
+         {"2024/11/06→Z→300"}},
         {"a line longer than the built-in kinds read is read whole",
          R"(
 entry = ['(?P<shop>x+)!(?P<amount>\d+)']
@@ -171,13 +192,38 @@ TEST(RulesScan, NamesTheLinesThatBeginNoEntryAndWhyEntriesGaveNoRow) {
         notation::textOf({"■利用日: 2024/11/01", "その他", "■利用日: 2024/11/03", "■利用先: A",
                           "■利用金額: 1 円", "■利用日: 2024/11/04", "■利用先: B", "■利用金額: x"}));
     const RulesScan scan = scanWithRules(kind, Lines);
-    EXPECT_EQ(scan.unmatchedStarts, std::vector<int>{0});
+    ASSERT_EQ(scan.nearMisses.size(), 1U);
+    EXPECT_EQ(scan.nearMisses[0].line, 0);
+    EXPECT_EQ(nearMissText(scan.nearMisses[0], Lines),
+              QStringLiteral("1 行目「■利用日: 2024/11/01」は明細の始まりに見えましたが、2 行目"
+                             "「その他」が書式の 2 行目のパターンに合いません"));
     ASSERT_EQ(scan.entries.size(), 2U);
     EXPECT_EQ(scan.entries[0].firstLine, 2);
     EXPECT_EQ(scan.entries[0].lastLine, 4);
     EXPECT_EQ(scan.entries[0].cells, (QStringList{"2024/11/03", "A", "", "", "1"}));
     EXPECT_EQ(scan.entries[1].firstLine, 5);
     EXPECT_EQ(scan.entries[1].skipped, SkipReason::UnreadableAmount);
+}
+
+// A one-line kind's failing line matches no first line, so only its own looks-like pattern can
+// tell that it looked like an entry; lines inside entries and other lines are no near misses.
+TEST(RulesScan, ALooksLikePatternNamesTheLinesOfAOneLineKindThatFailLaterOn) {
+    const char* const rules = R"(
+looks-like = '^[0-9]{4}/'
+entry = ['(?P<date>[0-9]{4}/[0-9/]+)  (?P<shop>.+)（買物）  (?P<amount>[0-9,]+)円']
+row = ['{date|date}', '{shop}', '{amount|yen}']
+)";
+    const StatementKind kind = kindFrom(rules);
+    ASSERT_TRUE(kind.engine);
+    const LineModel Lines(notation::textOf({"ご利用明細 2024/11", "2024/11/03␣␣A（買物）␣␣100円",
+                                            "2024/11/04␣␣B（サービス）␣␣200円", "合計␣␣300円"}));
+    const RulesScan scan = scanWithRules(kind, Lines);
+    EXPECT_EQ(scan.entries.size(), 1U);
+    ASSERT_EQ(scan.nearMisses.size(), 1U);
+    EXPECT_EQ(
+        nearMissText(scan.nearMisses[0], Lines),
+        QStringLiteral("3 行目「2024/11/04  B（サービス）  200円」は明細の始まりに見えましたが、"
+                       "書式の 1 行目のパターンに合いません"));
 }
 
 TEST(RulesRecognition, CoverageWeighsAKindThatFitsAFewLinesBelowOneThatFitsTheText) {
