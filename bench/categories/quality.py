@@ -13,10 +13,13 @@ The work left to the user is: empty pairs + 3 x wrong pairs. The yardstick is sc
 TfidfVectorizer(analyzer='char_wb', ngram_range=(1, 3)) on the NFKC-folded description with
 LinearSVC, which always answers.
 
-The matcher's threshold and half-life are chosen on the learning months alone (the first two
-thirds learned, the last third filled); the held-out months are only reported.
+The matcher's threshold, half-life and word-evidence weight are chosen on the learning months alone
+(each of their last three sixths filled after learning the months before it); the held-out
+months are only reported.
 
-  bench/categories/quality.py BUILD_DIR
+  bench/categories/quality.py BUILD_DIR [THRESHOLD HALF_LIFE WORD_WEIGHT]
+
+With the three settings (the program's defaults, say) they are used instead of the chosen ones.
 """
 
 import os
@@ -242,14 +245,15 @@ def sheet(rows, with_cells=True):
     return "\n".join(lines) + "\n"
 
 
-def tallemo_guesses(tool, learn, query, half_life, folder):
+def tallemo_guesses(tool, learn, query, half_life, prior, folder):
     learn_file = os.path.join(folder, "learn.tsv")
     query_file = os.path.join(folder, "query.tsv")
     with open(learn_file, "w") as file:
         file.write(sheet(learn))
     with open(query_file, "w") as file:
         file.write(sheet(query, with_cells=False))
-    out = subprocess.run([tool, learn_file, query_file, str(half_life)], capture_output=True,
+    out = subprocess.run([tool, learn_file, query_file, str(half_life), str(prior)],
+                         capture_output=True,
                          text=True, check=True).stdout
     guesses = []
     for line in out.splitlines():
@@ -296,33 +300,42 @@ def score(query, answers, guesses=None, threshold=None):
 
 THRESHOLDS = [0.3, 0.4, 0.5, 0.55, 0.6, 0.65, 0.7, 0.75, 0.8, 0.85, 0.9, 0.95]
 HALF_LIVES = [0, 90, 180, 365]
+PRIORS = [0.5, 1, 2, 4, 8]
 
 
 def choose_settings(tool, rows, learn_months, folder):
-    """Threshold and half-life chosen on the learning months only."""
-    tune_learn = [r for r in rows if r[0] <= learn_months * 2 // 3]
-    tune_query = [r for r in rows if learn_months * 2 // 3 < r[0] <= learn_months]
-    best = None
+    """Threshold, half-life and word-evidence weight chosen on the learning months only: each of the last three
+    sixths of them filled after learning the months before it, the work summed."""
+    sixth = max(learn_months // 6, 1)
+    folds = []
+    for end in (learn_months - 2 * sixth, learn_months - sixth, learn_months):
+        folds.append(([r for r in rows if r[0] <= end - sixth],
+                      [r for r in rows if end - sixth < r[0] <= end]))
+    work = {}
     for half_life in HALF_LIVES:
-        guesses = tallemo_guesses(tool, tune_learn, tune_query, half_life, folder)
-        for threshold in THRESHOLDS:
-            work = score(tune_query, None, guesses, threshold)["work"]
-            if best is None or work < best[0]:
-                best = (work, threshold, half_life)
-    return best[1], best[2]
+        for prior in PRIORS:
+            for fold_learn, fold_query in folds:
+                guesses = tallemo_guesses(tool, fold_learn, fold_query, half_life, prior, folder)
+                for threshold in THRESHOLDS:
+                    key = (threshold, half_life, prior)
+                    work[key] = work.get(key, 0) + score(fold_query, None, guesses,
+                                                         threshold)["work"]
+    return min(work, key=lambda key: (work[key], key))
 
 
 def report(name, tool, rows, learn_months, folder, settings=None):
     learn = [r for r in rows if r[0] <= learn_months]
     query = [r for r in rows if r[0] > learn_months]
     chosen = choose_settings(tool, rows, learn_months, folder)
-    threshold, half_life = settings or chosen
-    guesses = tallemo_guesses(tool, learn, query, half_life, folder)
+    threshold, half_life, prior = settings or chosen
+    guesses = tallemo_guesses(tool, learn, query, half_life, prior, folder)
     ours = score(query, None, guesses, threshold)
     theirs = score(query, classifier_answers(learn, query))
     print(f"\n## {name}: {len(learn)} rows learned, {len(query)} held out "
-          f"(chosen on the learning months: threshold {chosen[0]}, half-life {chosen[1]} days"
-          + (f"; run with threshold {threshold}, half-life {half_life}" if settings else "")
+          f"(chosen on the learning months: threshold {chosen[0]}, half-life {chosen[1]} days, "
+          f"word-evidence weight {chosen[2]}"
+          + (f"; run with threshold {threshold}, half-life {half_life}, word-evidence weight {prior}"
+             if settings else "")
           + ")")
     print("| rows | filled | right | wrong | work | classifier right | classifier wrong "
           "| classifier work | work / classifier's |")
@@ -345,8 +358,8 @@ def main():
         sys.exit(__doc__)
     build = sys.argv[1]
     settings = None
-    if len(sys.argv) == 4:
-        settings = (float(sys.argv[2]), float(sys.argv[3]))
+    if len(sys.argv) == 5:
+        settings = (float(sys.argv[2]), float(sys.argv[3]), float(sys.argv[4]))
     ensure_packages()
     tool = os.path.join(build, "bench", "tallemo-category-guess")
     with tempfile.TemporaryDirectory() as folder:

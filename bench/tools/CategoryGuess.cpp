@@ -2,7 +2,7 @@
 // of another file through the categories store, for the quality benchmark
 // (bench/categories/quality.py).
 //
-//   tallemo-category-guess LEARN_ROWS QUERY_ROWS [HALF_LIFE_DAYS]
+//   tallemo-category-guess LEARN_ROWS QUERY_ROWS [HALF_LIFE_DAYS [WORD_EVIDENCE_WEIGHT]]
 //
 // Prints one line per line of QUERY_ROWS: CELL3 TAB CELL4 TAB SURENESS, or two empty cells and 0
 // where there is no guess at all.
@@ -30,8 +30,9 @@ QString readText(const QString& path) {
 int main(int argc, char* argv[]) {
     using namespace tallemo::categories;
     const QCoreApplication application(argc, argv);
-    if (argc != 3 && argc != 4) {
-        std::fprintf(stderr, "usage: tallemo-category-guess LEARN_ROWS QUERY_ROWS [HALF_LIFE]\n");
+    if (argc < 3 || argc > 5) {
+        std::fprintf(stderr,
+                     "usage: tallemo-category-guess LEARN_ROWS QUERY_ROWS [HALF_LIFE [PRIOR]]\n");
         return 2;
     }
     const QTemporaryDir folder;
@@ -41,8 +42,10 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     CategoryMatcher matcher;
-    if (argc == 4)
+    if (argc >= 4)
         matcher.setHalfLifeDays(QByteArray(argv[3]).toDouble());
+    if (argc >= 5)
+        matcher.setWordEvidenceWeight(QByteArray(argv[4]).toDouble());
     matcher.setLearned(store.choices().value_or(std::vector<LearnedChoice>{}));
     const QString queries = readText(QString::fromLocal8Bit(argv[2]));
     QTextStream out(stdout);

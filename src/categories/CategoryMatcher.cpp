@@ -14,8 +14,6 @@ namespace tallemo::categories {
 
 namespace {
 
-// Counts a description's only choice as a little less sure than a choice seen many times.
-constexpr double kSeenOncePrior = 0.25;
 // A word never seen counts against every choice, but less than a rare known word counts for
 // one: a new branch's name should not outweigh its chain's name.
 constexpr double kUnseenWordWeight = 0.5;
@@ -128,42 +126,55 @@ std::optional<CategoryChoice> CategoryMatcher::guess(QStringView kindId,
         const auto& cells = m_index->choices[static_cast<std::size_t>(choice)];
         return CategoryChoice{cells.first, cells.second, sureness, false};
     };
-    // A shop seen before: the user's own choice for it decides, or its lack of one.
-    const auto shop = m_index->shops.constFind(key);
-    if (shop != m_index->shops.cend()) {
-        const auto best = std::max_element(
-            shop->choices.begin(), shop->choices.end(),
-            [](const Weighted& a, const Weighted& b) { return a.weight < b.weight; });
-        const double seen = shop->total;
-        return chosen(best->choice, best->weight / (seen + kSeenOncePrior * std::min(seen, 1.0)));
-    }
-    // A shop not seen in this spelling: each word votes for the choices made for the shops that
-    // have it, a rare word more than a common one; a word never seen votes for nothing.
+    // Each word votes for the choices made for the shops that have it, a rare word more than a
+    // common one; a word never seen votes for nothing but counts against every choice.
     const std::vector<QString> words = keyWords(key);
-    if (words.empty())
-        return std::nullopt;
     const double shopCount = static_cast<double>(m_index->shops.size());
     std::unordered_map<int, double> votes;
     double allWeight = 0;
     for (const QString& word : words) {
         const auto found = m_index->words.constFind(word);
         const int shops = found == m_index->words.cend() ? 0 : found->shops;
-        const double rarity = std::log1p(shopCount / (shops + 1));
+        double rarity = std::log1p(shopCount / (shops + 1));
         if (shops == 0) {
             allWeight += rarity * kUnseenWordWeight;
             continue;
         }
+        // A word the user filed under many choices (a branch's town) says little: weighed by
+        // how concentrated its choices are, it does not drown the chain's name.
+        double concentration = 0;
+        for (const Weighted& choice : found->choices)
+            concentration += (choice.weight / shops) * (choice.weight / shops);
+        rarity *= concentration;
         allWeight += rarity;
         for (const Weighted& choice : found->choices)
             votes[choice.choice] += rarity * choice.weight / shops;
     }
-    if (votes.empty() || allWeight <= 0)
+    if (allWeight > 0) {
+        for (auto& [choice, vote] : votes)
+            vote /= allWeight;
+    }
+    // A shop seen before in this spelling: the user's own choices for it, backed by what its
+    // words say as if seen m_wordEvidenceWeight more times. A shop seen once as a slip is outvoted
+    // by its chain; a one-off stays unsure; a shop seen often decides by itself.
+    const auto shop = m_index->shops.constFind(key);
+    if (shop != m_index->shops.cend()) {
+        std::unordered_map<int, double> blended;
+        for (const auto& [choice, vote] : votes)
+            blended[choice] = m_wordEvidenceWeight * vote;
+        for (const Weighted& choice : shop->choices)
+            blended[choice.choice] += choice.weight;
+        for (auto& [choice, weight] : blended)
+            weight /= shop->total + m_wordEvidenceWeight;
+        votes = std::move(blended);
+    }
+    if (votes.empty())
         return std::nullopt;
     const auto best =
         std::max_element(votes.begin(), votes.end(), [](const auto& a, const auto& b) {
             return a.second < b.second || (a.second == b.second && a.first > b.first);
         });
-    return chosen(best->first, best->second / allWeight);
+    return chosen(best->first, best->second);
 }
 
 std::optional<CategoryChoice> CategoryMatcher::choose(QStringView kindId,

@@ -39,8 +39,11 @@ struct FillCounts {
 };
 
 // Below this, a guess is left out: a wrong category hides among right ones and costs the user
-// more than an empty pair of cells. Chosen on the quality benchmark's learning months.
+// more than an empty pair of cells. This and the two below were chosen on the learning months
+// of the quality benchmark (bench/categories/quality.py).
 inline constexpr double kDefaultMinimumSureness = 0.55;
+inline constexpr double kDefaultHalfLifeDays = 90;
+inline constexpr double kDefaultWordEvidenceWeight = 4;
 
 // Chooses the two cells of a row from its description: the user's rules first, then what was
 // learned. A description whose shop was seen before gives its choice when the user was
@@ -62,6 +65,9 @@ public:
     // Days after which an old choice weighs half as much as a new one (0: never), so that the
     // user's latest choice for a shop wins over one they gave up. Takes effect with setLearned.
     void setHalfLifeDays(double days) { m_halfLifeDays = days; }
+    // As how many sightings of a known shop its words' evidence counts: a shop seen once may have
+    // been a slip or a one-off, and its chain's other branches say which.
+    void setWordEvidenceWeight(double prior) { m_wordEvidenceWeight = prior; }
 
     // Nothing learned and no rules: filling changes nothing.
     bool isEmpty() const;
@@ -84,7 +90,8 @@ private:
     CategoryRules m_rules;
     std::unique_ptr<Index> m_index;
     double m_minimumSureness = kDefaultMinimumSureness;
-    double m_halfLifeDays = 0;
+    double m_halfLifeDays = kDefaultHalfLifeDays;
+    double m_wordEvidenceWeight = kDefaultWordEvidenceWeight;
 };
 
 } // namespace tallemo::categories

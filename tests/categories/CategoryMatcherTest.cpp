@@ -21,7 +21,7 @@ CategoryMatcher household() {
         learned("ローソン 渋谷駅前", "食費", "コンビニ", 3),
         learned("セブン－イレブン　町田店", "食費", "コンビニ", 9),
         learned("ＥＮＥＯＳ 町田SS", "車", "ガソリン", 6),
-        learned("AMAZON.CO.JP", "日用品", "通販", 5),
+        learned("AMAZON.CO.JP", "日用品", "通販", 4),
         learned("AMAZON.CO.JP", "娯楽", "本", 4),
         learned("東京電力", "水道光熱費", "電気", 6),
         learned("東京ガス", "水道光熱費", "ガス", 6),
