@@ -2,6 +2,7 @@
 
 #include "categories/DescriptionFold.h"
 
+#include <QFileInfo>
 #include <QHash>
 #include <QSet>
 #include <QSqlError>
@@ -302,6 +303,38 @@ QString categoriesFileFor(const QString& iniFileName, const QString& programFold
 QString categoriesFileFor(const QString& iniFileName, const QString& programFolder) {
     return categoriesFileFor(iniFileName, programFolder,
                              QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
+}
+
+} // namespace tallemo::categories
+
+namespace tallemo::categories {
+
+QString categoryRulesFileFor(const QString& iniFileName) {
+    return QFileInfo(iniFileName + QStringLiteral(".ini")).absolutePath() +
+           QStringLiteral("/categories.toml");
+}
+
+CategoryMatcher loadMatcher(const QString& categoriesFile, const QString& rulesFile,
+                            QStringList* problems) {
+    CategoryMatcher matcher;
+    if (!rulesFile.isEmpty()) {
+        std::variant<CategoryRules, rules::RulesProblem> read = readCategoryRulesFile(rulesFile);
+        if (auto* problem = std::get_if<rules::RulesProblem>(&read)) {
+            if (problems != nullptr)
+                *problems << problem->toString();
+        } else {
+            matcher.setRules(std::get<CategoryRules>(std::move(read)));
+        }
+    }
+    if (!categoriesFile.isEmpty() && QFileInfo::exists(categoriesFile)) {
+        CategoryStore store(categoriesFile, nullptr,
+                            {.createMissing = false, .repairDamaged = false});
+        if (std::optional<std::vector<LearnedChoice>> choices = store.choices())
+            matcher.setLearned(*choices);
+        if (problems != nullptr)
+            *problems << store.notices();
+    }
+    return matcher;
 }
 
 } // namespace tallemo::categories

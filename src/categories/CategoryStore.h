@@ -79,3 +79,20 @@ QString categoriesFileFor(const QString& iniFileName, const QString& programFold
 QString categoriesFileFor(const QString& iniFileName, const QString& programFolder);
 
 } // namespace tallemo::categories
+
+namespace tallemo::categories {
+
+// Tallemo.ini's switch of 分類を入れる, on unless the user turned it off.
+inline constexpr char kFillSection[] = "Categories";
+inline constexpr char kFillKey[] = "Fill";
+
+// categories.toml in the folder of the settings file (the one that holds the user's kinds/).
+QString categoryRulesFileFor(const QString& iniFileName);
+
+// The matcher for a conversion: the rules file and what categories.sqlite holds. A missing file
+// is nothing learned and stays missing; the rules file's problem and the store's notices go to
+// problems, and a broken rules file leaves what was learned working.
+CategoryMatcher loadMatcher(const QString& categoriesFile, const QString& rulesFile,
+                            QStringList* problems);
+
+} // namespace tallemo::categories
