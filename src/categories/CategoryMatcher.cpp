@@ -34,7 +34,11 @@ struct CategoryMatcher::Index {
     QHash<QString, Shop> shops; // by descriptionKey
     struct Word {
         int shops = 0;                 // how many shops have it
-        std::vector<Weighted> choices; // each shop's choices, as shares of the shop
+        std::vector<Weighted> choices; // the shares of its shops' choices, summed over the shops
+        // How concentrated its choices are (1 when all its shops have one choice): a word the
+        // user filed under many choices (a branch's town) says little, and is weighed so that
+        // it does not drown the chain's name.
+        double concentration = 0;
     };
     QHash<QString, Word> words;
 };
@@ -105,8 +109,10 @@ void CategoryMatcher::setLearned(std::span<const LearnedChoice> learned) {
         for (const Weighted& choice : word.choices)
             merged[choice.choice] += choice.weight;
         word.choices.clear();
-        for (const auto& [choice, weight] : merged)
-            word.choices.push_back({choice, weight});
+        for (const auto& [choice, weight] : merged) {
+            word.choices.push_back({choice, weight / word.shops});
+            word.concentration += (weight / word.shops) * (weight / word.shops);
+        }
     }
     m_index = std::move(index);
 }
@@ -140,15 +146,10 @@ std::optional<CategoryChoice> CategoryMatcher::guess(QStringView kindId,
             allWeight += rarity * kUnseenWordWeight;
             continue;
         }
-        // A word the user filed under many choices (a branch's town) says little: weighed by
-        // how concentrated its choices are, it does not drown the chain's name.
-        double concentration = 0;
-        for (const Weighted& choice : found->choices)
-            concentration += (choice.weight / shops) * (choice.weight / shops);
-        rarity *= concentration;
+        rarity *= found->concentration;
         allWeight += rarity;
         for (const Weighted& choice : found->choices)
-            votes[choice.choice] += rarity * choice.weight / shops;
+            votes[choice.choice] += rarity * choice.weight;
     }
     if (allWeight > 0) {
         for (auto& [choice, vote] : votes)

@@ -1,7 +1,5 @@
 #include "categories/DescriptionFold.h"
 
-#include <QList>
-
 #include <algorithm>
 
 namespace tallemo::categories {
@@ -44,50 +42,77 @@ QString descriptionKey(QStringView description) {
     key.reserve(folded.size());
     bool pendingSpace = false;
     char32_t previous = 0;
-    for (const char32_t c : folded.toUcs4()) {
-        char32_t kept = c;
+    for (qsizetype k = 0; k < folded.size(); ++k) {
+        char32_t c = folded[k].unicode();
+        qsizetype units = 1;
+        if (QChar::isHighSurrogate(c) && k + 1 < folded.size() && folded[k + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(folded[k], folded[k + 1]);
+            units = 2;
+        }
         if (isDash(c) && isKana(previous))
-            kept = 0x30FC;
-        if (QChar::isDigit(kept) || kindOf(kept) == Kind::Separator) {
+            c = 0x30FC;
+        if (QChar::isDigit(c) || kindOf(c) == Kind::Separator) {
             pendingSpace = !key.isEmpty();
             // A digit run between two parts of a word still parts them.
             previous = 0;
+            k += units - 1;
             continue;
         }
         if (pendingSpace)
             key += u' ';
         pendingSpace = false;
-        key += QString::fromUcs4(&kept, 1);
-        previous = kept;
+        if (units == 2) {
+            key += folded[k];
+            key += folded[k + 1];
+        } else {
+            key += QChar(static_cast<char16_t>(c));
+        }
+        previous = c;
+        k += units - 1;
     }
     return key;
 }
 
 std::vector<QString> keyWords(QStringView key) {
     std::vector<QString> words;
-    const QList<uint> chars = key.toUcs4();
-    const auto flush = [&](qsizetype begin, qsizetype end, Kind kind) {
+    words.reserve(static_cast<std::size_t>(key.size()));
+    // Each character's start and kind; a character outside the BMP takes two units.
+    struct Unit {
+        qsizetype start;
+        Kind kind;
+    };
+    std::vector<Unit> chars;
+    chars.reserve(static_cast<std::size_t>(key.size()));
+    for (qsizetype k = 0; k < key.size(); ++k) {
+        char32_t c = key[k].unicode();
+        const qsizetype start = k;
+        if (QChar::isHighSurrogate(c) && k + 1 < key.size() && key[k + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(key[k], key[k + 1]);
+            ++k;
+        }
+        chars.push_back({start, kindOf(c)});
+    }
+    const auto endOf = [&](std::size_t index) {
+        return index < chars.size() ? chars[index].start : key.size();
+    };
+    const auto flush = [&](std::size_t begin, std::size_t end, Kind kind) {
         if (end <= begin || kind == Kind::Separator)
             return;
-        const auto text = [&](qsizetype from, qsizetype count) {
-            return QString::fromUcs4(reinterpret_cast<const char32_t*>(chars.constData()) + from,
-                                     count);
-        };
         if (kind == Kind::Latin || end - begin == 1) {
-            words.push_back(text(begin, end - begin));
+            words.push_back(
+                key.sliced(chars[begin].start, endOf(end) - chars[begin].start).toString());
             return;
         }
-        for (qsizetype k = begin; k + 1 < end; ++k)
-            words.push_back(text(k, 2));
+        for (std::size_t k = begin; k + 1 < end; ++k)
+            words.push_back(key.sliced(chars[k].start, endOf(k + 2) - chars[k].start).toString());
     };
-    qsizetype begin = 0;
+    std::size_t begin = 0;
     Kind runKind = Kind::Separator;
-    for (qsizetype k = 0; k < chars.size(); ++k) {
-        const Kind kind = kindOf(chars[k]);
-        if (kind != runKind) {
+    for (std::size_t k = 0; k < chars.size(); ++k) {
+        if (chars[k].kind != runKind) {
             flush(begin, k, runKind);
             begin = k;
-            runKind = kind;
+            runKind = chars[k].kind;
         }
     }
     flush(begin, chars.size(), runKind);
