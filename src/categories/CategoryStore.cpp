@@ -278,6 +278,20 @@ bool CategoryStore::forgetAll() {
     return forgotten;
 }
 
+bool CategoryStore::forgetChoice(const LearnedChoice& choice) {
+    const auto work = [&] {
+        QSqlQuery query(m_store.database());
+        query.prepare(QStringLiteral("DELETE FROM learned_rows WHERE description = ? AND "
+                                     "cell3 = ? AND cell4 = ?"));
+        query.bindValue(0, choice.description);
+        query.bindValue(1, choice.cell3);
+        query.bindValue(2, choice.cell4);
+        return query.exec();
+    };
+    return m_store.isOpen() &&
+           m_store.runInTransaction(work, QStringLiteral("覚えた分類を消せませんでした（%1）"));
+}
+
 bool CategoryStore::changeCells(const LearnedChoice& old, const QString& cell3,
                                 const QString& cell4) {
     const auto work = [&] {

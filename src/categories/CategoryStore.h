@@ -65,6 +65,8 @@ public:
     // Forgets every row of the description (as written); how many, or nothing on failure.
     std::optional<int> forgetDescription(const QString& description);
     bool forgetAll();
+    // Forgets the rows of one description with one choice.
+    bool forgetChoice(const LearnedChoice& choice);
     // The user edits a learned choice: every row of the description with the old cells takes
     // the new ones.
     bool changeCells(const LearnedChoice& old, const QString& cell3, const QString& cell4);
