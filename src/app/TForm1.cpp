@@ -461,9 +461,8 @@ void TForm1::buildMenu() {
     connectEntry(OpenCategoryRules, &TForm1::OpenCategoryRulesExecute);
     // Another window may have changed the setting since.
     connect(CategoriesMenu, &QMenu::aboutToShow, this, [this] {
-        FillCategories->setChecked(ReadIniBoolean(FIniFileName,
-                                                  QString::fromLatin1(categories::kFillSection),
-                                                  QString::fromLatin1(categories::kFillKey), true));
+        FillCategories->setChecked(
+            ReadIniBoolean(FIniFileName, categories::kFillSection, categories::kFillKey, true));
     });
 
     N1 = makeMenu("N1", QStringLiteral("設定"));
@@ -849,8 +848,8 @@ void TForm1::LearnCategoriesExecute(QObject* /*Sender*/) {
 }
 
 void TForm1::FillCategoriesExecute(QObject* /*Sender*/) {
-    WriteIniBoolean(FIniFileName, QString::fromLatin1(categories::kFillSection),
-                    QString::fromLatin1(categories::kFillKey), FillCategories->isChecked());
+    WriteIniBoolean(FIniFileName, categories::kFillSection, categories::kFillKey,
+                    FillCategories->isChecked());
     showMessage(FillCategories->isChecked() ? QStringLiteral("変換した行に分類を入れます")
                                             : QStringLiteral("変換した行に分類を入れません"));
 }
@@ -1030,9 +1029,8 @@ void TForm1::FormCreate(QObject* /*Sender*/) {
     m_historyFile = m_givenHistoryFile.value_or(
         history::historyFileFor(FIniFileName, QFileInfo(m_programFilePath).absolutePath()));
     NewRowsOnly->setChecked(ReadIniBoolean(FIniFileName, kHistorySection, kNewOnlyKey, false));
-    FillCategories->setChecked(ReadIniBoolean(FIniFileName,
-                                              QString::fromLatin1(categories::kFillSection),
-                                              QString::fromLatin1(categories::kFillKey), true));
+    FillCategories->setChecked(
+        ReadIniBoolean(FIniFileName, categories::kFillSection, categories::kFillKey, true));
     WindowPosition position(*this);
     ReadIniPosition(FIniFileName, QStringLiteral("Ap"), QStringLiteral("MainForm"), position);
 }

@@ -135,7 +135,7 @@ std::optional<CategoryChoice> CategoryMatcher::guess(QStringView kindId,
     // Each word votes for the choices made for the shops that have it, a rare word more than a
     // common one; a word never seen votes for nothing but counts against every choice.
     const std::vector<QString> words = keyWords(key);
-    const double shopCount = static_cast<double>(m_index->shops.size());
+    const auto shopCount = static_cast<double>(m_index->shops.size());
     std::unordered_map<int, double> votes;
     double allWeight = 0;
     for (const QString& word : words) {

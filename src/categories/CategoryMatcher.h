@@ -53,8 +53,8 @@ class CategoryMatcher {
 public:
     CategoryMatcher();
     ~CategoryMatcher();
-    CategoryMatcher(CategoryMatcher&&) noexcept;
-    CategoryMatcher& operator=(CategoryMatcher&&) noexcept;
+    CategoryMatcher(CategoryMatcher&& other) noexcept;
+    CategoryMatcher& operator=(CategoryMatcher&& other) noexcept;
     CategoryMatcher(const CategoryMatcher&) = delete;
     CategoryMatcher& operator=(const CategoryMatcher&) = delete;
 

@@ -30,8 +30,8 @@ public:
 
     CategoryRules();
     ~CategoryRules();
-    CategoryRules(CategoryRules&&) noexcept;
-    CategoryRules& operator=(CategoryRules&&) noexcept;
+    CategoryRules(CategoryRules&& other) noexcept;
+    CategoryRules& operator=(CategoryRules&& other) noexcept;
     CategoryRules(const CategoryRules&) = delete;
     CategoryRules& operator=(const CategoryRules&) = delete;
 

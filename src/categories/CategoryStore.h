@@ -85,8 +85,8 @@ QString categoriesFileFor(const QString& iniFileName, const QString& programFold
 namespace tallemo::categories {
 
 // Tallemo.ini's switch of 分類を入れる, on unless the user turned it off.
-inline constexpr char kFillSection[] = "Categories";
-inline constexpr char kFillKey[] = "Fill";
+inline const QString kFillSection = QStringLiteral("Categories");
+inline const QString kFillKey = QStringLiteral("Fill");
 
 // categories.toml in the folder of the settings file (the one that holds the user's kinds/).
 QString categoryRulesFileFor(const QString& iniFileName);

@@ -185,9 +185,8 @@ ConvertOutcome fillCategories(const QString& file, QIODevice& standardInput,
 }
 
 bool fillWanted(const std::optional<bool>& option, const QString& iniFileName) {
-    return option.value_or(ReadIniBoolean(iniFileName,
-                                          QString::fromLatin1(categories::kFillSection),
-                                          QString::fromLatin1(categories::kFillKey), true));
+    return option.value_or(
+        ReadIniBoolean(iniFileName, categories::kFillSection, categories::kFillKey, true));
 }
 
 } // namespace tallemo
