@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 #include <QVariant>
 
+#include <algorithm>
 #include <cstring>
 
 namespace tallemo::categories {
@@ -147,6 +148,9 @@ std::optional<LearningCounts> CategoryStore::learn(const SheetReading& reading) 
         if (!query.exec())
             return false;
         const qint64 learning = query.lastInsertId().toLongLong();
+        // In key order: the b-tree is walked from one end to the other instead of all over.
+        std::sort(added.begin(), added.end(),
+                  [](const SheetRow* a, const SheetRow* b) { return a->key < b->key; });
         query.prepare(QStringLiteral("INSERT INTO learned_rows (row_key, day, description, cell3, "
                                      "cell4, learning) VALUES (?, ?, ?, ?, ?, ?)"));
         for (const SheetRow* row : added) {
