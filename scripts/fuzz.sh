@@ -12,7 +12,7 @@ seconds="${1:-}"
 shift || true
 targets=("$@")
 if ((${#targets[@]} == 0)); then
-    targets=(converters line_model ini_file rates numbers rules statement_files)
+    targets=(converters line_model ini_file rates numbers rules statement_files categories)
 fi
 if [[ -z $seconds ]]; then
     budget=120

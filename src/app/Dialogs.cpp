@@ -1,5 +1,7 @@
 #include "app/Dialogs.h"
 
+#include "app/CategoriesDialog.h"
+
 #include "AppError.h"
 #include "app/LearnDialog.h"
 
@@ -220,6 +222,10 @@ DialogAnswer QtDialogs::show(QWidget* owner, const DialogRequest& request) {
 
 bool QtDialogs::runLearnDialog(LearnDialog& dialog) {
     return dialog.exec() == QDialog::Accepted;
+}
+
+void Dialogs::runCategoriesDialog(CategoriesDialog& dialog) {
+    dialog.exec();
 }
 
 } // namespace tallemo

@@ -12,6 +12,7 @@ class QWidget;
 
 namespace tallemo {
 
+class CategoriesDialog;
 class LearnDialog;
 
 // Every modal box and the input dialog the window opens go through Dialogs, so that widget tests
@@ -49,6 +50,8 @@ public:
     // Runs the dialog that learns a kind from an example until it is closed; true when it saved
     // the kind.
     virtual bool runLearnDialog(LearnDialog& dialog) = 0;
+    // Runs 分類 › 覚えた分類… until it is closed.
+    virtual void runCategoriesDialog(CategoriesDialog& dialog);
 };
 
 // The requests the window makes.

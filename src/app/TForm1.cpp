@@ -1,6 +1,7 @@
 #include "app/TForm1.h"
 
 #include "AppError.h"
+#include "app/CategoriesDialog.h"
 #include "app/CommandButton.h"
 #include "app/CommandDispatcher.h"
 #include "app/Dialogs.h"
@@ -8,6 +9,7 @@
 #include "app/HelpPage.h"
 #include "app/LearnDialog.h"
 #include "app/QtClipboard.h"
+#include "categories/CategoryStore.h"
 #include "converters/ConversionReport.h"
 #include "converters/StatementKinds.h"
 #include "history/HistoryStore.h"
@@ -459,6 +461,24 @@ void TForm1::buildMenu() {
     LearnKind = makeEntry(N8, "LearnKind", QStringLiteral("例から書式を作る…"));
     connectEntry(LearnKind, &TForm1::LearnKindExecute);
 
+    CategoriesMenu = makeMenu("CategoriesMenu", QStringLiteral("分類"));
+    LearnCategories =
+        makeEntry(CategoriesMenu, "LearnCategories", QStringLiteral("表計算の行から覚える"));
+    connectEntry(LearnCategories, &TForm1::LearnCategoriesExecute);
+    FillCategories = makeEntry(CategoriesMenu, "FillCategories", QStringLiteral("分類を入れる"));
+    FillCategories->setCheckable(true);
+    connectEntry(FillCategories, &TForm1::FillCategoriesExecute);
+    ShowCategories = makeEntry(CategoriesMenu, "ShowCategories", QStringLiteral("覚えた分類…"));
+    connectEntry(ShowCategories, &TForm1::ShowCategoriesExecute);
+    OpenCategoryRules =
+        makeEntry(CategoriesMenu, "OpenCategoryRules", QStringLiteral("分類の規則を開く"));
+    connectEntry(OpenCategoryRules, &TForm1::OpenCategoryRulesExecute);
+    // Another window may have changed the setting since.
+    connect(CategoriesMenu, &QMenu::aboutToShow, this, [this] {
+        FillCategories->setChecked(
+            ReadIniBoolean(FIniFileName, categories::kFillSection, categories::kFillKey, true));
+    });
+
     N1 = makeMenu("N1", QStringLiteral("設定"));
     N4 = makeEntry(N1, "N4", QStringLiteral("スプシURL"));
     connectEntry(N4, &TForm1::Button8Click);
@@ -800,6 +820,54 @@ void TForm1::ClearHistoryExecute(QObject* /*Sender*/) {
     showMessage(sentences.join(QStringLiteral("。")));
 }
 
+QString TForm1::categoriesFile() const {
+    return QFileInfo(m_historyFile).absolutePath() + QStringLiteral("/categories.sqlite");
+}
+
+// Learns from the text area's rows; the text area and the clipboard stay as they are.
+void TForm1::LearnCategoriesExecute(QObject* /*Sender*/) {
+    const categories::SheetReading reading =
+        categories::readSheet(documentText(*Memo1->document()));
+    categories::CategoryStore store(categoriesFile(), m_clock);
+    const std::optional<categories::LearningCounts> counts = store.learn(reading);
+    QStringList sentences;
+    if (counts)
+        sentences << categories::learningMessage(*counts);
+    sentences << store.notices();
+    showMessage(sentences.join(QStringLiteral("。")));
+}
+
+void TForm1::FillCategoriesExecute(QObject* /*Sender*/) {
+    WriteIniBoolean(FIniFileName, categories::kFillSection, categories::kFillKey,
+                    FillCategories->isChecked());
+    showMessage(FillCategories->isChecked() ? QStringLiteral("変換した行に分類を入れます")
+                                            : QStringLiteral("変換した行に分類を入れません"));
+}
+
+void TForm1::ShowCategoriesExecute(QObject* /*Sender*/) {
+    CategoriesDialog dialog(this, categoriesFile(), m_clock);
+    m_dialogs->runCategoriesDialog(dialog);
+    if (!dialog.notices().isEmpty())
+        showMessage(dialog.notices().join(QStringLiteral("。")));
+}
+
+// Opens categories.toml in the desktop's editor, made first with a commented example.
+void TForm1::OpenCategoryRulesExecute(QObject* /*Sender*/) {
+    const QString path = categories::categoryRulesFileFor(FIniFileName);
+    if (!QFileInfo::exists(path)) {
+        QFile file(path);
+        if (!QDir().mkpath(QFileInfo(path).absolutePath()) ||
+            !file.open(QIODevice::WriteOnly | QIODevice::NewOnly) ||
+            file.write(categories::categoryRulesTemplate()) < 0) {
+            showMessage(QStringLiteral("分類の規則 %1 を作れませんでした（%2）")
+                            .arg(path, file.errorString()));
+            return;
+        }
+    }
+    m_openUrl(QUrl::fromLocalFile(path));
+    showMessage(QStringLiteral("分類の規則 %1 を開きました").arg(path));
+}
+
 void TForm1::showMessage(const QString& message) {
     m_message = message;
     if (Label1 == nullptr)
@@ -957,6 +1025,8 @@ void TForm1::FormCreate(QObject* /*Sender*/) {
     m_historyFile = m_givenHistoryFile.value_or(
         history::historyFileFor(FIniFileName, QFileInfo(m_programFilePath).absolutePath()));
     NewRowsOnly->setChecked(ReadIniBoolean(FIniFileName, kHistorySection, kNewOnlyKey, false));
+    FillCategories->setChecked(
+        ReadIniBoolean(FIniFileName, categories::kFillSection, categories::kFillKey, true));
     WindowPosition position(*this);
     ReadIniPosition(FIniFileName, QStringLiteral("Ap"), QStringLiteral("MainForm"), position);
 }

@@ -118,6 +118,12 @@ public:
     // 設定's entries for the history of copied rows.
     QAction* NewRowsOnly = nullptr;
     QAction* ClearHistory = nullptr;
+    // 分類: learning the user's cells from spreadsheet rows and filling them in.
+    QMenu* CategoriesMenu = nullptr;
+    QAction* LearnCategories = nullptr;
+    QAction* FillCategories = nullptr;
+    QAction* ShowCategories = nullptr;
+    QAction* OpenCategoryRules = nullptr;
     // The strip below the buttons that says what the last command did.
     QLabel* Label1 = nullptr;
 
@@ -151,6 +157,10 @@ public:
     // clipboard's, and says what it read; a folder, an unreadable or too large file, or bytes of
     // no encoding it knows leave the text area as it was and say why.
     void openStatementFile(const QString& path);
+    void LearnCategoriesExecute(QObject* Sender);
+    void FillCategoriesExecute(QObject* Sender);
+    void ShowCategoriesExecute(QObject* Sender);
+    void OpenCategoryRulesExecute(QObject* Sender);
     void FormCreate(QObject* Sender);
     void FormClose(QObject* Sender);
 
@@ -160,6 +170,8 @@ public:
 
     const QString& iniFileName() const { return FIniFileName; }
     const QString& historyFile() const { return m_historyFile; }
+    // categories.sqlite, beside the history.
+    QString categoriesFile() const;
     // The kinds as they are now; a command keeps the ones it began with.
     const KindRegistry& kinds() const { return *m_kinds; }
     const rules::KindFolders& kindFolders() const { return m_kindFolders; }

@@ -3,6 +3,8 @@
 #include "cli/StatementReader.h"
 
 #include "AppError.h"
+#include "categories/CategoryStore.h"
+#include "cli/CategoriesCommands.h"
 #include "converters/ConversionReport.h"
 #include "converters/StatementKinds.h"
 #include "history/HistoryStore.h"
@@ -635,6 +637,9 @@ ConvertEnvironment ConvertEnvironment::forRunningProgram() {
         environment.iniFileName, QCoreApplication::applicationDirPath());
     environment.historyFile =
         history::historyFileFor(environment.iniFileName, QCoreApplication::applicationDirPath());
+    environment.categoriesFile = categories::categoriesFileFor(
+        environment.iniFileName, QCoreApplication::applicationDirPath());
+    environment.categoryRulesFile = categories::categoryRulesFileFor(environment.iniFileName);
     rules::LoadedKinds loaded = rules::loadKinds(environment.kindFolders);
     environment.kinds = std::move(loaded.registry);
     environment.kindProblems = std::move(loaded.problems);
@@ -696,6 +701,9 @@ QString convertHelpText(const KindRegistry& kinds, const rules::KindFolders& fol
 
 ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standardInput,
                                  const ConvertEnvironment& environment) {
+    if (std::optional<ConvertOutcome> categories =
+            runCategoriesCommand(arguments, standardInput, environment))
+        return std::move(*categories);
     const KindRegistry& kinds = environment.kinds ? *environment.kinds : *KindRegistry::builtIn();
     const std::variant<Options, UsageError> parsed = parseArguments(arguments, kinds);
     if (const auto* usage = std::get_if<UsageError>(&parsed)) {

@@ -46,6 +46,9 @@ struct ConvertEnvironment {
     // the time a copy is recorded with (the system's clock when unset).
     QString historyFile = {};
     std::function<QDateTime()> clock = nullptr;
+    // The learned categories (see categoriesFileFor) and the user's categories.toml.
+    QString categoriesFile = {};
+    QString categoryRulesFile = {};
 
     // The real surroundings: the window program's settings file (see settingsFileNameFor), the
     // system's regional settings, Qt Network, the kinds of the rules files beside the settings

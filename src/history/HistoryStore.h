@@ -1,9 +1,9 @@
 #pragma once
 
 #include "history/RowFingerprint.h"
+#include "store/SqliteStore.h"
 
 #include <QDateTime>
-#include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
 
@@ -13,12 +13,11 @@
 #include <utility>
 #include <vector>
 
-class QSqlError;
-
 namespace tallemo::history {
 
 // The time of a copy; the window and the companion take the system's, tests their own.
-using Clock = std::function<QDateTime()>;
+using Clock = store::Clock;
+using OpenOptions = store::OpenOptions;
 
 // The version of the history's tables this program writes (PRAGMA user_version).
 inline constexpr int kSchemaVersion = 1;
@@ -36,14 +35,6 @@ struct KindSummary {
     qint64 lastCopied = 0; // seconds since the epoch
 };
 
-struct OpenOptions {
-    // Start a new history when there is none (a conversion); otherwise a missing file stays
-    // missing and the store is closed.
-    bool createMissing = true;
-    // Move a damaged file aside and start a new one; otherwise the store is just closed.
-    bool repairDamaged = true;
-};
-
 // The history file: an SQLite database of the rows that went to the clipboard, kept as
 // fingerprints. Every failure ends in a closed store and a notice, never an exception: a
 // conversion works on without its history.
@@ -56,9 +47,9 @@ public:
     HistoryStore(HistoryStore&&) = delete;
     HistoryStore& operator=(HistoryStore&&) = delete;
 
-    bool isOpen() const { return m_open; }
-    const QString& path() const { return m_path; }
-    QDateTime now() const { return m_clock ? m_clock() : QDateTime::currentDateTime(); }
+    bool isOpen() const { return m_store.isOpen(); }
+    const QString& path() const { return m_store.path(); }
+    QDateTime now() const { return m_store.now(); }
 
     // Calls found for each of the fingerprints the history holds (in no particular order).
     void lookUp(std::span<const Fingerprint> fingerprints,
@@ -79,38 +70,15 @@ public:
 
     // What the user must hear of, as sentences: a damaged file moved aside, a history of a newer
     // program, a history that could not be read or written. Each is said once per store.
-    const QStringList& notices() const { return m_notices; }
+    const QStringList& notices() const { return m_store.notices(); }
     // For a store kept open from one conversion to the next: each conversion says its own.
-    void forgetNotices() { m_notices.clear(); }
+    void forgetNotices() { m_store.forgetNotices(); }
     // Whether the path still names the file the store opened: another process may have moved a
     // damaged file aside, or the user deleted it.
-    bool stillOpensItsPath() const;
+    bool stillOpensItsPath() const { return m_store.stillOpensItsPath(); }
 
 private:
-    enum class Outcome { Ready, Damaged, Failed };
-
-    bool createFile();
-    Outcome prepare();
-    bool migrate();
-    void closeConnection();
-    // A damaged file found while working: moves it aside and starts a new one. Whether the new
-    // one is open.
-    bool startAfterDamage();
-    void readFailed(const QSqlError& error);
-    bool moveAside();
-    Outcome failure(const QSqlError& error, const QString& notice);
-    void addNotice(const QString& notice);
-    bool runInTransaction(const std::function<bool()>& work, const QString& noticeOnFailure);
-
-    QString m_path;
-    Clock m_clock;
-    OpenOptions m_options;
-    QString m_connectionName;
-    QSqlDatabase m_database;
-    // The file the connection was opened on (device and inode).
-    std::optional<std::pair<quint64, quint64>> m_openedFile;
-    bool m_open = false;
-    QStringList m_notices;
+    store::SqliteStore m_store;
 };
 
 // Where the history is kept, decided from the settings path (the settings file without ".ini",

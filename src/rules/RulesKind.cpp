@@ -323,7 +323,7 @@ Problem problemAt(const toml::node& node, QString text) {
 // count characters, so they stay as they are.
 constexpr char32_t kShieldOffset = 0xF0000;
 
-std::variant<std::string, Problem> shieldedFromTheReader(const QByteArray& contents) {
+std::variant<std::string, Problem> shieldedFromTheReaderAt(const QByteArray& contents) {
     std::string out;
     out.reserve(static_cast<std::size_t>(contents.size()) * 2);
     int line = 1;
@@ -798,9 +798,10 @@ std::variant<StatementKind, Problem> readTable(const toml::table& table, const Q
 } // namespace
 
 const QStringList& reservedIds() {
-    static const QStringList ids = {QStringLiteral("detect"),  QStringLiteral("kinds"),
-                                    QStringLiteral("check"),   QStringLiteral("learn"),
-                                    QStringLiteral("history"), QStringLiteral("help")};
+    static const QStringList ids = {QStringLiteral("detect"),     QStringLiteral("kinds"),
+                                    QStringLiteral("check"),      QStringLiteral("learn"),
+                                    QStringLiteral("history"),    QStringLiteral("help"),
+                                    QStringLiteral("categories"), QStringLiteral("fill")};
     return ids;
 }
 
@@ -816,6 +817,18 @@ std::optional<QString> idProblem(const QString& id, const QStringList& takenIds)
     return std::nullopt;
 }
 
+std::variant<std::string, RulesProblem> shieldedForTomlReader(const QString& path,
+                                                              const QByteArray& contents) {
+    std::variant<std::string, Problem> shielded = shieldedFromTheReaderAt(contents);
+    if (const auto* p = std::get_if<Problem>(&shielded))
+        return RulesProblem{path, p->line, p->column, p->text};
+    return std::get<std::string>(std::move(shielded));
+}
+
+QString textFromTomlReader(std::string_view text) {
+    return fromStd(text);
+}
+
 QString RulesProblem::toString() const {
     return QStringLiteral("%1:%2:%3: %4").arg(path).arg(line).arg(column).arg(text);
 }
@@ -829,7 +842,7 @@ RulesKindOrProblem readRulesKind(const QString& path, const QByteArray& contents
         return problem(
             {0, 0,
              QStringLiteral("ファイルが大きすぎます（%1 KiB まで）").arg(kMaxFileSize / 1024)});
-    std::variant<std::string, Problem> shielded = shieldedFromTheReader(contents);
+    std::variant<std::string, Problem> shielded = shieldedFromTheReaderAt(contents);
     if (const auto* shieldProblem = std::get_if<Problem>(&shielded))
         return problem(*shieldProblem);
     toml::parse_result parsed;

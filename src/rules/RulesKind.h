@@ -7,6 +7,8 @@
 #include <QStringList>
 
 #include <optional>
+#include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -37,6 +39,13 @@ struct RulesProblem {
     // PATH:LINE:COLUMN: text
     QString toString() const;
 };
+
+// The file's text as toml++ may be given it, or the problem that keeps it from being given:
+// toml++ 3.3 misreads many characters from U+0080 to U+FFFF outside strings, so they are moved to a
+// private-use plane first. Every text the reader gives back goes through textFromTomlReader.
+std::variant<std::string, RulesProblem> shieldedForTomlReader(const QString& path,
+                                                              const QByteArray& contents);
+QString textFromTomlReader(std::string_view text);
 
 // A rules file read into a kind (its engine compiled), or what is wrong with it.
 using RulesKindOrProblem = std::variant<StatementKind, RulesProblem>;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AppError.h"
+#include "app/CategoriesDialog.h"
 #include "app/Dialogs.h"
 #include "app/DocumentText.h"
 #include "app/LearnDialog.h"
@@ -50,10 +51,19 @@ public:
         return onLearnDialog ? onLearnDialog(dialog) : false;
     }
 
+    // 覚えた分類… is driven by the test's own function instead of a modal loop.
+    void runCategoriesDialog(CategoriesDialog& dialog) override {
+        ++categoriesDialogsShown;
+        if (onCategoriesDialog)
+            onCategoriesDialog(dialog);
+    }
+
     void answerButton(int button) { answers.push_back(DialogAnswer{button, QString()}); }
     void answerInput(const QString& text) { answers.push_back(DialogAnswer{0, text}); }
     void cancelInput() { answers.push_back(DialogAnswer{1, QString()}); }
 
+    int categoriesDialogsShown = 0;
+    std::function<void(CategoriesDialog&)> onCategoriesDialog;
     std::deque<DialogAnswer> answers;
     std::vector<DialogRequest> shown;
     std::function<bool(LearnDialog&)> onLearnDialog;

@@ -31,6 +31,8 @@ inline ConvertEnvironment testEnvironment(const QTemporaryDir& settingsDir,
     environment.kindFolders = {settingsDir.filePath(QStringLiteral("kinds")),
                                QStringLiteral(TALLEMO_SHIPPED_KINDS_DIR)};
     environment.historyFile = settingsDir.filePath(QStringLiteral("history.sqlite"));
+    environment.categoriesFile = settingsDir.filePath(QStringLiteral("categories.sqlite"));
+    environment.categoryRulesFile = settingsDir.filePath(QStringLiteral("categories.toml"));
     rules::LoadedKinds loaded = rules::loadKinds(environment.kindFolders);
     environment.kinds = std::move(loaded.registry);
     environment.kindProblems = std::move(loaded.problems);

@@ -1,0 +1,258 @@
+#include "categories/CategoryMatcher.h"
+
+#include "categories/DescriptionFold.h"
+#include "categories/SheetRows.h"
+#include "rules/CellFilters.h"
+
+#include <QDate>
+
+#include <algorithm>
+#include <cmath>
+#include <unordered_map>
+
+namespace tallemo::categories {
+
+namespace {
+
+// A word never seen counts against every choice, but less than a rare known word counts for
+// one: a new branch's name should not outweigh its chain's name.
+constexpr double kUnseenWordWeight = 0.5;
+
+struct Weighted {
+    int choice = 0;
+    double weight = 0;
+};
+
+} // namespace
+
+struct CategoryMatcher::Index {
+    std::vector<std::pair<QString, QString>> choices;
+    struct Shop {
+        std::vector<Weighted> choices;
+        double total = 0;
+    };
+    QHash<QString, Shop> shops; // by descriptionKey
+    struct Word {
+        int shops = 0;                 // how many shops have it
+        std::vector<Weighted> choices; // the shares of its shops' choices, summed over the shops
+        // How concentrated its choices are (1 when all its shops have one choice): a word the
+        // user filed under many choices (a branch's town) says little, and is weighed so that
+        // it does not drown the chain's name.
+        double concentration = 0;
+    };
+    QHash<QString, Word> words;
+};
+
+CategoryMatcher::CategoryMatcher() = default;
+CategoryMatcher::~CategoryMatcher() = default;
+CategoryMatcher::CategoryMatcher(CategoryMatcher&&) noexcept = default;
+CategoryMatcher& CategoryMatcher::operator=(CategoryMatcher&&) noexcept = default;
+
+void CategoryMatcher::setRules(CategoryRules rules) {
+    m_rules = std::move(rules);
+}
+
+bool CategoryMatcher::isEmpty() const {
+    return m_rules.isEmpty() && (!m_index || m_index->shops.isEmpty());
+}
+
+void CategoryMatcher::setLearned(std::span<const LearnedChoice> learned) {
+    auto index = std::make_unique<Index>();
+    QDate newest;
+    if (m_halfLifeDays > 0) {
+        for (const LearnedChoice& choice : learned) {
+            const QDate day = QDate::fromString(choice.lastDay, Qt::ISODate);
+            if (day.isValid() && (!newest.isValid() || day > newest))
+                newest = day;
+        }
+    }
+    QHash<std::pair<QString, QString>, int> choiceIds;
+    for (const LearnedChoice& learnedChoice : learned) {
+        if (learnedChoice.times <= 0)
+            continue;
+        const QString key = descriptionKey(learnedChoice.description);
+        if (key.isEmpty())
+            continue;
+        const std::pair<QString, QString> cells(learnedChoice.cell3, learnedChoice.cell4);
+        auto id = choiceIds.find(cells);
+        if (id == choiceIds.end()) {
+            id = choiceIds.insert(cells, static_cast<int>(index->choices.size()));
+            index->choices.push_back(cells);
+        }
+        double weight = learnedChoice.times;
+        if (newest.isValid()) {
+            const QDate day = QDate::fromString(learnedChoice.lastDay, Qt::ISODate);
+            if (day.isValid())
+                weight *= std::exp2(-static_cast<double>(day.daysTo(newest)) / m_halfLifeDays);
+        }
+        Index::Shop& shop = index->shops[key];
+        const auto same = std::find_if(shop.choices.begin(), shop.choices.end(),
+                                       [&](const Weighted& w) { return w.choice == *id; });
+        if (same != shop.choices.end())
+            same->weight += weight;
+        else
+            shop.choices.push_back({*id, weight});
+        shop.total += weight;
+    }
+    std::unordered_map<int, double> merged;
+    for (auto shop = index->shops.cbegin(); shop != index->shops.cend(); ++shop) {
+        for (const QString& word : keyWords(shop.key())) {
+            Index::Word& entry = index->words[word];
+            ++entry.shops;
+            for (const Weighted& choice : shop->choices)
+                entry.choices.push_back({choice.choice, choice.weight / shop->total});
+        }
+    }
+    // One entry per choice in each word, so that a query walks each word's choices once.
+    for (Index::Word& word : index->words) {
+        merged.clear();
+        for (const Weighted& choice : word.choices)
+            merged[choice.choice] += choice.weight;
+        word.choices.clear();
+        for (const auto& [choice, weight] : merged) {
+            word.choices.push_back({choice, weight / word.shops});
+            word.concentration += (weight / word.shops) * (weight / word.shops);
+        }
+    }
+    m_index = std::move(index);
+}
+
+std::optional<CategoryChoice> CategoryMatcher::guess(QStringView kindId,
+                                                     QStringView description) const {
+    if (!m_rules.isEmpty()) {
+        if (auto cells = m_rules.match(kindId, foldForRules(description)))
+            return CategoryChoice{std::move(cells->first), std::move(cells->second), 1.0, true};
+    }
+    if (!m_index || m_index->shops.isEmpty())
+        return std::nullopt;
+    const QString key = descriptionKey(description);
+    if (key.isEmpty())
+        return std::nullopt;
+    const auto chosen = [&](int choice, double sureness) {
+        const auto& cells = m_index->choices[static_cast<std::size_t>(choice)];
+        return CategoryChoice{cells.first, cells.second, sureness, false};
+    };
+    // Each word votes for the choices made for the shops that have it, a rare word more than a
+    // common one; a word never seen votes for nothing but counts against every choice.
+    const std::vector<QString> words = keyWords(key);
+    const auto shopCount = static_cast<double>(m_index->shops.size());
+    std::unordered_map<int, double> votes;
+    double allWeight = 0;
+    for (const QString& word : words) {
+        const auto found = m_index->words.constFind(word);
+        const int shops = found == m_index->words.cend() ? 0 : found->shops;
+        double rarity = std::log1p(shopCount / (shops + 1));
+        if (shops == 0) {
+            allWeight += rarity * kUnseenWordWeight;
+            continue;
+        }
+        rarity *= found->concentration;
+        allWeight += rarity;
+        for (const Weighted& choice : found->choices)
+            votes[choice.choice] += rarity * choice.weight;
+    }
+    if (allWeight > 0) {
+        for (auto& [choice, vote] : votes)
+            vote /= allWeight;
+    }
+    // A shop seen before in this spelling: the user's own choices for it, backed by what its
+    // words say as if seen m_wordEvidenceWeight more times. A shop seen once as a slip is outvoted
+    // by its chain; a one-off stays unsure; a shop seen often decides by itself.
+    const auto shop = m_index->shops.constFind(key);
+    if (shop != m_index->shops.cend()) {
+        std::unordered_map<int, double> blended;
+        for (const auto& [choice, vote] : votes)
+            blended[choice] = m_wordEvidenceWeight * vote;
+        for (const Weighted& choice : shop->choices)
+            blended[choice.choice] += choice.weight;
+        for (auto& [choice, weight] : blended)
+            weight /= shop->total + m_wordEvidenceWeight;
+        votes = std::move(blended);
+    }
+    if (votes.empty())
+        return std::nullopt;
+    const auto best =
+        std::max_element(votes.begin(), votes.end(), [](const auto& a, const auto& b) {
+            return a.second < b.second || (a.second == b.second && a.first > b.first);
+        });
+    return chosen(best->first, best->second);
+}
+
+std::optional<CategoryChoice> CategoryMatcher::choose(QStringView kindId,
+                                                      QStringView description) const {
+    std::optional<CategoryChoice> choice = guess(kindId, description);
+    if (choice && !choice->fromRule && choice->sureness < m_minimumSureness)
+        return std::nullopt;
+    return choice;
+}
+
+FillCounts CategoryMatcher::fillRows(QStringView kindId, std::span<QStringList> rows) const {
+    FillCounts counts;
+    if (isEmpty())
+        return counts;
+    for (QStringList& row : rows) {
+        if (row.size() < 5 || !row[2].isEmpty() || !row[3].isEmpty())
+            continue;
+        if (std::optional<CategoryChoice> choice = choose(kindId, row[1])) {
+            row[2] = std::move(choice->cell3);
+            row[3] = std::move(choice->cell4);
+            ++counts.filled;
+        } else {
+            ++counts.unsure;
+        }
+    }
+    return counts;
+}
+
+QString CategoryMatcher::fillText(QStringView kindId, QStringView text, FillCounts* counts) const {
+    FillCounts local;
+    FillCounts& sum = counts != nullptr ? *counts : local;
+    if (isEmpty())
+        return text.toString();
+    QString out;
+    out.reserve(text.size() + text.size() / 8);
+    qsizetype start = 0;
+    while (start <= text.size()) {
+        qsizetype end = text.indexOf(u'\n', start);
+        const bool last = end < 0;
+        if (last)
+            end = text.size();
+        const QStringView line = text.sliced(start, end - start);
+        bool filled = false;
+        if (line.count(u'\t') >= 4) {
+            QStringList cells = sheetCells(line);
+            if (cells[2].isEmpty() && cells[3].isEmpty() && rules::readDate(cells[0].trimmed()) &&
+                rules::readYen(cells[4].trimmed())) {
+                // Only the two empty cells after the second TAB change; quotes around an empty
+                // cell make it no empty cell to write into.
+                const qsizetype second = line.indexOf(u'\t', line.indexOf(u'\t') + 1);
+                const bool bare = line[second + 1] == u'\t' && line[second + 2] == u'\t';
+                std::optional<CategoryChoice> choice;
+                if (bare)
+                    choice = choose(kindId, cells[1].trimmed());
+                if (!bare) {
+                    // Not the empty cells filling writes into: the user's row.
+                } else if (choice) {
+                    out += line.first(second + 1);
+                    out += choice->cell3;
+                    out += u'\t';
+                    out += choice->cell4;
+                    out += line.sliced(second + 2);
+                    ++sum.filled;
+                    filled = true;
+                } else {
+                    ++sum.unsure;
+                }
+            }
+        }
+        if (!filled)
+            out += line;
+        if (last)
+            break;
+        out += u'\n';
+        start = end + 1;
+    }
+    return out;
+}
+
+} // namespace tallemo::categories

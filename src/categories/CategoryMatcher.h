@@ -1,0 +1,97 @@
+#pragma once
+
+#include "categories/CategoryRules.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+#include <memory>
+#include <optional>
+#include <span>
+#include <utility>
+#include <vector>
+
+namespace tallemo::categories {
+
+// One description and one choice of cells the user made for it, as the store sums them up.
+struct LearnedChoice {
+    QString description;
+    QString cell3;
+    QString cell4;
+    int times = 0;
+    QString lastDay; // yyyy-MM-dd
+};
+
+// The cells for a row, and how sure the matcher is of them (1 for a rule).
+struct CategoryChoice {
+    QString cell3;
+    QString cell4;
+    double sureness = 0;
+    bool fromRule = false;
+};
+
+// What filling did to a batch of rows.
+struct FillCounts {
+    int filled = 0; // rows that got their cells
+    int unsure = 0; // rows left empty because no choice was sure enough
+};
+
+// Below this, a guess is left out: a wrong category hides among right ones and costs the user
+// more than an empty pair of cells. This and the two below were chosen on the learning months
+// of the quality benchmark (bench/categories/quality.py).
+inline constexpr double kDefaultMinimumSureness = 0.55;
+inline constexpr double kDefaultHalfLifeDays = 90;
+inline constexpr double kDefaultWordEvidenceWeight = 4;
+
+// Chooses the two cells of a row from its description: the user's rules first, then what was
+// learned. A description whose shop was seen before gives its choice when the user was
+// consistent; another one is weighed word by word against every choice, each word by how rare it
+// is among the learned shops.
+class CategoryMatcher {
+public:
+    CategoryMatcher();
+    ~CategoryMatcher();
+    CategoryMatcher(CategoryMatcher&& other) noexcept;
+    CategoryMatcher& operator=(CategoryMatcher&& other) noexcept;
+    CategoryMatcher(const CategoryMatcher&) = delete;
+    CategoryMatcher& operator=(const CategoryMatcher&) = delete;
+
+    void setRules(CategoryRules rules);
+    // Replaces what was learned.
+    void setLearned(std::span<const LearnedChoice> learned);
+    void setMinimumSureness(double sureness) { m_minimumSureness = sureness; }
+    // Days after which an old choice weighs half as much as a new one (0: never), so that the
+    // user's latest choice for a shop wins over one they gave up. Takes effect with setLearned.
+    void setHalfLifeDays(double days) { m_halfLifeDays = days; }
+    // As how many sightings of a known shop its words' evidence counts: a shop seen once may have
+    // been a slip or a one-off, and its chain's other branches say which.
+    void setWordEvidenceWeight(double prior) { m_wordEvidenceWeight = prior; }
+
+    // Nothing learned and no rules: filling changes nothing.
+    bool isEmpty() const;
+
+    // The sure choice, or nothing.
+    std::optional<CategoryChoice> choose(QStringView kindId, QStringView description) const;
+    // The best choice however unsure (for measuring the threshold).
+    std::optional<CategoryChoice> guess(QStringView kindId, QStringView description) const;
+
+    // Rows as cells: date, description, cell 3, cell 4, amount, …. A row whose cells 3 and 4 are
+    // both empty gets them where the choice is sure; nothing else changes.
+    FillCounts fillRows(QStringView kindId, std::span<QStringList> rows) const;
+    // The same on TAB-separated rows of text: every line that is no such row, and every row that
+    // is not filled, stays as it is, byte for byte.
+    QString fillText(QStringView kindId, QStringView text, FillCounts* counts = nullptr) const;
+
+private:
+    struct Index;
+
+    CategoryRules m_rules;
+    std::unique_ptr<Index> m_index;
+    double m_minimumSureness = kDefaultMinimumSureness;
+    double m_halfLifeDays = kDefaultHalfLifeDays;
+    double m_wordEvidenceWeight = kDefaultWordEvidenceWeight;
+};
+
+} // namespace tallemo::categories

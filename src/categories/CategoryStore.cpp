@@ -1,0 +1,358 @@
+#include "categories/CategoryStore.h"
+
+#include "categories/DescriptionFold.h"
+
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QVariant>
+
+#include <algorithm>
+#include <cstring>
+
+namespace tallemo::categories {
+
+namespace {
+
+store::StoreSchema categoriesSchema() {
+    return {QStringLiteral("覚えた分類"),
+            kCategoriesSchemaVersion,
+            {{
+                QStringLiteral("CREATE TABLE learnings ("
+                               " id INTEGER PRIMARY KEY,"
+                               " learned_at INTEGER NOT NULL,"
+                               " rows_with_cells INTEGER NOT NULL,"
+                               " new_descriptions INTEGER NOT NULL,"
+                               " changed INTEGER NOT NULL)"),
+                // previous_*: the cells a correction replaced, so that taking the correction
+                // back restores them.
+                QStringLiteral("CREATE TABLE learned_rows ("
+                               " row_key BLOB PRIMARY KEY NOT NULL,"
+                               " day TEXT NOT NULL,"
+                               " description TEXT NOT NULL,"
+                               " cell3 TEXT NOT NULL,"
+                               " cell4 TEXT NOT NULL,"
+                               " learning INTEGER NOT NULL,"
+                               " previous_cell3 TEXT,"
+                               " previous_cell4 TEXT,"
+                               " previous_learning INTEGER"
+                               ") WITHOUT ROWID"),
+                QStringLiteral("CREATE INDEX learned_rows_by_description ON "
+                               "learned_rows (description)"),
+                QStringLiteral("CREATE INDEX learned_rows_by_learning ON learned_rows (learning)"),
+            }}};
+}
+
+QByteArray keyBytes(const RowKey& key) {
+    return {key.data(), static_cast<qsizetype>(key.size())};
+}
+
+} // namespace
+
+QString learningMessage(const LearningCounts& counts) {
+    QString message = QStringLiteral("分類: ");
+    if (counts.rowsWithCells == 0)
+        message += QStringLiteral("分類の入った表の行がありませんでした");
+    else if (!counts.learnedSomething())
+        message += QStringLiteral("新しく覚えたことはありません");
+    else
+        message += QStringLiteral("%1 行から覚えました（新しい説明 %2 件、変わった分類 %3 件）")
+                       .arg(counts.rowsWithCells)
+                       .arg(counts.newDescriptions)
+                       .arg(counts.changed);
+    if (counts.withoutCells > 0 && counts.notRows > 0)
+        message += QStringLiteral("。分類のない %1 行と表の行でない %2 行は飛ばしました")
+                       .arg(counts.withoutCells)
+                       .arg(counts.notRows);
+    else if (counts.withoutCells > 0)
+        message += QStringLiteral("。分類のない %1 行は飛ばしました").arg(counts.withoutCells);
+    else if (counts.notRows > 0)
+        message += QStringLiteral("。表の行でない %1 行は飛ばしました").arg(counts.notRows);
+    return message;
+}
+
+CategoryStore::CategoryStore(QString path, store::Clock clock, store::OpenOptions options)
+    : m_store(std::move(path), std::move(clock), options, categoriesSchema()) {}
+
+std::optional<LearningCounts> CategoryStore::learn(const SheetReading& reading) {
+    LearningCounts counts;
+    counts.rowsWithCells = static_cast<int>(reading.rows.size());
+    counts.withoutCells = reading.withoutCells;
+    counts.notRows = reading.notRows;
+    if (reading.rows.empty())
+        return counts;
+    const qint64 time = m_store.now().toSecsSinceEpoch();
+    const auto work = [&] {
+        counts.newRows = counts.newDescriptions = counts.changed = 0;
+        QSqlQuery query(m_store.database());
+        query.setForwardOnly(true);
+        // What is known, read inside the write transaction so that no other process changes it
+        // between the reading and the writing.
+        if (!query.exec(QStringLiteral("SELECT row_key, cell3, cell4, learning FROM learned_rows")))
+            return false;
+        struct Known {
+            QString cell3;
+            QString cell4;
+            qint64 learning = 0;
+        };
+        QHash<QByteArray, Known> known;
+        while (query.next())
+            known.insert(query.value(0).toByteArray(),
+                         {query.value(1).toString(), query.value(2).toString(),
+                          query.value(3).toLongLong()});
+        if (!query.exec(QStringLiteral("SELECT DISTINCT description FROM learned_rows")))
+            return false;
+        QSet<QString> knownShops;
+        while (query.next())
+            knownShops.insert(descriptionKey(query.value(0).toString()));
+        query.finish();
+
+        // The last of a row's appearances in the text is what the user means.
+        QHash<QByteArray, const SheetRow*> latest;
+        for (const SheetRow& row : reading.rows)
+            latest.insert(keyBytes(row.key), &row);
+        std::vector<const SheetRow*> added;
+        std::vector<std::pair<const SheetRow*, const Known*>> changed;
+        QSet<QString> newShops;
+        QHash<QString, QString> shopOf; // description → key, folded once per description
+        for (const SheetRow& row : reading.rows) {
+            const QByteArray key = keyBytes(row.key);
+            if (latest.value(key) != &row)
+                continue;
+            auto shop = shopOf.constFind(row.description);
+            if (shop == shopOf.cend())
+                shop = shopOf.insert(row.description, descriptionKey(row.description));
+            const auto found = known.constFind(key);
+            if (found == known.cend()) {
+                added.push_back(&row);
+                if (!knownShops.contains(*shop))
+                    newShops.insert(*shop);
+            } else if (found->cell3 != row.cell3 || found->cell4 != row.cell4) {
+                changed.emplace_back(&row, &*found);
+            }
+        }
+        counts.newRows = static_cast<int>(added.size());
+        counts.changed = static_cast<int>(changed.size());
+        counts.newDescriptions = static_cast<int>(newShops.size());
+        if (added.empty() && changed.empty())
+            return true;
+        query.prepare(QStringLiteral("INSERT INTO learnings (learned_at, rows_with_cells, "
+                                     "new_descriptions, changed) VALUES (?, ?, ?, ?)"));
+        query.bindValue(0, time);
+        query.bindValue(1, counts.rowsWithCells);
+        query.bindValue(2, counts.newDescriptions);
+        query.bindValue(3, counts.changed);
+        if (!query.exec())
+            return false;
+        const qint64 learning = query.lastInsertId().toLongLong();
+        // In key order: the b-tree is walked from one end to the other instead of all over.
+        std::sort(added.begin(), added.end(),
+                  [](const SheetRow* a, const SheetRow* b) { return a->key < b->key; });
+        query.prepare(QStringLiteral("INSERT INTO learned_rows (row_key, day, description, cell3, "
+                                     "cell4, learning) VALUES (?, ?, ?, ?, ?, ?)"));
+        for (const SheetRow* row : added) {
+            query.bindValue(0, keyBytes(row->key));
+            query.bindValue(1, row->day);
+            query.bindValue(2, row->description);
+            query.bindValue(3, row->cell3);
+            query.bindValue(4, row->cell4);
+            query.bindValue(5, learning);
+            if (!query.exec())
+                return false;
+        }
+        query.prepare(QStringLiteral("UPDATE learned_rows SET cell3 = ?, cell4 = ?, learning = ?, "
+                                     "previous_cell3 = ?, previous_cell4 = ?, "
+                                     "previous_learning = ? WHERE row_key = ?"));
+        for (const auto& [row, before] : changed) {
+            query.bindValue(0, row->cell3);
+            query.bindValue(1, row->cell4);
+            query.bindValue(2, learning);
+            query.bindValue(3, before->cell3);
+            query.bindValue(4, before->cell4);
+            query.bindValue(5, before->learning);
+            query.bindValue(6, keyBytes(row->key));
+            if (!query.exec())
+                return false;
+        }
+        return true;
+    };
+    if (!m_store.write(work, m_store.cannotWrite()))
+        return std::nullopt;
+    return counts;
+}
+
+std::optional<std::vector<LearnedChoice>> CategoryStore::choices() {
+    if (!m_store.isOpen())
+        return std::nullopt;
+    QSqlQuery query(m_store.database());
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT description, cell3, cell4, count(*), max(day) "
+                                   "FROM learned_rows GROUP BY description, cell3, cell4 "
+                                   "ORDER BY description, cell3, cell4"))) {
+        m_store.readFailed(query.lastError());
+        return std::nullopt;
+    }
+    std::vector<LearnedChoice> choices;
+    while (query.next())
+        choices.push_back({query.value(0).toString(), query.value(1).toString(),
+                           query.value(2).toString(), query.value(3).toInt(),
+                           query.value(4).toString()});
+    return choices;
+}
+
+std::optional<std::vector<Learning>> CategoryStore::learnings() {
+    if (!m_store.isOpen())
+        return std::nullopt;
+    QSqlQuery query(m_store.database());
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral(
+            "SELECT l.id, l.learned_at, l.rows_with_cells, l.new_descriptions, l.changed, "
+            "(SELECT count(*) FROM learned_rows AS r WHERE r.learning = l.id) "
+            "FROM learnings AS l ORDER BY l.id DESC"))) {
+        m_store.readFailed(query.lastError());
+        return std::nullopt;
+    }
+    std::vector<Learning> learnings;
+    while (query.next())
+        learnings.push_back({query.value(0).toLongLong(), query.value(1).toLongLong(),
+                             query.value(2).toInt(), query.value(3).toInt(), query.value(4).toInt(),
+                             query.value(5).toInt()});
+    return learnings;
+}
+
+bool CategoryStore::forgetLearning(qint64 id) {
+    const auto work = [&] {
+        QSqlQuery query(m_store.database());
+        const auto run = [&](const QString& statement) {
+            query.prepare(statement);
+            query.bindValue(0, id);
+            return query.exec();
+        };
+        // A correction taken back: the row gets the cells it had, if their learning is still
+        // there; a row first taught by the learning is forgotten.
+        return run(QStringLiteral(
+                   "UPDATE learned_rows SET cell3 = previous_cell3, cell4 = previous_cell4, "
+                   "learning = previous_learning, previous_cell3 = NULL, "
+                   "previous_cell4 = NULL, previous_learning = NULL WHERE learning = ? AND "
+                   "previous_learning IN (SELECT id FROM learnings)")) &&
+               run(QStringLiteral("DELETE FROM learned_rows WHERE learning = ?")) &&
+               run(QStringLiteral("UPDATE learned_rows SET previous_cell3 = NULL, "
+                                  "previous_cell4 = NULL, previous_learning = NULL "
+                                  "WHERE previous_learning = ?")) &&
+               run(QStringLiteral("DELETE FROM learnings WHERE id = ?"));
+    };
+    return m_store.isOpen() &&
+           m_store.runInTransaction(work, QStringLiteral("覚えた分類を消せませんでした（%1）"));
+}
+
+std::optional<int> CategoryStore::forgetDescription(const QString& description) {
+    int forgotten = 0;
+    const auto work = [&] {
+        QSqlQuery query(m_store.database());
+        query.prepare(QStringLiteral("DELETE FROM learned_rows WHERE description = ?"));
+        query.bindValue(0, description);
+        if (!query.exec())
+            return false;
+        forgotten = query.numRowsAffected();
+        return true;
+    };
+    if (!m_store.isOpen() ||
+        !m_store.runInTransaction(work, QStringLiteral("覚えた分類を消せませんでした（%1）")))
+        return std::nullopt;
+    return forgotten;
+}
+
+bool CategoryStore::forgetAll() {
+    if (!m_store.isOpen())
+        return false;
+    QSqlQuery query(m_store.database());
+    // Overwrites the deleted rows' pages instead of leaving them in the file's free space.
+    query.exec(QStringLiteral("PRAGMA secure_delete=ON"));
+    const bool forgotten = m_store.runInTransaction(
+        [&] {
+            return query.exec(QStringLiteral("DELETE FROM learned_rows")) &&
+                   query.exec(QStringLiteral("DELETE FROM learnings"));
+        },
+        QStringLiteral("覚えた分類を消せませんでした（%1）"));
+    if (forgotten)
+        QSqlQuery(m_store.database()).exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+    return forgotten;
+}
+
+bool CategoryStore::forgetChoice(const LearnedChoice& choice) {
+    const auto work = [&] {
+        QSqlQuery query(m_store.database());
+        query.prepare(QStringLiteral("DELETE FROM learned_rows WHERE description = ? AND "
+                                     "cell3 = ? AND cell4 = ?"));
+        query.bindValue(0, choice.description);
+        query.bindValue(1, choice.cell3);
+        query.bindValue(2, choice.cell4);
+        return query.exec();
+    };
+    return m_store.isOpen() &&
+           m_store.runInTransaction(work, QStringLiteral("覚えた分類を消せませんでした（%1）"));
+}
+
+bool CategoryStore::changeCells(const LearnedChoice& old, const QString& cell3,
+                                const QString& cell4) {
+    const auto work = [&] {
+        QSqlQuery query(m_store.database());
+        query.prepare(QStringLiteral("UPDATE learned_rows SET cell3 = ?, cell4 = ? "
+                                     "WHERE description = ? AND cell3 = ? AND cell4 = ?"));
+        query.bindValue(0, cell3);
+        query.bindValue(1, cell4);
+        query.bindValue(2, old.description);
+        query.bindValue(3, old.cell3);
+        query.bindValue(4, old.cell4);
+        return query.exec();
+    };
+    return m_store.isOpen() && m_store.runInTransaction(work, m_store.cannotWrite());
+}
+
+QString categoriesFileFor(const QString& iniFileName, const QString& programFolder,
+                          const QString& userDataFolder) {
+    return store::storeFileFor(QStringLiteral("categories.sqlite"), iniFileName, programFolder,
+                               userDataFolder);
+}
+
+QString categoriesFileFor(const QString& iniFileName, const QString& programFolder) {
+    return categoriesFileFor(iniFileName, programFolder,
+                             QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
+}
+
+} // namespace tallemo::categories
+
+namespace tallemo::categories {
+
+QString categoryRulesFileFor(const QString& iniFileName) {
+    return QFileInfo(iniFileName + QStringLiteral(".ini")).absolutePath() +
+           QStringLiteral("/categories.toml");
+}
+
+CategoryMatcher loadMatcher(const QString& categoriesFile, const QString& rulesFile,
+                            QStringList* problems) {
+    CategoryMatcher matcher;
+    if (!rulesFile.isEmpty()) {
+        std::variant<CategoryRules, rules::RulesProblem> read = readCategoryRulesFile(rulesFile);
+        if (auto* problem = std::get_if<rules::RulesProblem>(&read)) {
+            if (problems != nullptr)
+                *problems << problem->toString();
+        } else {
+            matcher.setRules(std::get<CategoryRules>(std::move(read)));
+        }
+    }
+    if (!categoriesFile.isEmpty() && QFileInfo::exists(categoriesFile)) {
+        CategoryStore store(categoriesFile, nullptr,
+                            {.createMissing = false, .repairDamaged = false});
+        if (std::optional<std::vector<LearnedChoice>> choices = store.choices())
+            matcher.setLearned(*choices);
+        if (problems != nullptr)
+            *problems << store.notices();
+    }
+    return matcher;
+}
+
+} // namespace tallemo::categories

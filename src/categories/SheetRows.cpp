@@ -1,0 +1,74 @@
+#include "categories/SheetRows.h"
+
+#include "rules/CellFilters.h"
+
+#include <QCryptographicHash>
+#include <QHash>
+
+namespace tallemo::categories {
+
+namespace {
+
+QString unquoted(QStringView cell) {
+    if (cell.size() < 2 || !cell.startsWith(u'"') || !cell.endsWith(u'"'))
+        return cell.toString();
+    QString text = cell.sliced(1, cell.size() - 2).toString();
+    text.replace(QStringLiteral("\"\""), QStringLiteral("\""));
+    return text;
+}
+
+} // namespace
+
+QStringList sheetCells(QStringView line) {
+    if (line.endsWith(u'\r'))
+        line.chop(1);
+    QStringList cells;
+    for (const QStringView cell : line.split(u'\t'))
+        cells << unquoted(cell);
+    return cells;
+}
+
+SheetReading readSheet(QStringView text) {
+    SheetReading reading;
+    // How often each (date, description, amount) has come so far in this text.
+    QHash<QString, int> occurrences;
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    for (const QStringView line : text.split(u'\n')) {
+        const QStringList cells = sheetCells(line);
+        if (cells.size() < 5) {
+            ++reading.notRows;
+            continue;
+        }
+        const std::optional<QString> date = rules::readDate(cells[0].trimmed());
+        const QString description = cells[1].trimmed();
+        const std::optional<QString> amount = rules::readYen(cells[4].trimmed());
+        if (!date || description.isEmpty() || !amount) {
+            ++reading.notRows;
+            continue;
+        }
+        const QString cell3 = cells[2].trimmed();
+        const QString cell4 = cells[3].trimmed();
+        if (cell3.isEmpty() && cell4.isEmpty()) {
+            ++reading.withoutCells;
+            continue;
+        }
+        QString identity = *date + u'\t' + description + u'\t' + *amount;
+        const int occurrence = occurrences[identity]++;
+        identity += u'\t' + QString::number(occurrence);
+        hash.reset();
+        hash.addData(identity.toUtf8());
+        SheetRow row;
+        std::memcpy(row.key.data(), hash.resultView().data(), row.key.size());
+        row.day = QString(*date).replace(u'/', u'-');
+        row.description = description;
+        row.cell3 = cell3;
+        row.cell4 = cell4;
+        reading.rows.push_back(std::move(row));
+    }
+    // A text that ends with a line break has no line after it.
+    if (text.endsWith(u'\n') || text.isEmpty())
+        --reading.notRows;
+    return reading;
+}
+
+} // namespace tallemo::categories

@@ -1,0 +1,130 @@
+#include "categories/CategoryMatcher.h"
+
+#include "support/QtText.h"
+
+#include <gtest/gtest.h>
+
+namespace tallemo::categories {
+namespace {
+
+using testing_support::u8;
+
+LearnedChoice learned(const char* description, const char* cell3, const char* cell4, int times,
+                      const char* lastDay = "2025-06-30") {
+    return {u8(description), u8(cell3), u8(cell4), times, u8(lastDay)};
+}
+
+// A small household: chains with branches, a shop whose category the user varies.
+CategoryMatcher household() {
+    const std::vector<LearnedChoice> table = {
+        learned("ローソン 町田店", "食費", "コンビニ", 12),
+        learned("ローソン 渋谷駅前", "食費", "コンビニ", 3),
+        learned("セブン－イレブン　町田店", "食費", "コンビニ", 9),
+        learned("ＥＮＥＯＳ 町田SS", "車", "ガソリン", 6),
+        learned("AMAZON.CO.JP", "日用品", "通販", 4),
+        learned("AMAZON.CO.JP", "娯楽", "本", 4),
+        learned("東京電力", "水道光熱費", "電気", 6),
+        learned("東京ガス", "水道光熱費", "ガス", 6),
+        learned("スターバックス 町田", "食費", "外食", 7),
+    };
+    CategoryMatcher matcher;
+    matcher.setLearned(table);
+    return matcher;
+}
+
+QString cellsOf(const std::optional<CategoryChoice>& choice) {
+    return choice ? choice->cell3 + u'|' + choice->cell4 : QString();
+}
+
+TEST(CategoryMatcherTest, FillsKnownShopsAndTheirVariantsAndLeavesDoubtEmpty) {
+    const CategoryMatcher matcher = household();
+    const struct {
+        const char* description;
+        const char* expected; // "" when it must stay empty
+    } cases[] = {
+        {"ローソン 町田店", "食費|コンビニ"},
+        {"ﾛ-ｿﾝ 12345", "食費|コンビニ"},      // width, dash and store number
+        {"ｾﾌﾞﾝ-ｲﾚﾌﾞﾝ 渋谷", "食費|コンビニ"}, // another branch
+        {"ENEOS 相模原SS", "車|ガソリン"},
+        {"AMAZON.CO.JP", ""},          // the user varies: not sure
+        {"Amazon Marketplace", ""},    // half a word of a varied shop
+        {"ファミリーマート 町田", ""}, // never seen: a branch name is no shop
+        {"ドトールコーヒー", ""},      // never seen at all
+        {"", ""},
+        {"12345", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.description);
+        EXPECT_EQ(cellsOf(matcher.choose(u"card", u8(c.description))), u8(c.expected));
+    }
+}
+
+TEST(CategoryMatcherTest, RulesComeBeforeWhatWasLearned) {
+    CategoryMatcher matcher = household();
+    auto rules =
+        readCategoryRules(QStringLiteral("categories.toml"),
+                          QByteArray("[[rule]]\nmatch = '^amazon'\n"
+                                     "cells = [\"日用品\", \"通販\"]\n"
+                                     "[[rule]]\nmatch = 'ローソン'\n"
+                                     "cells = [\"食費\", \"おやつ\"]\nkinds = [\"view\"]\n"));
+    matcher.setRules(std::get<CategoryRules>(std::move(rules)));
+    EXPECT_EQ(cellsOf(matcher.choose(u"card", u8("AMAZON.CO.JP"))), u8("日用品|通販"));
+    EXPECT_TRUE(matcher.choose(u"card", u8("Amazon")).value().fromRule);
+    EXPECT_EQ(cellsOf(matcher.choose(u"view", u8("ローソン 町田店"))), u8("食費|おやつ"));
+    EXPECT_EQ(cellsOf(matcher.choose(u"card", u8("ローソン 町田店"))), u8("食費|コンビニ"));
+}
+
+// The user moved a shop to another category: with a half-life the newer choice wins.
+TEST(CategoryMatcherTest, ANewerChoiceOutweighsAnOldOneWithAHalfLife) {
+    const std::vector<LearnedChoice> table = {
+        learned("ジム", "娯楽", "運動", 10, "2024-12-31"),
+        learned("ジム", "健康", "ジム", 4, "2025-06-30"),
+    };
+    CategoryMatcher matcher;
+    matcher.setHalfLifeDays(30);
+    matcher.setLearned(table);
+    EXPECT_EQ(cellsOf(matcher.choose(u"card", u8("ジム"))), u8("健康|ジム"));
+}
+
+TEST(CategoryMatcherTest, FillsOnlyRowsWhoseTwoCellsAreEmpty) {
+    const CategoryMatcher matcher = household();
+    std::vector<QStringList> rows = {
+        {u8("2025/07/01"), u8("ローソン 町田店"), {}, {}, u8("540")},
+        {u8("2025/07/01"), u8("ローソン 町田店"), u8("交際費"), {}, u8("540")},
+        {u8("2025/07/01"), u8("ドトール"), {}, {}, u8("300")},
+        {u8("2025/07/01"), u8("ローソン")},
+    };
+    const FillCounts counts = matcher.fillRows(u"card", rows);
+    EXPECT_EQ(counts.filled, 1);
+    EXPECT_EQ(counts.unsure, 1);
+    EXPECT_EQ(rows[0].join(u'\t'), u8("2025/07/01\tローソン 町田店\t食費\tコンビニ\t540"));
+    EXPECT_EQ(rows[1].join(u'\t'), u8("2025/07/01\tローソン 町田店\t交際費\t\t540"));
+    EXPECT_EQ(rows[2].join(u'\t'), u8("2025/07/01\tドトール\t\t\t300"));
+}
+
+// The text of `tallemo-convert fill`: only the empty cells of sure rows change, every other byte
+// stays, line breaks and remarks included.
+TEST(CategoryMatcherTest, FillingTextChangesNothingButEmptyCells) {
+    const CategoryMatcher matcher = household();
+    const QString text = u8("楽天カード ご利用明細\r\n"
+                            "2025/07/01\tローソン 町田店\t\t\t540\tSuica\r\n"
+                            "2025/07/02\tドトール\t\t\t300\r\n"
+                            "2025/07/03\t東京ガス\t住居\t\t4,000\r\n"
+                            "2025/07/04\t東京電力\t\"\"\t\t5,000\r\n"
+                            "2025/07/05\t東京電力\t\t\t5,000");
+    FillCounts counts;
+    EXPECT_EQ(matcher.fillText(u"card", text, &counts),
+              u8("楽天カード ご利用明細\r\n"
+                 "2025/07/01\tローソン 町田店\t食費\tコンビニ\t540\tSuica\r\n"
+                 "2025/07/02\tドトール\t\t\t300\r\n"
+                 "2025/07/03\t東京ガス\t住居\t\t4,000\r\n"
+                 "2025/07/04\t東京電力\t\"\"\t\t5,000\r\n"
+                 "2025/07/05\t東京電力\t水道光熱費\t電気\t5,000"));
+    EXPECT_EQ(counts.filled, 2);
+    EXPECT_EQ(counts.unsure, 1);
+    // Nothing learned and no rules: the text comes back as it was.
+    EXPECT_EQ(CategoryMatcher().fillText(u"card", text), text);
+}
+
+} // namespace
+} // namespace tallemo::categories
