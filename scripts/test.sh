@@ -2,17 +2,47 @@
 # Installs what is missing, runs the fuzz targets for a bounded time (scripts/fuzz.sh), builds
 # everything with AddressSanitizer and UndefinedBehaviorSanitizer and warnings as errors, checks
 # every source file with clang-format and clang-tidy (scripts/lint.sh), checks the Debian package
-# and runs every test. The last lines are ctest's summary.
+# and runs every test. Each step says its wall time as it ends, and a table of them comes before
+# the tests, so that a slow step shows without a profiler; the last lines are ctest's summary.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install-deps.sh test
-bash scripts/fuzz.sh
-cmake --preset asan >/dev/null
-cmake --build build-asan -j"$(nproc)"
-bash scripts/lint.sh build-asan
+step_names=()
+step_seconds=()
+# step NAME COMMAND...: runs the command, says how long it took, and stops the run when it fails.
+step() {
+    local name=$1
+    shift
+    local started=$SECONDS status=0
+    "$@" || status=$?
+    step_names+=("$name")
+    step_seconds+=($((SECONDS - started)))
+    if ((status)); then
+        echo "step $name: ${step_seconds[-1]} s, FAILED (exit status $status)" >&2
+        exit "$status"
+    fi
+    echo "step $name: ${step_seconds[-1]} s"
+}
+
+build_asan() {
+    cmake --preset asan >/dev/null && cmake --build build-asan -j"$(nproc)"
+}
+
+step install-deps bash scripts/install-deps.sh test
+step fuzz bash scripts/fuzz.sh
+step asan-build build_asan
+step lint bash scripts/lint.sh build-asan
 # The Debian package: built from a plain configure in build-package, installed, checked and
 # removed again.
-bash scripts/package-check.sh
+step package-check bash scripts/package-check.sh
+
+echo "--- step times"
+total=0
+for k in "${!step_names[@]}"; do
+    printf '%-14s %5d s\n' "${step_names[$k]}" "${step_seconds[$k]}"
+    total=$((total + step_seconds[k]))
+done
+printf '%-14s %5d s (ctest follows and says its own time)\n' "before ctest" "$total"
+
 cd build-asan
 ctest --output-on-failure -j"$(nproc)" --timeout 300
