@@ -610,6 +610,11 @@ void TForm1::convertStatement(const std::shared_ptr<const KindRegistry>& kinds,
                              ? CopiedRows::LeftOut
                              : CopiedRows::Marked;
     request.history = [this] { return &historyStore(); };
+    QStringList fillNotices;
+    const std::unique_ptr<categories::CategoryMatcher> matcher = categoriesFor(
+        kind, ReadIniBoolean(FIniFileName, categories::kFillSection, categories::kFillKey, true),
+        categoriesFile(), categories::categoryRulesFileFor(FIniFileName), fillNotices);
+    request.categories = matcher.get();
 
     Conversion conversion(std::move(request));
     const bool changed = convert([&](LineModel& Lines) { conversion.run(Lines); });
@@ -619,6 +624,7 @@ void TForm1::convertStatement(const std::shared_ptr<const KindRegistry>& kinds,
     }
     ConversionReport report = conversion.report();
     report.textChanged = changed;
+    report.fillNotices = fillNotices;
     showMessage(conversionMessage(report));
 }
 

@@ -74,6 +74,7 @@ struct Options {
     std::optional<QString> date;
     std::optional<double> rate;
     std::optional<bool> remark;
+    std::optional<bool> fill;
     bool newOnly = false;
 };
 
@@ -180,6 +181,12 @@ struct CommandLine {
                                            "instead of standard output")};
     QCommandLineOption force{QStringLiteral("force"),
                              QStringLiteral("learn only: with --save, replace a file of that id")};
+    QCommandLineOption fill{
+        QStringLiteral("fill"),
+        QStringLiteral("fill the empty category cells (3 and 4) of the rows where\n"
+                       "Tallemo is sure (default: the window's 分類を入れる)")};
+    QCommandLineOption noFill{QStringLiteral("no-fill"),
+                              QStringLiteral("leave the category cells as the kind makes them")};
     QCommandLineOption newOnly{
         QStringLiteral("new-only"),
         QStringLiteral("write only the rows that no earlier conversion with this\n"
@@ -190,11 +197,11 @@ struct CommandLine {
                             QStringLiteral("show this help")};
 
     QList<QCommandLineOption> all() const {
-        return {area,    date,    rate, remark, noRemark, newOnly, row,
-                literal, caption, id,   save,   force,    help};
+        return {area, date,    rate,    remark, noRemark, fill,  noFill, newOnly,
+                row,  literal, caption, id,     save,     force, help};
     }
     QList<const QCommandLineOption*> conversionOnly() const {
-        return {&area, &date, &rate, &remark, &noRemark, &newOnly};
+        return {&area, &date, &rate, &remark, &noRemark, &fill, &noFill, &newOnly};
     }
     QList<const QCommandLineOption*> learnOnly() const {
         return {&row, &literal, &caption, &id, &save, &force};
@@ -249,6 +256,10 @@ std::variant<Options, UsageError> parseArguments(const QStringList& arguments,
             options.remark = true;
         else if (name == line.noRemark.names().front())
             options.remark = false;
+        else if (name == line.fill.names().front())
+            options.fill = true;
+        else if (name == line.noFill.names().front())
+            options.fill = false;
     }
 
     if (positional.isEmpty())
@@ -813,6 +824,11 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
             return store.get();
         };
     }
+    QStringList fillNotices;
+    const std::unique_ptr<categories::CategoryMatcher> matcher =
+        categoriesFor(kind, fillWanted(options.fill, environment.iniFileName),
+                      environment.categoriesFile, environment.categoryRulesFile, fillNotices);
+    request.categories = matcher.get();
     // Without the text area only the rows are wanted, in UTF-8: they are written as they are made
     // where no later stage needs them whole.
     const bool areaWanted = environment.keepAreaText || options.areaFile;
@@ -840,6 +856,12 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
         outcome.exitCode = 1;
     }
     const std::optional<QString> rateFailure = conversion->report().rateFailure;
+    // A script hears what the categories did to its rows, as the window's message says it.
+    if (const QString filled = fillNote(conversion->report()); !filled.isEmpty())
+        outcome.standardError +=
+            QStringLiteral("%1: %2 (%3): %4\n").arg(kProgram, kind.caption, kind.id, filled);
+    for (const QString& notice : fillNotices)
+        outcome.standardError += QStringLiteral("%1: %2\n").arg(kProgram, notice);
 
     // Without a rate the window shows only the failure line in the text area and keeps the
     // clipboard; a script must not take that quiet end for a conversion without dividends.

@@ -42,6 +42,15 @@ QString kindName(const StatementKind& kind, bool forCommandLine) {
 
 } // namespace
 
+QString fillNote(const ConversionReport& report) {
+    QStringList sentences;
+    if (report.filled > 0)
+        sentences << QStringLiteral("%1 行に分類を入れました").arg(report.filled);
+    if (report.notFilled > 0)
+        sentences << QStringLiteral("%1 行は確かでないので空欄です").arg(report.notFilled);
+    return sentences.join(QStringLiteral("。"));
+}
+
 QString skippedEntriesMessage(const ConversionReport& report) {
     QStringList sentences;
     if (report.unreadableAmounts > 0)
@@ -113,10 +122,8 @@ QString conversionMessage(const ConversionReport& report, bool forCommandLine) {
                              .arg(kind.caption)
                              .arg(*report.rows);
         QStringList notes;
-        if (report.filled > 0)
-            notes << QStringLiteral("%1 行に分類を入れました").arg(report.filled);
-        if (report.notFilled > 0)
-            notes << QStringLiteral("%1 行は確かでないので空欄です").arg(report.notFilled);
+        if (const QString filled = fillNote(report); !filled.isEmpty())
+            notes << filled;
         if (report.copiedBefore > 0 && report.copiedLeftOut)
             notes << QStringLiteral("コピー済みの %1 行を除きました").arg(report.copiedBefore);
         else if (report.copiedBefore > 0)
@@ -155,7 +162,7 @@ QString conversionMessage(const ConversionReport& report, bool forCommandLine) {
         sentences << QStringLiteral("%1の明細のようです")
                          .arg(kindName(*report.suggested, forCommandLine));
     if (!report.rateFailure)
-        sentences << report.historyNotices;
+        sentences << report.historyNotices << report.fillNotices;
     if (!report.rateFailure)
         addNearMisses(sentences, report);
     if (offerUndo)

@@ -41,6 +41,8 @@ struct ConversionReport {
     bool copiedLeftOut = false;
     // What the history of copied rows has to say (a damaged file moved aside, a failed write).
     QStringList historyNotices;
+    // What the categories have to say: a broken categories.toml, a damaged categories.sqlite.
+    QStringList fillNotices;
 
     void countSkipped(const std::vector<SkippedEntry>& skipped);
 
@@ -66,6 +68,10 @@ QString rowsNotice(const ConversionReport& report, bool forCommandLine = false);
 // The lines that looked like an entry but gave none: "（明細の始まりに見えて合わなかった行が 1 行
 // あります: 22 行目）"; empty when there are none.
 QString nearMissesMessage(const ConversionReport& report);
+
+// What filling the categories did: "9 行に分類を入れました。3 行は確かでないので空欄です"; empty
+// when the stage filled nothing and left nothing empty.
+QString fillNote(const ConversionReport& report);
 
 // The entries that gave no row, by reason: "2 件は金額を読めませんでした。1
 // 件は日付を読めませんでした"; empty when every entry gave one.

@@ -1,5 +1,7 @@
 #include "pipeline/Conversion.h"
 
+#include "categories/CategoryMatcher.h"
+#include "categories/CategoryStore.h"
 #include "history/ConversionHistory.h"
 #include "history/HistoryStore.h"
 #include "settings/IniSettings.h"
@@ -20,6 +22,19 @@ bool remarkWanted(const StatementKind& kind, const QString& iniFileName,
     return ReadIniBoolean(iniFileName, kind.remark->section, kind.remark->key, false);
 }
 
+std::unique_ptr<categories::CategoryMatcher> categoriesFor(const StatementKind& kind, bool wanted,
+                                                           const QString& categoriesFile,
+                                                           const QString& rulesFile,
+                                                           QStringList& notices) {
+    if (!wanted || !kind.fill || !kind.layout)
+        return nullptr;
+    auto matcher = std::make_unique<categories::CategoryMatcher>(
+        categories::loadMatcher(categoriesFile, rulesFile, &notices));
+    if (matcher->isEmpty())
+        return nullptr;
+    return matcher;
+}
+
 Conversion::Conversion(ConversionRequest request) : m_request(std::move(request)) {}
 
 Conversion::~Conversion() = default;
@@ -34,8 +49,8 @@ bool readsHistory(const ConversionRequest& request) {
 }
 
 bool fills(const ConversionRequest& request) {
-    return request.filling != nullptr && request.kind->fill && request.kind->layout &&
-           request.filling->active();
+    return request.categories != nullptr && request.kind->fill && request.kind->layout &&
+           !request.categories->isEmpty();
 }
 
 } // namespace
@@ -175,25 +190,29 @@ void Conversion::fill(LineModel& Lines, OutputList& rows) {
         // Only empty cells are the user's to fill; a kind that put text there keeps it.
         if (!cells[first].isEmpty() || !cells[first + 1].isEmpty())
             continue;
-        const std::optional<std::pair<QString, QString>> choice =
-            m_request.filling->choose(kind, cells[layout.description]);
+        const std::optional<categories::CategoryChoice> choice =
+            m_request.categories->choose(kind.id, cells[layout.description]);
+        // The counts are of the rows delivered; the rows left out are filled in the text area
+        // all the same, so that what the user sees is what a copy would give.
+        const bool delivered = m_request.copiedRows != CopiedRows::LeftOut || !m_copied ||
+                               !m_copiedRow[static_cast<std::size_t>(k)];
         if (!choice) {
-            ++m_report.notFilled;
+            m_report.notFilled += delivered ? 1 : 0;
             continue;
         }
         QString filled;
-        filled.reserve(row.size() + choice->first.size() + choice->second.size());
+        filled.reserve(row.size() + choice->cell3.size() + choice->cell4.size());
         for (qsizetype c = 0; c < cells.size(); ++c) {
             if (c > 0)
                 filled += u'\t';
             if (c == first)
-                filled += choice->first;
+                filled += choice->cell3;
             else if (c == first + 1)
-                filled += choice->second;
+                filled += choice->cell4;
             else
                 filled += cells[c];
         }
-        ++m_report.filled;
+        m_report.filled += delivered ? 1 : 0;
         if (const int line = rows.lineOf(k); line >= 0 && line < Lines.count())
             Lines.setLine(line, filled);
         rows.replaceRow(k, filled);

@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -21,6 +22,10 @@ namespace history {
 class HistoryStore;
 class ConversionHistory;
 } // namespace history
+
+namespace categories {
+class CategoryMatcher;
+} // namespace categories
 
 // How a conversion treats the rows an earlier conversion delivered.
 enum class CopiedRows {
@@ -37,24 +42,6 @@ struct RateAnswer {
 // Asked once per conversion of a kind that needs the rate; it may add trace lines to the text.
 using RateSource = std::function<RateAnswer(LineModel& Lines)>;
 
-// The stage that fills the cells the user types by hand (the category). Its verdict on a row:
-// filled, or left empty because it was not sure.
-class RowFilling {
-public:
-    RowFilling() = default;
-    virtual ~RowFilling() = default;
-    RowFilling(const RowFilling&) = delete;
-    RowFilling& operator=(const RowFilling&) = delete;
-    RowFilling(RowFilling&&) = delete;
-    RowFilling& operator=(RowFilling&&) = delete;
-
-    // Whether it has anything to fill with; a conversion without it skips the stage.
-    virtual bool active() const = 0;
-    // The two user cells for a row of kind with this description, or nothing when not sure.
-    virtual std::optional<std::pair<QString, QString>> choose(const StatementKind& kind,
-                                                              QStringView description) const = 0;
-};
-
 // What the front end gathered for one conversion: the kind, its settings and where the rows go.
 struct ConversionRequest {
     std::shared_ptr<const KindRegistry> kinds;
@@ -66,7 +53,9 @@ struct ConversionRequest {
     CopiedRows copiedRows = CopiedRows::NotRead;
     // The history, opened when it is first needed; null or returning null: no history.
     std::function<history::HistoryStore*()> history;
-    const RowFilling* filling = nullptr;
+    // What fills the user's cells (the category) of the rows; null or empty: the stage is left
+    // out and every row stays as the kind made it.
+    const categories::CategoryMatcher* categories = nullptr;
     // Set when the caller takes the rows in UTF-8 as they are made (the companion writing
     // standard output). Rows are then streamed only where no later stage needs them whole.
     const RowsSink* rowsSink = nullptr;
@@ -76,6 +65,14 @@ struct ConversionRequest {
 // keeps it in Tallemo.ini.
 bool remarkWanted(const StatementKind& kind, const QString& iniFileName,
                   std::optional<bool> given = std::nullopt);
+
+// The categories a conversion fills with, when the kind takes them and the setting (or the
+// command line) wants them: the user's categories.toml and what categories.sqlite holds. Empty
+// when there is nothing to fill with; what is wrong with the files goes to notices.
+std::unique_ptr<categories::CategoryMatcher> categoriesFor(const StatementKind& kind, bool wanted,
+                                                           const QString& categoriesFile,
+                                                           const QString& rulesFile,
+                                                           QStringList& notices);
 
 // One conversion's way through the stages: recognise, convert, mark or leave out the copied rows,
 // fill the user's cells, and, once the front end has delivered the rows, record them; the report
