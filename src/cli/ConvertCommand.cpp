@@ -54,21 +54,14 @@ const QString kHelp = QStringLiteral("help");
 const QString kLearn = QStringLiteral("learn");
 const QString kHistory = QStringLiteral("history");
 
-// What the companion is asked to do besides converting.
-enum class Command { Convert, Help, Detect, ListKinds, CheckRules, Learn, ShowHistory };
+// What the arguments of a call are wrong in: ends the companion with status 2 and the usage.
+struct UsageError {
+    QString message;
+};
 
-struct Options {
-    Command command = Command::Convert;
+// A conversion's options, as `tallemo-convert KIND` takes them.
+struct ConversionOptions {
     const StatementKind* kind = nullptr;
-    QString rulesFile; // check's rules file; learn's example
-    // learn's wanted row, its literal cells (0-based), caption and id, and whether the file is
-    // saved (replacing one of the same id with force).
-    QStringList wantedCells;
-    QSet<int> literalCells;
-    QString caption;
-    QString id;
-    bool save = false;
-    bool force = false;
     QString file; // empty or "-": standard input
     std::optional<QString> areaFile;
     std::optional<QString> date;
@@ -78,8 +71,17 @@ struct Options {
     bool newOnly = false;
 };
 
-struct UsageError {
-    QString message;
+// learn's example, statement, wanted row, its literal cells (0-based), caption and id, and
+// whether the file is saved (replacing one of the same id with force).
+struct LearnOptions {
+    QString example;
+    QString file;
+    QStringList wantedCells;
+    QSet<int> literalCells;
+    QString caption;
+    QString id;
+    bool save = false;
+    bool force = false;
 };
 
 // A rate as the user types it: always with "." whatever the regional settings, and a usable
@@ -213,24 +215,23 @@ const CommandLine& commandLine() {
     return options;
 }
 
-std::variant<Options, UsageError> parseArguments(const QStringList& arguments,
-                                                 const KindRegistry& kinds) {
+// What one call gives the subcommand it names: the parsed options, the arguments after the
+// subcommand's name (for a conversion, after the kind's id) and the surroundings.
+struct Call {
+    const QCommandLineParser& parser;
+    QStringList arguments;
+    QIODevice& standardInput;
+    const ConvertEnvironment& environment;
+    const KindRegistry& kinds;
+};
+
+// The conversion's options from a call: the values checked, the kind's own options checked
+// against the kind.
+std::variant<ConversionOptions, UsageError> conversionOptions(const Call& call,
+                                                              const QString& kindId) {
     const CommandLine& line = commandLine();
-    QCommandLineParser parser;
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
-    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
-    parser.addOptions(line.all());
-    // QCommandLineParser takes the first argument for the program's name.
-    if (!parser.parse(QStringList{kProgram} + arguments))
-        return UsageError{parser.errorText()};
-
-    Options options;
-    const QStringList positional = parser.positionalArguments();
-    if (parser.isSet(line.help) || (!positional.isEmpty() && positional[0] == kHelp)) {
-        options.command = Command::Help;
-        return options;
-    }
-
+    const QCommandLineParser& parser = call.parser;
+    ConversionOptions options;
     if (parser.isSet(line.area)) {
         options.areaFile = parser.value(line.area);
         if (options.areaFile->isEmpty())
@@ -250,7 +251,7 @@ std::variant<Options, UsageError> parseArguments(const QStringList& arguments,
                 QStringLiteral("--rate: '%1' is not a positive number of yen per dollar")
                     .arg(value)};
     }
-    // Of --remark and --no-remark the last one given counts.
+    // Of --remark and --no-remark (and of --fill and --no-fill) the last one given counts.
     for (const QString& name : parser.optionNames()) {
         if (name == line.remark.names().front())
             options.remark = true;
@@ -261,78 +262,9 @@ std::variant<Options, UsageError> parseArguments(const QStringList& arguments,
         else if (name == line.noFill.names().front())
             options.fill = false;
     }
-
-    if (positional.isEmpty())
-        return UsageError{QStringLiteral("no statement kind given")};
-    const bool checking = positional[0] == kCheck || positional[0] == kLearn;
-    const bool noFile = positional[0] == kKinds || positional[0] == kHistory;
-    const qsizetype maxArguments = checking ? 3 : noFile ? 1 : 2;
-    if (positional.size() > maxArguments)
-        return UsageError{QStringLiteral("unexpected argument '%1'").arg(positional[maxArguments])};
-    if (checking) {
-        if (positional.size() < 2)
-            return UsageError{
-                positional[0] == kLearn
-                    ? QStringLiteral("%1 needs a file with the example entry").arg(kLearn)
-                    : QStringLiteral("%1 needs a rules file").arg(kCheck)};
-        options.rulesFile = positional[1];
-        if (positional.size() == 3)
-            options.file = positional[2];
-    } else if (positional.size() == 2) {
-        options.file = positional[1];
-    }
-
-    if (positional[0] != kLearn) {
-        for (const QCommandLineOption* option : line.learnOnly()) {
-            if (parser.isSet(*option))
-                return UsageError{
-                    QStringLiteral("--%1 applies to %2 only").arg(option->names().front(), kLearn)};
-        }
-    }
-    const std::array<std::pair<QString, Command>, 5> commands = {{
-        {kDetect, Command::Detect},
-        {kKinds, Command::ListKinds},
-        {kCheck, Command::CheckRules},
-        {kLearn, Command::Learn},
-        {kHistory, Command::ShowHistory},
-    }};
-    for (const auto& [name, command] : commands) {
-        if (positional[0] != name)
-            continue;
-        options.command = command;
-        for (const QCommandLineOption* option : line.conversionOnly()) {
-            if (parser.isSet(*option))
-                return UsageError{
-                    QStringLiteral("--%1 does not apply to %2").arg(option->names().front(), name)};
-        }
-        if (command == Command::Learn) {
-            if (parser.isSet(line.row))
-                options.wantedCells = parser.value(line.row).split(u'\t');
-            for (const QString& value : parser.values(line.literal)) {
-                bool number = false;
-                const int n = value.toInt(&number);
-                if (!number || n < 1)
-                    return UsageError{
-                        QStringLiteral("--literal: '%1' is not a cell number (1, 2, ...)")
-                            .arg(value)};
-                options.literalCells.insert(n - 1);
-            }
-            options.caption = parser.value(line.caption);
-            options.id = parser.value(line.id);
-            options.save = parser.isSet(line.save);
-            options.force = parser.isSet(line.force);
-            if (options.force && !options.save)
-                return UsageError{QStringLiteral("--force applies to --save only")};
-            if (options.rulesFile == u"-" && options.file == u"-")
-                return UsageError{
-                    QStringLiteral("the example and the statement cannot both be standard input")};
-        }
-        return options;
-    }
-
-    options.kind = kinds.find(positional[0]);
+    options.kind = call.kinds.find(kindId);
     if (options.kind == nullptr)
-        return UsageError{QStringLiteral("unknown statement kind '%1'").arg(positional[0])};
+        return UsageError{QStringLiteral("unknown statement kind '%1'").arg(kindId)};
     if (options.rate && !takesRate(*options.kind))
         return UsageError{QStringLiteral("--rate applies to %1 only").arg(idsOfKinds(takesRate))};
     if (options.remark && !takesRemark(*options.kind))
@@ -343,6 +275,34 @@ std::variant<Options, UsageError> parseArguments(const QStringList& arguments,
         return UsageError{QStringLiteral("--new-only does not apply to %1: its rows carry the day "
                                          "of conversion, which tells no row from the next")
                               .arg(options.kind->id)};
+    return options;
+}
+
+std::variant<LearnOptions, UsageError> learnOptions(const Call& call) {
+    const CommandLine& line = commandLine();
+    const QCommandLineParser& parser = call.parser;
+    LearnOptions options;
+    options.example = call.arguments.value(0);
+    options.file = call.arguments.value(1);
+    if (parser.isSet(line.row))
+        options.wantedCells = parser.value(line.row).split(u'\t');
+    for (const QString& value : parser.values(line.literal)) {
+        bool number = false;
+        const int n = value.toInt(&number);
+        if (!number || n < 1)
+            return UsageError{
+                QStringLiteral("--literal: '%1' is not a cell number (1, 2, ...)").arg(value)};
+        options.literalCells.insert(n - 1);
+    }
+    options.caption = parser.value(line.caption);
+    options.id = parser.value(line.id);
+    options.save = parser.isSet(line.save);
+    options.force = parser.isSet(line.force);
+    if (options.force && !options.save)
+        return UsageError{QStringLiteral("--force applies to --save only")};
+    if (options.example == u"-" && options.file == u"-")
+        return UsageError{
+            QStringLiteral("the example and the statement cannot both be standard input")};
     return options;
 }
 
@@ -383,25 +343,8 @@ QString kindsHelp(const KindRegistry& kinds) {
     return text;
 }
 
-QString commandsHelp() {
-    return QStringLiteral(
-               "  %1 list the kinds the statement looks like, best first: each\n"
-               "             kind's id, a TAB and its number of entries\n"
-               "  %2 list every kind: id, caption and where it comes from\n"
-               "             (built-in or its rules file), TAB-separated; the problems\n"
-               "             of broken rules files go to standard error (exit status 1)\n"
-               "  check RULES.toml [FILE]\n"
-               "             check a rules file; with FILE, write the rows it gives and\n"
-               "             say on standard error which entries give none and why\n"
-               "  learn EXAMPLE [FILE]\n"
-               "             learn a kind from the lines of one entry (EXAMPLE, a file or\n"
-               "             \"-\") and write its rules file; with FILE, the statement it\n"
-               "             came from: say how many entries the kind finds there and\n"
-               "             which lines begin like an entry but are none\n"
-               "  %3 list the history of copied rows, one line per kind: id, the\n"
-               "             number of rows and the last copy's local time, TAB-separated\n")
-        .arg(kDetect.leftJustified(10), kKinds.leftJustified(10), kHistory.leftJustified(10));
-}
+// The subcommands' lines of the help, from the list of subcommands.
+QString commandsHelp();
 
 ConvertOutcome failure(int exitCode, const QString& message) {
     ConvertOutcome outcome;
@@ -539,9 +482,9 @@ ConvertOutcome checkRules(const StatementKind& kind, const LineModel& Lines) {
 
 // `learn EXAMPLE [STATEMENT]`: the rules file learned from one entry, on standard output or
 // saved into the user's kinds folder; with a statement, what the kind finds in it.
-ConvertOutcome learnFromExample(const Options& options, QIODevice& standardInput,
+ConvertOutcome learnFromExample(const LearnOptions& options, QIODevice& standardInput,
                                 const KindRegistry& kinds, const ConvertEnvironment& environment) {
-    const LoadedText example = loadStatement(options.rulesFile, standardInput);
+    const LoadedText example = loadStatement(options.example, standardInput);
     if (!example.wasRead())
         return failure(1, example.failure);
     learn::LearnRequest request;
@@ -710,90 +653,273 @@ QString convertHelpText(const KindRegistry& kinds, const rules::KindFolders& fol
              folders.shipped);
 }
 
-ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standardInput,
-                                 const ConvertEnvironment& environment) {
-    if (std::optional<ConvertOutcome> categories =
-            runCategoriesCommand(arguments, standardInput, environment))
-        return std::move(*categories);
-    const KindRegistry& kinds = environment.kinds ? *environment.kinds : *KindRegistry::builtIn();
-    const std::variant<Options, UsageError> parsed = parseArguments(arguments, kinds);
-    if (const auto* usage = std::get_if<UsageError>(&parsed)) {
-        QString message = QStringLiteral("%1: %2\n").arg(kProgram, usage->message);
-        // A kind that is missing because its rules file is broken: say what is wrong with it.
-        for (const rules::RulesProblem& problem : environment.kindProblems) {
-            if (!arguments.isEmpty() &&
-                QFileInfo(problem.path).fileName() == arguments.front() + QStringLiteral(".toml"))
-                message += problem.toString() + u'\n';
-        }
-        return failure(2, message + usageText());
-    }
-    const auto& options = std::get<Options>(parsed);
+namespace {
 
-    if (options.command == Command::Help) {
-        ConvertOutcome outcome;
-        outcome.standardOutput = (convertHelpText(kinds, environment.kindFolders) +
-                                  settingsFileLine(environment.iniFileName))
-                                     .toUtf8();
-        return outcome;
-    }
-    if (options.command == Command::ListKinds)
-        return listKinds(kinds, environment.kindProblems);
-    if (options.command == Command::ShowHistory)
-        return showHistory(environment);
+// One subcommand of the companion: its name, its lines in the help, the options it takes, and
+// what it does. The conversion is the subcommand a kind's id names.
+class Subcommand {
+public:
+    Subcommand() = default;
+    virtual ~Subcommand() = default;
+    Subcommand(const Subcommand&) = delete;
+    Subcommand& operator=(const Subcommand&) = delete;
+    Subcommand(Subcommand&&) = delete;
+    Subcommand& operator=(Subcommand&&) = delete;
 
-    if (options.command == Command::Learn)
-        return learnFromExample(options, standardInput, kinds, environment);
+    // The word that names it; empty for the conversion.
+    virtual QString name() const = 0;
+    // What the help's list of commands says of it (empty: nothing).
+    virtual QString help() const { return {}; }
+    // The options it takes besides --help.
+    virtual QList<const QCommandLineOption*> options() const { return {}; }
+    // How many arguments it takes after its name, at least and at most.
+    virtual std::pair<qsizetype, qsizetype> argumentCount() const { return {0, 1}; }
+    // What it says when it gets too few.
+    virtual QString missingArgument() const { return {}; }
+    virtual std::variant<ConvertOutcome, UsageError> run(const Call& call) const = 0;
+};
 
-    std::optional<StatementKind> checkedKind;
-    QString checkWarning;
-    if (options.command == Command::CheckRules) {
-        QStringList builtInIds;
-        for (const StatementKind& kind : builtInKinds())
-            builtInIds << kind.id;
-        rules::RulesKindOrProblem read =
-            rules::readRulesFile(options.rulesFile, builtInIds, rules::FileNaming::MayDiffer);
-        if (const auto* problem = std::get_if<rules::RulesProblem>(&read))
-            return failure(1, problem->toString() + u'\n');
-        checkedKind = std::get<StatementKind>(std::move(read));
-        // A file is checked before it is put into the folder, under any name; only the folder
-        // wants it named after its id.
-        QString namingWarning;
-        if (QFileInfo(options.rulesFile).fileName() != checkedKind->id + QStringLiteral(".toml"))
-            namingWarning =
-                QStringLiteral("%1: %2: kinds フォルダに入れるときは %3.toml という名前にして"
-                               "ください\n")
-                    .arg(kProgram, options.rulesFile, checkedKind->id);
-        if (options.file.isEmpty()) {
-            ConvertOutcome outcome;
-            outcome.standardOutput =
-                QStringLiteral("%1\t%2\n").arg(checkedKind->id, checkedKind->caption).toUtf8();
-            outcome.standardError = namingWarning;
-            return outcome;
-        }
-        checkWarning = namingWarning;
-    }
-
-    LoadedText statement = loadStatement(options.file, standardInput);
+// A statement read from a call's FILE argument (standard input when there is none or it is "-"),
+// as the text area would hold it after a paste.
+std::variant<LineModel, ConvertOutcome> statementOf(const Call& call, const QString& file) {
+    LoadedText statement = loadStatement(file, call.standardInput);
     if (!statement.wasRead())
         return failure(1, statement.failure);
-    ConvertOutcome outcome;
-    LineModel Lines = LineModel::fromPastedText(std::move(statement.text));
+    return LineModel::fromPastedText(std::move(statement.text));
+}
 
-    if (checkedKind) {
-        ConvertOutcome checked = checkRules(*checkedKind, Lines);
-        checked.standardError.prepend(checkWarning);
-        return checked;
+class ConversionCommand final : public Subcommand {
+public:
+    QString name() const override { return {}; }
+    QList<const QCommandLineOption*> options() const override {
+        return commandLine().conversionOnly();
+    }
+    std::variant<ConvertOutcome, UsageError> run(const Call& call) const override {
+        const std::variant<ConversionOptions, UsageError> parsed =
+            conversionOptions(call, call.arguments.front());
+        if (const auto* usage = std::get_if<UsageError>(&parsed))
+            return *usage;
+        ConversionOptions options = std::get<ConversionOptions>(parsed);
+        options.file = call.arguments.value(1);
+        std::variant<LineModel, ConvertOutcome> statement = statementOf(call, options.file);
+        if (auto* failed = std::get_if<ConvertOutcome>(&statement))
+            return std::move(*failed);
+        return convertStatement(options, std::get<LineModel>(statement), call.environment);
     }
 
-    if (options.command == Command::Detect) {
+private:
+    static ConvertOutcome convertStatement(const ConversionOptions& options, LineModel& Lines,
+                                           const ConvertEnvironment& environment);
+};
+
+class DetectCommand final : public Subcommand {
+public:
+    QString name() const override { return kDetect; }
+    QString help() const override {
+        return QStringLiteral("  %1 list the kinds the statement looks like, best first: each\n"
+                              "             kind's id, a TAB and its number of entries\n")
+            .arg(name().leftJustified(10));
+    }
+    std::variant<ConvertOutcome, UsageError> run(const Call& call) const override {
+        std::variant<LineModel, ConvertOutcome> statement =
+            statementOf(call, call.arguments.value(0));
+        if (auto* failed = std::get_if<ConvertOutcome>(&statement))
+            return std::move(*failed);
         QString found;
-        for (const RankedKind& ranked : kinds.rank(Lines))
+        for (const RankedKind& ranked : call.kinds.rank(std::get<LineModel>(statement)))
             found +=
                 QStringLiteral("%1\t%2\n").arg(ranked.kind->id).arg(ranked.recognition.entries);
+        ConvertOutcome outcome;
         outcome.standardOutput = found.toUtf8();
         return outcome;
     }
+};
 
+class KindsCommand final : public Subcommand {
+public:
+    QString name() const override { return kKinds; }
+    QString help() const override {
+        return QStringLiteral(
+                   "  %1 list every kind: id, caption and where it comes from\n"
+                   "             (built-in or its rules file), TAB-separated; the problems\n"
+                   "             of broken rules files go to standard error (exit status 1)\n")
+            .arg(name().leftJustified(10));
+    }
+    std::pair<qsizetype, qsizetype> argumentCount() const override { return {0, 0}; }
+    std::variant<ConvertOutcome, UsageError> run(const Call& call) const override {
+        return listKinds(call.kinds, call.environment.kindProblems);
+    }
+};
+
+class CheckCommand final : public Subcommand {
+public:
+    QString name() const override { return kCheck; }
+    QString help() const override {
+        return QStringLiteral(
+            "  check RULES.toml [FILE]\n"
+            "             check a rules file; with FILE, write the rows it gives and\n"
+            "             say on standard error which entries give none and why\n");
+    }
+    std::pair<qsizetype, qsizetype> argumentCount() const override { return {1, 2}; }
+    QString missingArgument() const override {
+        return QStringLiteral("%1 needs a rules file").arg(kCheck);
+    }
+    std::variant<ConvertOutcome, UsageError> run(const Call& call) const override;
+};
+
+class LearnCommand final : public Subcommand {
+public:
+    QString name() const override { return kLearn; }
+    QString help() const override {
+        return QStringLiteral(
+            "  learn EXAMPLE [FILE]\n"
+            "             learn a kind from the lines of one entry (EXAMPLE, a file or\n"
+            "             \"-\") and write its rules file; with FILE, the statement it\n"
+            "             came from: say how many entries the kind finds there and\n"
+            "             which lines begin like an entry but are none\n");
+    }
+    QList<const QCommandLineOption*> options() const override { return commandLine().learnOnly(); }
+    std::pair<qsizetype, qsizetype> argumentCount() const override { return {1, 2}; }
+    QString missingArgument() const override {
+        return QStringLiteral("%1 needs a file with the example entry").arg(kLearn);
+    }
+    std::variant<ConvertOutcome, UsageError> run(const Call& call) const override {
+        const std::variant<LearnOptions, UsageError> parsed = learnOptions(call);
+        if (const auto* usage = std::get_if<UsageError>(&parsed))
+            return *usage;
+        return learnFromExample(std::get<LearnOptions>(parsed), call.standardInput, call.kinds,
+                                call.environment);
+    }
+};
+
+class HistoryCommand final : public Subcommand {
+public:
+    QString name() const override { return kHistory; }
+    QString help() const override {
+        return QStringLiteral("  %1 list the history of copied rows, one line per kind: id, the\n"
+                              "             number of rows and the last copy's local time, "
+                              "TAB-separated\n")
+            .arg(name().leftJustified(10));
+    }
+    std::pair<qsizetype, qsizetype> argumentCount() const override { return {0, 0}; }
+    std::variant<ConvertOutcome, UsageError> run(const Call& call) const override {
+        return showHistory(call.environment);
+    }
+};
+
+// `categories [learn [ROWS] | forget [DESCRIPTION]]` and `fill [ROWS]`.
+class CategoriesCommand final : public Subcommand {
+public:
+    explicit CategoriesCommand(QString name) : m_name(std::move(name)) {}
+    QString name() const override { return m_name; }
+    QString help() const override {
+        if (m_name == u"fill")
+            return QStringLiteral(
+                "  fill [ROWS]\n"
+                "             spreadsheet rows in, the same rows out with their empty cells\n"
+                "             3 and 4 filled where Tallemo is sure; the count on standard error\n");
+        return QStringLiteral(
+            "  categories [learn [ROWS] | forget [DESCRIPTION]]\n"
+            "             list what was learned (description, the two cells, how often,\n"
+            "             last seen), learn from spreadsheet rows that have their\n"
+            "             categories, or forget one description (all when none is given)\n");
+    }
+    std::pair<qsizetype, qsizetype> argumentCount() const override {
+        return {0, m_name == u"fill" ? 1 : 2};
+    }
+    std::variant<ConvertOutcome, UsageError> run(const Call& call) const override {
+        return *runCategoriesCommand(QStringList{m_name} + call.arguments, call.standardInput,
+                                     call.environment);
+    }
+
+private:
+    QString m_name;
+};
+
+class HelpCommand final : public Subcommand {
+public:
+    QString name() const override { return kHelp; }
+    std::pair<qsizetype, qsizetype> argumentCount() const override { return {0, 1}; }
+    std::variant<ConvertOutcome, UsageError> run(const Call& call) const override {
+        ConvertOutcome outcome;
+        outcome.standardOutput = (convertHelpText(call.kinds, call.environment.kindFolders) +
+                                  settingsFileLine(call.environment.iniFileName))
+                                     .toUtf8();
+        return outcome;
+    }
+};
+
+// Every subcommand, in the order the help lists them; the conversion last.
+const std::vector<std::unique_ptr<const Subcommand>>& subcommands() {
+    static const std::vector<std::unique_ptr<const Subcommand>> all = [] {
+        std::vector<std::unique_ptr<const Subcommand>> list;
+        list.push_back(std::make_unique<DetectCommand>());
+        list.push_back(std::make_unique<KindsCommand>());
+        list.push_back(std::make_unique<CheckCommand>());
+        list.push_back(std::make_unique<LearnCommand>());
+        list.push_back(std::make_unique<HistoryCommand>());
+        list.push_back(std::make_unique<CategoriesCommand>(QStringLiteral("categories")));
+        list.push_back(std::make_unique<CategoriesCommand>(QStringLiteral("fill")));
+        list.push_back(std::make_unique<HelpCommand>());
+        list.push_back(std::make_unique<ConversionCommand>());
+        return list;
+    }();
+    return all;
+}
+
+QString commandsHelp() {
+    QString text;
+    for (const auto& subcommand : subcommands())
+        text += subcommand->help();
+    return text;
+}
+
+const Subcommand& subcommandNamed(QStringView word) {
+    for (const auto& subcommand : subcommands()) {
+        if (subcommand->name() == word)
+            return *subcommand;
+    }
+    return *subcommands().back();
+}
+
+std::variant<ConvertOutcome, UsageError> CheckCommand::run(const Call& call) const {
+    const QString rulesFile = call.arguments.front();
+    const QString file = call.arguments.value(1);
+    QStringList builtInIds;
+    for (const StatementKind& kind : builtInKinds())
+        builtInIds << kind.id;
+    rules::RulesKindOrProblem read =
+        rules::readRulesFile(rulesFile, builtInIds, rules::FileNaming::MayDiffer);
+    if (const auto* problem = std::get_if<rules::RulesProblem>(&read))
+        return failure(1, problem->toString() + u'\n');
+    const auto& checkedKind = std::get<StatementKind>(read);
+    // A file is checked before it is put into the folder, under any name; only the folder wants
+    // it named after its id.
+    QString namingWarning;
+    if (QFileInfo(rulesFile).fileName() != checkedKind.id + QStringLiteral(".toml"))
+        namingWarning =
+            QStringLiteral("%1: %2: kinds フォルダに入れるときは %3.toml という名前にして"
+                           "ください\n")
+                .arg(kProgram, rulesFile, checkedKind.id);
+    if (file.isEmpty()) {
+        ConvertOutcome outcome;
+        outcome.standardOutput =
+            QStringLiteral("%1\t%2\n").arg(checkedKind.id, checkedKind.caption).toUtf8();
+        outcome.standardError = namingWarning;
+        return outcome;
+    }
+    std::variant<LineModel, ConvertOutcome> statement = statementOf(call, file);
+    if (auto* failed = std::get_if<ConvertOutcome>(&statement))
+        return std::move(*failed);
+    ConvertOutcome checked = checkRules(checkedKind, std::get<LineModel>(statement));
+    checked.standardError.prepend(namingWarning);
+    return checked;
+}
+
+ConvertOutcome ConversionCommand::convertStatement(const ConversionOptions& options,
+                                                   LineModel& Lines,
+                                                   const ConvertEnvironment& environment) {
+    ConvertOutcome outcome;
     const StatementKind& kind = *options.kind;
     ConversionRequest request;
     request.kinds = environment.kinds ? environment.kinds : KindRegistry::builtIn();
@@ -886,6 +1012,64 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
         }
     }
     return outcome;
+}
+
+} // namespace
+
+ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standardInput,
+                                 const ConvertEnvironment& environment) {
+    const KindRegistry& kinds = environment.kinds ? *environment.kinds : *KindRegistry::builtIn();
+    const CommandLine& line = commandLine();
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+    parser.addOptions(line.all());
+    const auto usageFailure = [&](const QString& problem) {
+        QString message = QStringLiteral("%1: %2\n").arg(kProgram, problem);
+        // A kind that is missing because its rules file is broken: say what is wrong with it.
+        for (const rules::RulesProblem& broken : environment.kindProblems) {
+            if (!arguments.isEmpty() &&
+                QFileInfo(broken.path).fileName() == arguments.front() + QStringLiteral(".toml"))
+                message += broken.toString() + u'\n';
+        }
+        return failure(2, message + usageText());
+    };
+    // QCommandLineParser takes the first argument for the program's name.
+    if (!parser.parse(QStringList{kProgram} + arguments))
+        return usageFailure(parser.errorText());
+    QStringList positional = parser.positionalArguments();
+    const Subcommand& subcommand =
+        parser.isSet(line.help) ? subcommandNamed(kHelp) : subcommandNamed(positional.value(0));
+    if (positional.isEmpty() && subcommand.name() != kHelp)
+        return usageFailure(QStringLiteral("no statement kind given"));
+    // A subcommand's arguments follow its name; a conversion's follow the kind's id.
+    if (!subcommand.name().isEmpty() && !positional.isEmpty())
+        positional.removeFirst();
+    if (subcommand.name() != kHelp) {
+        auto [fewest, most] = subcommand.argumentCount();
+        if (subcommand.name().isEmpty())
+            ++most;
+        if (positional.size() > most)
+            return usageFailure(QStringLiteral("unexpected argument '%1'").arg(positional[most]));
+        if (positional.size() < fewest)
+            return usageFailure(subcommand.missingArgument());
+        const QList<const QCommandLineOption*> own = subcommand.options();
+        const QList<const QCommandLineOption*> learnOnly = line.learnOnly();
+        for (const QCommandLineOption* option : line.conversionOnly() + learnOnly) {
+            if (!parser.isSet(*option) || own.contains(option))
+                continue;
+            if (learnOnly.contains(option))
+                return usageFailure(
+                    QStringLiteral("--%1 applies to %2 only").arg(option->names().front(), kLearn));
+            return usageFailure(QStringLiteral("--%1 does not apply to %2")
+                                    .arg(option->names().front(), subcommand.name()));
+        }
+    }
+    std::variant<ConvertOutcome, UsageError> ran =
+        subcommand.run(Call{parser, positional, standardInput, environment, kinds});
+    if (const auto* usage = std::get_if<UsageError>(&ran))
+        return usageFailure(usage->message);
+    return std::get<ConvertOutcome>(std::move(ran));
 }
 
 int runConvertProgram(const QStringList& arguments) {
