@@ -17,6 +17,10 @@ namespace {
 // A word never seen counts against every choice, but less than a rare known word counts for
 // one: a new branch's name should not outweigh its chain's name.
 constexpr double kUnseenWordWeight = 0.5;
+// The share of a new description's characters that known words must make up before its guess
+// can be sure, and the sureness it gets below that (under every threshold worth using).
+constexpr double kKnownShare = 0.5;
+constexpr double kThinEvidenceSureness = 0.3;
 
 struct Weighted {
     int choice = 0;
@@ -138,14 +142,25 @@ std::optional<CategoryChoice> CategoryMatcher::guess(QStringView kindId,
     const auto shopCount = static_cast<double>(m_index->shops.size());
     std::unordered_map<int, double> votes;
     double allWeight = 0;
+    // How much of the description the known words make up, in characters (a Japanese bigram
+    // stands for the one character it adds to its run).
+    qsizetype knownCharacters = 0;
+    qsizetype allCharacters = 0;
     for (const QString& word : words) {
         const auto found = m_index->words.constFind(word);
         const int shops = found == m_index->words.cend() ? 0 : found->shops;
         double rarity = std::log1p(shopCount / (shops + 1));
+        const qsizetype characters =
+            word.size() > 1 && std::all_of(word.begin(), word.end(),
+                                           [](QChar c) { return c.unicode() < 0x80; })
+                ? word.size()
+                : 1;
+        allCharacters += characters;
         if (shops == 0) {
             allWeight += rarity * kUnseenWordWeight;
             continue;
         }
+        knownCharacters += characters;
         rarity *= found->concentration;
         allWeight += rarity;
         for (const Weighted& choice : found->choices)
@@ -171,11 +186,18 @@ std::optional<CategoryChoice> CategoryMatcher::guess(QStringView kindId,
     }
     if (votes.empty())
         return std::nullopt;
+    // A shop never seen that shares a word with one the user showed ("UNKNOWN SHOP" beside "BOOK
+    // SHOP") is not known by it: most of its name must be what the user showed (a chain's name
+    // beside a new branch's) before its guess may count as sure.
+    const bool thinEvidence =
+        shop == m_index->shops.cend() &&
+        static_cast<double>(knownCharacters) < kKnownShare * static_cast<double>(allCharacters);
     const auto best =
         std::max_element(votes.begin(), votes.end(), [](const auto& a, const auto& b) {
             return a.second < b.second || (a.second == b.second && a.first > b.first);
         });
-    return chosen(best->first, best->second);
+    return chosen(best->first,
+                  thinEvidence ? std::min(best->second, kThinEvidenceSureness) : best->second);
 }
 
 std::optional<CategoryChoice> CategoryMatcher::choose(QStringView kindId,

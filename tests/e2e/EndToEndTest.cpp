@@ -310,6 +310,36 @@ TEST_F(EndToEnd, AKindLearnedFromASelectedEntryConvertsFromItsNewMenuEntry) {
         tallemo::notation::bytes("2024/11/03→SAMPLE STORE→→→1500|2024/11/04→喫茶 サンプル→→→480|"));
 }
 
+// The categories as a user meets them: spreadsheet rows pasted and learned from (分類 ›
+// 表計算の行から覚える), then a card statement whose rows come out with the learned cells, in the
+// text area and on the clipboard.
+TEST_F(EndToEnd, CategoriesLearnedFromSpreadsheetRowsFillTheNextCardStatement) {
+    RunningTallemo app(*s_x, m_folder.path());
+    ASSERT_TRUE(app.hasWindow());
+    app.pasteStatement(tallemo::notation::bytes("日付→内容→大分類→小分類→金額|"
+                                                "2024/10/01→ｾﾌﾞﾝ-ｲﾚﾌﾞﾝ 渋谷→食費→コンビニ→540|"
+                                                "2024/10/09→セブン－イレブン　町田店→食費→コンビニ→"
+                                                "320|2024/10/12→ＢＯＯＫ ＳＨＯＰ 12→教養→書籍→"
+                                                "1,200|"));
+    // 分類 is the menu after その他の書式; its first entry learns from the text area.
+    app.click(kOtherFormatsMenu);
+    s_x->key(QStringLiteral("Right"));
+    s_x->key(QStringLiteral("Return"));
+    ASSERT_TRUE(waitUntil(
+        [&] { return QFileInfo::exists(m_folder.filePath(QStringLiteral("categories.sqlite"))); },
+        10s))
+        << "nothing was learned";
+    saveScreenshot(app, QStringLiteral("categories-learned.png"));
+
+    app.pasteStatement(tallemo::notation::bytes(
+        "ご利用明細|2024/11/03→セブン-イレブン 新宿店→498 円|支払方法→1回払い|BBB|CCC|"
+        "2024/11/05→UNKNOWN SHOP→480 円|支払方法→1回払い|BBB|CCC|以上"));
+    app.click(kCardButton);
+    expectClipboard(tallemo::notation::bytes("2024/11/03→セブン-イレブン 新宿店→食費→コンビニ→498|"
+                                             "2024/11/05→UNKNOWN SHOP→→→480|"));
+    saveScreenshot(app, QStringLiteral("categories-filled-conversion.png"));
+}
+
 TEST_F(EndToEnd, WindowComesBackWhereItWasClosed) {
     {
         RunningTallemo app(*s_x, m_folder.path());
