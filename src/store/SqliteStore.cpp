@@ -1,5 +1,6 @@
 #include "store/SqliteStore.h"
 
+#include <QAbstractEventDispatcher>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -20,6 +21,9 @@ namespace {
 constexpr int kBusyTimeoutMs = 5000;
 // How long a second process waits while the first one moves a damaged file aside.
 constexpr int kMoveAsideLockWaitMs = 10000;
+// How long the thread must stay without a write before the log is copied into the file: a
+// checkpoint of a long history takes longer than the write itself, and is nobody's wait then.
+constexpr int kIdleCheckpointMs = 1000;
 
 // SQLite's primary result codes that matter here (Qt reports the code as nativeErrorCode).
 constexpr int kSqliteCorrupt = 11;
@@ -58,6 +62,9 @@ bool SqliteStore::isDamage(const QSqlError& error) {
 SqliteStore::SqliteStore(QString path, Clock clock, OpenOptions options, StoreSchema schema)
     : m_path(std::move(path)), m_clock(std::move(clock)), m_options(options),
       m_schema(std::move(schema)), m_connectionName(uniqueConnectionName()) {
+    m_idleCheckpoint.setSingleShot(true);
+    m_idleCheckpoint.setInterval(kIdleCheckpointMs);
+    QObject::connect(&m_idleCheckpoint, &QTimer::timeout, [this] { checkpoint(); });
     if (!QFileInfo::exists(m_path)) {
         if (!m_options.createMissing || !createFile())
             return;
@@ -81,7 +88,20 @@ SqliteStore::SqliteStore(QString path, Clock clock, OpenOptions options, StoreSc
 }
 
 SqliteStore::~SqliteStore() {
+    // The last connection to close copies the log by itself; this one may not be the last (the
+    // window keeps its history open while the companion writes), so it copies what it wrote.
+    checkpoint();
     closeConnection();
+}
+
+void SqliteStore::checkpoint() {
+    m_idleCheckpoint.stop();
+    if (!m_open || !m_uncheckpointed)
+        return;
+    m_uncheckpointed = false;
+    // PASSIVE copies what no reader still needs and never waits; what is left goes with the next
+    // checkpoint. A failure here loses nothing: the log stays and SQLite reads through it.
+    QSqlQuery(m_database).exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
 }
 
 QString SqliteStore::cannotRead() const {
@@ -153,8 +173,12 @@ SqliteStore::Outcome SqliteStore::prepare() {
     // A large page cache spares re-reading a long file's pages, and the statement journal of the
     // multi-row inserts stays in memory instead of a temporary file written page by page.
     // NORMAL is safe with WAL: a power cut may lose the last write, never the file.
-    for (const char* pragma : {"PRAGMA mmap_size=0", "PRAGMA cache_size=-65536",
-                               "PRAGMA temp_store=MEMORY", "PRAGMA synchronous=NORMAL"})
+    // No checkpoint at a commit: SQLite's automatic one copies the log into the file on the
+    // commit that passes a thousand pages, and with a long history that copy is most of the
+    // command's time. The store copies it when idle and when it closes (see checkpoint()).
+    for (const char* pragma :
+         {"PRAGMA mmap_size=0", "PRAGMA cache_size=-65536", "PRAGMA temp_store=MEMORY",
+          "PRAGMA synchronous=NORMAL", "PRAGMA wal_autocheckpoint=0"})
         query.exec(QString::fromLatin1(pragma));
     // Some of them answer with a row; a statement left unfinished keeps a read transaction open,
     // and a write begun on its old snapshot fails at once when another process wrote meanwhile.
@@ -215,6 +239,13 @@ bool SqliteStore::runInTransaction(const std::function<bool()>& work,
     if (done) {
         done = control.exec(QStringLiteral("COMMIT"));
         error = control.lastError();
+    }
+    if (done) {
+        m_uncheckpointed = true;
+        // Only a thread with an event loop has idle moments; the companion's checkpoint is its
+        // close.
+        if (QAbstractEventDispatcher::instance() != nullptr)
+            m_idleCheckpoint.start();
     }
     if (!done) {
         QSqlQuery(m_database).exec(QStringLiteral("ROLLBACK"));

@@ -4,6 +4,7 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include <functional>
 #include <optional>
@@ -78,6 +79,11 @@ public:
     // damaged file aside, or the user deleted it.
     bool stillOpensItsPath() const;
 
+    // Copies what the write-ahead log holds into the file, without waiting for readers. The
+    // store does it by itself when its thread is idle and when it closes; a caller may ask
+    // sooner.
+    void checkpoint();
+
 private:
     enum class Outcome { Ready, Damaged, Failed };
 
@@ -101,6 +107,9 @@ private:
     std::optional<std::pair<quint64, quint64>> m_openedFile;
     bool m_open = false;
     QStringList m_notices;
+    // Writes not yet copied from the log into the file, and the idle moment that will do it.
+    bool m_uncheckpointed = false;
+    QTimer m_idleCheckpoint;
 };
 
 // Where the user's SQLite files are kept, decided from the settings path (the settings file

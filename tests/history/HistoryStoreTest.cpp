@@ -5,11 +5,13 @@
 #include "support/QtText.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -252,6 +254,37 @@ TEST_F(HistoryFile, NewFileIsTheUsersAloneInWalModeWithItsVersionAndKeepsNoRowTe
     QFile file(path());
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_FALSE(file.readAll().contains("SECRET SHOP"));
+}
+
+// The log is copied into the file when the window is idle and when a store closes, not at the
+// command's commit; the file alone (as a backup copy without its -wal takes it) must then hold
+// every recorded row, also while another connection keeps the file open and SQLite's own
+// checkpoint at the last close does not run.
+TEST_F(HistoryFile, RecordedRowsReachTheFileItselfWhenIdleAndWhenTheStoreCloses) {
+    const QByteArray rows = rowsOf({"2024/11/01\tSHOP A\t\t\t100", "2024/11/02\tSHOP B\t\t\t200"});
+    const auto rowsInFileAlone = [this, &rows](const QString& copyName) {
+        const QString copy = folder.filePath(copyName);
+        EXPECT_TRUE(QFile::copy(path(), copy));
+        HistoryStore fileAlone(copy, clock(), {.createMissing = false});
+        return convertOnce(fileAlone, kindOf(u"card"), rows, /*record=*/false).copiedBefore;
+    };
+    HistoryStore keptOpen(path(), clock());
+    {
+        HistoryStore window(path(), clock());
+        convertOnce(window, kindOf(u"card"), rows);
+        QEventLoop idle;
+        QTimer::singleShot(1500, &idle, &QEventLoop::quit);
+        idle.exec();
+        EXPECT_EQ(rowsInFileAlone(QStringLiteral("idle.sqlite")), 2);
+
+        convertOnce(window, kindOf(u"card"), rowsOf({"2024/11/03\tSHOP C\t\t\t300"}));
+    }
+    const QByteArray all = rows + rowsOf({"2024/11/03\tSHOP C\t\t\t300"});
+    const QString copy = folder.filePath(QStringLiteral("closed.sqlite"));
+    ASSERT_TRUE(QFile::copy(path(), copy));
+    HistoryStore fileAlone(copy, clock(), {.createMissing = false});
+    EXPECT_EQ(convertOnce(fileAlone, kindOf(u"card"), all, /*record=*/false).copiedBefore, 3);
+    EXPECT_TRUE(keptOpen.isOpen());
 }
 
 TEST_F(HistoryFile, ClearForgetsEveryRow) {
