@@ -773,70 +773,61 @@ QString descriptionOf(const QStringList& candidates, const LearnRequest& request
 
 } // namespace
 
-std::variant<LearnedKind, QString> learnKind(const LearnRequest& request) {
-    // The example's lines; blank lines between them are passed over in the statement too.
+namespace {
+
+// The example's lines without its blank ones, and whether blank lines stood between them (then
+// the statement's blank lines are passed over too).
+struct ExampleText {
     std::vector<ExampleLine> lines;
     bool blankInside = false;
-    for (const QString& text : request.exampleLines) {
+};
+
+ExampleText exampleTextOf(const QStringList& exampleLines) {
+    ExampleText example;
+    for (const QString& text : exampleLines) {
         if (isBlankLine(text)) {
-            blankInside = blankInside || !lines.empty();
+            example.blankInside = example.blankInside || !example.lines.empty();
             continue;
         }
-        lines.push_back({text, findTokens(text)});
+        example.lines.push_back({text, findTokens(text)});
     }
-    if (lines.empty())
-        return QStringLiteral("例の行がありません。明細の 1 件分の行を選んでください");
-    if (lines.size() > static_cast<std::size_t>(rules::kMaxEntryLines))
-        return QStringLiteral("例は %1 行までです（%2 行あります）")
-            .arg(rules::kMaxEntryLines)
-            .arg(lines.size());
+    return example;
+}
 
-    LearnedKind learned;
-    learned.caption =
-        request.caption.trimmed().isEmpty() ? kDefaultLearnedCaption : request.caption.trimmed();
-    learned.id =
-        request.id.isEmpty() ? idFromCaption(learned.caption, request.takenIds) : request.id;
-    if (std::optional<QString> problem = rules::idProblem(learned.id, request.builtInIds))
-        return *problem;
-    learned.cells = request.wantedCells;
-    if (request.wantedCells.isEmpty()) {
-        const Proposal proposal = proposalOf(lines, request.statement);
-        learned.cells = {proposal.date, descriptionOf(proposal.descriptions, request), QString(),
-                         QString(), proposal.amount};
-        // The proposal's first cell is the date, its last the amount: say which one is missing,
-        // rather than let rows without it look complete.
-        if (learned.cells.front().isEmpty())
-            learned.warnings << QStringLiteral(
-                "例に日付が見つからないので、行に日付のセルがありません");
-        if (learned.cells.back().isEmpty())
-            learned.warnings << QStringLiteral(
-                "例に金額が見つからないので、行に金額のセルがありません");
-    }
-
-    // Each cell from a stretch of the example, where one gives it.
+// The fields chosen for the wanted cells and each cell's template.
+struct ChosenFields {
     std::vector<Field> fields;
-    Template t;
-    t.skipBlankLines = blankInside;
+    QStringList cellTemplates;
     bool anyFound = false;
-    for (int c = 0; c < learned.cells.size(); ++c) {
-        const QString& cell = learned.cells[c];
-        if (cell.isEmpty() || request.literalCells.contains(c)) {
-            t.cells << cellTemplateText(cell);
+};
+
+// Whether a candidate overlaps a stretch that another cell took in part, so it is no longer free.
+bool takenInPart(const Candidate& candidate, const std::vector<Field>& fields) {
+    return std::any_of(fields.begin(), fields.end(), [&](const Field& f) {
+        const bool same =
+            f.line == candidate.line && f.start == candidate.start && f.end == candidate.end;
+        return !same && f.line == candidate.line && candidate.start < f.tokenEnd &&
+               f.start < candidate.tokenEnd;
+    });
+}
+
+// Each wanted cell from a stretch of the example, where one gives it (a stretch named by its
+// label before the first found); the cells found nowhere stay fixed text, with a warning, and
+// the other stretches a cell could have come from become notes.
+ChosenFields chooseFields(const std::vector<ExampleLine>& lines, const QStringList& cells,
+                          const QSet<int>& literalCells, LearnedKind& learned) {
+    ChosenFields chosenFields;
+    std::vector<Field>& fields = chosenFields.fields;
+    for (int c = 0; c < cells.size(); ++c) {
+        const QString& cell = cells[c];
+        if (cell.isEmpty() || literalCells.contains(c)) {
+            chosenFields.cellTemplates << cellTemplateText(cell);
             continue;
         }
         std::vector<Candidate> candidates = candidatesFor(cell, lines);
-        // A stretch that another cell took in part is no longer free.
         candidates.erase(std::remove_if(candidates.begin(), candidates.end(),
                                         [&](const Candidate& candidate) {
-                                            return std::any_of(
-                                                fields.begin(), fields.end(), [&](const Field& f) {
-                                                    const bool same = f.line == candidate.line &&
-                                                                      f.start == candidate.start &&
-                                                                      f.end == candidate.end;
-                                                    return !same && f.line == candidate.line &&
-                                                           candidate.start < f.tokenEnd &&
-                                                           f.start < candidate.tokenEnd;
-                                                });
+                                            return takenInPart(candidate, fields);
                                         }),
                          candidates.end());
         if (candidates.empty()) {
@@ -844,10 +835,10 @@ std::variant<LearnedKind, QString> learnKind(const LearnRequest& request) {
                                                "「%2」という決まった文字になります")
                                     .arg(c + 1)
                                     .arg(cell);
-            t.cells << cellTemplateText(cell);
+            chosenFields.cellTemplates << cellTemplateText(cell);
             continue;
         }
-        anyFound = true;
+        chosenFields.anyFound = true;
         const auto named =
             std::find_if(candidates.begin(), candidates.end(),
                          [](const Candidate& candidate) { return candidate.namedByLabel; });
@@ -880,54 +871,67 @@ std::variant<LearnedKind, QString> learnKind(const LearnRequest& request) {
         QString cellTemplate = QStringLiteral("{") + field->name;
         for (const QString& filter : chosen.filters)
             cellTemplate += u'|' + filter;
-        t.cells << cellTemplate + u'}';
-        learned.fields.push_back(
-            {field->line, field->start, field->end - field->start, field->name, t.cells.back()});
+        chosenFields.cellTemplates << cellTemplate + u'}';
+        learned.fields.push_back({field->line, field->start, field->end - field->start, field->name,
+                                  chosenFields.cellTemplates.back()});
     }
-    if (!anyFound)
-        return QStringLiteral("行のどのセルも例の中に見つかりません。例の行と行のセルを確かめて"
-                              "ください");
+    return chosenFields;
+}
 
+// The rules kind's template: one required pattern per example line, and for a one-line entry the
+// sign by which a line looks like an entry.
+Template buildTemplate(const ExampleText& example, const ChosenFields& chosen) {
+    Template t;
+    t.skipBlankLines = example.blankInside;
+    t.cells = chosen.cellTemplates;
+    const std::vector<ExampleLine>& lines = example.lines;
     for (int l = 0; l < static_cast<int>(lines.size()); ++l) {
-        t.patterns << linePattern(lines[static_cast<std::size_t>(l)], l, fields);
+        t.patterns << linePattern(lines[static_cast<std::size_t>(l)], l, chosen.fields);
         t.optional.push_back(false);
     }
     // A one-line entry that fails on its way gives no sign by its first line: a line with a
     // date where the example has its date looks like an entry.
     if (lines.size() == 1) {
-        const auto date = std::find_if(fields.begin(), fields.end(),
+        const auto date = std::find_if(chosen.fields.begin(), chosen.fields.end(),
                                        [](const Field& f) { return f.cls == FieldClass::Date; });
-        if (date != fields.end()) {
+        if (date != chosen.fields.end()) {
             const bool first = isBlankLine(lines.front().text.left(date->start));
             t.looksLike = (first ? QStringLiteral("^[ \\t\\x{3000}]*") : QString()) + datePattern();
         }
     }
+    return t;
+}
 
-    // The template must give the wanted row from the example itself.
-    std::variant<StatementKind, QString> kind =
-        loadLearned(learned.id, fileText(learned.id, learned.caption, t));
-    if (auto* problem = std::get_if<QString>(&kind))
-        return *problem;
+// Whether the kind gives exactly the wanted row from the example itself: the reason when not.
+std::optional<QString> checkAgainstExample(const StatementKind& kind,
+                                           const std::vector<ExampleLine>& lines,
+                                           const QStringList& wantedCells) {
     QStringList exampleTexts;
     for (const ExampleLine& line : lines)
         exampleTexts << line.text;
-    const rules::RulesScan own = rules::scanWithRules(
-        std::get<StatementKind>(kind), LineModel(exampleTexts.join(QStringLiteral("\r\n"))));
+    const rules::RulesScan own =
+        rules::scanWithRules(kind, LineModel(exampleTexts.join(QStringLiteral("\r\n"))));
     if (own.entries.size() != 1 || own.entries.front().skipped ||
-        own.entries.front().cells != learned.cells)
+        own.entries.front().cells != wantedCells)
         return QStringLiteral("例から書式を作れませんでした（例の行が作った書式に合いません）");
+    return std::nullopt;
+}
 
-    // Lines that some entries of the statement leave out become optional: all lines without a
-    // field at first (an entry without a field's line would give no row), then each one required
-    // again unless that loses entries.
-    const LineModel statement = LineModel::fromPastedText(request.statement);
-    rules::RulesScan scan = rules::scanWithRules(std::get<StatementKind>(kind), statement);
+// Lines that some entries of the statement leave out become optional: all lines without a field
+// at first (an entry without a field's line would give no row), then each one required again
+// unless that loses entries. Returns the scan of the statement with the template it settles on.
+rules::RulesScan findOptionalLines(Template& t, const std::vector<Field>& fields,
+                                   const StatementKind& strictKind, const LearnedKind& learned,
+                                   const LineModel& statement) {
+    rules::RulesScan scan = rules::scanWithRules(strictKind, statement);
     std::vector<std::size_t> mayBeLeftOut;
     for (std::size_t k = 1; k < t.optional.size(); ++k) {
         if (std::none_of(fields.begin(), fields.end(),
                          [&](const Field& f) { return f.line == static_cast<int>(k); }))
             mayBeLeftOut.push_back(k);
     }
+    if (scan.nearMisses.empty() || mayBeLeftOut.empty())
+        return scan;
     const auto scanWith = [&](const Template& candidate) -> std::optional<rules::RulesScan> {
         std::variant<StatementKind, QString> looser =
             loadLearned(learned.id, fileText(learned.id, learned.caption, candidate));
@@ -935,26 +939,27 @@ std::variant<LearnedKind, QString> learnKind(const LearnRequest& request) {
             return rules::scanWithRules(*looserKind, statement);
         return std::nullopt;
     };
-    if (!scan.nearMisses.empty() && !mayBeLeftOut.empty()) {
-        Template loosest = t;
-        for (const std::size_t k : mayBeLeftOut)
-            loosest.optional[k] = true;
-        std::optional<rules::RulesScan> loosestScan = scanWith(loosest);
-        if (loosestScan && loosestScan->entries.size() > scan.entries.size()) {
-            t = loosest;
-            scan = std::move(*loosestScan);
-            for (const std::size_t k : mayBeLeftOut) {
-                t.optional[k] = false;
-                std::optional<rules::RulesScan> stricter = scanWith(t);
-                if (stricter && stricter->entries.size() >= scan.entries.size())
-                    scan = std::move(*stricter);
-                else
-                    t.optional[k] = true;
-            }
-        }
+    Template loosest = t;
+    for (const std::size_t k : mayBeLeftOut)
+        loosest.optional[k] = true;
+    std::optional<rules::RulesScan> loosestScan = scanWith(loosest);
+    if (!loosestScan || loosestScan->entries.size() <= scan.entries.size())
+        return scan;
+    t = loosest;
+    scan = std::move(*loosestScan);
+    for (const std::size_t k : mayBeLeftOut) {
+        t.optional[k] = false;
+        std::optional<rules::RulesScan> stricter = scanWith(t);
+        if (stricter && stricter->entries.size() >= scan.entries.size())
+            scan = std::move(*stricter);
+        else
+            t.optional[k] = true;
     }
+    return scan;
+}
 
-    learned.fileText = fileText(learned.id, learned.caption, t);
+// What the kind found in the statement, for the user.
+void recordScan(const rules::RulesScan& scan, const LineModel& statement, LearnedKind& learned) {
     learned.entries = static_cast<int>(scan.entries.size());
     for (const rules::RulesScan::Entry& entry : scan.entries) {
         if (entry.skipped)
@@ -966,6 +971,61 @@ std::variant<LearnedKind, QString> learnKind(const LearnRequest& request) {
         learned.unmatchedStarts.push_back(nearMiss.line);
         learned.nearMisses << rules::nearMissText(nearMiss, statement);
     }
+}
+
+} // namespace
+
+std::variant<LearnedKind, QString> learnKind(const LearnRequest& request) {
+    const ExampleText example = exampleTextOf(request.exampleLines);
+    const std::vector<ExampleLine>& lines = example.lines;
+    if (lines.empty())
+        return QStringLiteral("例の行がありません。明細の 1 件分の行を選んでください");
+    if (lines.size() > static_cast<std::size_t>(rules::kMaxEntryLines))
+        return QStringLiteral("例は %1 行までです（%2 行あります）")
+            .arg(rules::kMaxEntryLines)
+            .arg(lines.size());
+
+    LearnedKind learned;
+    learned.caption =
+        request.caption.trimmed().isEmpty() ? kDefaultLearnedCaption : request.caption.trimmed();
+    learned.id =
+        request.id.isEmpty() ? idFromCaption(learned.caption, request.takenIds) : request.id;
+    if (std::optional<QString> problem = rules::idProblem(learned.id, request.builtInIds))
+        return *problem;
+    learned.cells = request.wantedCells;
+    if (request.wantedCells.isEmpty()) {
+        const Proposal proposal = proposalOf(lines, request.statement);
+        learned.cells = {proposal.date, descriptionOf(proposal.descriptions, request), QString(),
+                         QString(), proposal.amount};
+        // The proposal's first cell is the date, its last the amount: say which one is missing,
+        // rather than let rows without it look complete.
+        if (learned.cells.front().isEmpty())
+            learned.warnings << QStringLiteral(
+                "例に日付が見つからないので、行に日付のセルがありません");
+        if (learned.cells.back().isEmpty())
+            learned.warnings << QStringLiteral(
+                "例に金額が見つからないので、行に金額のセルがありません");
+    }
+
+    const ChosenFields chosen = chooseFields(lines, learned.cells, request.literalCells, learned);
+    if (!chosen.anyFound)
+        return QStringLiteral("行のどのセルも例の中に見つかりません。例の行と行のセルを確かめて"
+                              "ください");
+    Template t = buildTemplate(example, chosen);
+
+    std::variant<StatementKind, QString> kind =
+        loadLearned(learned.id, fileText(learned.id, learned.caption, t));
+    if (auto* problem = std::get_if<QString>(&kind))
+        return *problem;
+    if (std::optional<QString> problem =
+            checkAgainstExample(std::get<StatementKind>(kind), lines, learned.cells))
+        return *problem;
+
+    const LineModel statement = LineModel::fromPastedText(request.statement);
+    const rules::RulesScan scan =
+        findOptionalLines(t, chosen.fields, std::get<StatementKind>(kind), learned, statement);
+    learned.fileText = fileText(learned.id, learned.caption, t);
+    recordScan(scan, statement, learned);
     return learned;
 }
 
