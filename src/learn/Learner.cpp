@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <map>
 
 namespace tallemo::learn {
 
@@ -375,7 +376,28 @@ struct Field {
     int tokenEnd = 0;
     FieldClass cls = FieldClass::Text;
     QString name;
+    // A table column that another example leaves empty (a bank's 出金 where the other has 入金).
+    bool mayBeEmpty = false;
+    // The capture's pattern where the field's text stands in another example than this line's.
+    QString innerPattern;
 };
+
+// The pattern a field's capture matches, of its class and as the example writes it.
+QString fieldInnerPattern(FieldClass cls, QStringView captured) {
+    if (cls == FieldClass::Date)
+        return datePattern();
+    if (cls == FieldClass::Amount)
+        return amountPattern(captured);
+    return QStringLiteral(".+?");
+}
+
+QString fieldCapture(const Field& field, QStringView captured) {
+    QString inner =
+        field.innerPattern.isEmpty() ? fieldInnerPattern(field.cls, captured) : field.innerPattern;
+    if (field.mayBeEmpty)
+        inner = QStringLiteral("(?:%1)?").arg(inner);
+    return QStringLiteral("(?P<%1>%2)").arg(field.name, inner);
+}
 
 QString className(FieldClass cls) {
     switch (cls) {
@@ -472,12 +494,7 @@ QString linePattern(const ExampleLine& line, int lineIndex, const std::vector<Fi
                 const Field& field = *item.field;
                 const QStringView captured =
                     QStringView(text).sliced(field.start, field.end - field.start);
-                QString inner = QStringLiteral(".+?");
-                if (field.cls == FieldClass::Date)
-                    inner = datePattern();
-                else if (field.cls == FieldClass::Amount)
-                    inner = amountPattern(captured);
-                out += QStringLiteral("(?P<%1>%2)").arg(field.name, inner);
+                out += fieldCapture(field, captured);
                 // Another entry may give a time or weekday after its date.
                 if (field.cls == FieldClass::Date)
                     out += kDateSuffix;
@@ -521,7 +538,12 @@ QString linePattern(const ExampleLine& line, int lineIndex, const std::vector<Fi
             const bool tableCell =
                 segment.after.kind == SeparatorKind::Tab ||
                 (&segment != &segments.front() && (&segment - 1)->after.kind == SeparatorKind::Tab);
-            if (tableCell)
+            const auto emptyField = std::find_if(fields.begin(), fields.end(), [&](const Field& f) {
+                return f.line == lineIndex && f.start == start && f.end == start;
+            });
+            if (emptyField != fields.end())
+                pattern += fieldCapture(*emptyField, {});
+            else if (tableCell)
                 pattern += QStringLiteral("[^\\t]*?");
         } else if (holdsField || oneToken || fixedLine ||
                    (segment.after.kind == SeparatorKind::Label && !afterLabel)) {
@@ -799,6 +821,9 @@ struct ChosenFields {
     std::vector<Field> fields;
     QStringList cellTemplates;
     bool anyFound = false;
+    // Per cell: the index of its field (-1 for fixed text) and the field's filters.
+    std::vector<int> cellField;
+    std::vector<QStringList> cellFilters;
 };
 
 // Whether a candidate overlaps a stretch that another cell took in part, so it is no longer free.
@@ -820,6 +845,8 @@ ChosenFields chooseFields(const std::vector<ExampleLine>& lines, const QStringLi
     std::vector<Field>& fields = chosenFields.fields;
     for (int c = 0; c < cells.size(); ++c) {
         const QString& cell = cells[c];
+        chosenFields.cellField.push_back(-1);
+        chosenFields.cellFilters.emplace_back();
         if (cell.isEmpty() || literalCells.contains(c)) {
             chosenFields.cellTemplates << cellTemplateText(cell);
             continue;
@@ -865,9 +892,12 @@ ChosenFields chooseFields(const std::vector<ExampleLine>& lines, const QStringLi
             const auto sameClass = std::count_if(
                 fields.begin(), fields.end(), [&](const Field& f) { return f.cls == chosen.cls; });
             fields.push_back({chosen.line, chosen.start, chosen.end, chosen.tokenEnd, chosen.cls,
-                              sameClass == 0 ? base : base + QString::number(sameClass + 1)});
+                              sameClass == 0 ? base : base + QString::number(sameClass + 1), false,
+                              QString()});
             field = fields.end() - 1;
         }
+        chosenFields.cellField.back() = static_cast<int>(field - fields.begin());
+        chosenFields.cellFilters.back() = chosen.filters;
         QString cellTemplate = QStringLiteral("{") + field->name;
         for (const QString& filter : chosen.filters)
             cellTemplate += u'|' + filter;
@@ -1027,6 +1057,223 @@ std::variant<LearnedKind, QString> learnKind(const LearnRequest& request) {
     learned.fileText = fileText(learned.id, learned.caption, t);
     recordScan(scan, statement, learned);
     return learned;
+}
+
+namespace {
+
+// The cells of a TAB table's line: each one's stretch without the blanks around it; an empty
+// cell is an empty stretch where its next TAB (or the line's end) stands.
+std::vector<std::pair<int, int>> tableColumns(const QString& line) {
+    std::vector<std::pair<int, int>> columns;
+    int start = 0;
+    const int size = static_cast<int>(line.size());
+    for (int k = 0; k <= size; ++k) {
+        if (k < size && line[k] != u'\t')
+            continue;
+        int from = start;
+        int to = k;
+        while (from < to && isBlank(line[from]))
+            ++from;
+        while (to > from && isBlank(line[to - 1]))
+            --to;
+        columns.emplace_back(from, to);
+        start = k + 1;
+    }
+    return columns;
+}
+
+int columnOf(const std::vector<std::pair<int, int>>& columns, int position) {
+    for (int c = 0; c < static_cast<int>(columns.size()); ++c) {
+        if (position >= columns[static_cast<std::size_t>(c)].first &&
+            position <= columns[static_cast<std::size_t>(c)].second)
+            return c;
+    }
+    return -1;
+}
+
+QString cannotGiveRow(std::size_t example) {
+    return QStringLiteral("例 %1 の行を作れる書式になりませんでした。どの例も明細の同じ形の 1 件を"
+                          "選んでください")
+        .arg(example + 1);
+}
+
+// One TAB-table kind from one-line examples whose cells stand in different columns: each cell
+// is the first non-empty of the columns the examples take it from, each with its own filters.
+std::variant<LearnedKind, QString> mergeTableExamples(const std::vector<LearnExample>& examples,
+                                                      LearnedKind learned,
+                                                      const QString& statementText) {
+    std::vector<ExampleText> texts;
+    std::vector<std::vector<std::pair<int, int>>> columns;
+    std::vector<ChosenFields> chosen;
+    for (std::size_t e = 0; e < examples.size(); ++e) {
+        texts.push_back(exampleTextOf(examples[e].lines));
+        if (texts.back().lines.size() != 1 || !texts.back().lines.front().text.contains(u'\t'))
+            return cannotGiveRow(e);
+        columns.push_back(tableColumns(texts.back().lines.front().text));
+        if (columns.back().size() != columns.front().size())
+            return cannotGiveRow(e);
+        LearnedKind scratch;
+        chosen.push_back(chooseFields(texts.back().lines, examples[e].wantedCells,
+                                      examples[e].literalCells, scratch));
+        if (e == 0) {
+            learned.notes = scratch.notes;
+            learned.warnings = scratch.warnings;
+        }
+    }
+
+    // Per cell, the columns it comes from, each with its filters, in the examples' order.
+    struct Source {
+        int column = 0;
+        FieldClass cls = FieldClass::Text;
+        QStringList filters;
+        std::size_t example = 0;
+        int fieldIndex = 0;
+    };
+    const qsizetype cellCount = examples.front().wantedCells.size();
+    std::vector<std::vector<Source>> sources(static_cast<std::size_t>(cellCount));
+    std::vector<bool> columnEmptySomewhere(columns.front().size(), false);
+    for (std::size_t e = 0; e < examples.size(); ++e) {
+        for (std::size_t col = 0; col < columns[e].size(); ++col)
+            if (columns[e][col].first == columns[e][col].second)
+                columnEmptySomewhere[col] = true;
+        for (std::size_t c = 0; c < static_cast<std::size_t>(cellCount); ++c) {
+            const int f = chosen[e].cellField[c];
+            if (f < 0)
+                continue;
+            const Field& field = chosen[e].fields[static_cast<std::size_t>(f)];
+            const int column = columnOf(columns[e], field.start);
+            if (column < 0)
+                return cannotGiveRow(e);
+            const bool known =
+                std::any_of(sources[c].begin(), sources[c].end(), [&](const Source& s) {
+                    return s.column == column && s.filters == chosen[e].cellFilters[c];
+                });
+            if (!known)
+                sources[c].push_back({column, field.cls, chosen[e].cellFilters[c], e, f});
+        }
+    }
+
+    // One field per column taken, on the first example's line.
+    std::vector<Field> fields;
+    std::map<int, std::size_t> fieldOfColumn;
+    for (const std::vector<Source>& cellSources : sources) {
+        for (const Source& source : cellSources) {
+            if (fieldOfColumn.count(source.column) != 0)
+                continue;
+            const Field& found =
+                chosen[source.example].fields[static_cast<std::size_t>(source.fieldIndex)];
+            const std::pair<int, int> base =
+                columns.front()[static_cast<std::size_t>(source.column)];
+            Field field;
+            field.cls = source.cls;
+            if (source.example == 0) {
+                field = found;
+            } else {
+                field.start = base.first;
+                field.end = base.second;
+                field.tokenEnd = base.second;
+                field.innerPattern = fieldInnerPattern(
+                    found.cls, QStringView(texts[source.example].lines.front().text)
+                                   .sliced(found.start, found.end - found.start));
+            }
+            field.line = 0;
+            field.mayBeEmpty = columnEmptySomewhere[static_cast<std::size_t>(source.column)];
+            const QString baseName = className(field.cls);
+            const auto sameClass = std::count_if(
+                fields.begin(), fields.end(), [&](const Field& f) { return f.cls == field.cls; });
+            field.name = sameClass == 0 ? baseName : baseName + QString::number(sameClass + 1);
+            fieldOfColumn[source.column] = fields.size();
+            fields.push_back(field);
+        }
+    }
+
+    ChosenFields merged;
+    merged.fields = fields;
+    merged.anyFound = !fields.empty();
+    learned.fields.clear();
+    for (qsizetype c = 0; c < cellCount; ++c) {
+        const std::vector<Source>& cellSources = sources[static_cast<std::size_t>(c)];
+        if (cellSources.empty()) {
+            merged.cellTemplates << chosen.front().cellTemplates[c];
+            continue;
+        }
+        QStringList choices;
+        for (const Source& source : cellSources) {
+            QString choice = fields[fieldOfColumn[source.column]].name;
+            for (const QString& filter : source.filters)
+                choice += u'|' + filter;
+            choices << choice;
+        }
+        merged.cellTemplates << u'{' + choices.join(QStringLiteral("; ")) + u'}';
+        const Field& first = fields[fieldOfColumn[cellSources.front().column]];
+        learned.fields.push_back(
+            {0, first.start, first.end - first.start, first.name, merged.cellTemplates.back()});
+    }
+
+    Template t = buildTemplate(texts.front(), merged);
+    std::variant<StatementKind, QString> kind =
+        loadLearned(learned.id, fileText(learned.id, learned.caption, t));
+    if (auto* problem = std::get_if<QString>(&kind))
+        return *problem;
+    for (std::size_t e = 0; e < examples.size(); ++e) {
+        if (checkAgainstExample(std::get<StatementKind>(kind), texts[e].lines,
+                                examples[e].wantedCells))
+            return cannotGiveRow(e);
+    }
+    const LineModel statement = LineModel::fromPastedText(statementText);
+    const rules::RulesScan scan =
+        findOptionalLines(t, merged.fields, std::get<StatementKind>(kind), learned, statement);
+    learned.fileText = fileText(learned.id, learned.caption, t);
+    recordScan(scan, statement, learned);
+    return learned;
+}
+
+// Whether a learned kind gives the example's wanted row from the example itself.
+bool givesRow(const LearnedKind& learned, const LearnExample& example) {
+    const std::variant<StatementKind, QString> kind = loadLearned(learned.id, learned.fileText);
+    const auto* loaded = std::get_if<StatementKind>(&kind);
+    return loaded != nullptr &&
+           !checkAgainstExample(*loaded, exampleTextOf(example.lines).lines, example.wantedCells);
+}
+
+} // namespace
+
+std::variant<LearnedKind, QString> learnKindFromExamples(const std::vector<LearnExample>& examples,
+                                                         const LearnRequest& request) {
+    if (examples.empty())
+        return QStringLiteral("例の行がありません。明細の 1 件分の行を選んでください");
+    LearnRequest first = request;
+    first.exampleLines = examples.front().lines;
+    first.wantedCells = examples.front().wantedCells;
+    first.literalCells = examples.front().literalCells;
+    if (examples.size() == 1)
+        return learnKind(first);
+    // Several examples only say something together through their rows: a proposal per example
+    // could disagree on what each cell is.
+    for (std::size_t e = 0; e < examples.size(); ++e) {
+        if (examples[e].wantedCells.isEmpty())
+            return QStringLiteral("例 %1 の行がありません。例が 2 つ以上あるときは、例ごとに"
+                                  "作りたい行を書いてください")
+                .arg(e + 1);
+        if (examples[e].wantedCells.size() != examples.front().wantedCells.size())
+            return QStringLiteral("例 %1 の行は %2 セル、例 1 の行は %3 セルです。どの例の行も"
+                                  "同じ数のセルにしてください")
+                .arg(e + 1)
+                .arg(examples[e].wantedCells.size())
+                .arg(examples.front().wantedCells.size());
+    }
+    std::variant<LearnedKind, QString> fromFirst = learnKind(first);
+    auto* learned = std::get_if<LearnedKind>(&fromFirst);
+    if (learned == nullptr)
+        return QStringLiteral("例 1: %1").arg(std::get<QString>(fromFirst));
+    if (std::all_of(examples.begin() + 1, examples.end(),
+                    [&](const LearnExample& example) { return givesRow(*learned, example); }))
+        return fromFirst;
+    LearnedKind base;
+    base.id = learned->id;
+    base.caption = learned->caption;
+    base.cells = learned->cells;
+    return mergeTableExamples(examples, std::move(base), request.statement);
 }
 
 } // namespace tallemo::learn
