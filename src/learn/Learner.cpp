@@ -1158,7 +1158,7 @@ std::variant<LearnedKind, QString> mergeTableExamples(const std::vector<LearnExa
     std::map<int, std::size_t> fieldOfColumn;
     for (const std::vector<Source>& cellSources : sources) {
         for (const Source& source : cellSources) {
-            if (fieldOfColumn.count(source.column) != 0)
+            if (fieldOfColumn.contains(source.column))
                 continue;
             const Field& found =
                 chosen[source.example].fields[static_cast<std::size_t>(source.fieldIndex)];
@@ -1274,6 +1274,65 @@ std::variant<LearnedKind, QString> learnKindFromExamples(const std::vector<Learn
     base.caption = learned->caption;
     base.cells = learned->cells;
     return mergeTableExamples(examples, std::move(base), request.statement);
+}
+
+namespace {
+
+// A line that names who sent the statement: short, with a card or notice word, no date or amount.
+QString issuerHeading(const QString& line) {
+    QString text = line.trimmed();
+    for (const QString& prefix : {QStringLiteral("件名:"), QStringLiteral("件名："),
+                                  QStringLiteral("Subject:"), QStringLiteral("タイトル:")}) {
+        if (text.startsWith(prefix, Qt::CaseInsensitive))
+            text = text.mid(prefix.size()).trimmed();
+    }
+    // Decorations around a heading are no part of its name.
+    static const QString kMarks = QStringLiteral("■□◆◇★☆●○【】[]＜＞<>「」『』=＝-－─━*＊ 　");
+    while (!text.isEmpty() && kMarks.contains(text.front()))
+        text.remove(0, 1);
+    while (!text.isEmpty() && kMarks.contains(text.back()))
+        text.chop(1);
+    if (text.isEmpty() || text.size() > 40 || text.contains(u'\t'))
+        return {};
+    static const QStringList kNamingWords = {QStringLiteral("カード"), QStringLiteral("お知らせ"),
+                                             QStringLiteral("明細"),   QStringLiteral("銀行"),
+                                             QStringLiteral("Card"),   QStringLiteral("CARD")};
+    if (std::none_of(kNamingWords.begin(), kNamingWords.end(),
+                     [&](const QString& word) { return text.contains(word); }))
+        return {};
+    if (!findTokens(text).empty())
+        return {};
+    return text;
+}
+
+} // namespace
+
+QString proposeCaption(const QString& statement, const QStringList& exampleLines,
+                       const QStringList& takenIds) {
+    const QStringList lines = statement.split(u'\n');
+    const auto firstExampleLine =
+        std::find_if(exampleLines.begin(), exampleLines.end(),
+                     [](const QString& line) { return !isBlankLine(line); });
+    qsizetype end = lines.size();
+    if (firstExampleLine != exampleLines.end()) {
+        for (qsizetype k = 0; k < lines.size(); ++k) {
+            if (QStringView(lines[k]).trimmed() == QStringView(*firstExampleLine).trimmed()) {
+                end = k;
+                break;
+            }
+        }
+    }
+    // The heading of a mail stands at its top: the first naming line above the example.
+    for (qsizetype k = 0; k < end; ++k) {
+        QString line = lines[k];
+        if (line.endsWith(u'\r'))
+            line.chop(1);
+        const QString heading = issuerHeading(line);
+        if (!heading.isEmpty())
+            return heading;
+    }
+    const QString id = idFromCaption(QString(), takenIds);
+    return QStringLiteral("例から作った書式 %1").arg(id.mid(QStringLiteral("kind-").size()));
 }
 
 } // namespace tallemo::learn

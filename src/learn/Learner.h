@@ -86,6 +86,12 @@ std::variant<LearnedKind, QString> learnKindFromExamples(const std::vector<Learn
 // "kind-N" when that gives no usable id or one that is taken.
 QString idFromCaption(const QString& caption, const QStringList& takenIds);
 
+// The caption proposed for a kind learned from an example: the line of the text above the example
+// that names the issuer (a heading such as "JCBカードご利用のお知らせ", a card's name), else
+// "例から作った書式 N" with the N of the first "kind-N" not taken, which is then its id too.
+QString proposeCaption(const QString& statement, const QStringList& exampleLines,
+                       const QStringList& takenIds);
+
 // The caption a learned kind gets when the user gives none.
 inline const QString kDefaultLearnedCaption = QStringLiteral("新しい書式");
 

@@ -641,3 +641,39 @@ TEST(LearnerExamples, SaysWhyTheExamplesGiveNoOneKind) {
             << std::get<QString>(learned).toStdString();
     }
 }
+
+TEST(LearnedCaption, NamesTheIssuerFromTheHeadingAboveTheExampleElseIsNumbered) {
+    const QStringList example = {QStringLiteral("■利用日: 2024/11/03")};
+    struct Case {
+        const char* name;
+        QString statement;
+        QStringList takenIds;
+        QString caption;
+    };
+    const std::vector<Case> cases = {
+        {"a mail's heading",
+         "【JCBカードご利用のお知らせ】\r\nいつもありがとうございます\r\n■利用日: 2024/11/03\r\n",
+         {},
+         "JCBカードご利用のお知らせ"},
+        {"a subject line",
+         "件名: SAMPLEカード ご利用のお知らせ\n\n■利用日: 2024/11/03\n",
+         {},
+         "SAMPLEカード ご利用のお知らせ"},
+        {"a heading below the example names another entry's mail",
+         "■利用日: 2024/11/03\nSAMPLEカードご利用のお知らせ\n",
+         {"kind-1"},
+         "例から作った書式 2"},
+        {"a line with a date is no heading",
+         "2024/11/03 カードご利用分\n■利用日: 2024/11/03\n",
+         {},
+         "例から作った書式 1"},
+        {"no text around the example", "", {}, "例から作った書式 1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(proposeCaption(c.statement, example, c.takenIds), c.caption);
+    }
+    // The numbered caption's id is the kind-N it was numbered after.
+    EXPECT_EQ(idFromCaption(proposeCaption({}, example, {"kind-1"}), {"kind-1"}),
+              QStringLiteral("kind-2"));
+}
