@@ -248,11 +248,17 @@ void LearnDialog::showExamples() {
             QStringLiteral("印を付けたセルは、例の中に同じ文字があっても明細から取らず、"
                            "どの行でも書いたとおりの文字になります"));
     setColumnCount(columns);
-    // Every row and a scroll bar for a long row, whatever the font.
-    m_row->setFixedHeight(m_row->horizontalHeader()->sizeHint().height() +
-                          m_row->rowCount() * m_row->verticalHeader()->defaultSectionSize() +
+    // Every row whole, with a scroll bar for a long row, whatever the font and style.
+    m_row->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    const int rowHeight =
+        std::max(m_row->verticalHeader()->defaultSectionSize(), m_row->fontMetrics().height() + 10);
+    for (int r = 0; r < m_row->rowCount(); ++r)
+        m_row->setRowHeight(r, rowHeight);
+    const int headerHeight =
+        std::max(m_row->horizontalHeader()->sizeHint().height(), m_row->fontMetrics().height() + 8);
+    m_row->setFixedHeight(headerHeight + m_row->rowCount() * rowHeight +
                           m_row->horizontalScrollBar()->sizeHint().height() +
-                          2 * m_row->frameWidth());
+                          2 * m_row->frameWidth() + 2);
 }
 
 // Fills the cells that have no item yet: texts empty, literal boxes unchecked.
@@ -294,8 +300,8 @@ void LearnDialog::setCellLiteral(int example, int column, bool literal) {
 }
 
 bool LearnDialog::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_row && event->type() == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(event);
+    const auto* key = dynamic_cast<const QKeyEvent*>(event);
+    if (watched == m_row && key != nullptr && event->type() == QEvent::KeyPress) {
         const QModelIndex current = m_row->currentIndex();
         const bool lastCell = !current.isValid() || current.column() == m_row->columnCount() - 1 ||
                               current.row() % 2 == 1;
