@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStandardItemModel>
@@ -190,6 +191,33 @@ TEST_F(LearnCommand, AFurtherExampleFromTheDialogsTextGivesTheRowsOfBothColumns)
                                               {"2025/01/12", "SAMPLE STORE", "", "", "-1500"},
                                               {"2025/02/10", "給与", "", "", "310000"}}));
     EXPECT_TRUE(missed.isEmpty()) << missed.join(u'\n').toStdString();
+}
+
+// The caption comes from the mail's heading; Tab in the row's last cell leaves the table for the
+// next field instead of walking the 文字のまま boxes.
+TEST_F(LearnCommand, ProposesTheHeadingAsCaptionAndTabLeavesTheRowAfterItsLastCell) {
+    harness.setText(kMail);
+    selectLines(*form().Memo1, 1, 3);
+    QString caption;
+    QString id;
+    bool leftTheTable = false;
+    harness.dialogs.onLearnDialog = [&](LearnDialog& dialog) {
+        caption = dialog.findChild<QLineEdit*>(QStringLiteral("LearnCaption"))->text();
+        id = dialog.id();
+        dialog.show();
+        QTableWidget* row = dialog.rowTable();
+        row->setFocus();
+        row->setCurrentCell(0, row->columnCount() - 1);
+        EXPECT_EQ(dialog.focusWidget(), row);
+        QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+        QCoreApplication::sendEvent(row, &tab);
+        leftTheTable = dialog.focusWidget() != row && row->currentRow() == 0;
+        return false;
+    };
+    form().LearnKind->trigger();
+    EXPECT_EQ(caption, QStringLiteral("カードご利用のお知らせ"));
+    EXPECT_EQ(id, QStringLiteral("kind-1"));
+    EXPECT_TRUE(leftTheTable);
 }
 
 } // namespace
