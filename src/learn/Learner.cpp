@@ -1327,7 +1327,7 @@ QString proposeCaption(const QString& statement, const QStringList& exampleLines
         QString line = lines[k];
         if (line.endsWith(u'\r'))
             line.chop(1);
-        const QString heading = issuerHeading(line);
+        QString heading = issuerHeading(line);
         if (!heading.isEmpty())
             return heading;
     }
