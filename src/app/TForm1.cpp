@@ -202,7 +202,10 @@ TForm1::TForm1(TForm1Environment environment, QWidget* parent)
         if (m_dispatcher->busy())
             m_kindsReload->start();
         else
-            run([this] { loadKinds(); });
+            run([this] {
+                loadKinds();
+                m_kindSavedMessage.clear();
+            });
     });
     run([this] {
         m_kindFolders = m_givenKindFolders.value_or(
@@ -687,6 +690,8 @@ void TForm1::loadKinds() {
         showMessage(QStringLiteral("書式ファイル %1 に問題があります（その他の書式 › "
                                    "書式ファイルの問題…）")
                         .arg(files.join(QStringLiteral("、"))));
+    } else if (!m_kindSavedMessage.isEmpty()) {
+        showMessage(m_kindSavedMessage);
     } else if (!m_rulesKindEntries.isEmpty()) {
         showMessage(QStringLiteral("書式ファイルを読み込みました（%1 種類）")
                         .arg(m_rulesKindEntries.size()));
@@ -786,13 +791,16 @@ void TForm1::LearnKindExecute(QObject* /*Sender*/) {
     }
     LearnDialog dialog(this, *m_dialogs, lines, documentText(document), takenKindIds(),
                        m_kindFolders.user);
+    m_kindSavedMessage.clear();
     if (!m_dialogs->runLearnDialog(dialog))
         return;
     loadKinds();
     const StatementKind* kind = m_kinds->find(QFileInfo(dialog.savedPath()).completeBaseName());
-    if (kind != nullptr)
-        showMessage(
-            QStringLiteral("書式「%1」を保存しました（その他の書式 › %1）").arg(kind->caption));
+    if (kind != nullptr) {
+        m_kindSavedMessage = QStringLiteral("書式「%1」を保存しました: %2")
+                                 .arg(kind->caption, QDir::toNativeSeparators(dialog.savedPath()));
+        showMessage(m_kindSavedMessage);
+    }
 }
 
 void TForm1::KindProblemsExecute(QObject* /*Sender*/) {

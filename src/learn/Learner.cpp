@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <map>
 
 namespace tallemo::learn {
 
@@ -375,7 +376,28 @@ struct Field {
     int tokenEnd = 0;
     FieldClass cls = FieldClass::Text;
     QString name;
+    // A table column that another example leaves empty (a bank's 出金 where the other has 入金).
+    bool mayBeEmpty = false;
+    // The capture's pattern where the field's text stands in another example than this line's.
+    QString innerPattern;
 };
+
+// The pattern a field's capture matches, of its class and as the example writes it.
+QString fieldInnerPattern(FieldClass cls, QStringView captured) {
+    if (cls == FieldClass::Date)
+        return datePattern();
+    if (cls == FieldClass::Amount)
+        return amountPattern(captured);
+    return QStringLiteral(".+?");
+}
+
+QString fieldCapture(const Field& field, QStringView captured) {
+    QString inner =
+        field.innerPattern.isEmpty() ? fieldInnerPattern(field.cls, captured) : field.innerPattern;
+    if (field.mayBeEmpty)
+        inner = QStringLiteral("(?:%1)?").arg(inner);
+    return QStringLiteral("(?P<%1>%2)").arg(field.name, inner);
+}
 
 QString className(FieldClass cls) {
     switch (cls) {
@@ -472,12 +494,7 @@ QString linePattern(const ExampleLine& line, int lineIndex, const std::vector<Fi
                 const Field& field = *item.field;
                 const QStringView captured =
                     QStringView(text).sliced(field.start, field.end - field.start);
-                QString inner = QStringLiteral(".+?");
-                if (field.cls == FieldClass::Date)
-                    inner = datePattern();
-                else if (field.cls == FieldClass::Amount)
-                    inner = amountPattern(captured);
-                out += QStringLiteral("(?P<%1>%2)").arg(field.name, inner);
+                out += fieldCapture(field, captured);
                 // Another entry may give a time or weekday after its date.
                 if (field.cls == FieldClass::Date)
                     out += kDateSuffix;
@@ -521,7 +538,12 @@ QString linePattern(const ExampleLine& line, int lineIndex, const std::vector<Fi
             const bool tableCell =
                 segment.after.kind == SeparatorKind::Tab ||
                 (&segment != &segments.front() && (&segment - 1)->after.kind == SeparatorKind::Tab);
-            if (tableCell)
+            const auto emptyField = std::find_if(fields.begin(), fields.end(), [&](const Field& f) {
+                return f.line == lineIndex && f.start == start && f.end == start;
+            });
+            if (emptyField != fields.end())
+                pattern += fieldCapture(*emptyField, {});
+            else if (tableCell)
                 pattern += QStringLiteral("[^\\t]*?");
         } else if (holdsField || oneToken || fixedLine ||
                    (segment.after.kind == SeparatorKind::Label && !afterLabel)) {
@@ -773,17 +795,219 @@ QString descriptionOf(const QStringList& candidates, const LearnRequest& request
 
 } // namespace
 
-std::variant<LearnedKind, QString> learnKind(const LearnRequest& request) {
-    // The example's lines; blank lines between them are passed over in the statement too.
+namespace {
+
+// The example's lines without its blank ones, and whether blank lines stood between them (then
+// the statement's blank lines are passed over too).
+struct ExampleText {
     std::vector<ExampleLine> lines;
     bool blankInside = false;
-    for (const QString& text : request.exampleLines) {
+};
+
+ExampleText exampleTextOf(const QStringList& exampleLines) {
+    ExampleText example;
+    for (const QString& text : exampleLines) {
         if (isBlankLine(text)) {
-            blankInside = blankInside || !lines.empty();
+            example.blankInside = example.blankInside || !example.lines.empty();
             continue;
         }
-        lines.push_back({text, findTokens(text)});
+        example.lines.push_back({text, findTokens(text)});
     }
+    return example;
+}
+
+// The fields chosen for the wanted cells and each cell's template.
+struct ChosenFields {
+    std::vector<Field> fields;
+    QStringList cellTemplates;
+    bool anyFound = false;
+    // Per cell: the index of its field (-1 for fixed text) and the field's filters.
+    std::vector<int> cellField;
+    std::vector<QStringList> cellFilters;
+};
+
+// Whether a candidate overlaps a stretch that another cell took in part, so it is no longer free.
+bool takenInPart(const Candidate& candidate, const std::vector<Field>& fields) {
+    return std::any_of(fields.begin(), fields.end(), [&](const Field& f) {
+        const bool same =
+            f.line == candidate.line && f.start == candidate.start && f.end == candidate.end;
+        return !same && f.line == candidate.line && candidate.start < f.tokenEnd &&
+               f.start < candidate.tokenEnd;
+    });
+}
+
+// Each wanted cell from a stretch of the example, where one gives it (a stretch named by its
+// label before the first found); the cells found nowhere stay fixed text, with a warning, and
+// the other stretches a cell could have come from become notes.
+ChosenFields chooseFields(const std::vector<ExampleLine>& lines, const QStringList& cells,
+                          const QSet<int>& literalCells, LearnedKind& learned) {
+    ChosenFields chosenFields;
+    std::vector<Field>& fields = chosenFields.fields;
+    for (int c = 0; c < cells.size(); ++c) {
+        const QString& cell = cells[c];
+        chosenFields.cellField.push_back(-1);
+        chosenFields.cellFilters.emplace_back();
+        if (cell.isEmpty() || literalCells.contains(c)) {
+            chosenFields.cellTemplates << cellTemplateText(cell);
+            continue;
+        }
+        std::vector<Candidate> candidates = candidatesFor(cell, lines);
+        candidates.erase(std::remove_if(candidates.begin(), candidates.end(),
+                                        [&](const Candidate& candidate) {
+                                            return takenInPart(candidate, fields);
+                                        }),
+                         candidates.end());
+        if (candidates.empty()) {
+            learned.warnings << QStringLiteral("セル %1「%2」は例の中に見つかりません。どの行でも"
+                                               "「%2」という決まった文字になります")
+                                    .arg(c + 1)
+                                    .arg(cell);
+            chosenFields.cellTemplates << cellTemplateText(cell);
+            continue;
+        }
+        chosenFields.anyFound = true;
+        const auto named =
+            std::find_if(candidates.begin(), candidates.end(),
+                         [](const Candidate& candidate) { return candidate.namedByLabel; });
+        const Candidate& chosen = named != candidates.end() ? *named : candidates.front();
+        for (const Candidate& other : candidates) {
+            if (&other == &chosen)
+                continue;
+            learned.notes << QStringLiteral("セル %1「%2」は例の %3 行目から取りました。%4 行目の"
+                                            "「%5」（%6）からも作れます")
+                                 .arg(c + 1)
+                                 .arg(cell)
+                                 .arg(chosen.line + 1)
+                                 .arg(other.line + 1)
+                                 .arg(lines[static_cast<std::size_t>(other.line)].text.mid(
+                                     other.start, other.end - other.start))
+                                 .arg(classWord(other.cls));
+        }
+        // The same stretch for a second cell is the same field.
+        auto field = std::find_if(fields.begin(), fields.end(), [&](const Field& f) {
+            return f.line == chosen.line && f.start == chosen.start && f.end == chosen.end;
+        });
+        if (field == fields.end()) {
+            const QString base = className(chosen.cls);
+            const auto sameClass = std::count_if(
+                fields.begin(), fields.end(), [&](const Field& f) { return f.cls == chosen.cls; });
+            fields.push_back({chosen.line, chosen.start, chosen.end, chosen.tokenEnd, chosen.cls,
+                              sameClass == 0 ? base : base + QString::number(sameClass + 1), false,
+                              QString()});
+            field = fields.end() - 1;
+        }
+        chosenFields.cellField.back() = static_cast<int>(field - fields.begin());
+        chosenFields.cellFilters.back() = chosen.filters;
+        QString cellTemplate = QStringLiteral("{") + field->name;
+        for (const QString& filter : chosen.filters)
+            cellTemplate += u'|' + filter;
+        chosenFields.cellTemplates << cellTemplate + u'}';
+        learned.fields.push_back({field->line, field->start, field->end - field->start, field->name,
+                                  chosenFields.cellTemplates.back()});
+    }
+    return chosenFields;
+}
+
+// The rules kind's template: one required pattern per example line, and for a one-line entry the
+// sign by which a line looks like an entry.
+Template buildTemplate(const ExampleText& example, const ChosenFields& chosen) {
+    Template t;
+    t.skipBlankLines = example.blankInside;
+    t.cells = chosen.cellTemplates;
+    const std::vector<ExampleLine>& lines = example.lines;
+    for (int l = 0; l < static_cast<int>(lines.size()); ++l) {
+        t.patterns << linePattern(lines[static_cast<std::size_t>(l)], l, chosen.fields);
+        t.optional.push_back(false);
+    }
+    // A one-line entry that fails on its way gives no sign by its first line: a line with a
+    // date where the example has its date looks like an entry.
+    if (lines.size() == 1) {
+        const auto date = std::find_if(chosen.fields.begin(), chosen.fields.end(),
+                                       [](const Field& f) { return f.cls == FieldClass::Date; });
+        if (date != chosen.fields.end()) {
+            const bool first = isBlankLine(lines.front().text.left(date->start));
+            t.looksLike = (first ? QStringLiteral("^[ \\t\\x{3000}]*") : QString()) + datePattern();
+        }
+    }
+    return t;
+}
+
+// Whether the kind gives exactly the wanted row from the example itself: the reason when not.
+std::optional<QString> checkAgainstExample(const StatementKind& kind,
+                                           const std::vector<ExampleLine>& lines,
+                                           const QStringList& wantedCells) {
+    QStringList exampleTexts;
+    for (const ExampleLine& line : lines)
+        exampleTexts << line.text;
+    const rules::RulesScan own =
+        rules::scanWithRules(kind, LineModel(exampleTexts.join(QStringLiteral("\r\n"))));
+    if (own.entries.size() != 1 || own.entries.front().skipped ||
+        own.entries.front().cells != wantedCells)
+        return QStringLiteral("例から書式を作れませんでした（例の行が作った書式に合いません）");
+    return std::nullopt;
+}
+
+// Lines that some entries of the statement leave out become optional: all lines without a field
+// at first (an entry without a field's line would give no row), then each one required again
+// unless that loses entries. Returns the scan of the statement with the template it settles on.
+rules::RulesScan findOptionalLines(Template& t, const std::vector<Field>& fields,
+                                   const StatementKind& strictKind, const LearnedKind& learned,
+                                   const LineModel& statement) {
+    rules::RulesScan scan = rules::scanWithRules(strictKind, statement);
+    std::vector<std::size_t> mayBeLeftOut;
+    for (std::size_t k = 1; k < t.optional.size(); ++k) {
+        if (std::none_of(fields.begin(), fields.end(),
+                         [&](const Field& f) { return f.line == static_cast<int>(k); }))
+            mayBeLeftOut.push_back(k);
+    }
+    if (scan.nearMisses.empty() || mayBeLeftOut.empty())
+        return scan;
+    const auto scanWith = [&](const Template& candidate) -> std::optional<rules::RulesScan> {
+        std::variant<StatementKind, QString> looser =
+            loadLearned(learned.id, fileText(learned.id, learned.caption, candidate));
+        if (const auto* looserKind = std::get_if<StatementKind>(&looser))
+            return rules::scanWithRules(*looserKind, statement);
+        return std::nullopt;
+    };
+    Template loosest = t;
+    for (const std::size_t k : mayBeLeftOut)
+        loosest.optional[k] = true;
+    std::optional<rules::RulesScan> loosestScan = scanWith(loosest);
+    if (!loosestScan || loosestScan->entries.size() <= scan.entries.size())
+        return scan;
+    t = loosest;
+    scan = std::move(*loosestScan);
+    for (const std::size_t k : mayBeLeftOut) {
+        t.optional[k] = false;
+        std::optional<rules::RulesScan> stricter = scanWith(t);
+        if (stricter && stricter->entries.size() >= scan.entries.size())
+            scan = std::move(*stricter);
+        else
+            t.optional[k] = true;
+    }
+    return scan;
+}
+
+// What the kind found in the statement, for the user.
+void recordScan(const rules::RulesScan& scan, const LineModel& statement, LearnedKind& learned) {
+    learned.entries = static_cast<int>(scan.entries.size());
+    for (const rules::RulesScan::Entry& entry : scan.entries) {
+        if (entry.skipped)
+            learned.skippedEntries.push_back(entry.firstLine);
+        else
+            learned.rows.push_back(entry.cells);
+    }
+    for (const rules::RulesScan::NearMiss& nearMiss : scan.nearMisses) {
+        learned.unmatchedStarts.push_back(nearMiss.line);
+        learned.nearMisses << rules::nearMissText(nearMiss, statement);
+    }
+}
+
+} // namespace
+
+std::variant<LearnedKind, QString> learnKind(const LearnRequest& request) {
+    const ExampleText example = exampleTextOf(request.exampleLines);
+    const std::vector<ExampleLine>& lines = example.lines;
     if (lines.empty())
         return QStringLiteral("例の行がありません。明細の 1 件分の行を選んでください");
     if (lines.size() > static_cast<std::size_t>(rules::kMaxEntryLines))
@@ -813,160 +1037,302 @@ std::variant<LearnedKind, QString> learnKind(const LearnRequest& request) {
                 "例に金額が見つからないので、行に金額のセルがありません");
     }
 
-    // Each cell from a stretch of the example, where one gives it.
-    std::vector<Field> fields;
-    Template t;
-    t.skipBlankLines = blankInside;
-    bool anyFound = false;
-    for (int c = 0; c < learned.cells.size(); ++c) {
-        const QString& cell = learned.cells[c];
-        if (cell.isEmpty() || request.literalCells.contains(c)) {
-            t.cells << cellTemplateText(cell);
-            continue;
-        }
-        std::vector<Candidate> candidates = candidatesFor(cell, lines);
-        // A stretch that another cell took in part is no longer free.
-        candidates.erase(std::remove_if(candidates.begin(), candidates.end(),
-                                        [&](const Candidate& candidate) {
-                                            return std::any_of(
-                                                fields.begin(), fields.end(), [&](const Field& f) {
-                                                    const bool same = f.line == candidate.line &&
-                                                                      f.start == candidate.start &&
-                                                                      f.end == candidate.end;
-                                                    return !same && f.line == candidate.line &&
-                                                           candidate.start < f.tokenEnd &&
-                                                           f.start < candidate.tokenEnd;
-                                                });
-                                        }),
-                         candidates.end());
-        if (candidates.empty()) {
-            learned.warnings << QStringLiteral("セル %1「%2」は例の中に見つかりません。どの行でも"
-                                               "「%2」という決まった文字になります")
-                                    .arg(c + 1)
-                                    .arg(cell);
-            t.cells << cellTemplateText(cell);
-            continue;
-        }
-        anyFound = true;
-        const auto named =
-            std::find_if(candidates.begin(), candidates.end(),
-                         [](const Candidate& candidate) { return candidate.namedByLabel; });
-        const Candidate& chosen = named != candidates.end() ? *named : candidates.front();
-        for (const Candidate& other : candidates) {
-            if (&other == &chosen)
-                continue;
-            learned.notes << QStringLiteral("セル %1「%2」は例の %3 行目から取りました。%4 行目の"
-                                            "「%5」（%6）からも作れます")
-                                 .arg(c + 1)
-                                 .arg(cell)
-                                 .arg(chosen.line + 1)
-                                 .arg(other.line + 1)
-                                 .arg(lines[static_cast<std::size_t>(other.line)].text.mid(
-                                     other.start, other.end - other.start))
-                                 .arg(classWord(other.cls));
-        }
-        // The same stretch for a second cell is the same field.
-        auto field = std::find_if(fields.begin(), fields.end(), [&](const Field& f) {
-            return f.line == chosen.line && f.start == chosen.start && f.end == chosen.end;
-        });
-        if (field == fields.end()) {
-            const QString base = className(chosen.cls);
-            const auto sameClass = std::count_if(
-                fields.begin(), fields.end(), [&](const Field& f) { return f.cls == chosen.cls; });
-            fields.push_back({chosen.line, chosen.start, chosen.end, chosen.tokenEnd, chosen.cls,
-                              sameClass == 0 ? base : base + QString::number(sameClass + 1)});
-            field = fields.end() - 1;
-        }
-        QString cellTemplate = QStringLiteral("{") + field->name;
-        for (const QString& filter : chosen.filters)
-            cellTemplate += u'|' + filter;
-        t.cells << cellTemplate + u'}';
-        learned.fields.push_back(
-            {field->line, field->start, field->end - field->start, field->name, t.cells.back()});
-    }
-    if (!anyFound)
+    const ChosenFields chosen = chooseFields(lines, learned.cells, request.literalCells, learned);
+    if (!chosen.anyFound)
         return QStringLiteral("行のどのセルも例の中に見つかりません。例の行と行のセルを確かめて"
                               "ください");
+    Template t = buildTemplate(example, chosen);
 
-    for (int l = 0; l < static_cast<int>(lines.size()); ++l) {
-        t.patterns << linePattern(lines[static_cast<std::size_t>(l)], l, fields);
-        t.optional.push_back(false);
-    }
-    // A one-line entry that fails on its way gives no sign by its first line: a line with a
-    // date where the example has its date looks like an entry.
-    if (lines.size() == 1) {
-        const auto date = std::find_if(fields.begin(), fields.end(),
-                                       [](const Field& f) { return f.cls == FieldClass::Date; });
-        if (date != fields.end()) {
-            const bool first = isBlankLine(lines.front().text.left(date->start));
-            t.looksLike = (first ? QStringLiteral("^[ \\t\\x{3000}]*") : QString()) + datePattern();
-        }
-    }
-
-    // The template must give the wanted row from the example itself.
     std::variant<StatementKind, QString> kind =
         loadLearned(learned.id, fileText(learned.id, learned.caption, t));
     if (auto* problem = std::get_if<QString>(&kind))
         return *problem;
-    QStringList exampleTexts;
-    for (const ExampleLine& line : lines)
-        exampleTexts << line.text;
-    const rules::RulesScan own = rules::scanWithRules(
-        std::get<StatementKind>(kind), LineModel(exampleTexts.join(QStringLiteral("\r\n"))));
-    if (own.entries.size() != 1 || own.entries.front().skipped ||
-        own.entries.front().cells != learned.cells)
-        return QStringLiteral("例から書式を作れませんでした（例の行が作った書式に合いません）");
+    if (std::optional<QString> problem =
+            checkAgainstExample(std::get<StatementKind>(kind), lines, learned.cells))
+        return *problem;
 
-    // Lines that some entries of the statement leave out become optional: all lines without a
-    // field at first (an entry without a field's line would give no row), then each one required
-    // again unless that loses entries.
     const LineModel statement = LineModel::fromPastedText(request.statement);
-    rules::RulesScan scan = rules::scanWithRules(std::get<StatementKind>(kind), statement);
-    std::vector<std::size_t> mayBeLeftOut;
-    for (std::size_t k = 1; k < t.optional.size(); ++k) {
-        if (std::none_of(fields.begin(), fields.end(),
-                         [&](const Field& f) { return f.line == static_cast<int>(k); }))
-            mayBeLeftOut.push_back(k);
+    const rules::RulesScan scan =
+        findOptionalLines(t, chosen.fields, std::get<StatementKind>(kind), learned, statement);
+    learned.fileText = fileText(learned.id, learned.caption, t);
+    recordScan(scan, statement, learned);
+    return learned;
+}
+
+namespace {
+
+// The cells of a TAB table's line: each one's stretch without the blanks around it; an empty
+// cell is an empty stretch where its next TAB (or the line's end) stands.
+std::vector<std::pair<int, int>> tableColumns(const QString& line) {
+    std::vector<std::pair<int, int>> columns;
+    int start = 0;
+    const int size = static_cast<int>(line.size());
+    for (int k = 0; k <= size; ++k) {
+        if (k < size && line[k] != u'\t')
+            continue;
+        int from = start;
+        int to = k;
+        while (from < to && isBlank(line[from]))
+            ++from;
+        while (to > from && isBlank(line[to - 1]))
+            --to;
+        columns.emplace_back(from, to);
+        start = k + 1;
     }
-    const auto scanWith = [&](const Template& candidate) -> std::optional<rules::RulesScan> {
-        std::variant<StatementKind, QString> looser =
-            loadLearned(learned.id, fileText(learned.id, learned.caption, candidate));
-        if (const auto* looserKind = std::get_if<StatementKind>(&looser))
-            return rules::scanWithRules(*looserKind, statement);
-        return std::nullopt;
-    };
-    if (!scan.nearMisses.empty() && !mayBeLeftOut.empty()) {
-        Template loosest = t;
-        for (const std::size_t k : mayBeLeftOut)
-            loosest.optional[k] = true;
-        std::optional<rules::RulesScan> loosestScan = scanWith(loosest);
-        if (loosestScan && loosestScan->entries.size() > scan.entries.size()) {
-            t = loosest;
-            scan = std::move(*loosestScan);
-            for (const std::size_t k : mayBeLeftOut) {
-                t.optional[k] = false;
-                std::optional<rules::RulesScan> stricter = scanWith(t);
-                if (stricter && stricter->entries.size() >= scan.entries.size())
-                    scan = std::move(*stricter);
-                else
-                    t.optional[k] = true;
-            }
+    return columns;
+}
+
+int columnOf(const std::vector<std::pair<int, int>>& columns, int position) {
+    for (int c = 0; c < static_cast<int>(columns.size()); ++c) {
+        if (position >= columns[static_cast<std::size_t>(c)].first &&
+            position <= columns[static_cast<std::size_t>(c)].second)
+            return c;
+    }
+    return -1;
+}
+
+QString cannotGiveRow(std::size_t example) {
+    return QStringLiteral("例 %1 の行を作れる書式になりませんでした。どの例も明細の同じ形の 1 件を"
+                          "選んでください")
+        .arg(example + 1);
+}
+
+// One TAB-table kind from one-line examples whose cells stand in different columns: each cell
+// is the first non-empty of the columns the examples take it from, each with its own filters.
+std::variant<LearnedKind, QString> mergeTableExamples(const std::vector<LearnExample>& examples,
+                                                      LearnedKind learned,
+                                                      const QString& statementText) {
+    std::vector<ExampleText> texts;
+    std::vector<std::vector<std::pair<int, int>>> columns;
+    std::vector<ChosenFields> chosen;
+    for (std::size_t e = 0; e < examples.size(); ++e) {
+        texts.push_back(exampleTextOf(examples[e].lines));
+        if (texts.back().lines.size() != 1 || !texts.back().lines.front().text.contains(u'\t'))
+            return cannotGiveRow(e);
+        columns.push_back(tableColumns(texts.back().lines.front().text));
+        if (columns.back().size() != columns.front().size())
+            return cannotGiveRow(e);
+        LearnedKind scratch;
+        chosen.push_back(chooseFields(texts.back().lines, examples[e].wantedCells,
+                                      examples[e].literalCells, scratch));
+        if (e == 0) {
+            learned.notes = scratch.notes;
+            learned.warnings = scratch.warnings;
         }
     }
 
+    // Per cell, the columns it comes from, each with its filters, in the examples' order.
+    struct Source {
+        int column = 0;
+        FieldClass cls = FieldClass::Text;
+        QStringList filters;
+        std::size_t example = 0;
+        int fieldIndex = 0;
+    };
+    const qsizetype cellCount = examples.front().wantedCells.size();
+    std::vector<std::vector<Source>> sources(static_cast<std::size_t>(cellCount));
+    std::vector<bool> columnEmptySomewhere(columns.front().size(), false);
+    for (std::size_t e = 0; e < examples.size(); ++e) {
+        for (std::size_t col = 0; col < columns[e].size(); ++col)
+            if (columns[e][col].first == columns[e][col].second)
+                columnEmptySomewhere[col] = true;
+        for (std::size_t c = 0; c < static_cast<std::size_t>(cellCount); ++c) {
+            const int f = chosen[e].cellField[c];
+            if (f < 0)
+                continue;
+            const Field& field = chosen[e].fields[static_cast<std::size_t>(f)];
+            const int column = columnOf(columns[e], field.start);
+            if (column < 0)
+                return cannotGiveRow(e);
+            const bool known =
+                std::any_of(sources[c].begin(), sources[c].end(), [&](const Source& s) {
+                    return s.column == column && s.filters == chosen[e].cellFilters[c];
+                });
+            if (!known)
+                sources[c].push_back({column, field.cls, chosen[e].cellFilters[c], e, f});
+        }
+    }
+
+    // One field per column taken, on the first example's line.
+    std::vector<Field> fields;
+    std::map<int, std::size_t> fieldOfColumn;
+    for (const std::vector<Source>& cellSources : sources) {
+        for (const Source& source : cellSources) {
+            if (fieldOfColumn.contains(source.column))
+                continue;
+            const Field& found =
+                chosen[source.example].fields[static_cast<std::size_t>(source.fieldIndex)];
+            const std::pair<int, int> base =
+                columns.front()[static_cast<std::size_t>(source.column)];
+            Field field;
+            field.cls = source.cls;
+            if (source.example == 0) {
+                field = found;
+            } else {
+                field.start = base.first;
+                field.end = base.second;
+                field.tokenEnd = base.second;
+                field.innerPattern = fieldInnerPattern(
+                    found.cls, QStringView(texts[source.example].lines.front().text)
+                                   .sliced(found.start, found.end - found.start));
+            }
+            field.line = 0;
+            field.mayBeEmpty = columnEmptySomewhere[static_cast<std::size_t>(source.column)];
+            const QString baseName = className(field.cls);
+            const auto sameClass = std::count_if(
+                fields.begin(), fields.end(), [&](const Field& f) { return f.cls == field.cls; });
+            field.name = sameClass == 0 ? baseName : baseName + QString::number(sameClass + 1);
+            fieldOfColumn[source.column] = fields.size();
+            fields.push_back(field);
+        }
+    }
+
+    ChosenFields merged;
+    merged.fields = fields;
+    merged.anyFound = !fields.empty();
+    learned.fields.clear();
+    for (qsizetype c = 0; c < cellCount; ++c) {
+        const std::vector<Source>& cellSources = sources[static_cast<std::size_t>(c)];
+        if (cellSources.empty()) {
+            merged.cellTemplates << chosen.front().cellTemplates[c];
+            continue;
+        }
+        QStringList choices;
+        for (const Source& source : cellSources) {
+            QString choice = fields[fieldOfColumn[source.column]].name;
+            for (const QString& filter : source.filters)
+                choice += u'|' + filter;
+            choices << choice;
+        }
+        merged.cellTemplates << u'{' + choices.join(QStringLiteral("; ")) + u'}';
+        const Field& first = fields[fieldOfColumn[cellSources.front().column]];
+        learned.fields.push_back(
+            {0, first.start, first.end - first.start, first.name, merged.cellTemplates.back()});
+    }
+
+    Template t = buildTemplate(texts.front(), merged);
+    std::variant<StatementKind, QString> kind =
+        loadLearned(learned.id, fileText(learned.id, learned.caption, t));
+    if (auto* problem = std::get_if<QString>(&kind))
+        return *problem;
+    for (std::size_t e = 0; e < examples.size(); ++e) {
+        if (checkAgainstExample(std::get<StatementKind>(kind), texts[e].lines,
+                                examples[e].wantedCells))
+            return cannotGiveRow(e);
+    }
+    const LineModel statement = LineModel::fromPastedText(statementText);
+    const rules::RulesScan scan =
+        findOptionalLines(t, merged.fields, std::get<StatementKind>(kind), learned, statement);
     learned.fileText = fileText(learned.id, learned.caption, t);
-    learned.entries = static_cast<int>(scan.entries.size());
-    for (const rules::RulesScan::Entry& entry : scan.entries) {
-        if (entry.skipped)
-            learned.skippedEntries.push_back(entry.firstLine);
-        else
-            learned.rows.push_back(entry.cells);
-    }
-    for (const rules::RulesScan::NearMiss& nearMiss : scan.nearMisses) {
-        learned.unmatchedStarts.push_back(nearMiss.line);
-        learned.nearMisses << rules::nearMissText(nearMiss, statement);
-    }
+    recordScan(scan, statement, learned);
     return learned;
+}
+
+// Whether a learned kind gives the example's wanted row from the example itself.
+bool givesRow(const LearnedKind& learned, const LearnExample& example) {
+    const std::variant<StatementKind, QString> kind = loadLearned(learned.id, learned.fileText);
+    const auto* loaded = std::get_if<StatementKind>(&kind);
+    return loaded != nullptr &&
+           !checkAgainstExample(*loaded, exampleTextOf(example.lines).lines, example.wantedCells);
+}
+
+} // namespace
+
+std::variant<LearnedKind, QString> learnKindFromExamples(const std::vector<LearnExample>& examples,
+                                                         const LearnRequest& request) {
+    if (examples.empty())
+        return QStringLiteral("例の行がありません。明細の 1 件分の行を選んでください");
+    LearnRequest first = request;
+    first.exampleLines = examples.front().lines;
+    first.wantedCells = examples.front().wantedCells;
+    first.literalCells = examples.front().literalCells;
+    if (examples.size() == 1)
+        return learnKind(first);
+    // Several examples only say something together through their rows: a proposal per example
+    // could disagree on what each cell is.
+    for (std::size_t e = 0; e < examples.size(); ++e) {
+        if (examples[e].wantedCells.isEmpty())
+            return QStringLiteral("例 %1 の行がありません。例が 2 つ以上あるときは、例ごとに"
+                                  "作りたい行を書いてください")
+                .arg(e + 1);
+        if (examples[e].wantedCells.size() != examples.front().wantedCells.size())
+            return QStringLiteral("例 %1 の行は %2 セル、例 1 の行は %3 セルです。どの例の行も"
+                                  "同じ数のセルにしてください")
+                .arg(e + 1)
+                .arg(examples[e].wantedCells.size())
+                .arg(examples.front().wantedCells.size());
+    }
+    std::variant<LearnedKind, QString> fromFirst = learnKind(first);
+    auto* learned = std::get_if<LearnedKind>(&fromFirst);
+    if (learned == nullptr)
+        return QStringLiteral("例 1: %1").arg(std::get<QString>(fromFirst));
+    if (std::all_of(examples.begin() + 1, examples.end(),
+                    [&](const LearnExample& example) { return givesRow(*learned, example); }))
+        return fromFirst;
+    LearnedKind base;
+    base.id = learned->id;
+    base.caption = learned->caption;
+    base.cells = learned->cells;
+    return mergeTableExamples(examples, std::move(base), request.statement);
+}
+
+namespace {
+
+// A line that names who sent the statement: short, with a card or notice word, no date or amount.
+QString issuerHeading(const QString& line) {
+    QString text = line.trimmed();
+    for (const QString& prefix : {QStringLiteral("件名:"), QStringLiteral("件名："),
+                                  QStringLiteral("Subject:"), QStringLiteral("タイトル:")}) {
+        if (text.startsWith(prefix, Qt::CaseInsensitive))
+            text = text.mid(prefix.size()).trimmed();
+    }
+    // Decorations around a heading are no part of its name.
+    static const QString kMarks = QStringLiteral("■□◆◇★☆●○【】[]＜＞<>「」『』=＝-－─━*＊ 　");
+    while (!text.isEmpty() && kMarks.contains(text.front()))
+        text.remove(0, 1);
+    while (!text.isEmpty() && kMarks.contains(text.back()))
+        text.chop(1);
+    if (text.isEmpty() || text.size() > 40 || text.contains(u'\t'))
+        return {};
+    static const QStringList kNamingWords = {QStringLiteral("カード"), QStringLiteral("お知らせ"),
+                                             QStringLiteral("明細"),   QStringLiteral("銀行"),
+                                             QStringLiteral("Card"),   QStringLiteral("CARD")};
+    if (std::none_of(kNamingWords.begin(), kNamingWords.end(),
+                     [&](const QString& word) { return text.contains(word); }))
+        return {};
+    if (!findTokens(text).empty())
+        return {};
+    return text;
+}
+
+} // namespace
+
+QString proposeCaption(const QString& statement, const QStringList& exampleLines,
+                       const QStringList& takenIds) {
+    const QStringList lines = statement.split(u'\n');
+    const auto firstExampleLine =
+        std::find_if(exampleLines.begin(), exampleLines.end(),
+                     [](const QString& line) { return !isBlankLine(line); });
+    qsizetype end = lines.size();
+    if (firstExampleLine != exampleLines.end()) {
+        for (qsizetype k = 0; k < lines.size(); ++k) {
+            if (QStringView(lines[k]).trimmed() == QStringView(*firstExampleLine).trimmed()) {
+                end = k;
+                break;
+            }
+        }
+    }
+    // The heading of a mail stands at its top: the first naming line above the example.
+    for (qsizetype k = 0; k < end; ++k) {
+        QString line = lines[k];
+        if (line.endsWith(u'\r'))
+            line.chop(1);
+        QString heading = issuerHeading(line);
+        if (!heading.isEmpty())
+            return heading;
+    }
+    const QString id = idFromCaption(QString(), takenIds);
+    return QStringLiteral("例から作った書式 %1").arg(id.mid(QStringLiteral("kind-").size()));
 }
 
 } // namespace tallemo::learn

@@ -66,9 +66,31 @@ struct LearnedKind {
 // (an empty example, more than 20 lines, a wanted row none of whose cells stands in the example).
 std::variant<LearnedKind, QString> learnKind(const LearnRequest& request);
 
+// One example entry with the row it should give.
+struct LearnExample {
+    QStringList lines;
+    QStringList wantedCells;
+    // Indexes of wanted cells that stay the typed text.
+    QSet<int> literalCells;
+};
+
+// Learns one rules kind that gives every example's row; the request's caption, id, taken and
+// built-in ids and statement apply, its example lines and cells are the examples'. With several
+// examples each must have its row; where TAB-table examples take a cell from different columns
+// (a bank's 出金 and 入金), the cell is the first non-empty of those columns, each with its own
+// filters. The reason in Japanese when no one kind gives every row.
+std::variant<LearnedKind, QString> learnKindFromExamples(const std::vector<LearnExample>& examples,
+                                                         const LearnRequest& request);
+
 // The id made from a caption: its ASCII letters and digits in lower case, words joined by "-";
 // "kind-N" when that gives no usable id or one that is taken.
 QString idFromCaption(const QString& caption, const QStringList& takenIds);
+
+// The caption proposed for a kind learned from an example: the line of the text above the example
+// that names the issuer (a heading such as "JCBカードご利用のお知らせ", a card's name), else
+// "例から作った書式 N" with the N of the first "kind-N" not taken, which is then its id too.
+QString proposeCaption(const QString& statement, const QStringList& exampleLines,
+                       const QStringList& takenIds);
 
 // The caption a learned kind gets when the user gives none.
 inline const QString kDefaultLearnedCaption = QStringLiteral("新しい書式");

@@ -4,11 +4,16 @@
 
 #include "converters/StatementKinds.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QStandardItemModel>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTextBlock>
 #include <QTextCursor>
 
@@ -79,8 +84,16 @@ TEST_F(LearnCommand, ProposesARowPreviewsTheWholeTextAndSavesAKindThatConvertsFr
                                                  {"2024/11/04", "ｻﾝﾌﾟﾙｺｰﾋｰ", "", "", "480"}}));
     EXPECT_EQ(harness.text(), kMail) << "learning leaves the text as it was";
     EXPECT_TRUE(QFileInfo::exists(harness.userKindsFolder() + QStringLiteral("/sample-mail.toml")));
-    EXPECT_EQ(form().message(),
-              QStringLiteral("書式「Sample Mail」を保存しました（その他の書式 › Sample Mail）"));
+    const QString saved = QStringLiteral("書式「Sample Mail」を保存しました: %1")
+                              .arg(QDir::toNativeSeparators(harness.userKindsFolder() +
+                                                            QStringLiteral("/sample-mail.toml")));
+    EXPECT_EQ(form().message(), saved);
+    // The kinds folder's watcher reloads a moment later; the message stays.
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 1500)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_EQ(form().message(), saved);
     ASSERT_EQ(form().rulesKindEntries().size(), 1);
 
     form().rulesKindEntries().front()->trigger();
@@ -129,6 +142,82 @@ TEST_F(LearnCommand, AsksBeforeReplacingAFileAndWritesNothingWhenCancelled) {
     QFile kept(path);
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), QByteArray("# mine\n"));
+}
+
+// A bank's income and payment stand in different columns: the payment, selected in the dialog's
+// copy of the text and added as a second example, makes one kind that gives both.
+TEST_F(LearnCommand, AFurtherExampleFromTheDialogsTextGivesTheRowsOfBothColumns) {
+    const QString statement = QStringLiteral("日付\t摘要\t出金\t入金\t残高\n"
+                                             "2025/01/10\t給与\t\t300,000\t398,500\n"
+                                             "2025/01/12\tSAMPLE STORE\t1,500\t\t397,000\n"
+                                             "2025/02/10\t給与\t\t310,000\t707,000\n");
+    harness.setText(statement);
+    selectLines(*form().Memo1, 1, 1);
+    std::vector<QStringList> rows;
+    QStringList missed;
+    harness.dialogs.onLearnDialog = [&](LearnDialog& dialog) {
+        const QStringList income = {"2025/01/10", "給与", "", "", "300000"};
+        for (int c = 0; c < income.size(); ++c)
+            dialog.setCell(c, income[c]);
+        // Nothing selected in the dialog's text: no example is added.
+        auto* addExample = dialog.findChild<QPushButton*>(QStringLiteral("LearnAddExample"));
+        EXPECT_NE(addExample, nullptr);
+        if (addExample == nullptr)
+            return false;
+        addExample->click();
+        EXPECT_EQ(dialog.exampleCount(), 1);
+
+        selectLines(*dialog.sourceText(), 2, 2);
+        addExample->click();
+        EXPECT_EQ(dialog.exampleCount(), 2);
+        EXPECT_EQ(dialog.rowTable()->rowCount(), 4);
+        dialog.relearn();
+        EXPECT_FALSE(dialog.learned().has_value()) << "the second example has no row yet";
+        EXPECT_TRUE(dialog.problem().startsWith(QStringLiteral("例 2 の行がありません")))
+            << dialog.problem().toStdString();
+
+        const QStringList payment = {"2025/01/12", "SAMPLE STORE", "", "", "-1500"};
+        for (int c = 0; c < payment.size(); ++c)
+            dialog.setCell(1, c, payment[c]);
+        dialog.relearn();
+        if (const auto& learned = dialog.learned()) {
+            rows = learned->rows;
+            missed = learned->nearMisses;
+        }
+        return false;
+    };
+    form().LearnKind->trigger();
+    EXPECT_EQ(rows, (std::vector<QStringList>{{"2025/01/10", "給与", "", "", "300000"},
+                                              {"2025/01/12", "SAMPLE STORE", "", "", "-1500"},
+                                              {"2025/02/10", "給与", "", "", "310000"}}));
+    EXPECT_TRUE(missed.isEmpty()) << missed.join(u'\n').toStdString();
+}
+
+// The caption comes from the mail's heading; Tab in the row's last cell leaves the table for the
+// next field instead of walking the 文字のまま boxes.
+TEST_F(LearnCommand, ProposesTheHeadingAsCaptionAndTabLeavesTheRowAfterItsLastCell) {
+    harness.setText(kMail);
+    selectLines(*form().Memo1, 1, 3);
+    QString caption;
+    QString id;
+    bool leftTheTable = false;
+    harness.dialogs.onLearnDialog = [&](LearnDialog& dialog) {
+        caption = dialog.findChild<QLineEdit*>(QStringLiteral("LearnCaption"))->text();
+        id = dialog.id();
+        dialog.show();
+        QTableWidget* row = dialog.rowTable();
+        row->setFocus();
+        row->setCurrentCell(0, row->columnCount() - 1);
+        EXPECT_EQ(dialog.focusWidget(), row);
+        QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+        QCoreApplication::sendEvent(row, &tab);
+        leftTheTable = dialog.focusWidget() != row && row->currentRow() == 0;
+        return false;
+    };
+    form().LearnKind->trigger();
+    EXPECT_EQ(caption, QStringLiteral("カードご利用のお知らせ"));
+    EXPECT_EQ(id, QStringLiteral("kind-1"));
+    EXPECT_TRUE(leftTheTable);
 }
 
 } // namespace

@@ -543,3 +543,137 @@ TEST(LearnedId, ComesFromTheCaptionsAsciiWordsElseIsNumbered) {
 }
 
 } // namespace
+
+namespace {
+
+const QStringList kBankStatement = {
+    "日付\t摘要\t出金\t入金\t残高\tメモ",
+    "2025/01/10\t給与\t\t300,000\t398,500\t",
+    "2025/01/12\tSAMPLE STORE\t1,500\t\t397,000\t",
+    "2025/01/20\tSAMPLE 電力\t8,210\t\t388,790\t口座振替",
+    "2025/02/10\t給与\t\t310,000\t698,790\tボーナス込み",
+};
+
+LearnExample exampleOf(const QString& line, QStringList cells) {
+    return LearnExample{{line}, std::move(cells), {}};
+}
+
+} // namespace
+
+// A bank's payments and incomes stand in different columns: one kind gives both, the payment as
+// a negative amount taken from 出金, the income from 入金, and never the balance.
+TEST(LearnerExamples, TakesACellFromTheColumnEachExampleHasItIn) {
+    struct Case {
+        const char* name;
+        std::vector<LearnExample> examples;
+        std::vector<QStringList> rows;
+    };
+    const LearnExample income = exampleOf(QStringLiteral("2025/01/10\t給与\t\t300,000\t398,500\t"),
+                                          {"2025/01/10", "給与", "", "", "300000"});
+    const LearnExample payment =
+        exampleOf(QStringLiteral("2025/01/12\tSAMPLE STORE\t1,500\t\t397,000\t"),
+                  {"2025/01/12", "SAMPLE STORE", "", "", "-1500"});
+    const std::vector<QStringList> allRows = {
+        {"2025/01/10", "給与", "", "", "300000"},
+        {"2025/01/12", "SAMPLE STORE", "", "", "-1500"},
+        {"2025/01/20", "SAMPLE 電力", "", "", "-8210"},
+        {"2025/02/10", "給与", "", "", "310000"},
+    };
+    const std::vector<Case> cases = {
+        {"income first", {income, payment}, allRows},
+        {"payment first", {payment, income}, allRows},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LearnRequest request;
+        request.statement = kBankStatement.join(u'\n');
+        const auto learned = learnKindFromExamples(c.examples, request);
+        ASSERT_TRUE(std::holds_alternative<LearnedKind>(learned))
+            << std::get<QString>(learned).toStdString();
+        const auto& kind = std::get<LearnedKind>(learned);
+        EXPECT_EQ(kind.rows, c.rows) << kind.fileText.toStdString();
+        EXPECT_TRUE(kind.nearMisses.isEmpty()) << kind.nearMisses.join(u'\n').toStdString();
+        EXPECT_TRUE(kind.fileText.contains(u';')) << kind.fileText.toStdString();
+    }
+}
+
+TEST(LearnerExamples, AFurtherExampleTheFirstKindAlreadyReadsChangesNothing) {
+    const std::vector<LearnExample> examples = {
+        exampleOf(QStringLiteral("2025/03/01\tSAMPLE CAFE\t1,480"),
+                  {"2025/03/01", "SAMPLE CAFE", "1480"}),
+        exampleOf(QStringLiteral("2025/03/02\tSAMPLE BOOKS\t200"),
+                  {"2025/03/02", "SAMPLE BOOKS", "200"}),
+    };
+    const auto several = learnKindFromExamples(examples, {});
+    const auto one = learnKind(requestFor(examples.front().lines, examples.front().wantedCells));
+    ASSERT_TRUE(std::holds_alternative<LearnedKind>(several));
+    ASSERT_TRUE(std::holds_alternative<LearnedKind>(one));
+    EXPECT_EQ(std::get<LearnedKind>(several).fileText, std::get<LearnedKind>(one).fileText);
+}
+
+TEST(LearnerExamples, SaysWhyTheExamplesGiveNoOneKind) {
+    const LearnExample cafe = exampleOf(QStringLiteral("2025/03/01\tSAMPLE CAFE\t1,480"),
+                                        {"2025/03/01", "SAMPLE CAFE", "1480"});
+    struct Case {
+        const char* name;
+        std::vector<LearnExample> examples;
+        QString reason;
+    };
+    const std::vector<Case> cases = {
+        {"no examples", {}, QStringLiteral("例の行がありません")},
+        {"a further example without its row",
+         {cafe, exampleOf(QStringLiteral("2025/03/02\tSAMPLE BOOKS\t200"), {})},
+         QStringLiteral("例 2 の行がありません")},
+        {"rows of different widths",
+         {cafe, exampleOf(QStringLiteral("2025/03/02\tSAMPLE BOOKS\t200"),
+                          {"2025/03/02", "SAMPLE BOOKS"})},
+         QStringLiteral("例 2 の行は 2 セル")},
+        {"a further example of another shape",
+         {cafe, exampleOf(QStringLiteral("ご利用日：2025/03/02 ご利用先：SAMPLE BOOKS 金額：200円"),
+                          {"2025/03/02", "SAMPLE BOOKS", "200"})},
+         QStringLiteral("例 2 の行を作れる書式になりませんでした")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto learned = learnKindFromExamples(c.examples, {});
+        ASSERT_TRUE(std::holds_alternative<QString>(learned));
+        EXPECT_TRUE(std::get<QString>(learned).startsWith(c.reason))
+            << std::get<QString>(learned).toStdString();
+    }
+}
+
+TEST(LearnedCaption, NamesTheIssuerFromTheHeadingAboveTheExampleElseIsNumbered) {
+    const QStringList example = {QStringLiteral("■利用日: 2024/11/03")};
+    struct Case {
+        const char* name;
+        QString statement;
+        QStringList takenIds;
+        QString caption;
+    };
+    const std::vector<Case> cases = {
+        {"a mail's heading",
+         "【JCBカードご利用のお知らせ】\r\nいつもありがとうございます\r\n■利用日: 2024/11/03\r\n",
+         {},
+         "JCBカードご利用のお知らせ"},
+        {"a subject line",
+         "件名: SAMPLEカード ご利用のお知らせ\n\n■利用日: 2024/11/03\n",
+         {},
+         "SAMPLEカード ご利用のお知らせ"},
+        {"a heading below the example names another entry's mail",
+         "■利用日: 2024/11/03\nSAMPLEカードご利用のお知らせ\n",
+         {"kind-1"},
+         "例から作った書式 2"},
+        {"a line with a date is no heading",
+         "2024/11/03 カードご利用分\n■利用日: 2024/11/03\n",
+         {},
+         "例から作った書式 1"},
+        {"no text around the example", "", {}, "例から作った書式 1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(proposeCaption(c.statement, example, c.takenIds), c.caption);
+    }
+    // The numbered caption's id is the kind-N it was numbered after.
+    EXPECT_EQ(idFromCaption(proposeCaption({}, example, {"kind-1"}), {"kind-1"}),
+              QStringLiteral("kind-2"));
+}
