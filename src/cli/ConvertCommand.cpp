@@ -76,6 +76,9 @@ struct ConversionOptions {
 struct LearnOptions {
     QString example;
     QString file;
+    // The further examples and their rows, in the order given.
+    QStringList furtherExamples;
+    QList<QStringList> furtherRows;
     QStringList wantedCells;
     QSet<int> literalCells;
     QString caption;
@@ -166,6 +169,14 @@ struct CommandLine {
                                           "separated by TABs (default: a row proposed in the\n"
                                           "card statement's layout)"),
                            QStringLiteral("CELLS")};
+    QCommandLineOption example{
+        QStringLiteral("example"),
+        QStringLiteral("learn only: a further example entry (a file), given with its\n"
+                       "own --row after it; one kind must give every example's row,\n"
+                       "and a cell the examples take from different columns (a bank's\n"
+                       "出金 and 入金) becomes the first of them that holds an amount;\n"
+                       "repeatable"),
+        QStringLiteral("EXAMPLE")};
     QCommandLineOption literal{QStringLiteral("literal"),
                                QStringLiteral("learn only: the N-th cell (from 1) stays the typed\n"
                                               "text even where the example has it; repeatable"),
@@ -199,14 +210,14 @@ struct CommandLine {
                             QStringLiteral("show this help")};
 
     QList<QCommandLineOption> all() const {
-        return {area, date,    rate,    remark, noRemark, fill,  noFill, newOnly,
-                row,  literal, caption, id,     save,     force, help};
+        return {area, date,    rate,    remark,  noRemark, fill, noFill, newOnly,
+                row,  example, literal, caption, id,       save, force,  help};
     }
     QList<const QCommandLineOption*> conversionOnly() const {
         return {&area, &date, &rate, &remark, &noRemark, &fill, &noFill, &newOnly};
     }
     QList<const QCommandLineOption*> learnOnly() const {
-        return {&row, &literal, &caption, &id, &save, &force};
+        return {&row, &example, &literal, &caption, &id, &save, &force};
     }
 };
 
@@ -284,8 +295,15 @@ std::variant<LearnOptions, UsageError> learnOptions(const Call& call) {
     LearnOptions options;
     options.example = call.arguments.value(0);
     options.file = call.arguments.value(1);
-    if (parser.isSet(line.row))
-        options.wantedCells = parser.value(line.row).split(u'\t');
+    options.furtherExamples = parser.values(line.example);
+    const QStringList rows = parser.values(line.row);
+    if (!options.furtherExamples.isEmpty() && rows.size() != options.furtherExamples.size() + 1)
+        return UsageError{
+            QStringLiteral("--example: every example needs its own --row, the first one's first")};
+    if (!rows.isEmpty())
+        options.wantedCells = rows.front().split(u'\t');
+    for (qsizetype k = 1; k < rows.size(); ++k)
+        options.furtherRows << rows[k].split(u'\t');
     for (const QString& value : parser.values(line.literal)) {
         bool number = false;
         const int n = value.toInt(&number);
@@ -510,7 +528,24 @@ ConvertOutcome learnFromExample(const LearnOptions& options, QIODevice& standard
          QDir(environment.kindFolders.user).entryInfoList({QStringLiteral("*.toml")}, QDir::Files))
         request.takenIds << file.completeBaseName();
 
-    const std::variant<learn::LearnedKind, QString> learned = learn::learnKind(request);
+    // The caption, where none is given, from what the statement says around the example (the
+    // mail's heading, the card's name), as the window's learning dialog proposes it.
+    if (request.caption.isEmpty())
+        request.caption =
+            learn::proposeCaption(request.statement, request.exampleLines, request.takenIds);
+    std::vector<learn::LearnExample> examples{
+        {request.exampleLines, request.wantedCells, request.literalCells}};
+    for (qsizetype k = 0; k < options.furtherExamples.size(); ++k) {
+        const LoadedText further = loadStatement(options.furtherExamples[k], standardInput);
+        if (!further.wasRead())
+            return failure(1, further.failure);
+        QStringList lines = normaliseLineBreaks(further.text).split(kCrLf);
+        while (!lines.isEmpty() && lines.back().isEmpty())
+            lines.removeLast();
+        examples.push_back({lines, options.furtherRows[k], {}});
+    }
+    const std::variant<learn::LearnedKind, QString> learned =
+        learn::learnKindFromExamples(examples, request);
     if (const auto* reason = std::get_if<QString>(&learned))
         return failure(1, QStringLiteral("%1: %2\n").arg(kProgram, *reason));
     const auto& kind = std::get<learn::LearnedKind>(learned);
@@ -772,7 +807,7 @@ public:
     QString name() const override { return kLearn; }
     QString help() const override {
         return QStringLiteral(
-            "  learn EXAMPLE [FILE]\n"
+            "  learn EXAMPLE [FILE] [--example EXAMPLE --row CELLS]...\n"
             "             learn a kind from the lines of one entry (EXAMPLE, a file or\n"
             "             \"-\") and write its rules file; with FILE, the statement it\n"
             "             came from: say how many entries the kind finds there and\n"
