@@ -45,6 +45,12 @@ DialogRequest confirmationRequest(const QString& message) {
     return r;
 }
 
+DialogRequest destructiveConfirmationRequest(const QString& message) {
+    DialogRequest r = confirmationRequest(message);
+    r.defaultButton = 1;
+    return r;
+}
+
 DialogRequest informationRequest(const QString& message) {
     DialogRequest r;
     r.kind = DialogKind::Information;
@@ -95,6 +101,10 @@ DialogRequest inputRequest(const QString& title, const QString& prompt, const QS
 
 bool askConfirmation(Dialogs& dialogs, QWidget* owner, const QString& message) {
     return dialogs.show(owner, confirmationRequest(message)).button == 0;
+}
+
+bool askDestructiveConfirmation(Dialogs& dialogs, QWidget* owner, const QString& message) {
+    return dialogs.show(owner, destructiveConfirmationRequest(message)).button == 0;
 }
 
 void showInformation(Dialogs& dialogs, QWidget* owner, const QString& message) {

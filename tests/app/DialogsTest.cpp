@@ -119,6 +119,16 @@ TEST(MessageBoxes, ConfirmationHasYesAsDefaultAndNoForEscape) {
     EXPECT_EQ(box->escapeButton()->text(), QStringLiteral("いいえ(&N)"));
 }
 
+TEST(MessageBoxes, AQuestionThatLosesDataHasNoAsDefaultAndForEscape) {
+    const auto box = createMessageBox(
+        nullptr, destructiveConfirmationRequest(QStringLiteral("コピー履歴を消去しますか?")));
+    EXPECT_EQ(box->icon(), QMessageBox::Question);
+    ASSERT_NE(box->defaultButton(), nullptr);
+    EXPECT_EQ(box->defaultButton()->text(), QStringLiteral("いいえ(&N)"));
+    ASSERT_NE(box->escapeButton(), nullptr);
+    EXPECT_EQ(box->escapeButton()->text(), QStringLiteral("いいえ(&N)"));
+}
+
 TEST(MessageBoxes, InformationAndErrorHaveOneOkButton) {
     const auto information = createMessageBox(nullptr, informationRequest(QStringLiteral("i")));
     EXPECT_EQ(information->windowTitle(), QStringLiteral("情報"));
