@@ -712,17 +712,20 @@ void TForm1::loadKinds() {
     rebuildRulesKindEntries();
     watchKindFiles(loaded.files);
     if (!m_kindProblems.empty()) {
-        QStringList files;
-        for (const rules::RulesProblem& problem : m_kindProblems)
-            files << QFileInfo(problem.path).fileName();
-        files.removeDuplicates();
-        showMessage(QStringLiteral("書式ファイル %1 に問題があります（その他の書式 › "
-                                   "書式ファイルの問題…）")
-                        .arg(files.join(QStringLiteral("、"))));
+        showMessageAsItIs(kindProblemsMessage());
     } else if (!m_rulesKindEntries.isEmpty()) {
         showMessage(QStringLiteral("書式ファイルを読み込みました（%1 種類）")
                         .arg(m_rulesKindEntries.size()));
     }
+}
+
+QString TForm1::kindProblemsMessage() const {
+    QStringList files;
+    for (const rules::RulesProblem& problem : m_kindProblems)
+        files << QFileInfo(problem.path).fileName();
+    files.removeDuplicates();
+    return QStringLiteral("書式ファイル %1 に問題があります（その他の書式 › 書式ファイルの問題…）")
+        .arg(files.join(QStringLiteral("、")));
 }
 
 void TForm1::rebuildRulesKindEntries() {
@@ -832,6 +835,9 @@ void TForm1::KindProblemsExecute(QObject* /*Sender*/) {
     for (const rules::RulesProblem& problem : m_kindProblems)
         problems << problemLine(problem);
     m_dialogs->show(this, rulesProblemsRequest(problems));
+    // The strip keeps saying which files are still broken once the dialog is closed.
+    if (!m_kindProblems.empty())
+        showMessageAsItIs(kindProblemsMessage());
 }
 
 void TForm1::NewRowsOnlyExecute(QObject* /*Sender*/) {
@@ -908,6 +914,14 @@ void TForm1::OpenCategoryRulesExecute(QObject* /*Sender*/) {
 }
 
 void TForm1::showMessage(const QString& message) {
+    // While a rules file is broken, every command says so: its kinds are missing from the menu.
+    if (!message.isEmpty() && !m_kindProblems.empty())
+        showMessageAsItIs(message + QStringLiteral("（書式ファイルに問題があります）"));
+    else
+        showMessageAsItIs(message);
+}
+
+void TForm1::showMessageAsItIs(const QString& message) {
     m_message = message;
     if (Label1 == nullptr)
         return;

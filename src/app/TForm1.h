@@ -227,6 +227,9 @@ private:
     // Opens a file dropped on the window or the text area; true when the event was such a drop
     // (or the drag before it), which the text area must then not see.
     bool handleFileDrop(QEvent* event);
+    // The message without the note that rules files are broken (the messages about them).
+    void showMessageAsItIs(const QString& message);
+    QString kindProblemsMessage() const;
     // Lays out the strip for the message and the client area's width: a message that does not
     // fit wraps to a second line, and the buttons and the strip move up by a line for it.
     void placeMessageStrip();
