@@ -7,10 +7,13 @@
 
 #include <QAbstractButton>
 #include <QDialogButtonBox>
+#include <QFontDatabase>
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -30,6 +33,35 @@ QScreen* screenOf(QWidget* owner) {
     if (owner != nullptr && owner->screen() != nullptr)
         return owner->screen();
     return QGuiApplication::primaryScreen();
+}
+
+// The details (the rules files' problems with their patterns) in a monospaced field that does
+// not wrap: a label broke a pattern such as (?P<shop>.+) in the middle. It goes between the
+// text and the buttons; the message box lays out its grid only when its texts are set, so this
+// comes after them.
+void addDetailsField(QMessageBox& box, const QString& details) {
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    auto* buttons = box.findChild<QDialogButtonBox*>();
+    if (grid == nullptr || buttons == nullptr) {
+        box.setDetailedText(details);
+        return;
+    }
+    auto* field = new QPlainTextEdit(&box);
+    field->setObjectName(QStringLiteral("details"));
+    field->setReadOnly(true);
+    field->setLineWrapMode(QPlainTextEdit::NoWrap);
+    field->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    field->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    field->setPlainText(details);
+    const QFontMetrics metrics(field->font());
+    const int lines = static_cast<int>(std::min<qsizetype>(details.count(u'\n') + 1, 10));
+    field->setMinimumSize(metrics.horizontalAdvance(QLatin1Char('x')) * 80,
+                          metrics.lineSpacing() * (lines + 2));
+    const int columns = grid->columnCount();
+    grid->removeWidget(buttons);
+    const int row = grid->rowCount();
+    grid->addWidget(field, row, 0, 1, columns);
+    grid->addWidget(buttons, row + 1, 0, 1, columns);
 }
 
 } // namespace
@@ -182,12 +214,6 @@ std::unique_ptr<QMessageBox> createMessageBox(QWidget* owner, const DialogReques
     box->setWindowTitle(request.title);
     box->setTextFormat(Qt::PlainText);
     box->setText(request.text);
-    if (!request.details.isEmpty()) {
-        box->setInformativeText(request.details);
-        // A pattern such as (?P<shop>.+) would otherwise be taken for markup.
-        if (auto* details = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
-            details->setTextFormat(Qt::PlainText);
-    }
     switch (request.kind) {
     case DialogKind::Confirmation:
         box->setIcon(QMessageBox::Question);
@@ -212,6 +238,8 @@ std::unique_ptr<QMessageBox> createMessageBox(QWidget* owner, const DialogReques
         if (i == request.escapeButton)
             box->setEscapeButton(button);
     }
+    if (!request.details.isEmpty())
+        addDetailsField(*box, request.details);
     return box;
 }
 
