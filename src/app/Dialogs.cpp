@@ -94,13 +94,17 @@ DialogRequest informationRequest(const QString& message) {
     return r;
 }
 
-DialogRequest rulesProblemsRequest(const QStringList& problems) {
+DialogRequest rulesProblemsRequest(const QStringList& problems, const QString& folder) {
     DialogRequest r = informationRequest(
         problems.isEmpty()
             ? QStringLiteral("書式ファイルに問題はありません")
             : QStringLiteral("書式ファイルに %1 件の問題があります。直したファイルは保存すると"
                              "読み直されます")
                   .arg(problems.size()));
+    if (!folder.isEmpty()) {
+        r.text += QStringLiteral("\n書式ファイルのフォルダ: %1").arg(folder);
+        r.buttons << QStringLiteral("フォルダを開く");
+    }
     r.title = QStringLiteral("書式ファイルの問題");
     r.kind = problems.isEmpty() ? DialogKind::Information : DialogKind::Error;
     r.details = problems.join(u'\n');

@@ -60,8 +60,9 @@ DialogRequest confirmationRequest(const QString& message);
 DialogRequest destructiveConfirmationRequest(const QString& message);
 DialogRequest informationRequest(const QString& message);
 DialogRequest errorRequest(const QString& title, const QString& message);
-// The problems of the rules files, one a line, below a summary.
-DialogRequest rulesProblemsRequest(const QStringList& problems);
+// The problems of the rules files, one a line, below a summary that names their folder; the
+// second button, "フォルダを開く", opens it.
+DialogRequest rulesProblemsRequest(const QStringList& problems, const QString& folder = {});
 DialogRequest inputRequest(const QString& title, const QString& prompt, const QString& initial);
 
 // Yes/no question; true only for "はい(&Y)".

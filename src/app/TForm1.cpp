@@ -834,7 +834,11 @@ void TForm1::KindProblemsExecute(QObject* /*Sender*/) {
     QStringList problems;
     for (const rules::RulesProblem& problem : m_kindProblems)
         problems << problemLine(problem);
-    m_dialogs->show(this, rulesProblemsRequest(problems));
+    const QString folder = QDir::toNativeSeparators(m_kindFolders.user);
+    if (m_dialogs->show(this, rulesProblemsRequest(problems, folder)).button == 1) {
+        QDir().mkpath(m_kindFolders.user);
+        m_openUrl(QUrl::fromLocalFile(m_kindFolders.user));
+    }
     // The strip keeps saying which files are still broken once the dialog is closed.
     if (!m_kindProblems.empty())
         showMessageAsItIs(kindProblemsMessage());

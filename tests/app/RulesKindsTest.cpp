@@ -119,6 +119,12 @@ TEST(RulesKinds, ABrokenFileIsNamedInTheStripAndItsProblemShownInTheDialog) {
     EXPECT_EQ(dialog.title, QStringLiteral("書式ファイルの問題"));
     EXPECT_EQ(dialog.details,
               QStringLiteral("broken.toml 3 行 10 桁目: パターンを読めません: missing ): ("));
+    const QString kindsFolder = window.folder.filePath(QStringLiteral("kinds"));
+    EXPECT_TRUE(dialog.text.endsWith(QStringLiteral("\n書式ファイルのフォルダ: ") +
+                                     QDir::toNativeSeparators(kindsFolder)))
+        << dialog.text.toStdString();
+    EXPECT_EQ(dialog.buttons, (QStringList{"OK", "フォルダを開く"}));
+    EXPECT_TRUE(window.harness->openedUrls.empty());
     // Closing the dialog leaves the strip saying the file is still broken, and every other
     // command says so too.
     EXPECT_EQ(window.form().message(),
