@@ -49,9 +49,7 @@ QStyle* makeProgramStyle() {
     return new UnderlinedAccessKeysStyle;
 }
 
-QTranslator* installQtTranslations(QCoreApplication& app, const QLocale& locale) {
-    if (locale.language() != QLocale::Japanese)
-        return nullptr;
+QTranslator* installQtTranslations(QCoreApplication& app) {
     auto* translator = new QTranslator(&app);
     if (!translator->load(QStringLiteral("qtbase_ja"),
                           QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
@@ -69,7 +67,9 @@ void setUpApplication(QApplication& app) {
     // NOLINTNEXTLINE(clang-analyzer-cplusplus.NewDeleteLeaks)
     QApplication::setWindowIcon(programIcon());
     QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopId));
-    installQtTranslations(app, QLocale::system());
+    // The whole interface is Japanese, so Qt's own texts (the text area's menu, the standard
+    // buttons) are too, whatever the machine's locale.
+    installQtTranslations(app);
 }
 
 } // namespace tallemo

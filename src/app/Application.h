@@ -20,11 +20,9 @@ QIcon programIcon();
 // always underlined, as the platform's menus show them, whatever the style and scale would do.
 QStyle* makeProgramStyle();
 
-// Qt's own texts (the text area's context menu, standard buttons, file and message boxes) in
-// Japanese when the locale is Japanese: Debian's qt6-translations-l10n, qtbase_ja. Returns the
-// installed translator (owned by app), or null when the locale is not Japanese or the
-// translation is missing.
-QTranslator* installQtTranslations(QCoreApplication& app, const QLocale& locale);
+// Installs Qt's own Japanese texts (Debian's qt6-translations-l10n, qtbase_ja) whatever the
+// locale. Returns the installed translator (owned by app), or null when the translation is missing.
+QTranslator* installQtTranslations(QCoreApplication& app);
 
 // Everything above for the running program: style, icon, translations for the user's locale and
 // the desktop entry's name.

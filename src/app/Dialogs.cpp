@@ -7,10 +7,13 @@
 
 #include <QAbstractButton>
 #include <QDialogButtonBox>
+#include <QFontDatabase>
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -32,6 +35,35 @@ QScreen* screenOf(QWidget* owner) {
     return QGuiApplication::primaryScreen();
 }
 
+// The details (the rules files' problems with their patterns) in a monospaced field that does
+// not wrap: a label broke a pattern such as (?P<shop>.+) in the middle. It goes between the
+// text and the buttons; the message box lays out its grid only when its texts are set, so this
+// comes after them.
+void addDetailsField(QMessageBox& box, const QString& details) {
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    auto* buttons = box.findChild<QDialogButtonBox*>();
+    if (grid == nullptr || buttons == nullptr) {
+        box.setDetailedText(details);
+        return;
+    }
+    auto* field = new QPlainTextEdit(&box);
+    field->setObjectName(QStringLiteral("details"));
+    field->setReadOnly(true);
+    field->setLineWrapMode(QPlainTextEdit::NoWrap);
+    field->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    field->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    field->setPlainText(details);
+    const QFontMetrics metrics(field->font());
+    const int lines = static_cast<int>(std::min<qsizetype>(details.count(u'\n') + 1, 10));
+    field->setMinimumSize(metrics.horizontalAdvance(QLatin1Char('x')) * 80,
+                          metrics.lineSpacing() * (lines + 2));
+    const int columns = grid->columnCount();
+    grid->removeWidget(buttons);
+    const int row = grid->rowCount();
+    grid->addWidget(field, row, 0, 1, columns);
+    grid->addWidget(buttons, row + 1, 0, 1, columns);
+}
+
 } // namespace
 
 DialogRequest confirmationRequest(const QString& message) {
@@ -42,6 +74,12 @@ DialogRequest confirmationRequest(const QString& message) {
     r.buttons = {QStringLiteral("はい(&Y)"), QStringLiteral("いいえ(&N)")};
     r.defaultButton = 0;
     r.escapeButton = 1;
+    return r;
+}
+
+DialogRequest destructiveConfirmationRequest(const QString& message) {
+    DialogRequest r = confirmationRequest(message);
+    r.defaultButton = 1;
     return r;
 }
 
@@ -56,13 +94,17 @@ DialogRequest informationRequest(const QString& message) {
     return r;
 }
 
-DialogRequest rulesProblemsRequest(const QStringList& problems) {
+DialogRequest rulesProblemsRequest(const QStringList& problems, const QString& folder) {
     DialogRequest r = informationRequest(
         problems.isEmpty()
             ? QStringLiteral("書式ファイルに問題はありません")
             : QStringLiteral("書式ファイルに %1 件の問題があります。直したファイルは保存すると"
                              "読み直されます")
                   .arg(problems.size()));
+    if (!folder.isEmpty()) {
+        r.text += QStringLiteral("\n書式ファイルのフォルダ: %1").arg(folder);
+        r.buttons << QStringLiteral("フォルダを開く");
+    }
     r.title = QStringLiteral("書式ファイルの問題");
     r.kind = problems.isEmpty() ? DialogKind::Information : DialogKind::Error;
     r.details = problems.join(u'\n');
@@ -95,6 +137,10 @@ DialogRequest inputRequest(const QString& title, const QString& prompt, const QS
 
 bool askConfirmation(Dialogs& dialogs, QWidget* owner, const QString& message) {
     return dialogs.show(owner, confirmationRequest(message)).button == 0;
+}
+
+bool askDestructiveConfirmation(Dialogs& dialogs, QWidget* owner, const QString& message) {
+    return dialogs.show(owner, destructiveConfirmationRequest(message)).button == 0;
 }
 
 void showInformation(Dialogs& dialogs, QWidget* owner, const QString& message) {
@@ -172,12 +218,6 @@ std::unique_ptr<QMessageBox> createMessageBox(QWidget* owner, const DialogReques
     box->setWindowTitle(request.title);
     box->setTextFormat(Qt::PlainText);
     box->setText(request.text);
-    if (!request.details.isEmpty()) {
-        box->setInformativeText(request.details);
-        // A pattern such as (?P<shop>.+) would otherwise be taken for markup.
-        if (auto* details = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
-            details->setTextFormat(Qt::PlainText);
-    }
     switch (request.kind) {
     case DialogKind::Confirmation:
         box->setIcon(QMessageBox::Question);
@@ -202,6 +242,8 @@ std::unique_ptr<QMessageBox> createMessageBox(QWidget* owner, const DialogReques
         if (i == request.escapeButton)
             box->setEscapeButton(button);
     }
+    if (!request.details.isEmpty())
+        addDetailsField(*box, request.details);
     return box;
 }
 

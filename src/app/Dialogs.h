@@ -56,14 +56,18 @@ public:
 
 // The requests the window makes.
 DialogRequest confirmationRequest(const QString& message);
+// A question whose "はい" loses data: "いいえ" is the default, so that Enter keeps it.
+DialogRequest destructiveConfirmationRequest(const QString& message);
 DialogRequest informationRequest(const QString& message);
 DialogRequest errorRequest(const QString& title, const QString& message);
-// The problems of the rules files, one a line, below a summary.
-DialogRequest rulesProblemsRequest(const QStringList& problems);
+// The problems of the rules files, one a line, below a summary that names their folder; the
+// second button, "フォルダを開く", opens it.
+DialogRequest rulesProblemsRequest(const QStringList& problems, const QString& folder = {});
 DialogRequest inputRequest(const QString& title, const QString& prompt, const QString& initial);
 
 // Yes/no question; true only for "はい(&Y)".
 bool askConfirmation(Dialogs& dialogs, QWidget* owner, const QString& message);
+bool askDestructiveConfirmation(Dialogs& dialogs, QWidget* owner, const QString& message);
 void showInformation(Dialogs& dialogs, QWidget* owner, const QString& message);
 void showError(Dialogs& dialogs, QWidget* owner, const QString& title, const QString& message);
 // The field's text after "OK", the initial text unchanged in every other case.

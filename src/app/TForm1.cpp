@@ -34,6 +34,7 @@
 #include <QFileSystemWatcher>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -41,6 +42,7 @@
 #include <QScreen>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextLayout>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -317,6 +319,8 @@ void TForm1::buildWindow() {
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // TAB characters arrive with pasted statements; the key moves on to the next control.
     Memo1->setTabChangesFocus(true);
+    // The default one-pixel caret is hard to find on the black background.
+    Memo1->setCursorWidth(2);
     Memo1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(Memo1, &QPlainTextEdit::customContextMenuRequested, this, &TForm1::showTextAreaMenu);
     panelLayout->addWidget(Memo1);
@@ -356,6 +360,9 @@ void TForm1::buildWindow() {
     Label1->setGeometry(kMessageStrip);
     Label1->setTextFormat(Qt::PlainText);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    for (QWidget* widget :
+         std::initializer_list<QWidget*>{Button1, Button2, Button3, Button4, Button6, Button7})
+        m_bottomWidgets.emplace_back(widget, widget->geometry());
 
     auto connectButton = [this](QCommandLinkButton* button, void (TForm1::*handler)(QObject*)) {
         bindCommand(button, &QAbstractButton::clicked, handler);
@@ -381,9 +388,26 @@ void TForm1::buildWindow() {
 
     // The toolbar and the panel follow the window's width; the buttons keep their place.
     m_client->installEventFilter(this);
+    // Smaller, the buttons and the strip would be cut off or hidden.
+    m_client->setMinimumSize(kClientWidth, kClientHeight);
     m_client->resize(kClientWidth, kClientHeight);
     ActionToolBar1->setGeometry(0, 0, kClientWidth, kToolBarHeight);
     Panel1->setGeometry(0, kToolBarHeight, kClientWidth, kPanelHeight);
+
+    // F10 opens the menu bar and Shift+F10 the text area's menu, as in other desktop programs.
+    auto* openMenuBar = new QAction(this);
+    openMenuBar->setShortcut(Qt::Key_F10);
+    connect(openMenuBar, &QAction::triggered, this, [this] {
+        if (!MainMenu1->actions().isEmpty())
+            MainMenu1->setActiveAction(MainMenu1->actions().constFirst());
+    });
+    addAction(openMenuBar);
+    auto* openTextAreaMenu = new QAction(Memo1);
+    openTextAreaMenu->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10));
+    openTextAreaMenu->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(openTextAreaMenu, &QAction::triggered, this,
+            [this] { showTextAreaMenu(Memo1->cursorRect().bottomLeft()); });
+    Memo1->addAction(openTextAreaMenu);
 }
 
 void TForm1::buildToolBar(QWidget* client) {
@@ -528,6 +552,20 @@ void TForm1::bindCommand(Sender* sender, Signal signal, void (TForm1::*handler)(
 
 void TForm1::run(const std::function<void()>& handler) noexcept {
     m_dispatcher->run(handler);
+    takeBackFocus();
+}
+
+void TForm1::takeBackFocus() {
+    // Without a window manager nobody gives the window the keyboard back when a dialog closes:
+    // Alt+Z then typed "z" into the text area instead of reaching its action.
+    if (!isVisible() || QApplication::activeModalWidget() != nullptr)
+        return;
+    if (QApplication::activeWindow() != this) {
+        activateWindow();
+        Memo1->setFocus(Qt::ActiveWindowFocusReason);
+    } else if (focusWidget() == nullptr) {
+        Memo1->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 WaitObserver& TForm1::waitObserver() {
@@ -540,7 +578,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_client && event->type() == QEvent::Resize) {
         const int width = m_client->width();
         ActionToolBar1->setGeometry(0, 0, width, kToolBarHeight);
-        Panel1->setGeometry(0, kToolBarHeight, width, kPanelHeight);
+        placeMessageStrip();
     }
     return QMainWindow::eventFilter(watched, event);
 }
@@ -683,19 +721,22 @@ void TForm1::loadKinds() {
     rebuildRulesKindEntries();
     watchKindFiles(loaded.files);
     if (!m_kindProblems.empty()) {
-        QStringList files;
-        for (const rules::RulesProblem& problem : m_kindProblems)
-            files << QFileInfo(problem.path).fileName();
-        files.removeDuplicates();
-        showMessage(QStringLiteral("書式ファイル %1 に問題があります（その他の書式 › "
-                                   "書式ファイルの問題…）")
-                        .arg(files.join(QStringLiteral("、"))));
+        showMessageAsItIs(kindProblemsMessage());
     } else if (!m_kindSavedMessage.isEmpty()) {
         showMessage(m_kindSavedMessage);
     } else if (!m_rulesKindEntries.isEmpty()) {
         showMessage(QStringLiteral("書式ファイルを読み込みました（%1 種類）")
                         .arg(m_rulesKindEntries.size()));
     }
+}
+
+QString TForm1::kindProblemsMessage() const {
+    QStringList files;
+    for (const rules::RulesProblem& problem : m_kindProblems)
+        files << QFileInfo(problem.path).fileName();
+    files.removeDuplicates();
+    return QStringLiteral("書式ファイル %1 に問題があります（その他の書式 › 書式ファイルの問題…）")
+        .arg(files.join(QStringLiteral("、")));
 }
 
 void TForm1::rebuildRulesKindEntries() {
@@ -807,7 +848,14 @@ void TForm1::KindProblemsExecute(QObject* /*Sender*/) {
     QStringList problems;
     for (const rules::RulesProblem& problem : m_kindProblems)
         problems << problemLine(problem);
-    m_dialogs->show(this, rulesProblemsRequest(problems));
+    const QString folder = QDir::toNativeSeparators(m_kindFolders.user);
+    if (m_dialogs->show(this, rulesProblemsRequest(problems, folder)).button == 1) {
+        QDir().mkpath(m_kindFolders.user);
+        m_openUrl(QUrl::fromLocalFile(m_kindFolders.user));
+    }
+    // The strip keeps saying which files are still broken once the dialog is closed.
+    if (!m_kindProblems.empty())
+        showMessageAsItIs(kindProblemsMessage());
 }
 
 void TForm1::NewRowsOnlyExecute(QObject* /*Sender*/) {
@@ -818,9 +866,10 @@ void TForm1::NewRowsOnlyExecute(QObject* /*Sender*/) {
 }
 
 void TForm1::ClearHistoryExecute(QObject* /*Sender*/) {
-    if (!askConfirmation(*m_dialogs, this,
-                         QStringLiteral("コピー履歴を消去しますか?\n"
-                                        "どの行をコピーしたかを忘れます。元に戻せません。"))) {
+    if (!askDestructiveConfirmation(
+            *m_dialogs, this,
+            QStringLiteral("コピー履歴を消去しますか?\n"
+                           "どの行をコピーしたかを忘れます。元に戻せません。"))) {
         showMessage(QStringLiteral("コピー履歴はそのままです"));
         return;
     }
@@ -883,13 +932,48 @@ void TForm1::OpenCategoryRulesExecute(QObject* /*Sender*/) {
 }
 
 void TForm1::showMessage(const QString& message) {
+    // While a rules file is broken, every command says so: its kinds are missing from the menu.
+    if (!message.isEmpty() && !m_kindProblems.empty())
+        showMessageAsItIs(message + QStringLiteral("（書式ファイルに問題があります）"));
+    else
+        showMessageAsItIs(message);
+}
+
+void TForm1::showMessageAsItIs(const QString& message) {
     m_message = message;
     if (Label1 == nullptr)
         return;
-    Label1->setText(
-        Label1->fontMetrics().elidedText(message, Qt::ElideRight, Label1->contentsRect().width()));
-    Label1->setToolTip(Label1->text() == message ? QString() : message);
+    placeMessageStrip();
     Label1->setAccessibleName(message);
+}
+
+void TForm1::placeMessageStrip() {
+    const int width = m_client->width();
+    const int stripWidth = width - 2 * kMessageStrip.x();
+    const QFontMetrics metrics = Label1->fontMetrics();
+    const QString oneLine = QString(m_message).replace(u'\n', u' ');
+    QString shown = oneLine;
+    int extraHeight = 0;
+    if (metrics.horizontalAdvance(oneLine) > stripWidth) {
+        // The line breaks where the text may break (anywhere between Japanese characters),
+        // and what does not fit on the second line either is cut with "…".
+        QTextLayout layout(oneLine, Label1->font());
+        layout.beginLayout();
+        QTextLine first = layout.createLine();
+        first.setLineWidth(stripWidth);
+        const int firstLength = std::max(1, first.textLength());
+        layout.endLayout();
+        shown = oneLine.left(firstLength).trimmed() + u'\n' +
+                metrics.elidedText(oneLine.mid(firstLength).trimmed(), Qt::ElideRight, stripWidth);
+        extraHeight = metrics.lineSpacing();
+    }
+    Panel1->setGeometry(0, kToolBarHeight, width, kPanelHeight - extraHeight);
+    for (const auto& [widget, place] : m_bottomWidgets)
+        widget->setGeometry(place.translated(0, -extraHeight));
+    Label1->setGeometry(kMessageStrip.x(), kMessageStrip.y() - extraHeight, stripWidth,
+                        kMessageStrip.height() + extraHeight);
+    Label1->setText(shown);
+    Label1->setToolTip(extraHeight == 0 ? QString() : m_message);
 }
 
 namespace {

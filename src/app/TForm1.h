@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 class QAction;
@@ -179,6 +180,7 @@ public:
     const QList<QAction*>& rulesKindEntries() const { return m_rulesKindEntries; }
     // What the last command did, in full (the strip shows it elided when it is too long).
     const QString& message() const { return m_message; }
+    void showMessage(const QString& message);
     // The error box's title.
     const QString& title() const { return m_title; }
 
@@ -225,7 +227,15 @@ private:
     // Opens a file dropped on the window or the text area; true when the event was such a drop
     // (or the drag before it), which the text area must then not see.
     bool handleFileDrop(QEvent* event);
-    void showMessage(const QString& message);
+    // The message without the note that rules files are broken (the messages about them).
+    void showMessageAsItIs(const QString& message);
+    QString kindProblemsMessage() const;
+    // Lays out the strip for the message and the client area's width: a message that does not
+    // fit wraps to a second line, and the buttons and the strip move up by a line for it.
+    void placeMessageStrip();
+    // After a command that showed a dialog, the window takes the keyboard back and the text area
+    // the focus, so that the next shortcut reaches its action rather than the dialog's leftovers.
+    void takeBackFocus();
     void editSetting(const QString& section, const QString& key, const QString& title,
                      const QString& prompt);
     // Asks the question of a kind's remarks setting and keeps the answer in Tallemo.ini.
@@ -248,6 +258,8 @@ private:
     QWidget* m_client = nullptr;
     std::unique_ptr<CommandDispatcher> m_dispatcher;
     QString m_message;
+    // The buttons below the text area at their places for a one-line message.
+    std::vector<std::pair<QWidget*, QRect>> m_bottomWidgets;
     // Why the last exchange-rate request failed, for the message.
     QString m_rateFailureReason;
     std::optional<rules::KindFolders> m_givenKindFolders;

@@ -3,6 +3,7 @@
 #include "rules/CellFilters.h"
 #include "rules/CellTemplate.h"
 #include "rules/CsvKind.h"
+#include "rules/TomlFault.h"
 #include "text/LineModel.h"
 #include "text/OutputList.h"
 #include "text/RowText.h"
@@ -850,9 +851,10 @@ RulesKindOrProblem readRulesKind(const QString& path, const QByteArray& contents
         parsed = toml::parse(std::string_view(std::get<std::string>(shielded)), path.toStdString());
     } catch (const toml::parse_error& error) {
         const toml::source_position begin = error.source().begin;
-        return problem(
-            {static_cast<int>(begin.line), static_cast<int>(begin.column),
-             QStringLiteral("TOML として読めません: %1").arg(fromStd(error.description()))});
+        const TomlFault fault =
+            explainTomlFault(std::get<std::string>(shielded), static_cast<int>(begin.line),
+                             static_cast<int>(begin.column), fromStd(error.description()));
+        return problem({fault.line, fault.column, fault.text});
     }
     std::variant<StatementKind, Problem> kind = readTable(parsed, path, takenIds, naming);
     if (auto* p = std::get_if<Problem>(&kind))

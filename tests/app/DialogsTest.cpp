@@ -3,9 +3,11 @@
 
 #include <QCoreApplication>
 #include <QDialogButtonBox>
+#include <QFontInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 
 #include <gtest/gtest.h>
@@ -117,6 +119,33 @@ TEST(MessageBoxes, ConfirmationHasYesAsDefaultAndNoForEscape) {
     EXPECT_EQ(box->defaultButton()->text(), QStringLiteral("はい(&Y)"));
     ASSERT_NE(box->escapeButton(), nullptr);
     EXPECT_EQ(box->escapeButton()->text(), QStringLiteral("いいえ(&N)"));
+}
+
+TEST(MessageBoxes, AQuestionThatLosesDataHasNoAsDefaultAndForEscape) {
+    const auto box = createMessageBox(
+        nullptr, destructiveConfirmationRequest(QStringLiteral("コピー履歴を消去しますか?")));
+    EXPECT_EQ(box->icon(), QMessageBox::Question);
+    ASSERT_NE(box->defaultButton(), nullptr);
+    EXPECT_EQ(box->defaultButton()->text(), QStringLiteral("いいえ(&N)"));
+    ASSERT_NE(box->escapeButton(), nullptr);
+    EXPECT_EQ(box->escapeButton()->text(), QStringLiteral("いいえ(&N)"));
+}
+
+TEST(MessageBoxes, ProblemsSitInAMonospacedFieldThatDoesNotBreakAPattern) {
+    const QString problem = QStringLiteral(
+        "broken.toml 3 行 10 桁目: パターンを読めません: (?P<shop>.+)\\s+(?P<amount>[0-9,]+)円");
+    const auto box = createMessageBox(nullptr, rulesProblemsRequest({problem}));
+    auto* field = box->findChild<QPlainTextEdit*>(QStringLiteral("details"));
+    ASSERT_NE(field, nullptr);
+    EXPECT_EQ(field->toPlainText(), problem);
+    EXPECT_TRUE(field->isReadOnly());
+    EXPECT_EQ(field->lineWrapMode(), QPlainTextEdit::NoWrap);
+    EXPECT_TRUE(QFontInfo(field->font()).fixedPitch());
+    box->show();
+    QCoreApplication::processEvents();
+    auto* buttons = box->findChild<QDialogButtonBox*>();
+    ASSERT_NE(buttons, nullptr);
+    EXPECT_LT(field->geometry().bottom(), buttons->geometry().top());
 }
 
 TEST(MessageBoxes, InformationAndErrorHaveOneOkButton) {

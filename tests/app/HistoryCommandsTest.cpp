@@ -166,6 +166,7 @@ TEST_F(HistoryCommands, ClearHistoryAsksFirstAndThenForgetsEveryRow) {
     harness.window->ClearHistory->trigger();
     ASSERT_EQ(harness.dialogs.shown.size(), 1U);
     EXPECT_EQ(harness.dialogs.shown[0].kind, DialogKind::Confirmation);
+    EXPECT_EQ(harness.dialogs.shown[0].defaultButton, 1) << "Enter must keep the history";
     EXPECT_EQ(harness.window->message(), QStringLiteral("コピー履歴はそのままです"));
     convertCard({kStore, kCafe});
     EXPECT_TRUE(harness.window->message().contains(QStringLiteral("うち 2 行は")));

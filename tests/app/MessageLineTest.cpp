@@ -3,6 +3,7 @@
 
 #include <QAccessible>
 #include <QCommandLinkButton>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QToolBar>
 
@@ -33,10 +34,13 @@ TEST_P(ConversionMessages, SayWhatTheCommandDidAndWhatTheTextLooksLike) {
     c.press(*harness.window);
 
     EXPECT_EQ(harness.window->message(), c.message);
-    // A message too long for the strip is cut with "…"; the tooltip has it whole.
+    // A message too long for the strip wraps to a second line, cut with "…" only when that
+    // is not enough either; the tooltip has it whole.
     const QString shown = harness.window->Label1->text();
     if (shown != c.message) {
-        EXPECT_TRUE(shown.endsWith(u'…') && c.message.startsWith(shown.chopped(1)))
+        const QString joined = QString(shown).remove(u'\n');
+        EXPECT_TRUE(joined == c.message ||
+                    (joined.endsWith(u'…') && c.message.startsWith(joined.chopped(1))))
             << shown.toStdString();
         EXPECT_EQ(harness.window->Label1->toolTip(), c.message);
     }
@@ -191,6 +195,61 @@ TEST(MessageLine, SitsInTheFreeStripBelowTheButtonsWithoutMovingAnything) {
     EXPECT_FALSE(form.Panel1->geometry().intersects(line.geometry()));
     EXPECT_EQ(line.palette().color(QPalette::WindowText), QColor(0xA6, 0xCA, 0xF0));
     EXPECT_EQ(line.font().family(), form.Button4->font().family());
+}
+
+TEST(MessageLine, TakesTheWholeWidthAndWrapsALongMessageWithThePanelGrowingByALine) {
+    WindowHarness harness;
+    TForm1& form = *harness.window;
+    form.show();
+    QLabel& line = *form.Label1;
+    const QRect oneLineButton = form.Button1->geometry();
+    const QString longMessage =
+        QStringLiteral("書式ファイル /home/user/.config/Tallemo/kinds/jcb-card-usage.toml を"
+                       "読み直しました。履歴は history-damaged-2026-12-11.sqlite に移しました。"
+                       "新しい履歴で続けます");
+
+    struct WidthCase {
+        int width;
+        bool wraps;
+    };
+    for (const WidthCase c : {WidthCase{700, true}, WidthCase{1200, false}}) {
+        SCOPED_TRACE(c.width);
+        form.resize(c.width, form.height());
+        QCoreApplication::processEvents();
+        form.showMessage(longMessage);
+        const int client = form.centralWidget()->width();
+        EXPECT_EQ(line.width(), client - 16);
+        const int extra = c.wraps ? line.fontMetrics().lineSpacing() : 0;
+        EXPECT_EQ(line.text().contains(u'\n'), c.wraps);
+        EXPECT_EQ(QString(line.text()).remove(u'\n'), longMessage);
+        EXPECT_EQ(line.toolTip(), c.wraps ? longMessage : QString());
+        EXPECT_EQ(form.Panel1->height(), 521 - extra);
+        EXPECT_EQ(form.Button1->geometry(), oneLineButton.translated(0, -extra));
+        EXPECT_EQ(line.geometry().bottom(), 610);
+        EXPECT_FALSE(form.Panel1->geometry().intersects(line.geometry()));
+        EXPECT_FALSE(form.Button1->geometry().intersects(line.geometry()));
+
+        // A short message gives the line back.
+        form.showMessage(QStringLiteral("2 行をクリップボードにコピーしました"));
+        EXPECT_EQ(form.Panel1->height(), 521);
+        EXPECT_EQ(form.Button1->geometry(), oneLineButton);
+        EXPECT_EQ(line.toolTip(), QString());
+    }
+}
+
+TEST(MessageLine, TheWindowCannotShrinkBelowTheButtonsAndTheStrip) {
+    WindowHarness harness;
+    TForm1& form = *harness.window;
+    form.show();
+    form.resize(200, 150);
+    QCoreApplication::processEvents();
+    const QWidget& client = *form.centralWidget();
+    EXPECT_GE(client.width(), 689);
+    EXPECT_GE(client.height(), 611);
+    for (QWidget* widget : std::initializer_list<QWidget*>{form.Button1, form.Button3, form.Button4,
+                                                           form.Button6, form.Button7, form.Label1})
+        EXPECT_TRUE(client.rect().contains(widget->geometry()))
+            << widget->objectName().toStdString();
 }
 
 } // namespace

@@ -86,7 +86,8 @@ TEST(RulesKinds, AnEntryConvertsTheTextAsOneUndoStepAndSaysWhatItLeftOut) {
     EXPECT_EQ(window.harness->text(), rows);
     EXPECT_EQ(window.form().message(),
               QStringLiteral("合計 & 残高: 2 行をクリップボードにコピーしました。"
-                             "1 件は日付を読めませんでした"));
+                             "1 件は日付を読めませんでした"
+                             "（書式ファイルに問題があります）")); // broken.toml
     window.form().Memo1->undo();
     EXPECT_EQ(window.harness->text(), statement);
 }
@@ -102,7 +103,7 @@ TEST(RulesKinds, AKindThatFindsNothingLeavesTextAndClipboardAndNamesTheKindTheTe
     EXPECT_EQ(
         window.form().message(),
         QStringLiteral("合計 & 残高の明細が見つかりませんでした。クリップボードはそのままです。"
-                       "楽天カードの明細のようです"));
+                       "楽天カードの明細のようです（書式ファイルに問題があります）"));
 }
 
 TEST(RulesKinds, ABrokenFileIsNamedInTheStripAndItsProblemShownInTheDialog) {
@@ -118,6 +119,21 @@ TEST(RulesKinds, ABrokenFileIsNamedInTheStripAndItsProblemShownInTheDialog) {
     EXPECT_EQ(dialog.title, QStringLiteral("書式ファイルの問題"));
     EXPECT_EQ(dialog.details,
               QStringLiteral("broken.toml 3 行 10 桁目: パターンを読めません: missing ): ("));
+    const QString kindsFolder = window.folder.filePath(QStringLiteral("kinds"));
+    EXPECT_TRUE(dialog.text.endsWith(QStringLiteral("\n書式ファイルのフォルダ: ") +
+                                     QDir::toNativeSeparators(kindsFolder)))
+        << dialog.text.toStdString();
+    EXPECT_EQ(dialog.buttons, (QStringList{"OK", "フォルダを開く"}));
+    EXPECT_TRUE(window.harness->openedUrls.empty());
+    // Closing the dialog leaves the strip saying the file is still broken, and every other
+    // command says so too.
+    EXPECT_EQ(window.form().message(),
+              QStringLiteral("書式ファイル broken.toml に問題があります（その他の書式 › "
+                             "書式ファイルの問題…）"));
+    window.form().NewRowsOnly->trigger();
+    EXPECT_TRUE(
+        window.form().message().endsWith(QStringLiteral("（書式ファイルに問題があります）")))
+        << window.form().message().toStdString();
 }
 
 TEST(RulesKinds, AFileDroppedIntoTheFolderIsReadWithoutAnyCommand) {

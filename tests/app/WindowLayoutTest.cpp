@@ -1,12 +1,14 @@
 #include "WindowHarness.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCommandLinkButton>
 #include <QCoreApplication>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -123,6 +125,45 @@ TEST_F(WindowLayout, ResizingStretchesToolBarAndPanelButLeavesTheButtons) {
     EXPECT_EQ(form().Panel1->geometry(), QRect(0, 25, width, 521));
     EXPECT_EQ(form().Memo1->width(), width - 2);
     EXPECT_EQ(form().Button1->geometry(), button1);
+}
+
+QAction* actionWithShortcut(const QWidget& widget, const QKeySequence& keys) {
+    for (QAction* action : widget.actions())
+        if (action->shortcut() == keys)
+            return action;
+    return nullptr;
+}
+
+TEST_F(WindowLayout, F10OpensTheMenuBarAndShiftF10TheTextAreasMenu) {
+    QAction* menuBarKey = actionWithShortcut(form(), QKeySequence(Qt::Key_F10));
+    ASSERT_NE(menuBarKey, nullptr);
+    EXPECT_EQ(menuBarKey->shortcutContext(), Qt::WindowShortcut);
+    menuBarKey->trigger();
+    QCoreApplication::processEvents();
+    ASSERT_NE(form().MainMenu1->activeAction(), nullptr);
+    EXPECT_EQ(form().MainMenu1->activeAction(), form().MainMenu1->actions().constFirst());
+    if (QWidget* popup = QApplication::activePopupWidget())
+        popup->close();
+
+    QAction* textAreaKey = actionWithShortcut(*form().Memo1, QKeySequence(Qt::SHIFT | Qt::Key_F10));
+    ASSERT_NE(textAreaKey, nullptr);
+    EXPECT_EQ(textAreaKey->shortcutContext(), Qt::WidgetWithChildrenShortcut);
+    QStringList entries;
+    QTimer::singleShot(0, [&entries] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu == nullptr)
+            return;
+        for (QAction* action : menu->actions())
+            entries << action->text();
+        menu->close();
+    });
+    textAreaKey->trigger();
+    ASSERT_FALSE(entries.isEmpty());
+    EXPECT_EQ(entries.constLast(), form().LearnKind->text());
+}
+
+TEST_F(WindowLayout, TheCaretIsTwoPixelsWideOnTheBlackTextArea) {
+    EXPECT_EQ(form().Memo1->cursorWidth(), 2);
 }
 
 TEST_F(WindowLayout, TabGoesRoundTheVisibleButtonsAndTheTextArea) {

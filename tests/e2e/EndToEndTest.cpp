@@ -340,6 +340,36 @@ TEST_F(EndToEnd, CategoriesLearnedFromSpreadsheetRowsFillTheNextCardStatement) {
     saveScreenshot(app, QStringLiteral("categories-filled-conversion.png"));
 }
 
+// Without a window manager the window did not get the keyboard back when a dialog closed, and
+// Alt+Z typed a "z" over the selected lines instead of clearing and pasting.
+TEST_F(EndToEnd, AltZClearsAndPastesAfterTheLearningDialogIsClosedWithEscape) {
+    RunningTallemo app(*s_x, m_folder.path());
+    ASSERT_TRUE(app.hasWindow());
+    app.pasteStatement(tallemo::notation::bytes(
+        "お知らせ|■利用日: 2024/11/03|■利用先: SAMPLE STORE|■利用金額: 1,500 円||以上"));
+    app.click(kTextArea);
+    for (const char* key : {"ctrl+Home", "Down", "shift+Down", "shift+Down", "shift+Down"})
+        s_x->key(QString::fromLatin1(key));
+    app.click(kOtherFormatsMenu);
+    s_x->key(QStringLiteral("Up"));
+    s_x->key(QStringLiteral("Return"));
+    std::this_thread::sleep_for(1500ms);
+    s_x->key(QStringLiteral("Escape"));
+    std::this_thread::sleep_for(500ms);
+
+    s_x->setClipboard("next statement\n");
+    s_x->key(QStringLiteral("alt+z"));
+    QByteArray text;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            text = app.textArea();
+            return text.startsWith("next statement");
+        },
+        20s))
+        << text.toStdString();
+    EXPECT_FALSE(text.contains('z'));
+}
+
 TEST_F(EndToEnd, WindowComesBackWhereItWasClosed) {
     {
         RunningTallemo app(*s_x, m_folder.path());

@@ -39,9 +39,10 @@ QByteArray withHead(const char* id, const char* rest) {
 
 const std::vector<BrokenCase>& brokenCases() {
     static const std::vector<BrokenCase> cases = {
-        {"x.toml", "id = 'x'\ncaption = 'X\n", 2, 13,
-         "TOML として読めません: Error while parsing literal string: control characters other "
-         "than TAB (U+0009) are explicitly prohibited"},
+        // The quote that is never closed, not the line's end where the reader gave up.
+        {"x.toml", "id = 'x'\ncaption = 'X\n", 2, 11,
+         "引用符が閉じていません（行の終わりまでに閉じます）（Error while parsing literal string: "
+         "control characters other than TAB (U+0009) are explicitly prohibited）"},
         {"x.toml", QByteArray("caption = 'X'\n") + kGoodEntryAndRow, 1, 1, "id がありません"},
         {"x.toml", withHead("X1", kGoodEntryAndRow), 1, 6,
          "id「X1」は小文字の英字で始め、小文字の英字、数字と「-」で書きます"},
@@ -95,6 +96,23 @@ const std::vector<BrokenCase>& brokenCases() {
          "TOML として読めません: Error while parsing decimal integer: underscores must be "
          "followed by digits"},
         {"x.toml", "id = '\xf3\xb0\x80\x80'\n", 1, 7, "私用領域の文字 U+F0000 は使えません"},
+        // The common faults explained in Japanese, the reader's words kept in brackets; an
+        // unclosed bracket is shown where it opens, not on the line where the reader gave up.
+        {"x.toml", withHead("x", "entry = ['A(?P<a>.*)'\nrow = ['{a}']\n"), 3, 9,
+         "「[」が閉じていません（「]」がありません）（Error while parsing array: expected comma or "
+         "closing ']', saw 'r'）"},
+        {"x.toml", withHead("x", "entry = [\n  'A(?P<a>.*)',\nrow = ['{a}']\n"), 3, 9,
+         "「[」が閉じていません（「]」がありません）（Error while parsing value: could not "
+         "determine value type）"},
+        {"x.toml", "id = 'x\ncaption = 'X'\n", 1, 6,
+         "引用符が閉じていません（行の終わりまでに閉じます）（Error while parsing literal string: "
+         "control characters other than TAB (U+0009) are explicitly prohibited）"},
+        {"x.toml", "id = 'x'\ncaption =\n", 2, 10,
+         "「caption =」のあとに値がありません（Error while parsing key-value pair: expected "
+         "value, saw '\\n'）"},
+        {"x.toml", "id = 'x'\ncaption = 'X'\nid = 'y'\n", 3, 1,
+         "キー「id」が 1 行目にも書かれています（1 度だけ書きます）（Error while parsing "
+         "key-value pair: cannot redefine existing string 'id'）"},
     };
     return cases;
 }
