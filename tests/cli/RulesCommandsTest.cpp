@@ -1,6 +1,7 @@
 // The companion's commands for rules files (kinds, check) and a rules kind converted like a
 // built-in one.
 #include "CliTestSupport.h"
+#include "settings/IniSettings.h"
 #include "support/TestFiles.h"
 
 #include <QDir>
@@ -85,6 +86,28 @@ TEST_F(RulesCommands, ARulesKindConvertsLikeABuiltInOneAndSaysWhatItLeftOut) {
     EXPECT_EQ(outcome.standardError,
               QStringLiteral(
                   "tallemo-convert: 1 件は金額を読めませんでした。1 件は日付を読めませんでした\n"));
+}
+
+// A rules file declares what a built-in kind declares: a remarks cell switched by its own
+// setting in Tallemo.ini (or --remark and --no-remark), as View's Suica is.
+TEST_F(RulesCommands, ARulesKindsRemarksCellFollowsItsSettingAsViewsDoes) {
+    writeFile(userFile("totals.toml"), kTotals + "remark = { cell = '保険' }\n");
+    const QByteArray plain = notation::bytes("2024/11/03→1500|2024/11/05→3000|");
+    const QByteArray withRemark = notation::bytes("2024/11/03→1500→保険|2024/11/05→3000→保険|");
+    EXPECT_EQ(runWithInput({"totals"}, kStatement, environment()).standardOutput, plain);
+    EXPECT_EQ(runWithInput({"totals", "--remark"}, kStatement, environment()).standardOutput,
+              withRemark);
+    WriteIniBoolean(environment().iniFileName, QStringLiteral("Remarks"), QStringLiteral("totals"),
+                    true);
+    EXPECT_EQ(runWithInput({"totals"}, kStatement, environment()).standardOutput, withRemark);
+    EXPECT_EQ(runWithInput({"totals", "--no-remark"}, kStatement, environment()).standardOutput,
+              plain);
+
+    writeFile(userFile("totals.toml"), kTotals + "remark = '保険'\n");
+    const ConvertOutcome broken = runWithInput({"kinds"}, {}, environment());
+    EXPECT_EQ(broken.exitCode, 1);
+    EXPECT_TRUE(broken.standardError.contains(QStringLiteral("remark は { cell = ")))
+        << broken.standardError.toStdString();
 }
 
 TEST_F(RulesCommands, AKindWhoseFileIsBrokenIsUnknownWithTheFilesProblem) {
