@@ -88,7 +88,8 @@ QByteArrayView trimmed(QByteArrayView text) {
 RowPrints RowFingerprinter::operator()(QByteArrayView row) {
     const QByteArrayView cells = identifyingCells(row);
     const Fingerprint earlier = hash(m_prefix, cells);
-    if (m_cells == 0 || m_date < 0 || m_amount < 0 || m_description < 0)
+    if (m_cells == 0 || m_date < 0 || m_amount < 0 || m_description < 0 || m_date >= m_cells ||
+        m_amount >= m_cells || m_description >= m_cells)
         return {earlier, std::nullopt};
 
     // The row's cells, when it has the kind's count of them.
@@ -102,7 +103,7 @@ RowPrints RowFingerprinter::operator()(QByteArrayView row) {
         const qsizetype tab = cells.indexOf('\t', start);
         if (count == wanted)
             return {earlier, std::nullopt};
-        parts[count++] = cells.sliced(start, (tab < 0 ? cells.size() : tab) - start);
+        parts.at(count++) = cells.sliced(start, (tab < 0 ? cells.size() : tab) - start);
         if (tab < 0)
             break;
         start = tab + 1;
@@ -111,15 +112,15 @@ RowPrints RowFingerprinter::operator()(QByteArrayView row) {
         return {earlier, std::nullopt};
 
     const std::optional<QString> date =
-        rules::readDate(QString::fromUtf8(parts[static_cast<std::size_t>(m_date)]));
+        rules::readDate(QString::fromUtf8(parts.at(static_cast<std::size_t>(m_date))));
     const std::optional<QString> amount =
-        rules::readYen(QString::fromUtf8(parts[static_cast<std::size_t>(m_amount)]));
+        rules::readYen(QString::fromUtf8(parts.at(static_cast<std::size_t>(m_amount))));
     if (!date || !amount)
         return {earlier, std::nullopt};
     m_identity.resize(0);
     m_identity += date->toLatin1();
     m_identity += '\t';
-    m_identity += trimmed(parts[static_cast<std::size_t>(m_description)]);
+    m_identity += trimmed(parts.at(static_cast<std::size_t>(m_description)));
     m_identity += '\t';
     m_identity += amount->toLatin1();
     return {hash(m_identityPrefix, m_identity), earlier};
