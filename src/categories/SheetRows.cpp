@@ -5,6 +5,8 @@
 #include <QCryptographicHash>
 #include <QHash>
 
+#include <algorithm>
+
 namespace tallemo::categories {
 
 namespace {
@@ -15,6 +17,13 @@ QString unquoted(QStringView cell) {
     QString text = cell.sliced(1, cell.size() - 2).toString();
     text.replace(QStringLiteral("\"\""), QStringLiteral("\""));
     return text;
+}
+
+bool holdsControlCharacter(QStringView text) {
+    return std::any_of(text.begin(), text.end(), [](QChar c) {
+        return c.unicode() < 0x20 || c.unicode() == 0x7F || c == QChar(0x2028) ||
+               c == QChar(0x2029);
+    });
 }
 
 } // namespace
@@ -48,6 +57,13 @@ SheetReading readSheet(QStringView text) {
         }
         const QString cell3 = cells[2].trimmed();
         const QString cell4 = cells[3].trimmed();
+        // A control character (a lone CR, a line break from a quoted cell) in a cell filled in
+        // later would split or shift the row it lands in: such a line is no row to learn from.
+        if (holdsControlCharacter(description) || holdsControlCharacter(cell3) ||
+            holdsControlCharacter(cell4)) {
+            ++reading.notRows;
+            continue;
+        }
         if (cell3.isEmpty() && cell4.isEmpty()) {
             ++reading.withoutCells;
             continue;

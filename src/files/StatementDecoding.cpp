@@ -48,9 +48,10 @@ std::variant<DecodedText, UndecodableText> decodeUtf16(QByteArrayView bytes,
                                                        TextEncoding encoding) {
     if (bytes.size() % 2 != 0)
         return UndecodableText{bytes.size() - 1, lineOf(bytes, bytes.size() - 1)};
-    QStringDecoder decoder(encoding == TextEncoding::Utf16Le ? QStringDecoder::Utf16LE
-                                                             : QStringDecoder::Utf16BE,
-                           QStringDecoder::Flag::Stateless);
+    QStringDecoder decoder(
+        encoding == TextEncoding::Utf16Le ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE,
+        // The mark is taken off here: a second U+FEFF is the text's own.
+        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     QString text = decoder.decode(bytes.sliced(2));
     return DecodedText{std::move(text), encoding};
 }

@@ -28,6 +28,8 @@ TEST(SheetRowsTest, CountsRowsRowsWithoutCellsAndOtherLines) {
         {"2025/01/05\t\"say \"\"hi\"\"\"\t食費\t\t540", 1, 0, 0},         // quoted, no final break
         {"2025/01/05\t\"lone\t食費\t\t540\n", 1, 0, 0},                   // a lone quote stays
         {"", 0, 0, 0},
+        // A lone CR in a cell would split the row it is later filled into.
+        {"2025/01/05\tローソン\t食費\tコン\rビニ\t540\n", 0, 0, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);

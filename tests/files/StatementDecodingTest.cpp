@@ -31,6 +31,8 @@ TEST(DecodeStatement, TakesEachEncodingItCanTell) {
         {bytesOf("\xFF\xFE\x29R(u\n\0", 8), u8("利用\n"), TextEncoding::Utf16Le},
         {bytesOf("\xFE\xFFR)u(\0\n", 8), u8("利用\n"), TextEncoding::Utf16Be},
         {bytesOf("\xFF\xFE", 2), QString(), TextEncoding::Utf16Le},
+        // Here too a second mark is text, not dropped with the first.
+        {bytesOf("\xFE\xFF\xFE\xFF", 4), QString(QChar(0xFEFF)), TextEncoding::Utf16Be},
         // Shift_JIS, with the Microsoft extensions: circled digits, ㈱, roman numerals, the NEC
         // and IBM kanji; "～" as Windows writes it; backslash and tilde stay ASCII.
         {"\x97\x98\x97\x70\x93\xfa,\x83\x4a\x81\x5b\x83\x68", u8("利用日,カード"),
