@@ -60,9 +60,7 @@ public:
     // Where the block last handed out starts in the device's bytes.
     qsizetype offset() const { return m_offset; }
     // The bytes read after the block last handed out.
-    QByteArrayView rest() const {
-        return {m_block.constData() + m_handed, m_held - m_handed};
-    }
+    QByteArrayView rest() const { return {m_block.constData() + m_handed, m_held - m_handed}; }
 
 private:
     QIODevice& m_device;
