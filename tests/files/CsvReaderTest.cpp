@@ -31,18 +31,18 @@ TEST(CsvReader, SplitsARecordAsRfc4180Says) {
     struct Case {
         QStringList lines;
         QStringList fields;
-        int lines_taken;
+        int lines_taken = 0;
     };
     const Case cases[] = {
         {{""}, {""}, 1},
         {{"a,b,,"}, {"a", "b", "", ""}, 1},
         {{u8("\"2024/07/03\",\"ｶｰﾄﾞ, 店\",\"1,500\"")}, {"2024/07/03", u8("ｶｰﾄﾞ, 店"), "1,500"}, 1},
-        {{"\"say \"\"hi\"\"\",\"\"\"\",\"\""}, {"say \"hi\"", "\"", ""}, 1},
+        {{R"("say ""hi""","""","")"}, {"say \"hi\"", "\"", ""}, 1},
         // A line break inside quotes is part of the field.
-        {{"\"a\",\"two", "lines\",c", "next"}, {"a", "two\nlines", "c"}, 2},
+        {{R"("a","two)", "lines\",c", "next"}, {"a", "two\nlines", "c"}, 2},
         {{"\"x", "", "y\""}, {"x\n\ny"}, 3},
         // Lenient: a quote inside an unquoted field is text; text after a closing quote joins.
-        {{"ab\"c,\"d\"e,f"}, {"ab\"c", "de", "f"}, 1},
+        {{R"(ab"c,"d"e,f)"}, {"ab\"c", "de", "f"}, 1},
         {{u8("２０２４/７/３,¥1,500")}, {u8("２０２４/７/３"), u8("¥1"), "500"}, 1},
     };
     for (const Case& c : cases) {
