@@ -1,5 +1,7 @@
 #include "app/DocumentText.h"
 
+#include <QTextBlock>
+
 #include "text/LineModel.h"
 
 #include <QTextCursor>
@@ -145,6 +147,23 @@ void replaceSelection(QTextCursor& cursor, const QString& text) {
     else
         cursor.insertText(toDocumentBreaks(text));
     cursor.endEditBlock();
+}
+
+QStringList selectedWholeLines(const QTextCursor& cursor) {
+    if (!cursor.hasSelection())
+        return {};
+    const QTextDocument& document = *cursor.document();
+    const QTextBlock first = document.findBlock(cursor.selectionStart());
+    QTextBlock last = document.findBlock(cursor.selectionEnd());
+    if (last != first && cursor.selectionEnd() == last.position())
+        last = last.previous();
+    QStringList lines;
+    for (QTextBlock block = first; block.isValid(); block = block.next()) {
+        lines << block.text();
+        if (block == last)
+            break;
+    }
+    return lines;
 }
 
 } // namespace tallemo

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QStringList>
+
 #include <QString>
 
 class QTextCursor;
@@ -23,5 +25,9 @@ void setDocumentRawText(QTextDocument& document, const QString& newRaw, const QS
 // Replaces the cursor's selection by text (inserts it at the cursor when nothing is selected) as
 // one undo step.
 void replaceSelection(QTextCursor& cursor, const QString& text);
+
+// The lines the cursor's selection touches, whole; a selection that ends at the start of a line
+// leaves that line out. Empty without a selection.
+QStringList selectedWholeLines(const QTextCursor& cursor);
 
 } // namespace tallemo

@@ -1,5 +1,7 @@
 #include "app/LearnDialog.h"
 
+#include "app/DocumentText.h"
+
 #include "app/Dialogs.h"
 
 #include <QDialogButtonBox>
@@ -327,19 +329,7 @@ QStringList LearnDialog::selectedSourceLines() const {
     const QTextCursor cursor = m_source->textCursor();
     if (!cursor.hasSelection())
         return {};
-    // The selection's lines whole; a selection that ends at the start of a line leaves it out.
-    const QTextDocument& document = *m_source->document();
-    const QTextBlock first = document.findBlock(cursor.selectionStart());
-    QTextBlock last = document.findBlock(cursor.selectionEnd());
-    if (last != first && cursor.selectionEnd() == last.position())
-        last = last.previous();
-    QStringList lines;
-    for (QTextBlock block = first; block.isValid(); block = block.next()) {
-        lines << block.text();
-        if (block == last)
-            break;
-    }
-    return lines;
+    return selectedWholeLines(cursor);
 }
 
 void LearnDialog::setCaption(const QString& caption) {

@@ -818,18 +818,8 @@ void TForm1::LearnKindExecute(QObject* /*Sender*/) {
                                        "「例から書式を作る…」を選んでください"));
         return;
     }
-    // The selection's lines whole; a selection that ends at the start of a line leaves it out.
     const QTextDocument& document = *Memo1->document();
-    const QTextBlock first = document.findBlock(cursor.selectionStart());
-    QTextBlock last = document.findBlock(cursor.selectionEnd());
-    if (last != first && cursor.selectionEnd() == last.position())
-        last = last.previous();
-    QStringList lines;
-    for (QTextBlock block = first; block.isValid(); block = block.next()) {
-        lines << block.text();
-        if (block == last)
-            break;
-    }
+    const QStringList lines = selectedWholeLines(cursor);
     LearnDialog dialog(this, *m_dialogs, lines, documentText(document), takenKindIds(),
                        m_kindFolders.user);
     m_kindSavedMessage.clear();

@@ -1,5 +1,7 @@
 #include "rules/CellTemplate.h"
 
+#include "text/LineModel.h"
+
 namespace tallemo::rules {
 
 std::variant<CellTemplate, QString> parseCellTemplate(const QString& text,
@@ -100,6 +102,17 @@ RowLayout layoutOf(const std::vector<CellTemplate>& cells) {
     if (cells.size() >= 4 && isEmpty(cells[2]) && isEmpty(cells[3]))
         layout.userCells = 2;
     return layout;
+}
+
+std::optional<OutputList> rowsReplacingTheText(OutputList SL, LineModel& Lines,
+                                               const ConvertContext& context) {
+    if (SL.count() == 0)
+        return std::nullopt;
+    if (context.rowsSink == nullptr) {
+        Lines.setText(SL.text());
+        SL.rowsMakeTheWholeText();
+    }
+    return SL;
 }
 
 } // namespace tallemo::rules

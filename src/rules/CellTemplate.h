@@ -2,6 +2,7 @@
 
 #include "converters/StatementKinds.h"
 #include "rules/CellFilters.h"
+#include "text/OutputList.h"
 #include "text/RowText.h"
 
 #include <QString>
@@ -44,6 +45,11 @@ std::variant<CellTemplate, QString> parseCellTemplate(const QString& text,
 // takes a field as the description, and the two cells the user fills where the templates leave
 // the third and fourth empty.
 RowLayout layoutOf(const std::vector<CellTemplate>& cells);
+
+// The rows of a kind that replaces the text with them: the text area takes them when it is
+// wanted; a text without a single row stays as it was, and so does the clipboard (nothing).
+std::optional<OutputList> rowsReplacingTheText(OutputList SL, LineModel& Lines,
+                                               const ConvertContext& context);
 
 // Whether a field's text counts as an amount for a choice: empty, "-" and a zero amount do not.
 bool holdsAmount(QStringView value);

@@ -189,14 +189,7 @@ std::optional<OutputList> CsvEngine::convert(LineModel& Lines,
         }
         SL.add(row.view());
     });
-    // A text without a single row stays as it was, and so does the clipboard.
-    if (SL.count() == 0)
-        return std::nullopt;
-    if (context.rowsSink == nullptr) {
-        Lines.setText(SL.text());
-        SL.rowsMakeTheWholeText();
-    }
-    return SL;
+    return rowsReplacingTheText(std::move(SL), Lines, context);
 }
 
 Recognition CsvEngine::recognise(const LineModel& Lines) const {

@@ -264,14 +264,7 @@ std::optional<OutputList> RulesEngine::convert(LineModel& Lines,
             if (context.nearMisses != nullptr)
                 context.nearMisses->push_back(line);
         });
-    // A text without a single row stays as it was, and so does the clipboard.
-    if (SL.count() == 0)
-        return std::nullopt;
-    if (context.rowsSink == nullptr) {
-        Lines.setText(SL.text());
-        SL.rowsMakeTheWholeText();
-    }
-    return SL;
+    return rowsReplacingTheText(std::move(SL), Lines, context);
 }
 
 Recognition RulesEngine::recognise(const LineModel& Lines) const {
