@@ -9,19 +9,34 @@ cd "$(dirname "$0")/.."
 
 step_names=()
 step_seconds=()
+step_cpu=()
+# The CPU seconds (user and system) of every process this script has waited for: a step's share
+# is the difference, and unlike the wall time it hardly changes when the machine is busy.
+# `times` runs in this shell (a pipe or $(...) would ask a fresh subshell, which has no children).
+times_file=$(mktemp)
+trap 'rm -f "$times_file"' EXIT
+children_cpu_seconds() {
+    times >"$times_file"
+    tail -n 1 "$times_file" | awk '{
+        total = 0
+        for (k = 1; k <= 2; k++) { split($k, part, /[ms]/); total += part[1] * 60 + part[2] }
+        printf "%d", total }'
+}
 # step NAME COMMAND...: runs the command, says how long it took, and stops the run when it fails.
 step() {
     local name=$1
     shift
-    local started=$SECONDS status=0
+    local started=$SECONDS status=0 cpu_before
+    cpu_before=$(children_cpu_seconds)
     "$@" || status=$?
     step_names+=("$name")
     step_seconds+=($((SECONDS - started)))
+    step_cpu+=($(($(children_cpu_seconds) - cpu_before)))
     if ((status)); then
         echo "step $name: ${step_seconds[-1]} s, FAILED (exit status $status)" >&2
         exit "$status"
     fi
-    echo "step $name: ${step_seconds[-1]} s"
+    echo "step $name: ${step_seconds[-1]} s (CPU ${step_cpu[-1]} s)"
 }
 
 build_asan() {
@@ -36,13 +51,15 @@ step lint bash scripts/lint.sh build-asan
 # removed again.
 step package-check bash scripts/package-check.sh
 
-echo "--- step times"
+echo "--- step times (wall, CPU)"
 total=0
+total_cpu=0
 for k in "${!step_names[@]}"; do
-    printf '%-14s %5d s\n' "${step_names[$k]}" "${step_seconds[$k]}"
+    printf '%-14s %5d s %6d s\n' "${step_names[$k]}" "${step_seconds[$k]}" "${step_cpu[$k]}"
     total=$((total + step_seconds[k]))
+    total_cpu=$((total_cpu + step_cpu[k]))
 done
-printf '%-14s %5d s (ctest follows and says its own time)\n' "before ctest" "$total"
+printf '%-14s %5d s %6d s (ctest follows and says its own time)\n' "before ctest" "$total" "$total_cpu"
 
 cd build-asan
 ctest --output-on-failure -j"$(nproc)" --timeout 300
