@@ -60,6 +60,8 @@ const QString kOthersCategory = QStringLiteral("その他");
 // 設定 › コピー済みの行を除く, as Tallemo.ini keeps it.
 const QString kHistorySection = QStringLiteral("History");
 const QString kNewOnlyKey = QStringLiteral("NewOnly");
+// Long enough for the window's first paint, short enough to come before the user's first paste.
+constexpr int kReadHistoryAheadAfterMs = 300;
 
 constexpr int kClientWidth = 689;
 constexpr int kClientHeight = 611;
@@ -189,6 +191,9 @@ TForm1::TForm1(TForm1Environment environment, QWidget* parent)
     buildMenu();
 
     run([this] { FormCreate(this); });
+    // After the first paint, when the window waits for the user.
+    QTimer::singleShot(kReadHistoryAheadAfterMs, this,
+                       [this] { run([this] { readHistoryAhead(); }); });
 
     m_kindsWatcher = new QFileSystemWatcher(this);
     m_kindsReload = new QTimer(this);
@@ -677,9 +682,21 @@ history::HistoryStore& TForm1::historyStore() {
         m_history.reset();
     if (!m_history)
         m_history = std::make_unique<history::HistoryStore>(m_historyFile, m_clock);
-    else
+    else if (!m_historyNoticesUnshown)
         m_history->forgetNotices();
+    m_historyNoticesUnshown = false;
     return *m_history;
+}
+
+// A statement's new rows are looked up and recorded all over a long history's file: read while
+// the window is idle, its pages are in memory when the first command needs them. A history that
+// does not exist yet is not made for this.
+void TForm1::readHistoryAhead() {
+    if (m_history || !QFileInfo::exists(m_historyFile))
+        return;
+    m_history = std::make_unique<history::HistoryStore>(m_historyFile, m_clock);
+    m_historyNoticesUnshown = true;
+    m_history->readAhead();
 }
 
 void TForm1::convertStatement(const QString& kindId) {

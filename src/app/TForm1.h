@@ -217,6 +217,7 @@ private:
     void convertStatement(const QString& kindId);
     // The history of copied rows, open and with no notices of earlier commands.
     history::HistoryStore& historyStore();
+    void readHistoryAhead();
     // Reads the rules files again, rebuilds their menu entries and says what it found.
     void loadKinds();
     void rebuildRulesKindEntries();
@@ -268,6 +269,9 @@ private:
     // Kept open from one command to the next: closing it makes SQLite write its journal back
     // into the file, which a window command should not wait for every time.
     std::unique_ptr<history::HistoryStore> m_history;
+    // Opened while idle, before any command: what opening it had to say (a damaged file moved
+    // aside) is the first command's to show.
+    bool m_historyNoticesUnshown = false;
     std::function<QDateTime()> m_clock;
     std::function<QString(QWidget*, const QString&)> m_chooseStatementFile;
     rules::KindFolders m_kindFolders;

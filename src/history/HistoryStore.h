@@ -76,6 +76,10 @@ public:
     // Whether the path still names the file the store opened: another process may have moved a
     // damaged file aside, or the user deleted it.
     bool stillOpensItsPath() const { return m_store.stillOpensItsPath(); }
+    // Reads every page of the history into the connection's cache, for a caller with time to
+    // spare: a statement's new rows are looked up and recorded all over the b-tree (their keys are
+    // hashes), and pages read from the file then cost a command more than the rest of its work.
+    void readAhead();
 
 private:
     store::SqliteStore m_store;

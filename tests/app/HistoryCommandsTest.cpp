@@ -6,8 +6,10 @@
 
 #include <QAction>
 #include <QCommandLinkButton>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -224,6 +226,45 @@ TEST_F(HistoryCommands, DamagedHistoryIsSaidOnceAndTheConversionGoesOn) {
     convertCard({kStore, kCafe});
     EXPECT_EQ(harness.window->message(),
               QStringLiteral("楽天カード: 2 行をクリップボードにコピーしました（うち 2 行は 12/01 "
+                             "にコピー済み）"));
+}
+
+// Lets the window's idle work run, as it does while the user has not pressed anything yet.
+void idleForASecond() {
+    QEventLoop loop;
+    QTimer::singleShot(1000, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// The window opens an existing history and reads it while idle after starting; the first command
+// must still say what opening it found, and a window that has never converted makes no file.
+TEST_F(HistoryCommands, HistoryReadWhileIdleKeepsItsNoticeForTheFirstCommand) {
+    QFile garbage(harness.historyFile());
+    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
+    garbage.write(QByteArray(4096, 'x'));
+    garbage.close();
+    idleForASecond();
+    EXPECT_TRUE(
+        QFileInfo::exists(harness.historyFile() + QStringLiteral(".broken-20241201-120000")));
+
+    convertCard({kStore});
+    EXPECT_EQ(harness.window->message(),
+              QStringLiteral("楽天カード: 1 行をクリップボードにコピーしました。コピー履歴が壊れて"
+                             "いたので history.sqlite.broken-20241201-120000 "
+                             "に移し、新しく始めました"));
+}
+
+TEST_F(HistoryCommands, IdleWindowMakesNoHistoryAndReadsAnEarlierOne) {
+    idleForASecond();
+    EXPECT_FALSE(QFileInfo::exists(harness.historyFile()));
+
+    convertCard({kStore, kCafe});
+    WindowHarness later{&clipboard, harness.folderPath()};
+    idleForASecond();
+    later.setText(cardStatement({kStore, kCafe, kBakery}));
+    later.window->Button1->click();
+    EXPECT_EQ(later.window->message(),
+              QStringLiteral("楽天カード: 3 行をクリップボードにコピーしました（うち 2 行は 12/01 "
                              "にコピー済み）"));
 }
 
