@@ -358,13 +358,13 @@ void TForm1::buildWindow() {
     Label1->setFont(windowFont);
     QPalette labelPalette = Label1->palette();
     labelPalette.setColor(QPalette::WindowText, kButtonCaptionColour);
-    // The default link blue is hard to read on black.
-    labelPalette.setColor(QPalette::Link, kMemoTextColour);
     Label1->setPalette(labelPalette);
     Label1->setGeometry(kMessageStrip);
     Label1->setTextFormat(Qt::PlainText);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     Label1->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
+    // Clicking the link must leave the keyboard where it was: Ctrl+Z goes to the text area.
+    Label1->setFocusPolicy(Qt::NoFocus);
     // Queued: the command rewrites the strip, and may wait for the exchange rate, which must not
     // happen inside the label's own mouse handling.
     connect(Label1, &QLabel::linkActivated, this, &TForm1::followMessageLink, Qt::QueuedConnection);
@@ -1004,8 +1004,11 @@ QString richStrip(const QString& text, const std::vector<StripLine>& lines,
     const auto escaped = [&text](qsizetype from, qsizetype to) {
         return text.mid(from, to - from).toHtmlEscaped();
     };
+    // The colour in the link itself: the rich text takes links' colour from the application's
+    // palette, whose blue is hard to read on black.
     const QString anchor =
-        QStringLiteral("<a href=\"%1\">").arg((kKindLinkScheme + link.kindId).toHtmlEscaped());
+        QStringLiteral("<a href=\"%1\" style=\"color:%2\">")
+            .arg((kKindLinkScheme + link.kindId).toHtmlEscaped(), kMemoTextColour.name());
     QStringList shown;
     for (const StripLine& line : lines) {
         const qsizetype end = line.from + line.length;

@@ -21,7 +21,7 @@ QStringList linkTargets(const QLabel& strip) {
     QStringList targets;
     if (strip.textFormat() != Qt::RichText)
         return targets;
-    static const QRegularExpression anchor(QStringLiteral("<a href=\"([^\"]*)\">"));
+    static const QRegularExpression anchor(QStringLiteral("<a href=\"([^\"]*)\""));
     for (auto it = anchor.globalMatch(strip.text()); it.hasNext();)
         targets << it.next().captured(1);
     return targets;
