@@ -2,6 +2,7 @@
 // the whole text a few times (the example's own check, the optional lines), so its time grows
 // with the text and must stay well under a second at this size.
 #include "learn/Learner.h"
+#include "text/LineModel.h"
 
 #include <benchmark/benchmark.h>
 
@@ -36,6 +37,23 @@ void learnFromOneEntry(benchmark::State& state) {
     state.counters["entries"] = entries;
 }
 
+// Whether a text no kind recognises could give an example, at its worst: amounts on every line
+// and no date anywhere, so every line is read. The window asks this after such a conversion.
+void lookForDatesAndAmounts(benchmark::State& state) {
+    QString text;
+    for (int i = 0; text.size() * 2 < state.range(0); ++i)
+        text += QStringLiteral("ご利用 SAMPLE STORE %1 番 ご利用金額 %2 円 残高 12,345,678\r\n")
+                    .arg(i)
+                    .arg(100 + (i * 37) % 90000);
+    const tallemo::LineModel lines(text);
+    for (auto _ : state) {
+        bool found = tallemo::learn::hasDatesAndAmounts(lines);
+        benchmark::DoNotOptimize(found);
+    }
+    state.SetBytesProcessed(state.iterations() * text.size() * 2);
+}
+
 } // namespace
 
+BENCHMARK(lookForDatesAndAmounts)->Arg(1 << 20)->Arg(1 << 24)->Unit(benchmark::kMillisecond);
 BENCHMARK(learnFromOneEntry)->Arg(1 << 18)->Arg(1 << 20)->Unit(benchmark::kMillisecond);

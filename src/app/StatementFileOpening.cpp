@@ -117,9 +117,14 @@ void TForm1::openStatementFile(const QString& path) {
                           .arg(name, encodingName(read.encoding))
                           .arg(pastedLineCount(text));
     const std::vector<RankedKind> ranked = m_kinds->rank(LineModel::fromPastedText(text));
-    if (!ranked.empty())
-        message += QStringLiteral("。%1の明細のようです").arg(ranked.front().kind->caption);
-    showMessage(message);
+    std::optional<KindMention> suggestion;
+    if (!ranked.empty()) {
+        const StatementKind& kind = *ranked.front().kind;
+        message += u'。';
+        suggestion = KindMention{kind.id, message.size(), kind.caption.size()};
+        message += QStringLiteral("%1の明細のようです").arg(kind.caption);
+    }
+    showMessage(message, suggestion);
 }
 
 bool TForm1::handleFileDrop(QEvent* event) {

@@ -72,6 +72,8 @@ const QRect kMessageStrip(8, 592, 673, 19);
 
 const QColor kButtonCaptionColour(0xA6, 0xCA, 0xF0);
 const QColor kMemoTextColour(0x00, 0xFF, 0xFF);
+// What the strip's links point at: a kind's command, by the kind's id.
+const QString kKindLinkScheme = QStringLiteral("kind:");
 const QColor kToolBarDisabledText(0x6D, 0x6D, 0x6D);
 
 QFont fontOf(const QStringList& families, int pointSize) {
@@ -365,6 +367,12 @@ void TForm1::buildWindow() {
     Label1->setGeometry(kMessageStrip);
     Label1->setTextFormat(Qt::PlainText);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    Label1->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
+    // Clicking the link must leave the keyboard where it was: Ctrl+Z goes to the text area.
+    Label1->setFocusPolicy(Qt::NoFocus);
+    // Queued: the command rewrites the strip, and may wait for the exchange rate, which must not
+    // happen inside the label's own mouse handling.
+    connect(Label1, &QLabel::linkActivated, this, &TForm1::followMessageLink, Qt::QueuedConnection);
     for (QWidget* widget :
          std::initializer_list<QWidget*>{Button1, Button2, Button3, Button4, Button6, Button7})
         m_bottomWidgets.emplace_back(widget, widget->geometry());
@@ -662,6 +670,8 @@ void TForm1::convertStatement(const std::shared_ptr<const KindRegistry>& kinds,
         categoriesFile(), categories::categoryRulesFileFor(FIniFileName), fillNotices);
     request.categories = matcher.get();
 
+    request.lookForExample = true;
+
     Conversion conversion(std::move(request));
     const bool changed = convert([&](LineModel& Lines) { conversion.run(Lines); });
     if (conversion.delivers()) {
@@ -671,7 +681,8 @@ void TForm1::convertStatement(const std::shared_ptr<const KindRegistry>& kinds,
     ConversionReport report = conversion.report();
     report.textChanged = changed;
     report.fillNotices = fillNotices;
-    showMessage(conversionMessage(report));
+    const ConversionMessage message = describeConversion(report);
+    showMessage(message.text, message.suggestion);
 }
 
 history::HistoryStore& TForm1::historyStore() {
@@ -939,27 +950,107 @@ void TForm1::OpenCategoryRulesExecute(QObject* /*Sender*/) {
 }
 
 void TForm1::showMessage(const QString& message) {
-    // While a rules file is broken, every command says so: its kinds are missing from the menu.
-    if (!message.isEmpty() && !m_kindProblems.empty())
-        showMessageAsItIs(message + QStringLiteral("（書式ファイルに問題があります）"));
-    else
-        showMessageAsItIs(message);
+    showMessage(message, std::nullopt);
 }
 
-void TForm1::showMessageAsItIs(const QString& message) {
+void TForm1::showMessage(const QString& message, const std::optional<KindMention>& suggestion) {
+    // While a rules file is broken, every command says so: its kinds are missing from the menu.
+    if (!message.isEmpty() && !m_kindProblems.empty())
+        showMessageAsItIs(message + QStringLiteral("（書式ファイルに問題があります）"), suggestion);
+    else
+        showMessageAsItIs(message, suggestion);
+}
+
+void TForm1::showMessageAsItIs(const QString& message,
+                               const std::optional<KindMention>& suggestion) {
     m_message = message;
+    m_messageLink = suggestion;
     if (Label1 == nullptr)
         return;
     placeMessageStrip();
     Label1->setAccessibleName(message);
 }
 
+bool TForm1::kindCommandEnabled(const QString& kindId) const {
+    if (kindId == u"view")
+        return ViewAnalysis->isEnabled();
+    if (kindId == u"coop")
+        return SeikyouAnalysis->isEnabled();
+    return m_kinds->find(kindId) != nullptr;
+}
+
+void TForm1::followMessageLink(const QString& link) {
+    if (!link.startsWith(kKindLinkScheme))
+        return;
+    const QString kindId = link.mid(kKindLinkScheme.size());
+    // The same command as the kind's button or menu entry, which does nothing while it is off.
+    if (kindCommandEnabled(kindId))
+        run([this, kindId] { convertStatement(kindId); });
+}
+
+namespace {
+
+// A stretch of the message that the strip shows as one line, and what follows it there ("…"
+// where the rest was cut).
+struct StripLine {
+    qsizetype from = 0;
+    qsizetype length = 0;
+    QString tail;
+};
+
+// The stretch from..to without the blanks at its ends, as QString::trimmed leaves it.
+StripLine trimmedStretch(const QString& text, qsizetype from, qsizetype to) {
+    while (from < to && text[from].isSpace())
+        ++from;
+    while (to > from && text[to - 1].isSpace())
+        --to;
+    return {from, to - from, {}};
+}
+
+QString plainStrip(const QString& text, const std::vector<StripLine>& lines) {
+    QStringList shown;
+    for (const StripLine& line : lines)
+        shown << text.mid(line.from, line.length) + line.tail;
+    return shown.join(u'\n');
+}
+
+// The same lines as rich text, with the mentioned caption (or what of it is shown) as a link to
+// its kind. Everything else is escaped: a caption or a file name is text, never markup.
+QString richStrip(const QString& text, const std::vector<StripLine>& lines,
+                  const KindMention& link) {
+    const auto escaped = [&text](qsizetype from, qsizetype to) {
+        return text.mid(from, to - from).toHtmlEscaped();
+    };
+    // The colour in the link itself: the rich text takes links' colour from the application's
+    // palette, whose blue is hard to read on black.
+    const QString anchor =
+        QStringLiteral("<a href=\"%1\" style=\"color:%2\">")
+            .arg((kKindLinkScheme + link.kindId).toHtmlEscaped(), kMemoTextColour.name());
+    QStringList shown;
+    for (const StripLine& line : lines) {
+        const qsizetype end = line.from + line.length;
+        const qsizetype linkFrom = std::max(line.from, link.at);
+        const qsizetype linkTo = std::min(end, link.at + link.length);
+        QString html;
+        if (linkFrom < linkTo)
+            html = escaped(line.from, linkFrom) + anchor + escaped(linkFrom, linkTo) +
+                   QStringLiteral("</a>") + escaped(linkTo, end);
+        else
+            html = escaped(line.from, end);
+        shown << html + line.tail.toHtmlEscaped();
+    }
+    return QStringLiteral("<span style=\"white-space:pre\">%1</span>")
+        .arg(shown.join(QStringLiteral("<br>")));
+}
+
+} // namespace
+
 void TForm1::placeMessageStrip() {
     const int width = m_client->width();
     const int stripWidth = width - 2 * kMessageStrip.x();
     const QFontMetrics metrics = Label1->fontMetrics();
     const QString oneLine = QString(m_message).replace(u'\n', u' ');
-    QString shown = oneLine;
+    std::vector<StripLine> lines{{0, oneLine.size(), {}}};
     int extraHeight = 0;
     if (metrics.horizontalAdvance(oneLine) > stripWidth) {
         // The line breaks where the text may break (anywhere between Japanese characters),
@@ -968,10 +1059,21 @@ void TForm1::placeMessageStrip() {
         layout.beginLayout();
         QTextLine first = layout.createLine();
         first.setLineWidth(stripWidth);
-        const int firstLength = std::max(1, first.textLength());
+        const qsizetype firstLength =
+            std::min<qsizetype>(std::max<qsizetype>(1, first.textLength()), oneLine.size());
         layout.endLayout();
-        shown = oneLine.left(firstLength).trimmed() + u'\n' +
-                metrics.elidedText(oneLine.mid(firstLength).trimmed(), Qt::ElideRight, stripWidth);
+        StripLine second = trimmedStretch(oneLine, firstLength, oneLine.size());
+        const QString rest = oneLine.mid(second.from, second.length);
+        const QString elided = metrics.elidedText(rest, Qt::ElideRight, stripWidth);
+        if (elided != rest) {
+            // What is left of the message before the "…"; the ellipsis is the strip's own.
+            const QString kept = elided.endsWith(u'…') ? elided.chopped(1) : QString();
+            if (!kept.isEmpty() && rest.startsWith(kept))
+                second = {second.from, kept.size(), QStringLiteral("…")};
+            else
+                second = {second.from, 0, elided};
+        }
+        lines = {trimmedStretch(oneLine, 0, firstLength), second};
         extraHeight = metrics.lineSpacing();
     }
     Panel1->setGeometry(0, kToolBarHeight, width, kPanelHeight - extraHeight);
@@ -979,7 +1081,18 @@ void TForm1::placeMessageStrip() {
         widget->setGeometry(place.translated(0, -extraHeight));
     Label1->setGeometry(kMessageStrip.x(), kMessageStrip.y() - extraHeight, stripWidth,
                         kMessageStrip.height() + extraHeight);
-    Label1->setText(shown);
+    // A link only where the message still names the kind and its command can run; else the
+    // plain text as ever.
+    const bool linked = m_messageLink && m_messageLink->length > 0 && m_messageLink->at >= 0 &&
+                        m_messageLink->at + m_messageLink->length <= oneLine.size() &&
+                        kindCommandEnabled(m_messageLink->kindId);
+    if (linked) {
+        Label1->setTextFormat(Qt::RichText);
+        Label1->setText(richStrip(oneLine, lines, *m_messageLink));
+    } else {
+        Label1->setTextFormat(Qt::PlainText);
+        Label1->setText(plainStrip(oneLine, lines));
+    }
     Label1->setToolTip(extraHeight == 0 ? QString() : m_message);
 }
 

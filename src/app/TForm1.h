@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ActionList.h"
+#include "converters/ConversionReport.h"
 #include "rules/KindFolders.h"
 
 #include <QDateTime>
@@ -35,7 +36,6 @@ class HttpTransport;
 class WaitObserver;
 class LineModel;
 class OutputList;
-struct ConversionReport;
 struct StatementKind;
 class KindRegistry;
 namespace history {
@@ -181,6 +181,8 @@ public:
     // What the last command did, in full (the strip shows it elided when it is too long).
     const QString& message() const { return m_message; }
     void showMessage(const QString& message);
+    // The message with the caption of the kind it suggests as a link to that kind's command.
+    void showMessage(const QString& message, const std::optional<KindMention>& suggestion);
     // The error box's title.
     const QString& title() const { return m_title; }
 
@@ -229,7 +231,12 @@ private:
     // (or the drag before it), which the text area must then not see.
     bool handleFileDrop(QEvent* event);
     // The message without the note that rules files are broken (the messages about them).
-    void showMessageAsItIs(const QString& message);
+    void showMessageAsItIs(const QString& message,
+                           const std::optional<KindMention>& suggestion = std::nullopt);
+    // Whether the suggested kind's command can run: View and 生協 can be switched off.
+    bool kindCommandEnabled(const QString& kindId) const;
+    // A click on the strip's link: "kind:ID" converts the text with that kind.
+    void followMessageLink(const QString& link);
     QString kindProblemsMessage() const;
     // Lays out the strip for the message and the client area's width: a message that does not
     // fit wraps to a second line, and the buttons and the strip move up by a line for it.
@@ -259,6 +266,8 @@ private:
     QWidget* m_client = nullptr;
     std::unique_ptr<CommandDispatcher> m_dispatcher;
     QString m_message;
+    // Where the message names the kind the text looks like; the strip makes it a link.
+    std::optional<KindMention> m_messageLink;
     // The buttons below the text area at their places for a one-line message.
     std::vector<std::pair<QWidget*, QRect>> m_bottomWidgets;
     // Why the last exchange-rate request failed, for the message.

@@ -105,9 +105,11 @@ QString rowsNotice(const ConversionReport& report, bool forCommandLine) {
     return sentences.join(QStringLiteral("。"));
 }
 
-QString conversionMessage(const ConversionReport& report, bool forCommandLine) {
+ConversionMessage describeConversion(const ConversionReport& report, bool forCommandLine) {
     const StatementKind& kind = *report.kind;
     QStringList sentences;
+    // The sentence that begins with the suggested kind's caption.
+    std::optional<qsizetype> suggestionSentence;
     bool offerUndo = report.textChanged && !forCommandLine;
 
     if (report.rateFailure) {
@@ -149,6 +151,9 @@ QString conversionMessage(const ConversionReport& report, bool forCommandLine) {
     } else {
         sentences
             << QStringLiteral("%1の明細が見つかりませんでした").arg(kindName(kind, forCommandLine));
+        // The companion has no menu to point at.
+        if (report.exampleInText && !forCommandLine)
+            sentences << kLearnFromExampleHint;
     }
     if (!report.rateFailure) {
         // No junk rows: an entry whose amount or date cannot be read is left out, and said so.
@@ -158,16 +163,34 @@ QString conversionMessage(const ConversionReport& report, bool forCommandLine) {
             sentences << QStringLiteral("クリップボードはそのままです");
     }
 
-    if (!report.rateFailure && !report.looksRight && report.suggested != nullptr)
+    if (!report.rateFailure && !report.looksRight && report.suggested != nullptr) {
+        suggestionSentence = sentences.size();
         sentences << QStringLiteral("%1の明細のようです")
                          .arg(kindName(*report.suggested, forCommandLine));
+    }
     if (!report.rateFailure)
         sentences << report.historyNotices << report.fillNotices;
     if (!report.rateFailure)
         addNearMisses(sentences, report);
     if (offerUndo)
         sentences << QStringLiteral("Ctrl+Z で元に戻せます");
-    return sentences.join(QStringLiteral("。"));
+
+    const QString separator = QStringLiteral("。");
+    ConversionMessage message{sentences.join(separator), std::nullopt};
+    if (suggestionSentence) {
+        // The sentences before it and their separators; the near misses may have lengthened the
+        // first one, so it is counted only now.
+        qsizetype at = 0;
+        for (qsizetype k = 0; k < *suggestionSentence; ++k)
+            at += sentences[k].size() + separator.size();
+        message.suggestion =
+            KindMention{report.suggested->id, at, report.suggested->caption.size()};
+    }
+    return message;
+}
+
+QString conversionMessage(const ConversionReport& report, bool forCommandLine) {
+    return describeConversion(report, forCommandLine).text;
 }
 
 } // namespace tallemo

@@ -26,6 +26,9 @@ struct ConversionReport {
     bool looksRight = false;
     // The kind the text looked like most, when the text did not look like kind.
     const StatementKind* suggested = nullptr;
+    // Set when no kind recognises the text and it has a line with a date and one with an amount:
+    // a kind could be learned from it. Looked for only where the request asks (the window).
+    bool exampleInText = false;
     // Whether the text area's text differs from before.
     bool textChanged = false;
     // Entries that gave no row because a field could not be read, by reason.
@@ -54,6 +57,27 @@ struct ConversionReport {
 // other kind of the registry.
 ConversionReport reportBefore(const KindRegistry& kinds, const StatementKind& kind,
                               const LineModel& Lines);
+
+// Where a message names a kind by its caption, so that the window can offer that kind's command
+// there.
+struct KindMention {
+    QString kindId;
+    qsizetype at = 0;
+    qsizetype length = 0;
+};
+
+// A conversion's message and, when it says which kind the text looks like, where it names it.
+struct ConversionMessage {
+    QString text;
+    std::optional<KindMention> suggestion;
+};
+
+// What the window's message adds when no kind fits a text that has dates and amounts; the
+// captions are the window's menu and entry.
+inline const QString kLearnFromExampleHint =
+    QStringLiteral("例から書式を作れます（その他の書式 › 例から書式を作る…）");
+
+ConversionMessage describeConversion(const ConversionReport& report, bool forCommandLine = false);
 
 // The one-line message the window shows after a conversion, for example
 // "楽天カード: 12 行をクリップボードにコピーしました". With forCommandLine the kinds are named by

@@ -731,6 +731,37 @@ QString longestOf(const QStringList& texts) {
 
 } // namespace
 
+namespace {
+
+bool containsDate(QStringView line) {
+    for (auto it = dateExpression().globalMatch(line); it.hasNext();) {
+        if (rules::readDate(it.next().capturedView()))
+            return true;
+    }
+    return false;
+}
+
+bool containsAmount(QStringView line) {
+    for (auto it = amountExpression().globalMatch(line); it.hasNext();) {
+        if (rules::readYen(it.next().capturedView()))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+bool hasDatesAndAmounts(const LineModel& lines) {
+    bool date = false;
+    bool amount = false;
+    for (int i = 0; i < lines.count() && !(date && amount); ++i) {
+        const QStringView line = lines.lineView(i);
+        date = date || containsDate(line);
+        amount = amount || containsAmount(line);
+    }
+    return date && amount;
+}
+
 QString idFromCaption(const QString& caption, const QStringList& takenIds) {
     QString id;
     bool pendingDash = false;

@@ -10,6 +10,10 @@
 #include <variant>
 #include <vector>
 
+namespace tallemo {
+class LineModel;
+}
+
 namespace tallemo::learn {
 
 // What the user gives: one entry of a statement as pasted, the statement, and optionally the row
@@ -91,6 +95,10 @@ QString idFromCaption(const QString& caption, const QStringList& takenIds);
 // "例から作った書式 N" with the N of the first "kind-N" not taken, which is then its id too.
 QString proposeCaption(const QString& statement, const QStringList& exampleLines,
                        const QStringList& takenIds);
+
+// Whether the text holds what an example entry needs: a line with a date and a line with an
+// amount, as the learner reads them (the same line or two). Stops at the first of each.
+bool hasDatesAndAmounts(const LineModel& lines);
 
 // The caption a learned kind gets when the user gives none.
 inline const QString kDefaultLearnedCaption = QStringLiteral("新しい書式");

@@ -4,6 +4,7 @@
 #include "categories/CategoryStore.h"
 #include "history/ConversionHistory.h"
 #include "history/HistoryStore.h"
+#include "learn/Learner.h"
 #include "settings/IniSettings.h"
 #include "text/LineModel.h"
 
@@ -72,6 +73,9 @@ void Conversion::streamThroughHistory() {
 void Conversion::run(LineModel& Lines) {
     const StatementKind& kind = *m_request.kind;
     m_report = reportBefore(*m_request.kinds, kind, Lines);
+    // Read before the converter rewrites the text, and only when no kind recognises it.
+    if (m_request.lookForExample && !m_report.looksRight && m_report.suggested == nullptr)
+        m_report.exampleInText = learn::hasDatesAndAmounts(Lines);
 
     // The rows are streamed only where nothing after the conversion needs them whole: filling
     // rewrites them, and a converter that can still fail after its rows must not have sent any.

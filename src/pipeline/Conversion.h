@@ -59,6 +59,9 @@ struct ConversionRequest {
     // Set when the caller takes the rows in UTF-8 as they are made (the companion writing
     // standard output). Rows are then streamed only where no later stage needs them whole.
     const RowsSink* rowsSink = nullptr;
+    // Whether the report tells a text no kind recognises but a kind could be learned from (the
+    // window says so; the companion has no use for it).
+    bool lookForExample = false;
 };
 
 // The remarks setting of a kind: given on the command line, else as the window's settings menu

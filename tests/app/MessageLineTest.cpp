@@ -36,7 +36,7 @@ TEST_P(ConversionMessages, SayWhatTheCommandDidAndWhatTheTextLooksLike) {
     EXPECT_EQ(harness.window->message(), c.message);
     // A message too long for the strip wraps to a second line, cut with "…" only when that
     // is not enough either; the tooltip has it whole.
-    const QString shown = harness.window->Label1->text();
+    const QString shown = shownText(*harness.window->Label1);
     if (shown != c.message) {
         const QString joined = QString(shown).remove(u'\n');
         EXPECT_TRUE(joined == c.message ||

@@ -15,8 +15,10 @@
 #include "support/SampleStatements.h"
 #include "text/Clipboard.h"
 
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
+#include <QTextDocument>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -69,6 +71,16 @@ public:
     std::function<bool(LearnDialog&)> onLearnDialog;
     int learnDialogsShown = 0;
 };
+
+// What a label shows, as the user reads it: rich text (the strip with a link) rendered to plain
+// text, line breaks included.
+inline QString shownText(const QLabel& label) {
+    if (label.textFormat() != Qt::RichText)
+        return label.text();
+    QTextDocument document;
+    document.setHtml(label.text());
+    return document.toPlainText();
+}
 
 // One window with its settings in a fresh folder as "<folder>/Tallemo", scripted dialogs, a
 // canned transport and a record of opened URLs. The clipboard is the real one unless a test

@@ -236,4 +236,75 @@ TEST(ConversionMessages, NameTheLinesThatLookedLikeAnEntryButGaveNone) {
                              "20 行目、ほか）。クリップボードはそのままです"));
 }
 
+// The window makes the suggested kind's caption a link: the message says where it stands, after
+// whatever lengthened the sentences before it.
+TEST(ConversionMessages, SayWhereTheSuggestedKindIsNamed) {
+    const StatementKind& card = *findBuiltInKind(u"card");
+    const StatementKind& coop = *findBuiltInKind(u"coop");
+    struct Case {
+        const char* name;
+        std::optional<int> rows;
+        bool looksRight;
+        std::optional<QString> rateFailure;
+        std::vector<int> nearMisses;
+        bool named;
+    };
+    const std::vector<Case> cases = {
+        {"nothing found", 0, false, std::nullopt, {}, true},
+        {"near misses lengthen the first sentence", 0, false, std::nullopt, {2, 7}, true},
+        {"rows that do not look right", 3, false, std::nullopt, {4}, true},
+        {"the text looks right", 3, true, std::nullopt, {}, false},
+        {"the rate failed", std::nullopt, false, QStringLiteral("時間切れです"), {}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ConversionReport report;
+        report.kind = &coop;
+        report.rows = c.rows;
+        report.looksRight = c.looksRight;
+        report.rateFailure = c.rateFailure;
+        report.suggested = &card;
+        report.nearMisses = c.nearMisses;
+        report.textChanged = true;
+        report.historyNotices << QStringLiteral("履歴を old.sqlite に移しました");
+        for (const bool forCommandLine : {false, true}) {
+            const ConversionMessage message = describeConversion(report, forCommandLine);
+            EXPECT_EQ(message.text, conversionMessage(report, forCommandLine));
+            ASSERT_EQ(message.suggestion.has_value(), c.named) << message.text.toStdString();
+            if (!c.named)
+                continue;
+            EXPECT_EQ(message.suggestion->kindId, QStringLiteral("card"));
+            EXPECT_EQ(message.text.mid(message.suggestion->at, message.suggestion->length),
+                      card.caption);
+            EXPECT_TRUE(message.text.mid(message.suggestion->at + message.suggestion->length)
+                            .startsWith(forCommandLine ? QStringLiteral(" (card) の明細のようです")
+                                                       : QStringLiteral("の明細のようです")))
+                << message.text.toStdString();
+        }
+    }
+}
+
+// Where nothing was found in a text with dates and amounts, the window says that a kind can be
+// learned from it; the companion, which has no menu, does not.
+TEST(ConversionMessages, OfferLearningOnlyWhereNothingWasFound) {
+    ConversionReport report;
+    report.kind = findBuiltInKind(u"view");
+    report.rows = 0;
+    report.textChanged = true;
+    report.exampleInText = true;
+    EXPECT_EQ(
+        conversionMessage(report),
+        QStringLiteral("Viewの明細が見つかりませんでした。例から書式を作れます（その他の書式 › "
+                       "例から書式を作る…）。Ctrl+Z で元に戻せます"));
+    EXPECT_EQ(conversionMessage(report, true),
+              QStringLiteral("View (view) の明細が見つかりませんでした"));
+
+    // Entries the kind found but could not read, and rows made, are no text without a kind.
+    report.unreadableAmounts = 1;
+    EXPECT_FALSE(conversionMessage(report).contains(kLearnFromExampleHint));
+    report.unreadableAmounts = 0;
+    report.rows = 2;
+    EXPECT_FALSE(conversionMessage(report).contains(kLearnFromExampleHint));
+}
+
 } // namespace

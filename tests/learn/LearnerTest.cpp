@@ -677,3 +677,31 @@ TEST(LearnedCaption, NamesTheIssuerFromTheHeadingAboveTheExampleElseIsNumbered) 
     EXPECT_EQ(idFromCaption(proposeCaption({}, example, {"kind-1"}), {"kind-1"}),
               QStringLiteral("kind-2"));
 }
+
+// Whether a text could give an example: some line with a date and some line with an amount, as
+// the learner reads them.
+TEST(ExampleInText, NeedsADateAndAnAmountTheLearnerReads) {
+    struct Case {
+        const char* name;
+        QString text;
+        bool found;
+    };
+    const std::vector<Case> cases = {
+        {"a mail, date and amount on lines of their own",
+         "【ABCカード】ご利用のお知らせ\r\nご利用日時：2024/11/03 12:34\r\nご利用金額：1,500円\r\n",
+         true},
+        {"one line, full-width, the yen sign before", "２０２４年１１月３日　本屋　￥１，２００",
+         true},
+        {"a minus amount in a table row", "2024-11-03\tRefund\t-3,000", true},
+        {"amounts only", "合計：1,500円\r\n送料：￥500\r\n", false},
+        {"dates only", "お支払日：2024/12/10\r\n締め日：2024/11/30\r\n", false},
+        {"a bare number is no amount", "2024/11/03 番号 1500", false},
+        {"a day that does not exist is no date", "2024/02/30 1,500円", false},
+        {"a month without a day is no date", "2024/11 分 1,500円", false},
+        {"nothing", "", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(hasDatesAndAmounts(LineModel::fromPastedText(c.text)), c.found);
+    }
+}
