@@ -120,14 +120,13 @@ struct Separator {
 };
 
 // The separator that begins at k in text, with the blanks around it: ":", "：", "】" end a label;
-// "｜" or "|", a TAB, U+3000 and runs of two or more blanks part values. A single blank inside a
-// name is no separator.
+// "｜" or "|", a TAB and runs of two or more blanks part values. A single blank, U+3000 as much as
+// a space, is no separator: shops write "ＡＢＣストア　渋谷店" with one.
 Separator separatorAt(const QString& text, int k, int limit) {
     int end = k;
     while (end < limit && (text[end] == u' ' || text[end] == u'\u3000'))
         ++end;
     const int blanks = end - k;
-    const bool wide = text.mid(k, blanks).contains(u'\u3000');
     if (end < limit) {
         const QChar c = text[end];
         SeparatorKind kind = SeparatorKind::None;
@@ -146,7 +145,7 @@ Separator separatorAt(const QString& text, int k, int limit) {
             return {k, end, kind};
         }
     }
-    if (blanks >= 2 || wide)
+    if (blanks >= 2)
         return {k, end, SeparatorKind::Blanks};
     return {k, k, SeparatorKind::None};
 }

@@ -450,6 +450,42 @@ TEST(LearnerProposal, TakesTheTextThatVariesAndNeverABalance) {
               (QStringList{"2025/01/10", "SAMPLE STORE", "", "", "1500"}));
 }
 
+// A shop's name with one U+3000 inside ("ＡＢＣストア　渋谷店") is one name, as it is with one
+// space: only two blanks or more, a TAB, a label's end or a bar part values, in the proposal and in
+// the learned pattern alike.
+TEST(LearnerProposal, TakesAShopNameWithOneU3000InsideWhole) {
+    struct Case {
+        const char* name;
+        QStringList example;
+        QString otherEntry;
+    };
+    const std::vector<Case> cases = {
+        {"after a label in brackets",
+         {"【ご利用日】　2025/01/05", "【ご利用金額】　1,200円",
+          "【ご利用先】　ＡＢＣストア　渋谷店"},
+         "【ご利用日】　2025/01/06\n【ご利用金額】　300円\n【ご利用先】　ＸＹＺ　新宿　東口店"},
+        {"between a date and an amount parted by single U+3000s",
+         {"2025/01/05　ＡＢＣストア　渋谷店　1,200円"},
+         "2025/01/06　ＸＹＺ　新宿　東口店　300円"},
+        {"between a date and an amount parted by two blanks",
+         {"2025/01/05  ＡＢＣストア　渋谷店  1,200円"},
+         "2025/01/06  ＸＹＺ　新宿　東口店  300円"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto learned = learnKind(requestFor(
+            c.example, {}, c.example.join(u'\n') + QStringLiteral("\n\n") + c.otherEntry));
+        ASSERT_TRUE(std::holds_alternative<LearnedKind>(learned))
+            << std::get<QString>(learned).toStdString();
+        const auto& kind = std::get<LearnedKind>(learned);
+        EXPECT_EQ(kind.cells, (QStringList{"2025/01/05", "ＡＢＣストア　渋谷店", "", "", "1200"}));
+        EXPECT_EQ(kind.rows,
+                  (std::vector<QStringList>{{"2025/01/05", "ＡＢＣストア　渋谷店", "", "", "1200"},
+                                            {"2025/01/06", "ＸＹＺ　新宿　東口店", "", "", "300"}}))
+            << kind.fileText.toStdString();
+    }
+}
+
 // Tables and separators learned from one entry: every TAB parts two cells, a cell empty in the
 // example may hold a memo elsewhere, "｜" and "|" are one separator, and a line that looks like
 // an entry but gives none is named rather than made into a wrong row.
