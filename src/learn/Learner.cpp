@@ -28,6 +28,8 @@ struct Token {
 
 const QString kBlank = QStringLiteral("[ \\x{3000}]");
 const QString kDigit = QStringLiteral("[0-9０-９]");
+// The end of a label: "：" or ":", or the "】" of "【利用日】", whichever the example has.
+const QString kLabelEndPattern = kBlank + QStringLiteral("*(?:】|[:：])") + kBlank + u'*';
 
 // What follows a date on statements: a time and a weekday in brackets, each optional.
 const QString kDateSuffix =
@@ -150,13 +152,10 @@ Separator separatorAt(const QString& text, int k, int limit) {
     return {k, k, SeparatorKind::None};
 }
 
-QString separatorPattern(const QString& text, const Separator& separator) {
-    const QString inner = text.mid(separator.start, separator.end - separator.start).trimmed();
+QString separatorPattern(const Separator& separator) {
     switch (separator.kind) {
     case SeparatorKind::Label:
-        if (inner.startsWith(u'】'))
-            return QStringLiteral("】") + kBlank + u'*';
-        return kBlank + QStringLiteral("*[:：]") + kBlank + u'*';
+        return kLabelEndPattern;
     case SeparatorKind::Bar:
         // Mails of one company write either: "｜" in one, "|" in the next.
         return kBlank + QStringLiteral("*[｜|]") + kBlank + u'*';
@@ -172,10 +171,19 @@ QString separatorPattern(const QString& text, const Separator& separator) {
 
 // ---- Patterns ----
 
+// The marks before a label: one card company's mail writes "★利用日：", the next "◇利用日：" or
+// "【利用日】", so any of them stands for all.
+const QString kLabelMarks = QStringLiteral("★☆◆◇■□●○◎◉▼▽▶▷◀◁※【");
+const QString kLabelMarkPattern = u'[' + kLabelMarks + u']';
+
 QString escaped(QStringView literal) {
     QString out;
     for (const QChar c : literal) {
         const char16_t u = c.unicode();
+        if (kLabelMarks.contains(c)) {
+            out += kLabelMarkPattern;
+            continue;
+        }
         // Mails of one company write a label's brackets full-width in one, half-width in the
         // next: "【日時（日本時間）】", "【日時(日本時間)】".
         if (u == u'(' || u == u'（') {
@@ -555,7 +563,7 @@ QString linePattern(const ExampleLine& line, int lineIndex, const std::vector<Fi
         }
         afterLabel = segment.after.kind == SeparatorKind::Label;
         if (segment.after.kind != SeparatorKind::None)
-            pattern += separatorPattern(text, segment.after);
+            pattern += separatorPattern(segment.after);
     }
     if (!pattern.endsWith(QStringLiteral("[ \\t\\x{3000}]*")))
         pattern += QStringLiteral("[ \\t\\x{3000}]*");
@@ -907,8 +915,41 @@ ChosenFields chooseFields(const std::vector<ExampleLine>& lines, const QStringLi
     return chosenFields;
 }
 
-// The rules kind's template: one required pattern per example line, and for a one-line entry the
-// sign by which a line looks like an entry.
+// The label an entry's first line begins with ("★利用日：…", "【ご利用日】…", "■ご利用日時" alone
+// on its line) as a pattern that any mark or none may stand before, so that a mail whose first
+// label lost or changed its mark, or whose entry fails further down, is named rather than passed
+// over; nothing when the line begins with a value.
+QString leadingLabelPattern(const ExampleLine& line, const std::vector<Field>& fields) {
+    const QString& text = line.text;
+    qsizetype end = text.size();
+    bool endsWithSeparator = false;
+    for (qsizetype k = 0; k < text.size(); ++k) {
+        if (text[k] == u':' || text[k] == u'：' || text[k] == u'】') {
+            end = k;
+            endsWithSeparator = true;
+            break;
+        }
+    }
+    const bool valueInside = std::any_of(line.tokens.begin(), line.tokens.end(),
+                                         [&](const Token& token) { return token.start < end; }) ||
+                             std::any_of(fields.begin(), fields.end(), [&](const Field& field) {
+                                 return field.line == 0 && field.start < end;
+                             });
+    if (valueInside)
+        return {};
+    QStringView label = QStringView(text).left(end);
+    while (!label.isEmpty() && (kLabelMarks.contains(label.front()) || isBlank(label.front())))
+        label = label.sliced(1);
+    label = label.trimmed();
+    if (label.size() < 2)
+        return {};
+    return QStringLiteral("^[ \\t\\x{3000}]*(?:") + kLabelMarkPattern + kBlank +
+           QStringLiteral("*)?") + literalPattern(label) +
+           (endsWithSeparator ? kLabelEndPattern : QStringLiteral("[ \\t\\x{3000}]*$"));
+}
+
+// The rules kind's template: one required pattern per example line, and the sign by which a line
+// looks like an entry: for a one-line entry its date, for a block its first label.
 Template buildTemplate(const ExampleText& example, const ChosenFields& chosen) {
     Template t;
     t.skipBlankLines = example.blankInside;
@@ -927,6 +968,8 @@ Template buildTemplate(const ExampleText& example, const ChosenFields& chosen) {
             const bool first = isBlankLine(lines.front().text.left(date->start));
             t.looksLike = (first ? QStringLiteral("^[ \\t\\x{3000}]*") : QString()) + datePattern();
         }
+    } else {
+        t.looksLike = leadingLabelPattern(lines.front(), chosen.fields);
     }
     return t;
 }

@@ -486,6 +486,69 @@ TEST(LearnerProposal, TakesAShopNameWithOneU3000InsideWhole) {
     }
 }
 
+// A block mail's labels carry marks that change from mail to mail ("★利用日：" here, "◇利用日：" or
+// "【利用日】" there): any mark converts; an entry that begins with the first label and still gives
+// no row is named, in learning and in a conversion by the learned kind, never passed over.
+TEST(LearnerMarks, ConvertsAnotherMarkAndNamesTheEntriesThatStillFail) {
+    const QStringList example = {"★利用日：2025/02/01", "★利用先：SAMPLE STORE",
+                                 "★利用金額：1,500円"};
+    struct Case {
+        const char* name;
+        QString entry;
+        std::vector<QStringList> rows; // after the example's own row
+        std::vector<int> nearMisses;
+    };
+    const std::vector<Case> cases = {
+        {"the same marks",
+         "★利用日：2025/02/02\n★利用先：SAMPLE CAFE\n★利用金額：480円",
+         {{"2025/02/02", "SAMPLE CAFE", "", "", "480"}},
+         {}},
+        {"other marks on every label",
+         "◇利用日：2025/02/02\n■利用先：SAMPLE CAFE\n●利用金額：480円",
+         {{"2025/02/02", "SAMPLE CAFE", "", "", "480"}},
+         {}},
+        {"a label in brackets",
+         "【利用日】2025/02/02\n【利用先】SAMPLE CAFE\n【利用金額】480円",
+         {{"2025/02/02", "SAMPLE CAFE", "", "", "480"}},
+         {}},
+        {"another mark, and an amount line that fails",
+         "◇利用日：2025/02/02\n◇利用先：SAMPLE CAFE\n◇利用金額：未定",
+         {},
+         {4}},
+        {"the first label without a mark",
+         "利用日：2025/02/02\n★利用先：SAMPLE CAFE\n★利用金額：480円",
+         {},
+         {4}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // The entry stands after the example and a blank line: its first line is the 5th.
+        const QString statement = example.join(u'\n') + QStringLiteral("\n\n") + c.entry + u'\n';
+        const auto learned = learnKind(
+            requestFor(example, {"2025/02/01", "SAMPLE STORE", "", "", "1500"}, statement));
+        ASSERT_TRUE(std::holds_alternative<LearnedKind>(learned))
+            << std::get<QString>(learned).toStdString();
+        const auto& kind = std::get<LearnedKind>(learned);
+        std::vector<QStringList> rows = {{"2025/02/01", "SAMPLE STORE", "", "", "1500"}};
+        rows.insert(rows.end(), c.rows.begin(), c.rows.end());
+        EXPECT_EQ(kind.rows, rows) << kind.fileText.toStdString();
+        EXPECT_EQ(kind.unmatchedStarts, c.nearMisses) << kind.fileText.toStdString();
+        for (const QString& nearMiss : kind.nearMisses)
+            EXPECT_TRUE(nearMiss.startsWith(QStringLiteral("5 行目"))) << nearMiss.toStdString();
+
+        // A conversion by the saved kind names the same lines.
+        const rules::RulesKindOrProblem loaded = rules::readRulesKind(
+            QStringLiteral("/k/") + kind.id + QStringLiteral(".toml"), kind.fileText.toUtf8(), {});
+        ASSERT_TRUE(std::holds_alternative<StatementKind>(loaded));
+        LineModel lines = LineModel::fromPastedText(statement);
+        std::vector<int> nearMisses;
+        ConvertContext context;
+        context.nearMisses = &nearMisses;
+        ASSERT_TRUE(std::get<StatementKind>(loaded).convert(lines, context).has_value());
+        EXPECT_EQ(nearMisses, c.nearMisses);
+    }
+}
+
 // Tables and separators learned from one entry: every TAB parts two cells, a cell empty in the
 // example may hold a memo elsewhere, "｜" and "|" are one separator, and a line that looks like
 // an entry but gives none is named rather than made into a wrong row.
