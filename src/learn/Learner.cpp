@@ -1,5 +1,7 @@
 #include "learn/Learner.h"
 
+#include "learn/CsvLearner.h"
+#include "learn/LearnedFile.h"
 #include "rules/CellFilters.h"
 #include "rules/RulesKind.h"
 #include "text/LineModel.h"
@@ -10,6 +12,11 @@
 #include <map>
 
 namespace tallemo::learn {
+
+using detail::cellTemplateText;
+using detail::loadLearned;
+using detail::recordScan;
+using detail::tomlString;
 
 namespace {
 
@@ -570,31 +577,6 @@ QString linePattern(const ExampleLine& line, int lineIndex, const std::vector<Fi
     return pattern;
 }
 
-// A TOML string that reads back as text: a literal string where it can be one, so that patterns
-// read as written.
-QString tomlString(const QString& text) {
-    const bool literalFits = std::none_of(text.begin(), text.end(), [](QChar c) {
-        return c == u'\'' || c.unicode() < 0x20 || c.unicode() == 0x7F;
-    });
-    if (literalFits)
-        return u'\'' + text + u'\'';
-    QString out = QStringLiteral("\"");
-    for (const QChar c : text) {
-        if (c == u'"' || c == u'\\')
-            out += u'\\' + QString(c);
-        else if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-            out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-        else
-            out += c;
-    }
-    return out + u'"';
-}
-
-QString cellTemplateText(const QString& literal) {
-    QString out = literal;
-    return out.replace(u'{', QStringLiteral("{{")).replace(u'}', QStringLiteral("}}"));
-}
-
 struct Template {
     QStringList patterns;
     std::vector<bool> optional;
@@ -625,14 +607,6 @@ QString fileText(const QString& id, const QString& caption, const Template& t) {
     for (const QString& cell : t.cells)
         cells << tomlString(cell);
     return text + cells.join(QStringLiteral(", ")) + QStringLiteral("]\n");
-}
-
-std::variant<StatementKind, QString> loadLearned(const QString& id, const QString& text) {
-    rules::RulesKindOrProblem read = rules::readRulesKind(
-        QStringLiteral("/learned/") + id + QStringLiteral(".toml"), text.toUtf8(), {});
-    if (auto* problem = std::get_if<rules::RulesProblem>(&read))
-        return QStringLiteral("例から書式を作れませんでした（%1）").arg(problem->text);
-    return std::get<StatementKind>(std::move(read));
 }
 
 // What a row proposed in the card kind's layout (date, description, two empty cells, amount) is
@@ -1030,21 +1004,6 @@ rules::RulesScan findOptionalLines(Template& t, const std::vector<Field>& fields
     return scan;
 }
 
-// What the kind found in the statement, for the user.
-void recordScan(const rules::RulesScan& scan, const LineModel& statement, LearnedKind& learned) {
-    learned.entries = static_cast<int>(scan.entries.size());
-    for (const rules::RulesScan::Entry& entry : scan.entries) {
-        if (entry.skipped)
-            learned.skippedEntries.push_back(entry.firstLine);
-        else
-            learned.rows.push_back(entry.cells);
-    }
-    for (const rules::RulesScan::NearMiss& nearMiss : scan.nearMisses) {
-        learned.unmatchedStarts.push_back(nearMiss.line);
-        learned.nearMisses << rules::nearMissText(nearMiss, statement);
-    }
-}
-
 } // namespace
 
 std::variant<LearnedKind, QString> learnKind(const LearnRequest& request) {
@@ -1064,6 +1023,12 @@ std::variant<LearnedKind, QString> learnKind(const LearnRequest& request) {
         request.id.isEmpty() ? idFromCaption(learned.caption, request.takenIds) : request.id;
     if (std::optional<QString> problem = rules::idProblem(learned.id, request.builtInIds))
         return *problem;
+    // A line of a comma-separated file: its cells are the fields between the commas, whatever
+    // they hold, which a line pattern would pin to what the example has.
+    if (detail::isCsvExample(request.exampleLines, request.statement))
+        return detail::learnCsvKind(
+            {{request.exampleLines, request.wantedCells, request.literalCells}}, std::move(learned),
+            request.statement);
     learned.cells = request.wantedCells;
     if (request.wantedCells.isEmpty()) {
         const Proposal proposal = proposalOf(lines, request.statement);
@@ -1308,13 +1273,15 @@ std::variant<LearnedKind, QString> learnKindFromExamples(const std::vector<Learn
     auto* learned = std::get_if<LearnedKind>(&fromFirst);
     if (learned == nullptr)
         return QStringLiteral("例 1: %1").arg(std::get<QString>(fromFirst));
-    if (std::all_of(examples.begin() + 1, examples.end(),
-                    [&](const LearnExample& example) { return givesRow(*learned, example); }))
-        return fromFirst;
     LearnedKind base;
     base.id = learned->id;
     base.caption = learned->caption;
     base.cells = learned->cells;
+    if (detail::isCsvExample(first.exampleLines, request.statement))
+        return detail::learnCsvKind(examples, std::move(base), request.statement);
+    if (std::all_of(examples.begin() + 1, examples.end(),
+                    [&](const LearnExample& example) { return givesRow(*learned, example); }))
+        return fromFirst;
     return mergeTableExamples(examples, std::move(base), request.statement);
 }
 

@@ -776,3 +776,154 @@ TEST(LearnedCaption, NamesTheIssuerFromTheHeadingAboveTheExampleElseIsNumbered) 
     EXPECT_EQ(idFromCaption(proposeCaption({}, example, {"kind-1"}), {"kind-1"}),
               QStringLiteral("kind-2"));
 }
+
+namespace {
+
+// A line of a comma-separated file is learned as a comma-separated kind: each cell a field by its
+// column (the header's name where the text has a header line above the example), every field a
+// field even when empty, so that a memo, a quoted comma or a value of another width never costs
+// a row.
+struct CsvCase {
+    const char* name;
+    QStringList examples; // one line each
+    std::vector<QStringList> wanted;
+    QStringList statement;
+    std::vector<QStringList> rows;
+    QString fileHas; // a sign of how the cells were learned
+};
+
+const QStringList kCardCsv = {
+    "カード会員 様,****-****-****-1234",
+    "",
+    "利用日,利用店名,利用者,支払方法,利用金額,メモ",
+    "2025/03/01,SAMPLE CAFE,本人,1回払い,\"1,480\",",
+    "2025/03/02,\"SAMPLE BOOKS, 新宿店\",家族,1回払い,200,立替",
+    "2025/03/03,Ｑ,本人,分割,\"12,800\",\"立替, 会社\"",
+    "合計,,,,\"14,480\",",
+};
+
+const std::vector<QStringList> kCardCsvRows = {
+    {"2025/03/01", "SAMPLE CAFE", "", "", "1480"},
+    {"2025/03/02", "SAMPLE BOOKS, 新宿店", "", "", "200"},
+    {"2025/03/03", "Ｑ", "", "", "12800"},
+};
+
+const QStringList kBankCsv = {
+    "日付,摘要,出金,入金,残高,メモ",
+    "2025/01/10,給与,,300000,398500,",
+    "2025/01/12,SAMPLE STORE,1500,,397000,",
+    "2025/01/20,SAMPLE 電力,8210,,388790,口座振替",
+    "2025/02/10,給与,,310000,698790,ボーナス込み",
+};
+
+const std::vector<QStringList> kBankCsvRows = {
+    {"2025/01/10", "給与", "", "", "300000"},
+    {"2025/01/12", "SAMPLE STORE", "", "", "-1500"},
+    {"2025/01/20", "SAMPLE 電力", "", "", "-8210"},
+    {"2025/02/10", "給与", "", "", "310000"},
+};
+
+TEST(LearnedCsv, TakesEveryFieldByItsColumnAndGivesEveryRecordsRow) {
+    const std::vector<CsvCase> cases = {
+        {"a header line above: the columns by their names; a memo empty in the example",
+         {"2025/03/01,SAMPLE CAFE,本人,1回払い,\"1,480\","},
+         {{"2025/03/01", "SAMPLE CAFE", "", "", "1480"}},
+         kCardCsv,
+         kCardCsvRows,
+         "{利用日|date}"},
+        {"the memo into the row: empty in the first example, shown by the second",
+         {"2025/03/01,SAMPLE CAFE,本人,1回払い,\"1,480\",",
+          "2025/03/02,\"SAMPLE BOOKS, 新宿店\",家族,1回払い,200,立替"},
+         {{"2025/03/01", "SAMPLE CAFE", "", "", "1480", ""},
+          {"2025/03/02", "SAMPLE BOOKS, 新宿店", "", "", "200", "立替"}},
+         kCardCsv,
+         {{"2025/03/01", "SAMPLE CAFE", "", "", "1480", ""},
+          {"2025/03/02", "SAMPLE BOOKS, 新宿店", "", "", "200", "立替"},
+          {"2025/03/03", "Ｑ", "", "", "12800", "立替, 会社"}},
+         "{メモ|trim}"},
+        {"no header: the columns by their numbers, only records as wide as the example",
+         {"2024/07/03,ＳＨＯＰ,1500,１,１,1500,"},
+         {{"2024/07/03", "SHOP", "", "", "1500"}},
+         {"山田 様,****-****-****-1234,ＶＩＳＡ", "2024/07/03,ＳＨＯＰ,1500,１,１,1500,",
+          "2024/07/09,ＣＡＦＥ　ＡＢＣ,\"1,200\",１,１,\"1,200\",", ",,,,,2700"},
+         {{"2024/07/03", "SHOP", "", "", "1500"}, {"2024/07/09", "CAFE ABC", "", "", "1200"}},
+         "{2|width|trim}"},
+        {"no wanted row: the date, the text that varies and the amount, never the balance",
+         {"2025/01/12,SAMPLE STORE,1500,,397000,"},
+         {{}},
+         {"日付,摘要,出金,入金,残高,メモ", "2025/01/12,SAMPLE STORE,1500,,397000,",
+          "2025/01/20,SAMPLE 電力,8210,,388790,口座振替"},
+         {{"2025/01/12", "SAMPLE STORE", "", "", "1500"},
+          {"2025/01/20", "SAMPLE 電力", "", "", "8210"}},
+         "{出金|yen}"},
+        {"two examples of a bank: the amount from 出金 or 入金, whichever holds one",
+         {"2025/01/10,給与,,300000,398500,", "2025/01/12,SAMPLE STORE,1500,,397000,"},
+         {{"2025/01/10", "給与", "", "", "300000"},
+          {"2025/01/12", "SAMPLE STORE", "", "", "-1500"}},
+         kBankCsv,
+         kBankCsvRows,
+         "{入金|yen; 出金|neg}"},
+        {"the same with the payment first",
+         {"2025/01/12,SAMPLE STORE,1500,,397000,", "2025/01/10,給与,,300000,398500,"},
+         {{"2025/01/12", "SAMPLE STORE", "", "", "-1500"},
+          {"2025/01/10", "給与", "", "", "300000"}},
+         kBankCsv,
+         kBankCsvRows,
+         "{出金|neg; 入金|yen}"},
+    };
+    for (const CsvCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<LearnExample> examples;
+        for (qsizetype e = 0; e < c.examples.size(); ++e)
+            examples.push_back(exampleOf(c.examples[e], c.wanted[static_cast<std::size_t>(e)]));
+        LearnRequest request;
+        request.statement = c.statement.join(u'\n');
+        const auto learned = learnKindFromExamples(examples, request);
+        ASSERT_TRUE(std::holds_alternative<LearnedKind>(learned))
+            << std::get<QString>(learned).toStdString();
+        const auto& kind = std::get<LearnedKind>(learned);
+        EXPECT_EQ(kind.rows, c.rows) << kind.fileText.toStdString();
+        EXPECT_TRUE(kind.skippedEntries.empty()) << kind.fileText.toStdString();
+        EXPECT_TRUE(kind.fileText.contains(QStringLiteral("format = 'csv'")));
+        EXPECT_TRUE(kind.fileText.contains(c.fileHas)) << kind.fileText.toStdString();
+
+        // The kinds folder takes the file as it takes a shipped comma-separated kind.
+        const rules::RulesKindOrProblem loaded =
+            rules::readRulesKind(QStringLiteral("/kinds/") + kind.id + QStringLiteral(".toml"),
+                                 kind.fileText.toUtf8(), {});
+        ASSERT_TRUE(std::holds_alternative<StatementKind>(loaded))
+            << std::get<rules::RulesProblem>(loaded).toString().toStdString();
+        LineModel lines = LineModel::fromPastedText(request.statement);
+        const std::optional<OutputList> converted =
+            std::get<StatementKind>(loaded).convert(lines, ConvertContext{});
+        ASSERT_TRUE(converted.has_value());
+        QString expected;
+        for (const QStringList& row : c.rows)
+            expected += row.join(u'\t') + QStringLiteral("\r\n");
+        EXPECT_EQ(converted->text(), expected);
+    }
+}
+
+TEST(LearnedCsv, TakesAMailsLineWithCommasForALineNotARecord) {
+    struct Case {
+        const char* name;
+        QString example;
+        QStringList statement;
+    };
+    const std::vector<Case> cases = {
+        {"a grouped amount after a blank", "2025/03/01 SAMPLE, INC. 1,480円", {}},
+        {"three fields, but the text around has no other line as wide",
+         "ご利用先：SAMPLE, INC., TOKYO",
+         {"■ご利用日：2025/03/01", "ご利用先：SAMPLE, INC., TOKYO", "■ご利用金額：1480円"}},
+        {"a TAB table's line with commas in it", "2025/03/01\tSAMPLE, INC., TOKYO\t1480", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto learned = learnKind(requestFor({c.example}, {}, c.statement.join(u'\n')));
+        ASSERT_TRUE(std::holds_alternative<LearnedKind>(learned))
+            << std::get<QString>(learned).toStdString();
+        EXPECT_FALSE(std::get<LearnedKind>(learned).fileText.contains(QStringLiteral("'csv'")));
+    }
+}
+
+} // namespace
