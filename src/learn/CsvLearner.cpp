@@ -55,8 +55,8 @@ CsvLine readLine(QString text) {
     return line;
 }
 
-// An amount written with a grouping comma outside quotes ("SHOP 1,500円", "¥1,500"): the line is
-// a mail's or a page's, whose commas part no fields.
+// An amount written with a grouping comma outside quotes ("SHOP 1,500円", "¥1,500", "…,1,480円"):
+// the line is a mail's or a page's, whose commas part no fields.
 bool holdsGroupedAmount(const QString& line) {
     QString outsideQuotes = line;
     bool quoted = false;
@@ -67,7 +67,8 @@ bool holdsGroupedAmount(const QString& line) {
             c = u'x';
     }
     static const QRegularExpression grouped(
-        QStringLiteral("[ \\x{3000}¥￥:：][0-9０-９]{1,3},[0-9０-９]{3}(?![0-9０-９])"));
+        QStringLiteral("[ \\x{3000}¥￥:：][0-9０-９]{1,3},[0-9０-９]{3}(?![0-9０-９])"
+                       "|[0-9０-９],[0-9０-９]{3}[ \\x{3000}]*円"));
     return grouped.match(outsideQuotes).hasMatch();
 }
 
@@ -95,14 +96,15 @@ QStringList statementLines(const QString& statement) {
 }
 
 // A header names the columns: as many fields as the example, two of them or more with text, none
-// a date or an amount.
+// a date or an amount. A name with a quote in it is taken for no header: the header's pattern
+// would have to know how the file doubles it.
 bool looksLikeHeader(const CsvLine& line) {
     int named = 0;
     for (int f = 0; f < line.size(); ++f) {
         const QString text = line.trimmed(f);
         if (text.isEmpty())
             continue;
-        if (rules::readDate(text) || rules::readYen(text))
+        if (rules::readDate(text) || rules::readYen(text) || text.contains(u'"'))
             return false;
         ++named;
     }
@@ -147,9 +149,9 @@ QString headerPattern(const CsvLine& header) {
     QStringList parts;
     for (int f = 0; f < header.size(); ++f) {
         const QString name = header.trimmed(f);
-        const QString inner = name.isEmpty()
-                                  ? QStringLiteral("(?:\"\")?")
-                                  : QStringLiteral("\"?") + escapedForPattern(name) + QStringLiteral("\"?");
+        const QString inner = name.isEmpty() ? QStringLiteral("(?:\"\")?")
+                                             : QStringLiteral("\"?") + escapedForPattern(name) +
+                                                   QStringLiteral("\"?");
         parts << QStringLiteral("[ \\t]*") + inner + QStringLiteral("[ \\t]*");
     }
     return parts.join(u',');

@@ -841,6 +841,14 @@ TEST(LearnedCsv, TakesEveryFieldByItsColumnAndGivesEveryRecordsRow) {
           {"2025/03/02", "SAMPLE BOOKS, 新宿店", "", "", "200", "立替"},
           {"2025/03/03", "Ｑ", "", "", "12800", "立替, 会社"}},
          "{メモ|trim}"},
+        {"every field quoted, the header's names too",
+         {"\"2025/03/01\",\"SAMPLE CAFE\",\"1,480\""},
+         {{"2025/03/01", "SAMPLE CAFE", "", "", "1480"}},
+         {"\"利用日\",\"ご利用先\",\"ご利用金額\"", "\"2025/03/01\",\"SAMPLE CAFE\",\"1,480\"",
+          "\"2025/03/02\",\"\"\"Q\"\" STORE\",\"200\""},
+         {{"2025/03/01", "SAMPLE CAFE", "", "", "1480"},
+          {"2025/03/02", "\"Q\" STORE", "", "", "200"}},
+         "{ご利用金額|yen}"},
         {"no header: the columns by their numbers, only records as wide as the example",
          {"2024/07/03,ＳＨＯＰ,1500,１,１,1500,"},
          {{"2024/07/03", "SHOP", "", "", "1500"}},
@@ -912,6 +920,7 @@ TEST(LearnedCsv, TakesAMailsLineWithCommasForALineNotARecord) {
     };
     const std::vector<Case> cases = {
         {"a grouped amount after a blank", "2025/03/01 SAMPLE, INC. 1,480円", {}},
+        {"a grouped amount after a comma", "2025/03/01,SAMPLE STORE,1,480円", {}},
         {"three fields, but the text around has no other line as wide",
          "ご利用先：SAMPLE, INC., TOKYO",
          {"■ご利用日：2025/03/01", "ご利用先：SAMPLE, INC., TOKYO", "■ご利用金額：1480円"}},
