@@ -400,7 +400,7 @@ std::variant<LearnedKind, QString> learnCsvKind(const std::vector<LearnExample>&
                 for (const Source& other : found) {
                     if (&other == &chosen)
                         continue;
-                    learned.notes << QStringLiteral("セル %1「%2」は例の %3 から取りました。%4 の"
+                    learned.notes << QStringLiteral("セル %1「%2」は例の %3から取りました。%4の"
                                                     "「%5」からも作れます")
                                          .arg(c + 1)
                                          .arg(cell, columnName(chosen.column, header),

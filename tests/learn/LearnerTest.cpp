@@ -912,6 +912,22 @@ TEST(LearnedCsv, TakesEveryFieldByItsColumnAndGivesEveryRecordsRow) {
     }
 }
 
+TEST(LearnedCsv, SaysInJapaneseWhereEachCellCameFromAndWhatBecameFixedText) {
+    const QString example = QStringLiteral("2025/03/01,SAMPLE CAFE,\"1,480\",\"1,480\"");
+    const auto learned =
+        learnKind(requestFor({example}, {"2025/03/01", "SAMPLE CAFE", "カード", "", "1480"},
+                             QStringLiteral("利用日,利用店名,利用金額,支払総額\n") + example));
+    ASSERT_TRUE(std::holds_alternative<LearnedKind>(learned))
+        << std::get<QString>(learned).toStdString();
+    const auto& kind = std::get<LearnedKind>(learned);
+    EXPECT_EQ(kind.warnings, QStringList{"セル 3「カード」は例の中に見つかりません。どの行でも"
+                                         "「カード」という決まった文字になります"});
+    EXPECT_EQ(kind.notes, QStringList{"セル 5「1480」は例の 3 列目（利用金額）から取りました。"
+                                      "4 列目（支払総額）の「1,480」からも作れます"});
+    EXPECT_EQ(kind.rows,
+              (std::vector<QStringList>{{"2025/03/01", "SAMPLE CAFE", "カード", "", "1480"}}));
+}
+
 TEST(LearnedCsv, TakesAMailsLineWithCommasForALineNotARecord) {
     struct Case {
         const char* name;
