@@ -160,7 +160,7 @@ QString headerPattern(const CsvLine& header) {
 // How a cell refers to column f: the header's name where it is one a template can hold and no
 // other column has, else the column's number.
 QString referenceOf(int f, const std::optional<CsvLine>& header) {
-    const QString number = QString::number(f + 1);
+    QString number = QString::number(f + 1);
     if (!header)
         return number;
     const QString name = header->trimmed(f);
@@ -368,9 +368,9 @@ std::variant<LearnedKind, QString> learnCsvKind(const std::vector<LearnExample>&
     }
     const std::optional<CsvLine> header = headerAbove(lines.front(), statement);
 
-    std::vector<QStringList> wanted;
-    for (const LearnExample& example : examples)
-        wanted.push_back(example.wantedCells);
+    std::vector<QStringList> wanted(examples.size());
+    std::transform(examples.begin(), examples.end(), wanted.begin(),
+                   [](const LearnExample& example) { return example.wantedCells; });
     if (wanted.front().isEmpty())
         wanted.front() = proposedRow(lines.front(), header, statement, learned.warnings);
     learned.cells = wanted.front();
