@@ -72,13 +72,53 @@ bool holdsGroupedAmount(const QString& line) {
     return grouped.match(outsideQuotes).hasMatch();
 }
 
+// Whether the line's quotes are as RFC 4180 has them: a quoted field closes right before a comma
+// or the line's end, doubling the quotes inside, and an unquoted field holds none. The reader
+// takes other quotes as text, as files have them; an example with them is more likely a mail's
+// line that quotes a name.
+bool quotedStrictly(QStringView line) {
+    qsizetype k = 0;
+    for (;;) {
+        if (k < line.size() && line[k] == u'"') {
+            ++k;
+            for (;;) {
+                if (k >= line.size())
+                    return false;
+                if (line[k] == u'"') {
+                    if (k + 1 < line.size() && line[k + 1] == u'"') {
+                        k += 2;
+                        continue;
+                    }
+                    ++k;
+                    break;
+                }
+                ++k;
+            }
+            if (k == line.size())
+                return true;
+            if (line[k] != u',')
+                return false;
+            ++k;
+            continue;
+        }
+        for (; k < line.size() && line[k] != u','; ++k) {
+            if (line[k] == u'"')
+                return false;
+        }
+        if (k == line.size())
+            return true;
+        ++k;
+    }
+}
+
 std::optional<CsvLine> csvExampleLine(const QStringList& exampleLines) {
     QStringList lines;
     for (const QString& line : exampleLines) {
         if (!isBlankText(line))
             lines << line;
     }
-    if (lines.size() != 1 || lines.front().contains(u'\t') || holdsGroupedAmount(lines.front()))
+    if (lines.size() != 1 || lines.front().contains(u'\t') || holdsGroupedAmount(lines.front()) ||
+        !quotedStrictly(lines.front()))
         return std::nullopt;
     CsvLine line = readLine(lines.front());
     if (line.size() < 3)

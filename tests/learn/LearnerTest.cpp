@@ -937,6 +937,10 @@ TEST(LearnedCsv, TakesAMailsLineWithCommasForALineNotARecord) {
     const std::vector<Case> cases = {
         {"a grouped amount after a blank", "2025/03/01 SAMPLE, INC. 1,480円", {}},
         {"a grouped amount after a comma", "2025/03/01,SAMPLE STORE,1,480円", {}},
+        {"a quote inside a field, not around it",
+         "ご利用先：\"SAMPLE\" 東京,2025/03/01,1480円",
+         {}},
+        {"text after a closing quote", "\"SAMPLE\" STORE,2025/03/01,1480円", {}},
         {"three fields, but the text around has no other line as wide",
          "ご利用先：SAMPLE, INC., TOKYO",
          {"■ご利用日：2025/03/01", "ご利用先：SAMPLE, INC., TOKYO", "■ご利用金額：1480円"}},
