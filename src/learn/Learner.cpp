@@ -1,5 +1,7 @@
 #include "learn/Learner.h"
 
+#include "learn/CsvLearner.h"
+#include "learn/LearnedFile.h"
 #include "rules/CellFilters.h"
 #include "rules/RulesKind.h"
 #include "text/LineModel.h"
@@ -10,6 +12,11 @@
 #include <map>
 
 namespace tallemo::learn {
+
+using detail::cellTemplateText;
+using detail::loadLearned;
+using detail::recordScan;
+using detail::tomlString;
 
 namespace {
 
@@ -28,6 +35,8 @@ struct Token {
 
 const QString kBlank = QStringLiteral("[ \\x{3000}]");
 const QString kDigit = QStringLiteral("[0-9０-９]");
+// The end of a label: "：" or ":", or the "】" of "【利用日】", whichever the example has.
+const QString kLabelEndPattern = kBlank + QStringLiteral("*(?:】|[:：])") + kBlank + u'*';
 
 // What follows a date on statements: a time and a weekday in brackets, each optional.
 const QString kDateSuffix =
@@ -120,14 +129,13 @@ struct Separator {
 };
 
 // The separator that begins at k in text, with the blanks around it: ":", "：", "】" end a label;
-// "｜" or "|", a TAB, U+3000 and runs of two or more blanks part values. A single blank inside a
-// name is no separator.
+// "｜" or "|", a TAB and runs of two or more blanks part values. A single blank, U+3000 as much as
+// a space, is no separator: shops write "ＡＢＣストア　渋谷店" with one.
 Separator separatorAt(const QString& text, int k, int limit) {
     int end = k;
     while (end < limit && (text[end] == u' ' || text[end] == u'\u3000'))
         ++end;
     const int blanks = end - k;
-    const bool wide = text.mid(k, blanks).contains(u'\u3000');
     if (end < limit) {
         const QChar c = text[end];
         SeparatorKind kind = SeparatorKind::None;
@@ -146,18 +154,15 @@ Separator separatorAt(const QString& text, int k, int limit) {
             return {k, end, kind};
         }
     }
-    if (blanks >= 2 || wide)
+    if (blanks >= 2)
         return {k, end, SeparatorKind::Blanks};
     return {k, k, SeparatorKind::None};
 }
 
-QString separatorPattern(const QString& text, const Separator& separator) {
-    const QString inner = text.mid(separator.start, separator.end - separator.start).trimmed();
+QString separatorPattern(const Separator& separator) {
     switch (separator.kind) {
     case SeparatorKind::Label:
-        if (inner.startsWith(u'】'))
-            return QStringLiteral("】") + kBlank + u'*';
-        return kBlank + QStringLiteral("*[:：]") + kBlank + u'*';
+        return kLabelEndPattern;
     case SeparatorKind::Bar:
         // Mails of one company write either: "｜" in one, "|" in the next.
         return kBlank + QStringLiteral("*[｜|]") + kBlank + u'*';
@@ -173,10 +178,19 @@ QString separatorPattern(const QString& text, const Separator& separator) {
 
 // ---- Patterns ----
 
+// The marks before a label: one card company's mail writes "★利用日：", the next "◇利用日：" or
+// "【利用日】", so any of them stands for all.
+const QString kLabelMarks = QStringLiteral("★☆◆◇■□●○◎◉▼▽▶▷◀◁※【");
+const QString kLabelMarkPattern = u'[' + kLabelMarks + u']';
+
 QString escaped(QStringView literal) {
     QString out;
     for (const QChar c : literal) {
         const char16_t u = c.unicode();
+        if (kLabelMarks.contains(c)) {
+            out += kLabelMarkPattern;
+            continue;
+        }
         // Mails of one company write a label's brackets full-width in one, half-width in the
         // next: "【日時（日本時間）】", "【日時(日本時間)】".
         if (u == u'(' || u == u'（') {
@@ -556,36 +570,11 @@ QString linePattern(const ExampleLine& line, int lineIndex, const std::vector<Fi
         }
         afterLabel = segment.after.kind == SeparatorKind::Label;
         if (segment.after.kind != SeparatorKind::None)
-            pattern += separatorPattern(text, segment.after);
+            pattern += separatorPattern(segment.after);
     }
     if (!pattern.endsWith(QStringLiteral("[ \\t\\x{3000}]*")))
         pattern += QStringLiteral("[ \\t\\x{3000}]*");
     return pattern;
-}
-
-// A TOML string that reads back as text: a literal string where it can be one, so that patterns
-// read as written.
-QString tomlString(const QString& text) {
-    const bool literalFits = std::none_of(text.begin(), text.end(), [](QChar c) {
-        return c == u'\'' || c.unicode() < 0x20 || c.unicode() == 0x7F;
-    });
-    if (literalFits)
-        return u'\'' + text + u'\'';
-    QString out = QStringLiteral("\"");
-    for (const QChar c : text) {
-        if (c == u'"' || c == u'\\')
-            out += u'\\' + QString(c);
-        else if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-            out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-        else
-            out += c;
-    }
-    return out + u'"';
-}
-
-QString cellTemplateText(const QString& literal) {
-    QString out = literal;
-    return out.replace(u'{', QStringLiteral("{{")).replace(u'}', QStringLiteral("}}"));
 }
 
 struct Template {
@@ -618,14 +607,6 @@ QString fileText(const QString& id, const QString& caption, const Template& t) {
     for (const QString& cell : t.cells)
         cells << tomlString(cell);
     return text + cells.join(QStringLiteral(", ")) + QStringLiteral("]\n");
-}
-
-std::variant<StatementKind, QString> loadLearned(const QString& id, const QString& text) {
-    rules::RulesKindOrProblem read = rules::readRulesKind(
-        QStringLiteral("/learned/") + id + QStringLiteral(".toml"), text.toUtf8(), {});
-    if (auto* problem = std::get_if<rules::RulesProblem>(&read))
-        return QStringLiteral("例から書式を作れませんでした（%1）").arg(problem->text);
-    return std::get<StatementKind>(std::move(read));
 }
 
 // What a row proposed in the card kind's layout (date, description, two empty cells, amount) is
@@ -939,8 +920,41 @@ ChosenFields chooseFields(const std::vector<ExampleLine>& lines, const QStringLi
     return chosenFields;
 }
 
-// The rules kind's template: one required pattern per example line, and for a one-line entry the
-// sign by which a line looks like an entry.
+// The label an entry's first line begins with ("★利用日：…", "【ご利用日】…", "■ご利用日時" alone
+// on its line) as a pattern that any mark or none may stand before, so that a mail whose first
+// label lost or changed its mark, or whose entry fails further down, is named rather than passed
+// over; nothing when the line begins with a value.
+QString leadingLabelPattern(const ExampleLine& line, const std::vector<Field>& fields) {
+    const QString& text = line.text;
+    qsizetype end = text.size();
+    bool endsWithSeparator = false;
+    for (qsizetype k = 0; k < text.size(); ++k) {
+        if (text[k] == u':' || text[k] == u'：' || text[k] == u'】') {
+            end = k;
+            endsWithSeparator = true;
+            break;
+        }
+    }
+    const bool valueInside = std::any_of(line.tokens.begin(), line.tokens.end(),
+                                         [&](const Token& token) { return token.start < end; }) ||
+                             std::any_of(fields.begin(), fields.end(), [&](const Field& field) {
+                                 return field.line == 0 && field.start < end;
+                             });
+    if (valueInside)
+        return {};
+    QStringView label = QStringView(text).left(end);
+    while (!label.isEmpty() && (kLabelMarks.contains(label.front()) || isBlank(label.front())))
+        label = label.sliced(1);
+    label = label.trimmed();
+    if (label.size() < 2)
+        return {};
+    return QStringLiteral("^[ \\t\\x{3000}]*(?:") + kLabelMarkPattern + kBlank +
+           QStringLiteral("*)?") + literalPattern(label) +
+           (endsWithSeparator ? kLabelEndPattern : QStringLiteral("[ \\t\\x{3000}]*$"));
+}
+
+// The rules kind's template: one required pattern per example line, and the sign by which a line
+// looks like an entry: for a one-line entry its date, for a block its first label.
 Template buildTemplate(const ExampleText& example, const ChosenFields& chosen) {
     Template t;
     t.skipBlankLines = example.blankInside;
@@ -959,6 +973,8 @@ Template buildTemplate(const ExampleText& example, const ChosenFields& chosen) {
             const bool first = isBlankLine(lines.front().text.left(date->start));
             t.looksLike = (first ? QStringLiteral("^[ \\t\\x{3000}]*") : QString()) + datePattern();
         }
+    } else {
+        t.looksLike = leadingLabelPattern(lines.front(), chosen.fields);
     }
     return t;
 }
@@ -1019,21 +1035,6 @@ rules::RulesScan findOptionalLines(Template& t, const std::vector<Field>& fields
     return scan;
 }
 
-// What the kind found in the statement, for the user.
-void recordScan(const rules::RulesScan& scan, const LineModel& statement, LearnedKind& learned) {
-    learned.entries = static_cast<int>(scan.entries.size());
-    for (const rules::RulesScan::Entry& entry : scan.entries) {
-        if (entry.skipped)
-            learned.skippedEntries.push_back(entry.firstLine);
-        else
-            learned.rows.push_back(entry.cells);
-    }
-    for (const rules::RulesScan::NearMiss& nearMiss : scan.nearMisses) {
-        learned.unmatchedStarts.push_back(nearMiss.line);
-        learned.nearMisses << rules::nearMissText(nearMiss, statement);
-    }
-}
-
 } // namespace
 
 std::variant<LearnedKind, QString> learnKind(const LearnRequest& request) {
@@ -1053,6 +1054,12 @@ std::variant<LearnedKind, QString> learnKind(const LearnRequest& request) {
         request.id.isEmpty() ? idFromCaption(learned.caption, request.takenIds) : request.id;
     if (std::optional<QString> problem = rules::idProblem(learned.id, request.builtInIds))
         return *problem;
+    // A line of a comma-separated file: its cells are the fields between the commas, whatever
+    // they hold, which a line pattern would pin to what the example has.
+    if (detail::isCsvExample(request.exampleLines, request.statement))
+        return detail::learnCsvKind(
+            {{request.exampleLines, request.wantedCells, request.literalCells}}, std::move(learned),
+            request.statement);
     learned.cells = request.wantedCells;
     if (request.wantedCells.isEmpty()) {
         const Proposal proposal = proposalOf(lines, request.statement);
@@ -1297,13 +1304,15 @@ std::variant<LearnedKind, QString> learnKindFromExamples(const std::vector<Learn
     auto* learned = std::get_if<LearnedKind>(&fromFirst);
     if (learned == nullptr)
         return QStringLiteral("例 1: %1").arg(std::get<QString>(fromFirst));
-    if (std::all_of(examples.begin() + 1, examples.end(),
-                    [&](const LearnExample& example) { return givesRow(*learned, example); }))
-        return fromFirst;
     LearnedKind base;
     base.id = learned->id;
     base.caption = learned->caption;
     base.cells = learned->cells;
+    if (detail::isCsvExample(first.exampleLines, request.statement))
+        return detail::learnCsvKind(examples, std::move(base), request.statement);
+    if (std::all_of(examples.begin() + 1, examples.end(),
+                    [&](const LearnExample& example) { return givesRow(*learned, example); }))
+        return fromFirst;
     return mergeTableExamples(examples, std::move(base), request.statement);
 }
 

@@ -66,8 +66,10 @@ struct LearnedKind {
     QStringList warnings;
 };
 
-// Learns a rules kind from one example entry; the reason in Japanese when nothing can be learned
-// (an empty example, more than 20 lines, a wanted row none of whose cells stands in the example).
+// Learns a rules kind from one example entry: a kind of line patterns, or a comma-separated kind
+// when the example is a line of a comma-separated file. The reason in Japanese when nothing can be
+// learned (an empty example, more than 20 lines, a wanted row none of whose cells stands in the
+// example).
 std::variant<LearnedKind, QString> learnKind(const LearnRequest& request);
 
 // One example entry with the row it should give.
@@ -80,9 +82,9 @@ struct LearnExample {
 
 // Learns one rules kind that gives every example's row; the request's caption, id, taken and
 // built-in ids and statement apply, its example lines and cells are the examples'. With several
-// examples each must have its row; where TAB-table examples take a cell from different columns
-// (a bank's 出金 and 入金), the cell is the first non-empty of those columns, each with its own
-// filters. The reason in Japanese when no one kind gives every row.
+// examples each must have its row; where TAB-table or comma-separated examples take a cell from
+// different columns (a bank's 出金 and 入金), the cell is the first non-empty of those columns,
+// each with its own filters. The reason in Japanese when no one kind gives every row.
 std::variant<LearnedKind, QString> learnKindFromExamples(const std::vector<LearnExample>& examples,
                                                          const LearnRequest& request);
 

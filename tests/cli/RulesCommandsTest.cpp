@@ -202,6 +202,42 @@ TEST_F(RulesCommands, LearnWritesARulesFileThatCheckTakesAndSaysWhatItFound) {
               notation::bytes("2024/11/03→SHOP A→カード→1500|2024/11/04→喫茶 B→カード→80|"));
 }
 
+// A bank's comma-separated file, taught by an income and a payment: the kind saved is a
+// comma-separated kind that the folder takes and that gives every record's row with its sign.
+TEST_F(RulesCommands, LearnsACommaSeparatedKindFromTwoExamplesOfABankFile) {
+    const QString income = dir.filePath(QStringLiteral("income.csv"));
+    writeFile(income, notation::bytes("2025/01/10,給与,,300000,398500,|"));
+    const QString payment = dir.filePath(QStringLiteral("payment.csv"));
+    writeFile(payment, notation::bytes("2025/01/12,SAMPLE STORE,1500,,397000,|"));
+    const QString statement = dir.filePath(QStringLiteral("bank.csv"));
+    const QByteArray bank =
+        notation::bytes("日付,摘要,出金,入金,残高,メモ|2025/01/10,給与,,300000,398500,|"
+                        "2025/01/12,SAMPLE STORE,1500,,397000,|2025/01/20,\"SAMPLE 電力, "
+                        "口座\",8210,,388790,振替|");
+    writeFile(statement, bank);
+
+    const ConvertOutcome learned = runWithInput(
+        {"learn", income, "--row", "2025/01/10\t給与\t\t\t300000", "--example", payment, "--row",
+         "2025/01/12\tSAMPLE STORE\t\t\t-1500", "--id", "bank-csv", "--save", statement},
+        {}, environment());
+    EXPECT_EQ(learned.exitCode, 0) << learned.standardError.toStdString();
+    EXPECT_EQ(learned.standardError,
+              QStringLiteral("tallemo-convert: 3 件見つかりました。行にならなかったもの 0 件\n"
+                             "tallemo-convert: %1 に保存しました\n")
+                  .arg(userFile("bank-csv.toml")));
+    QFile saved(userFile("bank-csv.toml"));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(saved.readAll().contains("format = 'csv'"));
+
+    const QByteArray rows = notation::bytes("2025/01/10→給与→→→300000|"
+                                            "2025/01/12→SAMPLE STORE→→→-1500|"
+                                            "2025/01/20→SAMPLE 電力, 口座→→→-8210|");
+    EXPECT_EQ(runWithInput({"bank-csv"}, bank, environment()).standardOutput, rows);
+    EXPECT_EQ(runWithInput({"check", userFile("bank-csv.toml"), statement}, {}, environment())
+                  .standardOutput,
+              rows);
+}
+
 TEST_F(RulesCommands, LearnSavesIntoTheKindsFolderButReplacesOnlyWhenForced) {
     const QByteArray example = notation::bytes("2024/11/03␣␣SHOP A␣␣1,500円|");
     const QStringList save = {"learn", "-", "--id", "shop-lines", "--save"};

@@ -450,6 +450,105 @@ TEST(LearnerProposal, TakesTheTextThatVariesAndNeverABalance) {
               (QStringList{"2025/01/10", "SAMPLE STORE", "", "", "1500"}));
 }
 
+// A shop's name with one U+3000 inside ("ＡＢＣストア　渋谷店") is one name, as it is with one
+// space: only two blanks or more, a TAB, a label's end or a bar part values, in the proposal and in
+// the learned pattern alike.
+TEST(LearnerProposal, TakesAShopNameWithOneU3000InsideWhole) {
+    struct Case {
+        const char* name;
+        QStringList example;
+        QString otherEntry;
+    };
+    const std::vector<Case> cases = {
+        {"after a label in brackets",
+         {"【ご利用日】　2025/01/05", "【ご利用金額】　1,200円",
+          "【ご利用先】　ＡＢＣストア　渋谷店"},
+         "【ご利用日】　2025/01/06\n【ご利用金額】　300円\n【ご利用先】　ＸＹＺ　新宿　東口店"},
+        {"between a date and an amount parted by single U+3000s",
+         {"2025/01/05　ＡＢＣストア　渋谷店　1,200円"},
+         "2025/01/06　ＸＹＺ　新宿　東口店　300円"},
+        {"between a date and an amount parted by two blanks",
+         {"2025/01/05  ＡＢＣストア　渋谷店  1,200円"},
+         "2025/01/06  ＸＹＺ　新宿　東口店  300円"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto learned = learnKind(requestFor(
+            c.example, {}, c.example.join(u'\n') + QStringLiteral("\n\n") + c.otherEntry));
+        ASSERT_TRUE(std::holds_alternative<LearnedKind>(learned))
+            << std::get<QString>(learned).toStdString();
+        const auto& kind = std::get<LearnedKind>(learned);
+        EXPECT_EQ(kind.cells, (QStringList{"2025/01/05", "ＡＢＣストア　渋谷店", "", "", "1200"}));
+        EXPECT_EQ(kind.rows,
+                  (std::vector<QStringList>{{"2025/01/05", "ＡＢＣストア　渋谷店", "", "", "1200"},
+                                            {"2025/01/06", "ＸＹＺ　新宿　東口店", "", "", "300"}}))
+            << kind.fileText.toStdString();
+    }
+}
+
+// A block mail's labels carry marks that change from mail to mail ("★利用日：" here, "◇利用日：" or
+// "【利用日】" there): any mark converts; an entry that begins with the first label and still gives
+// no row is named, in learning and in a conversion by the learned kind, never passed over.
+TEST(LearnerMarks, ConvertsAnotherMarkAndNamesTheEntriesThatStillFail) {
+    const QStringList example = {"★利用日：2025/02/01", "★利用先：SAMPLE STORE",
+                                 "★利用金額：1,500円"};
+    struct Case {
+        const char* name;
+        QString entry;
+        std::vector<QStringList> rows; // after the example's own row
+        std::vector<int> nearMisses;
+    };
+    const std::vector<Case> cases = {
+        {"the same marks",
+         "★利用日：2025/02/02\n★利用先：SAMPLE CAFE\n★利用金額：480円",
+         {{"2025/02/02", "SAMPLE CAFE", "", "", "480"}},
+         {}},
+        {"other marks on every label",
+         "◇利用日：2025/02/02\n■利用先：SAMPLE CAFE\n●利用金額：480円",
+         {{"2025/02/02", "SAMPLE CAFE", "", "", "480"}},
+         {}},
+        {"a label in brackets",
+         "【利用日】2025/02/02\n【利用先】SAMPLE CAFE\n【利用金額】480円",
+         {{"2025/02/02", "SAMPLE CAFE", "", "", "480"}},
+         {}},
+        {"another mark, and an amount line that fails",
+         "◇利用日：2025/02/02\n◇利用先：SAMPLE CAFE\n◇利用金額：未定",
+         {},
+         {4}},
+        {"the first label without a mark",
+         "利用日：2025/02/02\n★利用先：SAMPLE CAFE\n★利用金額：480円",
+         {},
+         {4}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // The entry stands after the example and a blank line: its first line is the 5th.
+        const QString statement = example.join(u'\n') + QStringLiteral("\n\n") + c.entry + u'\n';
+        const auto learned = learnKind(
+            requestFor(example, {"2025/02/01", "SAMPLE STORE", "", "", "1500"}, statement));
+        ASSERT_TRUE(std::holds_alternative<LearnedKind>(learned))
+            << std::get<QString>(learned).toStdString();
+        const auto& kind = std::get<LearnedKind>(learned);
+        std::vector<QStringList> rows = {{"2025/02/01", "SAMPLE STORE", "", "", "1500"}};
+        rows.insert(rows.end(), c.rows.begin(), c.rows.end());
+        EXPECT_EQ(kind.rows, rows) << kind.fileText.toStdString();
+        EXPECT_EQ(kind.unmatchedStarts, c.nearMisses) << kind.fileText.toStdString();
+        for (const QString& nearMiss : kind.nearMisses)
+            EXPECT_TRUE(nearMiss.startsWith(QStringLiteral("5 行目"))) << nearMiss.toStdString();
+
+        // A conversion by the saved kind names the same lines.
+        const rules::RulesKindOrProblem loaded = rules::readRulesKind(
+            QStringLiteral("/k/") + kind.id + QStringLiteral(".toml"), kind.fileText.toUtf8(), {});
+        ASSERT_TRUE(std::holds_alternative<StatementKind>(loaded));
+        LineModel lines = LineModel::fromPastedText(statement);
+        std::vector<int> nearMisses;
+        ConvertContext context;
+        context.nearMisses = &nearMisses;
+        ASSERT_TRUE(std::get<StatementKind>(loaded).convert(lines, context).has_value());
+        EXPECT_EQ(nearMisses, c.nearMisses);
+    }
+}
+
 // Tables and separators learned from one entry: every TAB parts two cells, a cell empty in the
 // example may hold a memo elsewhere, "｜" and "|" are one separator, and a line that looks like
 // an entry but gives none is named rather than made into a wrong row.
@@ -705,3 +804,183 @@ TEST(ExampleInText, NeedsADateAndAnAmountTheLearnerReads) {
         EXPECT_EQ(hasDatesAndAmounts(LineModel::fromPastedText(c.text)), c.found);
     }
 }
+
+namespace {
+
+// A line of a comma-separated file is learned as a comma-separated kind: each cell a field by its
+// column (the header's name where the text has a header line above the example), every field a
+// field even when empty, so that a memo, a quoted comma or a value of another width never costs
+// a row.
+struct CsvCase {
+    const char* name;
+    QStringList examples; // one line each
+    std::vector<QStringList> wanted;
+    QStringList statement;
+    std::vector<QStringList> rows;
+    QString fileHas; // a sign of how the cells were learned
+};
+
+const QStringList kCardCsv = {
+    "カード会員 様,****-****-****-1234",
+    "",
+    "利用日,利用店名,利用者,支払方法,利用金額,メモ",
+    "2025/03/01,SAMPLE CAFE,本人,1回払い,\"1,480\",",
+    "2025/03/02,\"SAMPLE BOOKS, 新宿店\",家族,1回払い,200,立替",
+    "2025/03/03,Ｑ,本人,分割,\"12,800\",\"立替, 会社\"",
+    "合計,,,,\"14,480\",",
+};
+
+const std::vector<QStringList> kCardCsvRows = {
+    {"2025/03/01", "SAMPLE CAFE", "", "", "1480"},
+    {"2025/03/02", "SAMPLE BOOKS, 新宿店", "", "", "200"},
+    {"2025/03/03", "Ｑ", "", "", "12800"},
+};
+
+const QStringList kBankCsv = {
+    "日付,摘要,出金,入金,残高,メモ",
+    "2025/01/10,給与,,300000,398500,",
+    "2025/01/12,SAMPLE STORE,1500,,397000,",
+    "2025/01/20,SAMPLE 電力,8210,,388790,口座振替",
+    "2025/02/10,給与,,310000,698790,ボーナス込み",
+};
+
+const std::vector<QStringList> kBankCsvRows = {
+    {"2025/01/10", "給与", "", "", "300000"},
+    {"2025/01/12", "SAMPLE STORE", "", "", "-1500"},
+    {"2025/01/20", "SAMPLE 電力", "", "", "-8210"},
+    {"2025/02/10", "給与", "", "", "310000"},
+};
+
+TEST(LearnedCsv, TakesEveryFieldByItsColumnAndGivesEveryRecordsRow) {
+    const std::vector<CsvCase> cases = {
+        {"a header line above: the columns by their names; a memo empty in the example",
+         {"2025/03/01,SAMPLE CAFE,本人,1回払い,\"1,480\","},
+         {{"2025/03/01", "SAMPLE CAFE", "", "", "1480"}},
+         kCardCsv,
+         kCardCsvRows,
+         "{利用日|date}"},
+        {"the memo into the row: empty in the first example, shown by the second",
+         {"2025/03/01,SAMPLE CAFE,本人,1回払い,\"1,480\",",
+          "2025/03/02,\"SAMPLE BOOKS, 新宿店\",家族,1回払い,200,立替"},
+         {{"2025/03/01", "SAMPLE CAFE", "", "", "1480", ""},
+          {"2025/03/02", "SAMPLE BOOKS, 新宿店", "", "", "200", "立替"}},
+         kCardCsv,
+         {{"2025/03/01", "SAMPLE CAFE", "", "", "1480", ""},
+          {"2025/03/02", "SAMPLE BOOKS, 新宿店", "", "", "200", "立替"},
+          {"2025/03/03", "Ｑ", "", "", "12800", "立替, 会社"}},
+         "{メモ|trim}"},
+        {"every field quoted, the header's names too",
+         {"\"2025/03/01\",\"SAMPLE CAFE\",\"1,480\""},
+         {{"2025/03/01", "SAMPLE CAFE", "", "", "1480"}},
+         {"\"利用日\",\"ご利用先\",\"ご利用金額\"", "\"2025/03/01\",\"SAMPLE CAFE\",\"1,480\"",
+          "\"2025/03/02\",\"\"\"Q\"\" STORE\",\"200\""},
+         {{"2025/03/01", "SAMPLE CAFE", "", "", "1480"},
+          {"2025/03/02", "\"Q\" STORE", "", "", "200"}},
+         "{ご利用金額|yen}"},
+        {"no header: the columns by their numbers, only records as wide as the example",
+         {"2024/07/03,ＳＨＯＰ,1500,１,１,1500,"},
+         {{"2024/07/03", "SHOP", "", "", "1500"}},
+         {"山田 様,****-****-****-1234,ＶＩＳＡ", "2024/07/03,ＳＨＯＰ,1500,１,１,1500,",
+          "2024/07/09,ＣＡＦＥ　ＡＢＣ,\"1,200\",１,１,\"1,200\",", ",,,,,2700"},
+         {{"2024/07/03", "SHOP", "", "", "1500"}, {"2024/07/09", "CAFE ABC", "", "", "1200"}},
+         "{2|width|trim}"},
+        {"no wanted row: the date, the text that varies and the amount, never the balance",
+         {"2025/01/12,SAMPLE STORE,1500,,397000,"},
+         {{}},
+         {"日付,摘要,出金,入金,残高,メモ", "2025/01/12,SAMPLE STORE,1500,,397000,",
+          "2025/01/20,SAMPLE 電力,8210,,388790,口座振替"},
+         {{"2025/01/12", "SAMPLE STORE", "", "", "1500"},
+          {"2025/01/20", "SAMPLE 電力", "", "", "8210"}},
+         "{出金|yen}"},
+        {"two examples of a bank: the amount from 出金 or 入金, whichever holds one",
+         {"2025/01/10,給与,,300000,398500,", "2025/01/12,SAMPLE STORE,1500,,397000,"},
+         {{"2025/01/10", "給与", "", "", "300000"},
+          {"2025/01/12", "SAMPLE STORE", "", "", "-1500"}},
+         kBankCsv,
+         kBankCsvRows,
+         "{入金|yen; 出金|neg}"},
+        {"the same with the payment first",
+         {"2025/01/12,SAMPLE STORE,1500,,397000,", "2025/01/10,給与,,300000,398500,"},
+         {{"2025/01/12", "SAMPLE STORE", "", "", "-1500"},
+          {"2025/01/10", "給与", "", "", "300000"}},
+         kBankCsv,
+         kBankCsvRows,
+         "{出金|neg; 入金|yen}"},
+    };
+    for (const CsvCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<LearnExample> examples;
+        for (qsizetype e = 0; e < c.examples.size(); ++e)
+            examples.push_back(exampleOf(c.examples[e], c.wanted[static_cast<std::size_t>(e)]));
+        LearnRequest request;
+        request.statement = c.statement.join(u'\n');
+        const auto learned = learnKindFromExamples(examples, request);
+        ASSERT_TRUE(std::holds_alternative<LearnedKind>(learned))
+            << std::get<QString>(learned).toStdString();
+        const auto& kind = std::get<LearnedKind>(learned);
+        EXPECT_EQ(kind.rows, c.rows) << kind.fileText.toStdString();
+        EXPECT_TRUE(kind.skippedEntries.empty()) << kind.fileText.toStdString();
+        EXPECT_TRUE(kind.fileText.contains(QStringLiteral("format = 'csv'")));
+        EXPECT_TRUE(kind.fileText.contains(c.fileHas)) << kind.fileText.toStdString();
+
+        // The kinds folder takes the file as it takes a shipped comma-separated kind.
+        const rules::RulesKindOrProblem loaded =
+            rules::readRulesKind(QStringLiteral("/kinds/") + kind.id + QStringLiteral(".toml"),
+                                 kind.fileText.toUtf8(), {});
+        ASSERT_TRUE(std::holds_alternative<StatementKind>(loaded))
+            << std::get<rules::RulesProblem>(loaded).toString().toStdString();
+        LineModel lines = LineModel::fromPastedText(request.statement);
+        const std::optional<OutputList> converted =
+            std::get<StatementKind>(loaded).convert(lines, ConvertContext{});
+        ASSERT_TRUE(converted.has_value());
+        QString expected;
+        for (const QStringList& row : c.rows)
+            expected += row.join(u'\t') + QStringLiteral("\r\n");
+        EXPECT_EQ(converted->text(), expected);
+    }
+}
+
+TEST(LearnedCsv, SaysInJapaneseWhereEachCellCameFromAndWhatBecameFixedText) {
+    const QString example = QStringLiteral("2025/03/01,SAMPLE CAFE,\"1,480\",\"1,480\"");
+    const auto learned =
+        learnKind(requestFor({example}, {"2025/03/01", "SAMPLE CAFE", "カード", "", "1480"},
+                             QStringLiteral("利用日,利用店名,利用金額,支払総額\n") + example));
+    ASSERT_TRUE(std::holds_alternative<LearnedKind>(learned))
+        << std::get<QString>(learned).toStdString();
+    const auto& kind = std::get<LearnedKind>(learned);
+    EXPECT_EQ(kind.warnings, QStringList{"セル 3「カード」は例の中に見つかりません。どの行でも"
+                                         "「カード」という決まった文字になります"});
+    EXPECT_EQ(kind.notes, QStringList{"セル 5「1480」は例の 3 列目（利用金額）から取りました。"
+                                      "4 列目（支払総額）の「1,480」からも作れます"});
+    EXPECT_EQ(kind.rows,
+              (std::vector<QStringList>{{"2025/03/01", "SAMPLE CAFE", "カード", "", "1480"}}));
+}
+
+TEST(LearnedCsv, TakesAMailsLineWithCommasForALineNotARecord) {
+    struct Case {
+        const char* name;
+        QString example;
+        QStringList statement;
+    };
+    const std::vector<Case> cases = {
+        {"a grouped amount after a blank", "2025/03/01 SAMPLE, INC. 1,480円", {}},
+        {"a grouped amount after a comma", "2025/03/01,SAMPLE STORE,1,480円", {}},
+        {"a quote inside a field, not around it",
+         "ご利用先：\"SAMPLE\" 東京,2025/03/01,1480円",
+         {}},
+        {"text after a closing quote", "\"SAMPLE\" STORE,2025/03/01,1480円", {}},
+        {"three fields, but the text around has no other line as wide",
+         "ご利用先：SAMPLE, INC., TOKYO",
+         {"■ご利用日：2025/03/01", "ご利用先：SAMPLE, INC., TOKYO", "■ご利用金額：1480円"}},
+        {"a TAB table's line with commas in it", "2025/03/01\tSAMPLE, INC., TOKYO\t1480", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto learned = learnKind(requestFor({c.example}, {}, c.statement.join(u'\n')));
+        ASSERT_TRUE(std::holds_alternative<LearnedKind>(learned))
+            << std::get<QString>(learned).toStdString();
+        EXPECT_FALSE(std::get<LearnedKind>(learned).fileText.contains(QStringLiteral("'csv'")));
+    }
+}
+
+} // namespace
