@@ -725,15 +725,14 @@ std::variant<StatementKind, Problem> readTable(const toml::table& table, const Q
                 return *problem;
             if (std::optional<Problem> problem = problemOf(*compiled(*value), *valueNode))
                 return *problem;
-            if (std::optional<Problem> problem =
-                    compile(*label + QStringLiteral("[ \\t\\x{3000}]*"), *patternNode,
-                            linePattern.labelAlone))
+            if (std::optional<Problem> problem = compile(*label + syntax::blankPattern() + u'*',
+                                                         *patternNode, linePattern.labelAlone))
                 return *problem;
             if (linePattern.labelAlone.captures)
                 return problemAt(*patternNode,
                                  QStringLiteral("value のある行では、フィールドは value の中で"
                                                 "取り出します"));
-            const QString blanks = QStringLiteral("[ \\t\\x{3000}]*");
+            const QString blanks = syntax::blankPattern() + u'*';
             if (std::optional<Problem> problem =
                     compile(blanks + QStringLiteral("(?:") + *value + u')' + blanks, *valueNode,
                             linePattern.valueAlone))
