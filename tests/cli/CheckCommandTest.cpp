@@ -91,6 +91,24 @@ TEST_F(CheckCommand, AKindByIdAloneIsNamedAndAStatementOfNoneOfItsEntriesSaysSo)
               notation::bytes("1-3→2024/11/03→SAMPLE␣STORE→→→1500|5-7→2024/11/04→BOOKS→→→980|"));
 }
 
+// Mails turned from HTML into text put U+00A0 where the mail showed a space: every shipped kind
+// takes it as a blank, here between a label and its value.
+TEST_F(CheckCommand, ShippedKindsTakeTheNoBreakSpaceOfHtmlMailsAsABlank) {
+    const ConvertOutcome jcb = runWithInput(
+        {"check", "card-mail-jcb", "-"},
+        notation::bytes("【ご利用日時(日本時間)】\u00A02024/11/03\u00A012:34|"
+                        "【ご利用金額】\u00A0\u00A01,500円|【ご利用先】\u00A0SAMPLE␣STORE|"),
+        environment());
+    EXPECT_EQ(jcb.standardOutput, notation::bytes("2024/11/03→SAMPLE␣STORE→→→1500|"))
+        << jcb.standardError.toStdString();
+    const ConvertOutcome line = runWithInput(
+        {"check", "card-mail-line", "-"},
+        notation::bytes("\u00A02024/11/03\u00A0\u00A0SAMPLE␣STORE\u00A0\u00A0¥1,500円｜␣支払月"),
+        environment());
+    EXPECT_EQ(line.standardOutput, notation::bytes("2024/11/03→SAMPLE␣STORE→→→1500|"))
+        << line.standardError.toStdString();
+}
+
 // The file wins over a kind of the same name: a rules file may be checked under any name.
 TEST_F(CheckCommand, AFileNamedAfterAKindIsCheckedAsARulesFile) {
     writeFile(dir.filePath(QStringLiteral("card")),
