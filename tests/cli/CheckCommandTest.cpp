@@ -18,7 +18,7 @@ class CheckCommand : public testing::Test {
 protected:
     ConvertEnvironment environment() const { return testEnvironment(dir); }
     QString statementFile(const char* notated) const {
-        const QString path = dir.filePath(QStringLiteral("statement.txt"));
+        QString path = dir.filePath(QStringLiteral("statement.txt"));
         writeFile(path, notation::bytes(notated));
         return path;
     }
