@@ -1,6 +1,7 @@
 #include "cli/CategoriesCommands.h"
 
 #include "categories/CategoryStore.h"
+#include "cli/CommandNames.h"
 #include "cli/StatementReader.h"
 #include "settings/IniSettings.h"
 
@@ -67,12 +68,12 @@ std::optional<ConvertOutcome> runCategoriesCommand(const QStringList& arguments,
     if (arguments.isEmpty())
         return std::nullopt;
     const QString& command = arguments.front();
-    if (command == QLatin1String("fill")) {
+    if (command == companion::commandName(companion::Command::Fill)) {
         if (arguments.size() > 2)
             return usage(QStringLiteral("fill takes one file of rows at most"));
         return fillCategories(arguments.value(1), standardInput, environment);
     }
-    if (command != QLatin1String("categories"))
+    if (command != companion::commandName(companion::Command::Categories))
         return std::nullopt;
     if (arguments.size() == 1)
         return listCategories(environment);

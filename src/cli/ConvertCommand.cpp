@@ -5,6 +5,7 @@
 #include "AppError.h"
 #include "categories/CategoryStore.h"
 #include "cli/CategoriesCommands.h"
+#include "cli/CommandNames.h"
 #include "converters/ConversionReport.h"
 #include "converters/StatementKinds.h"
 #include "history/HistoryStore.h"
@@ -47,12 +48,14 @@ namespace tallemo {
 namespace {
 
 const QString kProgram = QStringLiteral("tallemo-convert");
-const QString kDetect = QStringLiteral("detect");
-const QString kKinds = QStringLiteral("kinds");
-const QString kCheck = QStringLiteral("check");
-const QString kHelp = QStringLiteral("help");
-const QString kLearn = QStringLiteral("learn");
-const QString kHistory = QStringLiteral("history");
+using companion::Command;
+using companion::commandName;
+const QString kDetect = commandName(Command::Detect);
+const QString kKinds = commandName(Command::Kinds);
+const QString kCheck = commandName(Command::Check);
+const QString kHelp = commandName(Command::Help);
+const QString kLearn = commandName(Command::Learn);
+const QString kHistory = commandName(Command::History);
 
 // What the arguments of a call are wrong in: ends the companion with status 2 and the usage.
 struct UsageError {
@@ -206,12 +209,15 @@ struct CommandLine {
                        "option (or the window) copied, and record them all in the\n"
                        "history of copied rows; the number left out goes to standard\n"
                        "error. Not for the dividend kinds")};
+    QCommandLineOption lines{QStringLiteral("lines"),
+                             QStringLiteral("check only: write before each row the statement's\n"
+                                            "lines its entry took (\"12-15\" and a TAB)")};
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
                             QStringLiteral("show this help")};
 
     QList<QCommandLineOption> all() const {
-        return {area, date,    rate,    remark,  noRemark, fill, noFill, newOnly,
-                row,  example, literal, caption, id,       save, force,  help};
+        return {area,    date,    rate,    remark, noRemark, fill,  noFill, newOnly, row,
+                example, literal, caption, id,     save,     force, lines,  help};
     }
     QList<const QCommandLineOption*> conversionOnly() const {
         return {&area, &date, &rate, &remark, &noRemark, &fill, &noFill, &newOnly};
@@ -219,6 +225,7 @@ struct CommandLine {
     QList<const QCommandLineOption*> learnOnly() const {
         return {&row, &example, &literal, &caption, &id, &save, &force};
     }
+    QList<const QCommandLineOption*> checkOnly() const { return {&lines}; }
 };
 
 const CommandLine& commandLine() {
@@ -466,16 +473,25 @@ QString entriesFoundText(std::size_t entries, std::size_t withoutRow) {
         .arg(withoutRow);
 }
 
-// `check RULES.toml STATEMENT`: the rows as a conversion writes them, and on standard error how
-// many entries there are, each entry that gives none by its first line, and the lines that
-// looked like an entry but are none, with the part that failed.
-ConvertOutcome checkRules(const StatementKind& kind, const LineModel& Lines) {
+// "12-15": the 1-based lines an entry took, as `check --lines` writes them.
+QString entryLinesText(const KindScan::Entry& entry) {
+    if (entry.lastLine <= entry.firstLine)
+        return QString::number(entry.firstLine + 1);
+    return QStringLiteral("%1-%2").arg(entry.firstLine + 1).arg(entry.lastLine + 1);
+}
+
+// `check RULES.toml|KIND STATEMENT`: the rows as a conversion writes them (with --lines each
+// after the lines its entry took), and on standard error how many entries there are, each entry
+// that gives none by its first line, and the lines that looked like an entry but are none, with
+// the part that failed.
+ConvertOutcome checkKind(const StatementKind& kind, const LineModel& Lines,
+                         const ConvertContext& context, bool withLines) {
     ConvertOutcome outcome;
-    const rules::RulesScan scan = rules::scanWithRules(kind, Lines);
+    const KindScan scan = kind.scan(Lines, context);
     QString rows;
     QString skipped;
     std::size_t withoutRow = 0;
-    for (const rules::RulesScan::Entry& entry : scan.entries) {
+    for (const KindScan::Entry& entry : scan.entries) {
         if (entry.skipped) {
             ++withoutRow;
             skipped += QStringLiteral("%1: %2 行目: %3\n")
@@ -483,6 +499,8 @@ ConvertOutcome checkRules(const StatementKind& kind, const LineModel& Lines) {
                            .arg(entry.firstLine + 1)
                            .arg(skipReasonText(*entry.skipped));
         } else {
+            if (withLines)
+                rows += entryLinesText(entry) + u'\t';
             rows += entry.cells.join(u'\t') + QStringLiteral("\r\n");
         }
     }
@@ -492,7 +510,7 @@ ConvertOutcome checkRules(const StatementKind& kind, const LineModel& Lines) {
                                      .arg(kProgram, kind.caption, kind.id);
     else
         outcome.standardError += entriesFoundText(scan.entries.size(), withoutRow) + skipped;
-    for (const rules::RulesScan::NearMiss& nearMiss : scan.nearMisses)
+    for (const KindScan::NearMiss& nearMiss : scan.nearMisses)
         outcome.standardError +=
             QStringLiteral("%1: %2\n").arg(kProgram, rules::nearMissText(nearMiss, Lines));
     return outcome;
@@ -791,13 +809,16 @@ public:
     QString name() const override { return kCheck; }
     QString help() const override {
         return QStringLiteral(
-            "  check RULES.toml [FILE]\n"
-            "             check a rules file; with FILE, write the rows it gives and\n"
-            "             say on standard error which entries give none and why\n");
+            "  check RULES.toml|KIND [FILE]\n"
+            "             check a rules file, or take a kind by its id; with FILE,\n"
+            "             write the rows it gives and say on standard error which\n"
+            "             entries give none and why (--lines: each row after the\n"
+            "             statement's lines its entry took, \"12-15\\t\")\n");
     }
+    QList<const QCommandLineOption*> options() const override { return commandLine().checkOnly(); }
     std::pair<qsizetype, qsizetype> argumentCount() const override { return {1, 2}; }
     QString missingArgument() const override {
-        return QStringLiteral("%1 needs a rules file").arg(kCheck);
+        return QStringLiteral("%1 needs a rules file or a kind's id").arg(kCheck);
     }
     std::variant<ConvertOutcome, UsageError> run(const Call& call) const override;
 };
@@ -848,7 +869,7 @@ public:
     explicit CategoriesCommand(QString name) : m_name(std::move(name)) {}
     QString name() const override { return m_name; }
     QString help() const override {
-        if (m_name == u"fill")
+        if (m_name == commandName(Command::Fill))
             return QStringLiteral(
                 "  fill [ROWS]\n"
                 "             spreadsheet rows in, the same rows out with their empty cells\n"
@@ -860,7 +881,7 @@ public:
             "             categories, or forget one description (all when none is given)\n");
     }
     std::pair<qsizetype, qsizetype> argumentCount() const override {
-        return {0, m_name == u"fill" ? 1 : 2};
+        return {0, m_name == commandName(Command::Fill) ? 1 : 2};
     }
     std::variant<ConvertOutcome, UsageError> run(const Call& call) const override {
         return *runCategoriesCommand(QStringList{m_name} + call.arguments, call.standardInput,
@@ -893,14 +914,27 @@ const std::vector<std::unique_ptr<const Subcommand>>& subcommands() {
         list.push_back(std::make_unique<CheckCommand>());
         list.push_back(std::make_unique<LearnCommand>());
         list.push_back(std::make_unique<HistoryCommand>());
-        list.push_back(std::make_unique<CategoriesCommand>(QStringLiteral("categories")));
-        list.push_back(std::make_unique<CategoriesCommand>(QStringLiteral("fill")));
+        list.push_back(std::make_unique<CategoriesCommand>(commandName(Command::Categories)));
+        list.push_back(std::make_unique<CategoriesCommand>(commandName(Command::Fill)));
         list.push_back(std::make_unique<HelpCommand>());
         list.push_back(std::make_unique<ConversionCommand>());
         return list;
     }();
     return all;
 }
+
+} // namespace
+
+QStringList subcommandNames() {
+    QStringList names;
+    for (const auto& subcommand : subcommands()) {
+        if (!subcommand->name().isEmpty())
+            names << subcommand->name();
+    }
+    return names;
+}
+
+namespace {
 
 QString commandsHelp() {
     QString text;
@@ -918,24 +952,30 @@ const Subcommand& subcommandNamed(QStringView word) {
 }
 
 std::variant<ConvertOutcome, UsageError> CheckCommand::run(const Call& call) const {
-    const QString rulesFile = call.arguments.front();
+    const QString named = call.arguments.front();
     const QString file = call.arguments.value(1);
-    QStringList builtInIds;
-    for (const StatementKind& kind : builtInKinds())
-        builtInIds << kind.id;
-    rules::RulesKindOrProblem read =
-        rules::readRulesFile(rulesFile, builtInIds, rules::FileNaming::MayDiffer);
-    if (const auto* problem = std::get_if<rules::RulesProblem>(&read))
-        return failure(1, problem->toString() + u'\n');
-    const auto& checkedKind = std::get<StatementKind>(read);
-    // A file is checked before it is put into the folder, under any name; only the folder wants
-    // it named after its id.
+    // A kind's id, unless a file of that name is there: rules files are checked under any name.
+    const StatementKind* known = QFileInfo::exists(named) ? nullptr : call.kinds.find(named);
+    std::optional<StatementKind> checkedFile;
     QString namingWarning;
-    if (QFileInfo(rulesFile).fileName() != checkedKind.id + QStringLiteral(".toml"))
-        namingWarning =
-            QStringLiteral("%1: %2: kinds フォルダに入れるときは %3.toml という名前にして"
-                           "ください\n")
-                .arg(kProgram, rulesFile, checkedKind.id);
+    if (known == nullptr) {
+        QStringList builtInIds;
+        for (const StatementKind& kind : builtInKinds())
+            builtInIds << kind.id;
+        rules::RulesKindOrProblem read =
+            rules::readRulesFile(named, builtInIds, rules::FileNaming::MayDiffer);
+        if (const auto* problem = std::get_if<rules::RulesProblem>(&read))
+            return failure(1, problem->toString() + u'\n');
+        checkedFile = std::get<StatementKind>(std::move(read));
+        // A file is checked before it is put into the folder, under any name; only the folder
+        // wants it named after its id.
+        if (QFileInfo(named).fileName() != checkedFile->id + QStringLiteral(".toml"))
+            namingWarning =
+                QStringLiteral("%1: %2: kinds フォルダに入れるときは %3.toml という名前にして"
+                               "ください\n")
+                    .arg(kProgram, named, checkedFile->id);
+    }
+    const StatementKind& checkedKind = known != nullptr ? *known : *checkedFile;
     if (file.isEmpty()) {
         ConvertOutcome outcome;
         outcome.standardOutput =
@@ -946,9 +986,27 @@ std::variant<ConvertOutcome, UsageError> CheckCommand::run(const Call& call) con
     std::variant<LineModel, ConvertOutcome> statement = statementOf(call, file);
     if (auto* failed = std::get_if<ConvertOutcome>(&statement))
         return std::move(*failed);
-    ConvertOutcome checked = checkRules(checkedKind, std::get<LineModel>(statement));
-    checked.standardError.prepend(namingWarning);
-    return checked;
+    // The context a conversion would have: today's date, the remarks setting, the rate from the
+    // exchange-rate service.
+    const ConvertEnvironment& environment = call.environment;
+    ConvertContext context;
+    context.regional = environment.regional;
+    context.remark = remarkWanted(checkedKind, environment.iniFileName, std::nullopt);
+    context.yenPerDollar = [&environment](LineModel& lines) -> std::optional<double> {
+        const std::unique_ptr<HttpTransport> transport =
+            environment.makeTransport ? environment.makeTransport() : nullptr;
+        if (!transport)
+            return std::nullopt;
+        return fetchYenPerDollar(environment.iniFileName, lines, *transport).yenPerDollar;
+    };
+    try {
+        ConvertOutcome checked = checkKind(checkedKind, std::get<LineModel>(statement), context,
+                                           call.parser.isSet(commandLine().lines));
+        checked.standardError.prepend(namingWarning);
+        return checked;
+    } catch (const AppError& error) {
+        return failure(1, namingWarning + errorBoxText(error.message()) + u'\n');
+    }
 }
 
 ConvertOutcome ConversionCommand::convertStatement(const ConversionOptions& options,
@@ -1090,7 +1148,8 @@ ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standa
             return usageFailure(subcommand.missingArgument());
         const QList<const QCommandLineOption*> own = subcommand.options();
         const QList<const QCommandLineOption*> learnOnly = line.learnOnly();
-        for (const QCommandLineOption* option : line.conversionOnly() + learnOnly) {
+        for (const QCommandLineOption* option :
+             line.conversionOnly() + learnOnly + line.checkOnly()) {
             if (!parser.isSet(*option) || own.contains(option))
                 continue;
             if (learnOnly.contains(option))

@@ -75,6 +75,9 @@ struct ConvertOutcome {
 ConvertOutcome runConvertCommand(const QStringList& arguments, QIODevice& standardInput,
                                  const ConvertEnvironment& environment);
 
+// The names of the subcommands, from the companion's list of them.
+QStringList subcommandNames();
+
 // The text --help prints, followed by settingsFileLine.
 QString convertHelpText(const KindRegistry& kinds, const rules::KindFolders& folders);
 // The line that ends --help: which settings file this run reads.

@@ -82,13 +82,18 @@ void buildRow(QStringView St, RowText& row) {
 
 } // namespace
 
-OutputList convertCardStatement(LineModel& Lines, const RowsSink* rowsSink) {
+OutputList convertCardStatement(LineModel& Lines, const RowsSink* rowsSink,
+                                std::vector<EntryLines>* entryLines) {
     // The rows written so far, topmost last, each as its distance from the end of the text: a
     // deletion above a row leaves that distance as it is, so no index has to be shifted. A row
     // that a later entry's deletion takes away is dropped, so the clipboard gets exactly the rows
     // that stay in the text.
     std::vector<int> rowsFromEnd;
+    // The lines of the given text each row's entry took, beside rowsFromEnd. The lines above the
+    // scan point are never moved, so the main line and its marker keep their indexes.
+    std::vector<EntryLines> rowEntries;
     RowText rowText;
+    const int lastLine = Lines.count() - 1;
 
     // Deletions only ever remove lines at i and below it, so the lines still to be tested keep
     // their indexes while the scan runs upwards.
@@ -99,8 +104,11 @@ OutputList convertCardStatement(LineModel& Lines, const RowsSink* rowsSink) {
             continue;
 
         for (int k = 0; k < kLinesPerMarker; ++k) {
-            if (!rowsFromEnd.empty() && Lines.pieceCount() - rowsFromEnd.back() == i)
+            if (!rowsFromEnd.empty() && Lines.pieceCount() - rowsFromEnd.back() == i) {
                 rowsFromEnd.pop_back();
+                if (entryLines != nullptr)
+                    rowEntries.pop_back();
+            }
             Lines.deleteLine(i);
         }
 
@@ -111,6 +119,8 @@ OutputList convertCardStatement(LineModel& Lines, const RowsSink* rowsSink) {
         buildRow(Lines.lineView(i - 1), rowText);
         Lines.setLine(i - 1, rowText.view());
         rowsFromEnd.push_back(Lines.pieceCount() - (i - 1));
+        if (entryLines != nullptr)
+            rowEntries.push_back({i - 1, std::min(i + kLinesPerMarker - 1, lastLine)});
     }
 
     OutputList SL(rowsSink);
@@ -118,6 +128,8 @@ OutputList convertCardStatement(LineModel& Lines, const RowsSink* rowsSink) {
         const int line = Lines.pieceCount() - rowsFromEnd[k];
         SL.add(Lines.lineView(line), line);
     }
+    if (entryLines != nullptr)
+        entryLines->assign(rowEntries.rbegin(), rowEntries.rend());
     return SL;
 }
 

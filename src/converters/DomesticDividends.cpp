@@ -26,12 +26,14 @@ const QString kAmountKeyword = QStringLiteral("入金額");
 } // namespace
 
 OutputList convertDomesticDividends(LineModel& Lines, const Regional& regional,
-                                    const RowsSink* rowsSink) {
+                                    const RowsSink* rowsSink, std::vector<EntryLines>* entryLines) {
     static const QString kCategory = QStringLiteral("配当国内");
     const QString dateText = regional.dateText();
     OutputList SL(rowsSink);
     // One buffer for every row, reused: the rows go into SL's text.
     RowText LOutput;
+    // The "銘柄名" line of the row being built, -1 before one.
+    int nameLine = -1;
 
     const int N = Lines.count();
     for (int i = 0; i < N; ++i) {
@@ -49,6 +51,7 @@ OutputList convertDomesticDividends(LineModel& Lines, const Regional& regional,
             LOutput.append(St2);
             LOutput.append(kTab);
             LOutput.append(kTab);
+            nameLine = i;
         }
         if (beginsWith(St1, kAmountKeyword)) {
             // AnsiLeftStr counts characters, m code units: a surrogate pair in the amount keeps
@@ -58,6 +61,9 @@ OutputList convertDomesticDividends(LineModel& Lines, const Regional& regional,
             LOutput.append(AnsiLeftView(St2, m - 11));
             SL.add(LOutput.view());
             LOutput.clear();
+            if (entryLines != nullptr)
+                entryLines->push_back({nameLine < 0 ? i : nameLine, i});
+            nameLine = -1;
         }
     }
 

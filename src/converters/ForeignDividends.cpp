@@ -52,7 +52,8 @@ template <class OnAmount> bool walkAmountLines(const LineModel& Lines, OnAmount 
 
 std::optional<OutputList> convertForeignDividends(LineModel& Lines, const Regional& regional,
                                                   const YenPerDollarSource& GetYPD,
-                                                  const RowsSink* rowsSink) {
+                                                  const RowsSink* rowsSink,
+                                                  std::vector<EntryLines>* entryLines) {
     // Without a rate there is nothing to convert with; the client has already said why in its
     // trace line.
     const std::optional<double> rate = GetYPD(Lines);
@@ -101,6 +102,8 @@ std::optional<OutputList> convertForeignDividends(LineModel& Lines, const Region
         LOutput.append(kTab);
         LOutput.append(rateText);
         SL.add(LOutput.view());
+        if (entryLines != nullptr)
+            entryLines->push_back({i - 3, i});
     });
     if (!converted)
         return std::nullopt;

@@ -30,6 +30,37 @@ public:
         return m_convert(Lines, context);
     }
     Recognition recognise(const LineModel& Lines) const override { return m_recognise(Lines); }
+    // A conversion of a copy of the text, whose rows are split into their cells and paired with
+    // the lines the converter says their entries took.
+    KindScan scan(const LineModel& Lines, const ConvertContext& context) const override {
+        LineModel copy(Lines.text());
+        std::vector<EntryLines> entryLines;
+        std::vector<SkippedEntry> skipped;
+        std::vector<int> nearMisses;
+        ConvertContext scanning = context;
+        scanning.rowsSink = nullptr;
+        scanning.entryLines = &entryLines;
+        scanning.skipped = &skipped;
+        scanning.nearMisses = &nearMisses;
+        const std::optional<OutputList> rows = m_convert(copy, scanning);
+        KindScan scan;
+        for (int k = 0; rows && k < rows->count(); ++k) {
+            const EntryLines lines = static_cast<std::size_t>(k) < entryLines.size()
+                                         ? entryLines[static_cast<std::size_t>(k)]
+                                         : EntryLines{-1, -1};
+            scan.entries.push_back(
+                {lines.first, lines.last, std::nullopt, rows->row(k).toString().split(u'\t')});
+        }
+        for (const SkippedEntry& entry : skipped)
+            scan.entries.push_back({entry.line, entry.line, entry.reason, {}});
+        std::stable_sort(scan.entries.begin(), scan.entries.end(),
+                         [](const KindScan::Entry& a, const KindScan::Entry& b) {
+                             return a.firstLine < b.firstLine;
+                         });
+        for (const int line : nearMisses)
+            scan.nearMisses.push_back({line, line, 0});
+        return scan;
+    }
 
 private:
     Convert m_convert;
@@ -54,7 +85,7 @@ std::vector<StatementKind> builtInTable() {
             .fill = true,
             .engine = builtInEngine(
                 [](LineModel& Lines, const ConvertContext& context) -> std::optional<OutputList> {
-                    return convertCardStatement(Lines, context.rowsSink);
+                    return convertCardStatement(Lines, context.rowsSink, context.entryLines);
                 },
                 recogniseCardStatement),
             .ownWindowElement = true,
@@ -68,7 +99,8 @@ std::vector<StatementKind> builtInTable() {
             .remark = std::nullopt,
             .engine = builtInEngine(
                 [](LineModel& Lines, const ConvertContext& context) -> std::optional<OutputList> {
-                    return convertDomesticDividends(Lines, context.regional, context.rowsSink);
+                    return convertDomesticDividends(Lines, context.regional, context.rowsSink,
+                                                    context.entryLines);
                 },
                 recogniseDomesticDividends),
             .ownWindowElement = true,
@@ -85,7 +117,7 @@ std::vector<StatementKind> builtInTable() {
             .engine = builtInEngine(
                 [](LineModel& Lines, const ConvertContext& context) {
                     return convertForeignDividends(Lines, context.regional, context.yenPerDollar,
-                                                   context.rowsSink);
+                                                   context.rowsSink, context.entryLines);
                 },
                 recogniseForeignDividends),
             .ownWindowElement = true,
@@ -102,7 +134,8 @@ std::vector<StatementKind> builtInTable() {
             .fill = true,
             .engine = builtInEngine(
                 [](LineModel& Lines, const ConvertContext& context) -> std::optional<OutputList> {
-                    return convertViewCard(Lines, context.remark, context.rowsSink);
+                    return convertViewCard(Lines, context.remark, context.rowsSink,
+                                           context.entryLines);
                 },
                 recogniseViewCard),
             .ownWindowElement = true,
@@ -119,7 +152,13 @@ std::vector<StatementKind> builtInTable() {
             .fill = true,
             .engine = builtInEngine(
                 [](LineModel& Lines, const ConvertContext& context) -> std::optional<OutputList> {
-                    return convertCoopStatement(Lines, context.remark, context.rowsSink);
+                    OutputList rows = convertCoopStatement(Lines, context.remark, context.rowsSink);
+                    // Each row is its entry's line, rewritten where it stands.
+                    if (context.entryLines != nullptr && context.rowsSink == nullptr) {
+                        for (int k = 0; k < rows.count(); ++k)
+                            context.entryLines->push_back({rows.lineOf(k), rows.lineOf(k)});
+                    }
+                    return rows;
                 },
                 recogniseCoopStatement),
             .ownWindowElement = true,

@@ -4,6 +4,7 @@
 #include "text/Regional.h"
 
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 
 #include <functional>
@@ -28,6 +29,12 @@ struct SkippedEntry {
     SkipReason reason = SkipReason::UnreadableAmount;
 };
 
+// The lines of the text as given to the converter (0-based) that one row's entry took.
+struct EntryLines {
+    int first = 0;
+    int last = 0;
+};
+
 // What a conversion takes besides the text. Each kind reads only what its entry says it needs.
 struct ConvertContext {
     Regional regional;               // the dividend rows' date text and the decimal separator
@@ -41,6 +48,27 @@ struct ConvertContext {
     std::vector<SkippedEntry>* skipped = nullptr;
     // Where a kind says which lines looked like an entry's beginning but began none (0-based).
     std::vector<int>* nearMisses = nullptr;
+    // Where a kind says, row by row, which lines its entries took (built-in kinds).
+    std::vector<EntryLines>* entryLines = nullptr;
+};
+
+// What one walk of a kind over a text found, entry by entry: for `check` and the learner.
+struct KindScan {
+    struct Entry {
+        int firstLine = 0; // 0-based
+        int lastLine = 0;
+        std::optional<SkipReason> skipped; // why it gave no row, if it did not
+        QStringList cells;                 // the row's cells, when it gave one
+    };
+    std::vector<Entry> entries;
+    // Lines that look like an entry's beginning but begin none: lines that match the template's
+    // first line, or the file's looks-like pattern where it has one.
+    struct NearMiss {
+        int line = 0;         // 0-based, where the entry would have begun
+        int failedLine = 0;   // the line that did not match, the text's line count at its end
+        int templateLine = 0; // 0-based, the template line that found no match there
+    };
+    std::vector<NearMiss> nearMisses;
 };
 
 // What a recogniser makes of a text: how many entries the kind's converter would turn into rows,
@@ -80,6 +108,10 @@ public:
     // Reads the text as the text area holds it (CR LF breaks only) in one pass, so recognising
     // costs no more than converting.
     virtual Recognition recognise(const LineModel& Lines) const = 0;
+    // Walks the text as convert does, without changing it, and tells each entry's lines and row
+    // (or why it gave none). The context's rowsSink and its lists of skipped entries and near
+    // misses are not used. It throws AppError where convert would.
+    virtual KindScan scan(const LineModel& Lines, const ConvertContext& context) const = 0;
 };
 
 // The yes/no setting that switches a kind's remarks cell on, as the window's settings menu keeps
@@ -150,6 +182,9 @@ struct StatementKind {
         return engine->convert(Lines, context);
     }
     Recognition recognise(const LineModel& Lines) const { return engine->recognise(Lines); }
+    KindScan scan(const LineModel& Lines, const ConvertContext& context) const {
+        return engine->scan(Lines, context);
+    }
     bool isBuiltIn() const { return sourceFile.isEmpty(); }
 };
 

@@ -56,7 +56,8 @@ template <class OnBlock> void walkBlocks(const LineModel& Lines, OnBlock onBlock
 
 } // namespace
 
-OutputList convertViewCard(LineModel& Lines, bool LSuica, const RowsSink* rowsSink) {
+OutputList convertViewCard(LineModel& Lines, bool LSuica, const RowsSink* rowsSink,
+                           std::vector<EntryLines>* entryLines) {
     static const QString kSuica = QStringLiteral("Suica");
     OutputList SL(rowsSink);
     // One buffer for every row, reused.
@@ -92,6 +93,8 @@ OutputList convertViewCard(LineModel& Lines, bool LSuica, const RowsSink* rowsSi
             St2.append(kSuica);
         }
         SL.add(St2.view());
+        if (entryLines != nullptr)
+            entryLines->push_back({i, i + 2});
     });
 
     if (rowsSink == nullptr) {

@@ -5,6 +5,7 @@
 #include "rules/CellFilters.h"
 #include "rules/RulesKind.h"
 #include "text/LineModel.h"
+#include "text/StatementSyntax.h"
 
 #include <QRegularExpression>
 
@@ -33,22 +34,18 @@ struct Token {
     FieldClass cls = FieldClass::Text; // Text stands for a plain run of digits
 };
 
-const QString kBlank = QStringLiteral("[ \\x{3000}]");
-const QString kDigit = QStringLiteral("[0-9０-９]");
+// A space inside a cell, and a blank (a space or a TAB).
+const QString kSpace = syntax::spacePattern();
+const QString kBlank = syntax::blankPattern();
 // The end of a label: "：" or ":", or the "】" of "【利用日】", whichever the example has.
-const QString kLabelEndPattern = kBlank + QStringLiteral("*(?:】|[:：])") + kBlank + u'*';
+const QString kLabelEndPattern = kSpace + QStringLiteral("*(?:】|[:：])") + kSpace + u'*';
 
 // What follows a date on statements: a time and a weekday in brackets, each optional.
-const QString kDateSuffix =
-    QStringLiteral("(?:[ T\\x{3000}]*[0-9０-９]{1,2}[:：][0-9０-９]{2}(?:[:：][0-9０-９]{2})?)?"
-                   "(?:[ \\x{3000}]*[(（][^)）]{1,4}[)）])?");
+const QString kDateSuffix = syntax::dateSuffixPattern();
 
 const QRegularExpression& dateExpression() {
-    static const QRegularExpression expression(
-        QStringLiteral("[0-9０-９]{4}[ \\x{3000}]*(?:[/／\\-－.．][ \\x{3000}]*[0-9０-９]{1,2}"
-                       "[ \\x{3000}]*[/／\\-－.．][ \\x{3000}]*[0-9０-９]{1,2}|年[ \\x{3000}]*"
-                       "[0-9０-９]{1,2}[ \\x{3000}]*月[ \\x{3000}]*[0-9０-９]{1,2}[ \\x{3000}]*日?)"
-                       "(?![0-9０-９])"));
+    static const QRegularExpression expression(syntax::datePattern() +
+                                               QStringLiteral("(?![0-9０-９])"));
     return expression;
 }
 
@@ -58,11 +55,13 @@ const QRegularExpression& dateSuffixExpression() {
 }
 
 const QRegularExpression& amountExpression() {
-    static const QRegularExpression expression(QStringLiteral(
-        "(?<![0-9０-９,，.．])(?:[-−－△▲][ \\x{3000}]*)?(?:[¥￥][ \\x{3000}]*)?"
-        "(?:[0-9０-９]{1,3}(?:[,，][0-9０-９]{3})+(?:[.．][0-9０-９]+)?(?:[ \\x{3000}]*円)?"
-        "|(?<=[¥￥]|[¥￥][ \\x{3000}])[0-9０-９]+(?:[.．][0-9０-９]+)?(?:[ \\x{3000}]*円)?"
-        "|[0-9０-９]+(?:[.．][0-9０-９]+)?[ \\x{3000}]*円)(?![0-9０-９])"));
+    // Digits are an amount when they have thousands separators, a yen sign or "円".
+    static const QRegularExpression expression(
+        QStringLiteral("(?<![0-9０-９,，.．])(?:[-−－△▲]%1*)?(?:[¥￥]%1*)?"
+                       "(?:[0-9０-９]{1,3}(?:[,，][0-9０-９]{3})+(?:[.．][0-9０-９]+)?(?:%1*円)?"
+                       "|(?<=[¥￥]|[¥￥]%1)[0-9０-９]+(?:[.．][0-9０-９]+)?(?:%1*円)?"
+                       "|[0-9０-９]+(?:[.．][0-9０-９]+)?%1*円)(?![0-9０-９])")
+            .arg(kSpace));
     return expression;
 }
 
@@ -110,13 +109,9 @@ std::vector<Token> findTokens(const QString& line) {
     return tokens;
 }
 
-bool isBlank(QChar c) {
-    return c == u' ' || c == u'\t' || c == u'\u3000';
-}
-
-bool isBlankLine(const QString& line) {
-    return std::all_of(line.begin(), line.end(), isBlank);
-}
+using syntax::isBlank;
+using syntax::isBlankLine;
+using syntax::isSpace;
 
 // ---- Separators ----
 
@@ -133,7 +128,7 @@ struct Separator {
 // a space, is no separator: shops write "ＡＢＣストア　渋谷店" with one.
 Separator separatorAt(const QString& text, int k, int limit) {
     int end = k;
-    while (end < limit && (text[end] == u' ' || text[end] == u'\u3000'))
+    while (end < limit && isSpace(text[end]))
         ++end;
     const int blanks = end - k;
     if (end < limit) {
@@ -149,7 +144,7 @@ Separator separatorAt(const QString& text, int k, int limit) {
             // Each TAB parts two cells: the blanks after it are the separator's, the next TAB
             // is not, so that an empty cell stays a cell.
             ++end;
-            while (end < limit && (text[end] == u' ' || text[end] == u'\u3000'))
+            while (end < limit && isSpace(text[end]))
                 ++end;
             return {k, end, kind};
         }
@@ -165,11 +160,11 @@ QString separatorPattern(const Separator& separator) {
         return kLabelEndPattern;
     case SeparatorKind::Bar:
         // Mails of one company write either: "｜" in one, "|" in the next.
-        return kBlank + QStringLiteral("*[｜|]") + kBlank + u'*';
+        return kSpace + QStringLiteral("*[｜|]") + kSpace + u'*';
     case SeparatorKind::Tab:
-        return QStringLiteral("[ \\x{3000}]*\\t[ \\x{3000}]*");
+        return kSpace + QStringLiteral("*\\t") + kSpace + u'*';
     case SeparatorKind::Blanks:
-        return QStringLiteral("[ \\t\\x{3000}]+");
+        return kBlank + u'+';
     case SeparatorKind::None:
         break;
     }
@@ -219,7 +214,7 @@ QString literalPattern(QStringView text) {
         if (isBlank(text[k])) {
             while (k < text.size() && isBlank(text[k]))
                 ++k;
-            out += QStringLiteral("[ \\t\\x{3000}]+");
+            out += kBlank + u'+';
             continue;
         }
         const qsizetype start = k;
@@ -233,17 +228,13 @@ QString literalPattern(QStringView text) {
 // Any of the date forms the date filter reads, whichever the example shows: a statement may
 // write some dates otherwise.
 QString datePattern() {
-    return QStringLiteral(
-        "[0-9０-９]{4}[ \\x{3000}]*(?:[/／\\-－.．][ \\x{3000}]*[0-9０-９]{1,2}[ \\x{3000}]*"
-        "[/／\\-－.．][ \\x{3000}]*[0-9０-９]{1,2}|年[ \\x{3000}]*[0-9０-９]{1,2}[ \\x{3000}]*月"
-        "[ \\x{3000}]*[0-9０-９]{1,2}[ \\x{3000}]*日?)");
+    return syntax::datePattern();
 }
 
 QString amountPattern(QStringView amount) {
-    QString pattern = QStringLiteral("[-−－△▲]?[ \\x{3000}]*(?:[¥￥][ "
-                                     "\\x{3000}]*)?[0-9０-９][0-9０-９,，]*(?:[.．][0-9０-９]+)?");
+    QString pattern = syntax::amountNumberPattern();
     if (amount.contains(u'円'))
-        pattern += kBlank + QStringLiteral("*円");
+        pattern += kSpace + QStringLiteral("*円");
     return pattern;
 }
 
@@ -521,8 +512,7 @@ QString linePattern(const ExampleLine& line, int lineIndex, const std::vector<Fi
     };
 
     // Leading blanks, but no leading TAB in a table: that would be an empty first cell.
-    QString pattern =
-        text.contains(u'\t') ? QStringLiteral("[ \\x{3000}]*") : QStringLiteral("[ \\t\\x{3000}]*");
+    QString pattern = (text.contains(u'\t') ? kSpace : kBlank) + u'*';
     bool afterLabel = false;
     for (const Segment& segment : segments) {
         // Blanks at a segment's ends belong to the separators around it.
@@ -533,7 +523,7 @@ QString linePattern(const ExampleLine& line, int lineIndex, const std::vector<Fi
         while (end > start && isBlank(text[end - 1]))
             --end;
         if (start > segment.start && segment.start > 0)
-            pattern += QStringLiteral("[ \\t\\x{3000}]*");
+            pattern += kBlank + u'*';
         const std::vector<const Item*> inside = [&] {
             std::vector<const Item*> found;
             for (const Item& item : items) {
@@ -572,8 +562,8 @@ QString linePattern(const ExampleLine& line, int lineIndex, const std::vector<Fi
         if (segment.after.kind != SeparatorKind::None)
             pattern += separatorPattern(segment.after);
     }
-    if (!pattern.endsWith(QStringLiteral("[ \\t\\x{3000}]*")))
-        pattern += QStringLiteral("[ \\t\\x{3000}]*");
+    if (!pattern.endsWith(kBlank + u'*'))
+        pattern += kBlank + u'*';
     return pattern;
 }
 
@@ -948,9 +938,9 @@ QString leadingLabelPattern(const ExampleLine& line, const std::vector<Field>& f
     label = label.trimmed();
     if (label.size() < 2)
         return {};
-    return QStringLiteral("^[ \\t\\x{3000}]*(?:") + kLabelMarkPattern + kBlank +
+    return u'^' + kBlank + QStringLiteral("*(?:") + kLabelMarkPattern + kBlank +
            QStringLiteral("*)?") + literalPattern(label) +
-           (endsWithSeparator ? kLabelEndPattern : QStringLiteral("[ \\t\\x{3000}]*$"));
+           (endsWithSeparator ? kLabelEndPattern : kBlank + QStringLiteral("*$"));
 }
 
 // The rules kind's template: one required pattern per example line, and the sign by which a line
@@ -971,7 +961,7 @@ Template buildTemplate(const ExampleText& example, const ChosenFields& chosen) {
                                        [](const Field& f) { return f.cls == FieldClass::Date; });
         if (date != chosen.fields.end()) {
             const bool first = isBlankLine(lines.front().text.left(date->start));
-            t.looksLike = (first ? QStringLiteral("^[ \\t\\x{3000}]*") : QString()) + datePattern();
+            t.looksLike = (first ? u'^' + kBlank + u'*' : QString()) + datePattern();
         }
     } else {
         t.looksLike = leadingLabelPattern(lines.front(), chosen.fields);

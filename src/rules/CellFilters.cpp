@@ -1,5 +1,7 @@
 #include "rules/CellFilters.h"
 
+#include "text/StatementSyntax.h"
+
 #include <QDate>
 
 #include <array>
@@ -17,31 +19,8 @@ constexpr std::array<std::pair<std::u16string_view, CellFilter>, 5> kFilters = {
     {u"neg", CellFilter::Neg},
 }};
 
-// Full-width digits and the full-width forms of the punctuation dates and amounts use, as their
-// ASCII counterparts; everything else as it is.
-char16_t foldedUnit(char16_t c) {
-    if (c >= u'０' && c <= u'９')
-        return static_cast<char16_t>(u'0' + (c - u'０'));
-    switch (c) {
-    case u'．':
-        return u'.';
-    case u'／':
-        return u'/';
-    case u'－':
-    case u'−': // U+2212 MINUS SIGN
-        return u'-';
-    case u'＋':
-        return u'+';
-    case u'：':
-        return u':';
-    default:
-        return c;
-    }
-}
-
-bool isBlank(char16_t c) {
-    return c == u' ' || c == u'\t' || c == u'\u3000' || c == u'\u00A0';
-}
+using syntax::foldedUnit;
+using syntax::isBlank;
 
 bool isDigit(char16_t c) {
     return c >= u'0' && c <= u'9';

@@ -5,6 +5,7 @@
 #include "text/LineModel.h"
 #include "text/OutputList.h"
 #include "text/RowText.h"
+#include "text/StatementSyntax.h"
 #include "text/Utf8.h"
 
 #include <re2/re2.h>
@@ -15,13 +16,7 @@ namespace tallemo::rules {
 
 namespace {
 
-bool isBlankUnit(QChar c) {
-    return c == u' ' || c == u'\t' || c == u'\u3000';
-}
-
-bool isBlankLine(QStringView line) {
-    return std::all_of(line.begin(), line.end(), isBlankUnit);
-}
+using syntax::isBlankLine;
 
 // A date's field holds a digit; the other lines of a statement's file (a holder line, a total,
 // the local amount under a foreign usage) leave it empty or hold a word.
@@ -61,7 +56,7 @@ public:
     std::optional<OutputList> convert(LineModel& Lines,
                                       const ConvertContext& context) const override;
     Recognition recognise(const LineModel& Lines) const override;
-    RulesScan scan(const LineModel& Lines) const;
+    KindScan scan(const LineModel& Lines, const ConvertContext& context) const override;
 
 private:
     // What a line of the text is to the kind.
@@ -215,13 +210,13 @@ Recognition CsvEngine::recognise(const LineModel& Lines) const {
     return recognition;
 }
 
-RulesScan CsvEngine::scan(const LineModel& Lines) const {
-    RulesScan scan;
+KindScan CsvEngine::scan(const LineModel& Lines, const ConvertContext& context) const {
+    KindScan scan;
     RowText cell;
     walk(Lines, [&](int first, int last, LineRole role, const auto& valueOf) {
         if (role != LineRole::Entry)
             return;
-        RulesScan::Entry entry{first, last, std::nullopt, {}};
+        KindScan::Entry entry{first, last, std::nullopt, {}};
         for (const CellTemplate& parts : m_cells) {
             cell.clear();
             if (const std::optional<SkipReason> reason = appendCell(cell, parts, valueOf)) {
@@ -231,6 +226,8 @@ RulesScan CsvEngine::scan(const LineModel& Lines) const {
             }
             entry.cells << cell.view().toString();
         }
+        if (!entry.skipped && context.remark && !m_remarkCell.isEmpty())
+            entry.cells << m_remarkCell;
         scan.entries.push_back(std::move(entry));
     });
     return scan;
@@ -284,12 +281,6 @@ makeCsvEngine(const QString& headerPattern, const QStringList& cellTemplates, in
     layout = layoutOf(cells);
     return std::make_shared<const CsvEngine>(std::move(header), std::move(references),
                                              std::move(cells), columns, remarkCell);
-}
-
-std::optional<RulesScan> scanCsvKind(const StatementKind& kind, const LineModel& Lines) {
-    if (const auto* engine = dynamic_cast<const CsvEngine*>(kind.engine.get()))
-        return engine->scan(Lines);
-    return std::nullopt;
 }
 
 } // namespace tallemo::rules

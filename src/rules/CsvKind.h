@@ -30,8 +30,4 @@ std::variant<std::shared_ptr<const StatementEngine>, CsvRulesProblem>
 makeCsvEngine(const QString& headerPattern, const QStringList& cellTemplates, int columns,
               const QString& remarkCell, RowLayout& layout);
 
-// What `check` shows of a comma-separated kind: the rows and the entries that gave none. Nothing
-// when kind is not one.
-std::optional<RulesScan> scanCsvKind(const StatementKind& kind, const LineModel& Lines);
-
 } // namespace tallemo::rules

@@ -1,5 +1,6 @@
 #include "rules/RulesKind.h"
 
+#include "cli/CommandNames.h"
 #include "rules/CellFilters.h"
 #include "rules/CellTemplate.h"
 #include "rules/CsvKind.h"
@@ -7,6 +8,7 @@
 #include "text/LineModel.h"
 #include "text/OutputList.h"
 #include "text/RowText.h"
+#include "text/StatementSyntax.h"
 #include "text/Utf8.h"
 
 #include <QFile>
@@ -46,13 +48,7 @@ struct LinePattern {
     bool hasValue() const { return labelAlone.pattern != nullptr; }
 };
 
-bool isBlankUnit(QChar c) {
-    return c == u' ' || c == u'\t' || c == u'\u3000';
-}
-
-bool isBlankLine(QStringView line) {
-    return std::all_of(line.begin(), line.end(), isBlankUnit);
-}
+using syntax::isBlankLine;
 
 // The fields of one entry as the walk finds them, and what the cells make of them. The values
 // keep their buffers from entry to entry.
@@ -108,6 +104,7 @@ public:
     std::optional<OutputList> convert(LineModel& Lines,
                                       const ConvertContext& context) const override;
     Recognition recognise(const LineModel& Lines) const override;
+    KindScan scan(const LineModel& Lines, const ConvertContext& context) const override;
 
     // Calls onEntry(first, last, fields) for every entry, top to bottom, and
     // onUnmatched(i, failedLine, templateLine) for every line that looks like an entry's
@@ -728,15 +725,14 @@ std::variant<StatementKind, Problem> readTable(const toml::table& table, const Q
                 return *problem;
             if (std::optional<Problem> problem = problemOf(*compiled(*value), *valueNode))
                 return *problem;
-            if (std::optional<Problem> problem =
-                    compile(*label + QStringLiteral("[ \\t\\x{3000}]*"), *patternNode,
-                            linePattern.labelAlone))
+            if (std::optional<Problem> problem = compile(*label + syntax::blankPattern() + u'*',
+                                                         *patternNode, linePattern.labelAlone))
                 return *problem;
             if (linePattern.labelAlone.captures)
                 return problemAt(*patternNode,
                                  QStringLiteral("value のある行では、フィールドは value の中で"
                                                 "取り出します"));
-            const QString blanks = QStringLiteral("[ \\t\\x{3000}]*");
+            const QString blanks = syntax::blankPattern() + u'*';
             if (std::optional<Problem> problem =
                     compile(blanks + QStringLiteral("(?:") + *value + u')' + blanks, *valueNode,
                             linePattern.valueAlone))
@@ -791,11 +787,30 @@ std::variant<StatementKind, Problem> readTable(const toml::table& table, const Q
 
 } // namespace
 
+KindScan RulesEngine::scan(const LineModel& Lines, const ConvertContext& context) const {
+    KindScan scan;
+    walk(
+        Lines,
+        [&](int first, int last, const EntryFields& fields) {
+            KindScan::Entry entry{first, last, std::nullopt, {}};
+            std::variant<QStringList, SkipReason> rowCells = cells(fields);
+            if (auto* reason = std::get_if<SkipReason>(&rowCells)) {
+                entry.skipped = *reason;
+            } else {
+                entry.cells = std::get<QStringList>(std::move(rowCells));
+                if (context.remark && !m_remarkCell.isEmpty())
+                    entry.cells << m_remarkCell;
+            }
+            scan.entries.push_back(std::move(entry));
+        },
+        [&](int line, int failedLine, int templateLine) {
+            scan.nearMisses.push_back({line, failedLine, templateLine});
+        });
+    return scan;
+}
+
 const QStringList& reservedIds() {
-    static const QStringList ids = {QStringLiteral("detect"),     QStringLiteral("kinds"),
-                                    QStringLiteral("check"),      QStringLiteral("learn"),
-                                    QStringLiteral("history"),    QStringLiteral("help"),
-                                    QStringLiteral("categories"), QStringLiteral("fill")};
+    static const QStringList ids = companion::commandNames();
     return ids;
 }
 
@@ -890,25 +905,7 @@ QString nearMissText(const RulesScan::NearMiss& nearMiss, const LineModel& Lines
 }
 
 RulesScan scanWithRules(const StatementKind& kind, const LineModel& Lines) {
-    if (std::optional<RulesScan> csv = scanCsvKind(kind, Lines))
-        return std::move(*csv);
-    RulesScan scan;
-    const auto& engine = dynamic_cast<const RulesEngine&>(*kind.engine);
-    engine.walk(
-        Lines,
-        [&](int first, int last, const EntryFields& fields) {
-            RulesScan::Entry entry{first, last, std::nullopt, {}};
-            std::variant<QStringList, SkipReason> cells = engine.cells(fields);
-            if (auto* reason = std::get_if<SkipReason>(&cells))
-                entry.skipped = *reason;
-            else
-                entry.cells = std::get<QStringList>(std::move(cells));
-            scan.entries.push_back(std::move(entry));
-        },
-        [&](int line, int failedLine, int templateLine) {
-            scan.nearMisses.push_back({line, failedLine, templateLine});
-        });
-    return scan;
+    return kind.scan(Lines, ConvertContext{});
 }
 
 } // namespace tallemo::rules

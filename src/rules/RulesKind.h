@@ -20,8 +20,8 @@ constexpr qsizetype kMaxFileSize = qsizetype{64} * 1024;
 constexpr int kMaxEntryLines = 20;
 constexpr int kMaxPatternMemory = 2 << 20;
 
-// The ids no rules file may take: the companion's commands, which `tallemo-convert ID` would
-// otherwise shadow. The built-in kinds' ids are taken too.
+// The ids no rules file may take: the companion's commands (cli/CommandNames.h), which
+// `tallemo-convert ID` would otherwise shadow. The built-in kinds' ids are taken too.
 const QStringList& reservedIds();
 
 // Why a kind may not take id, in the words every refusal uses, or nothing when it may. takenIds
@@ -64,29 +64,14 @@ RulesKindOrProblem readRulesFile(const QString& path, const QStringList& takenId
                                  FileNaming naming = FileNaming::MustBeId);
 
 // What one walk of a rules kind over a text found, for `check` and the learner.
-struct RulesScan {
-    struct Entry {
-        int firstLine = 0; // 0-based
-        int lastLine = 0;
-        std::optional<SkipReason> skipped; // why it gave no row, if it did not
-        QStringList cells;                 // the row's cells, when it gave one
-    };
-    std::vector<Entry> entries;
-    // Lines that look like an entry's beginning but begin none: lines that match the template's
-    // first line, or the file's looks-like pattern where it has one.
-    struct NearMiss {
-        int line = 0;         // 0-based, where the entry would have begun
-        int failedLine = 0;   // the line that did not match, the text's line count at its end
-        int templateLine = 0; // 0-based, the template line that found no match there
-    };
-    std::vector<NearMiss> nearMisses;
-};
+using RulesScan = KindScan;
 
 // What a near miss is, for the user, with the part that failed: "22 行目「…」は明細の始まりに
 // 見えましたが、23 行目「…」が書式の 2 行目のパターンに合いません". Lines: the scanned text.
 QString nearMissText(const RulesScan::NearMiss& nearMiss, const LineModel& Lines);
 
-// Walks the text as the kind's converter does. kind must have been read from a rules file.
+// Walks the text as the kind's converter does, the remarks cell left out. kind must have been
+// read from a rules file: a built-in kind's scan needs the conversion's context.
 RulesScan scanWithRules(const StatementKind& kind, const LineModel& Lines);
 
 } // namespace tallemo::rules

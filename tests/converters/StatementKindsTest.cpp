@@ -308,3 +308,69 @@ TEST(ConversionMessages, OfferLearningOnlyWhereNothingWasFound) {
 }
 
 } // namespace
+
+namespace {
+
+// The lines of the statement (0-based) each generated entry takes.
+std::vector<EntryLines> sampleEntryLines(const StatementKind& kind, int n) {
+    std::vector<EntryLines> spans;
+    int line = 0;
+    for (int i = 0; i < n; ++i) {
+        const int lines = static_cast<int>(kind.sampleEntry(i).count(QStringLiteral("\r\n")));
+        spans.push_back({line, line + lines - 1});
+        line += lines;
+    }
+    return spans;
+}
+
+// A kind's scan is its conversion told entry by entry: the same rows in the same order, each
+// with lines inside the entry it came from, and the text left as it was.
+TEST(KindScan, EveryBuiltInKindGivesItsConversionsRowsWithTheLinesOfTheirEntries) {
+    constexpr int kEntries = 6;
+    for (const StatementKind& kind : builtInKinds()) {
+        SCOPED_TRACE(kind.id.toStdString());
+        const QString text = sampleStatement(kind, kEntries);
+        const LineModel scanned(text);
+        const KindScan scan = kind.scan(scanned, fixedContext());
+        EXPECT_EQ(scanned.text(), text);
+
+        LineModel converted(text);
+        const std::optional<OutputList> rows = kind.convert(converted, fixedContext());
+        ASSERT_TRUE(rows.has_value());
+        QString scannedRows;
+        for (const KindScan::Entry& entry : scan.entries) {
+            EXPECT_FALSE(entry.skipped.has_value());
+            scannedRows += entry.cells.join(u'\t') + QStringLiteral("\r\n");
+        }
+        EXPECT_EQ(scannedRows, rows->text());
+
+        const std::vector<EntryLines> spans = sampleEntryLines(kind, kEntries);
+        ASSERT_EQ(scan.entries.size(), spans.size());
+        for (std::size_t k = 0; k < spans.size(); ++k) {
+            EXPECT_GE(scan.entries[k].firstLine, spans[k].first) << k;
+            EXPECT_LE(scan.entries[k].firstLine, scan.entries[k].lastLine) << k;
+            EXPECT_LE(scan.entries[k].lastLine, spans[k].last) << k;
+        }
+        EXPECT_TRUE(scan.nearMisses.empty());
+    }
+}
+
+// The card statement's converter deletes lines as it goes and drops a row that a later marker
+// deletes: the scan still names the lines of the text it was given.
+TEST(KindScan, CardEntriesKeepTheirLinesWhereTheConverterDeletesLinesAboveThem) {
+    const StatementKind& card = *findBuiltInKind(u"card");
+    const QString text = notation::text("見出し|2024/11/03→A→1,500␣円|支払方法→1回|本人|備考|"
+                                        "2024/11/04→B→200␣円|支払方法→1回|本人|備考|"
+                                        "メモ|支払方法→2回|x|y|");
+    const KindScan scan = card.scan(LineModel(text), fixedContext());
+    ASSERT_EQ(scan.entries.size(), 3U);
+    const std::vector<std::pair<int, int>> lines = {{1, 4}, {5, 8}, {9, 12}};
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+        EXPECT_EQ(scan.entries[k].firstLine, lines[k].first) << k;
+        EXPECT_EQ(scan.entries[k].lastLine, lines[k].second) << k;
+    }
+    EXPECT_EQ(scan.entries[0].cells, QStringList({"2024/11/03", "A", "", "", "1,500"}));
+    EXPECT_EQ(scan.entries[1].cells, QStringList({"2024/11/04", "B", "", "", "200"}));
+}
+
+} // namespace
