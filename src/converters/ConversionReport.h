@@ -54,6 +54,10 @@ struct ConversionReport {
 // other kind of the registry.
 ConversionReport reportBefore(const KindRegistry& kinds, const StatementKind& kind,
                               const LineModel& Lines);
+// The same verdict from the kind's recognition of the text, already had.
+void judgeRecognition(ConversionReport& report, const KindRegistry& kinds,
+                      const StatementKind& kind, const LineModel& Lines,
+                      const Recognition& recognition);
 
 // The one-line message the window shows after a conversion, for example
 // "楽天カード: 12 行をクリップボードにコピーしました". With forCommandLine the kinds are named by

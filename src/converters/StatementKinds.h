@@ -15,6 +15,7 @@
 namespace tallemo {
 
 class LineModel;
+struct Recognition;
 
 // Yields yen per dollar, or nothing when the rate could not be had. It may add trace lines to
 // the text (the exchange-rate client adds the service's answer or its failure line).
@@ -41,6 +42,9 @@ struct ConvertContext {
     std::vector<SkippedEntry>* skipped = nullptr;
     // Where a kind says which lines looked like an entry's beginning but began none (0-based).
     std::vector<int>* nearMisses = nullptr;
+    // Where a kind that recognises while it converts (StatementEngine::recognisesWhileConverting)
+    // leaves what recognise would have found in the text it was given.
+    Recognition* recognition = nullptr;
 };
 
 // What a recogniser makes of a text: how many entries the kind's converter would turn into rows,
@@ -80,6 +84,10 @@ public:
     // Reads the text as the text area holds it (CR LF breaks only) in one pass, so recognising
     // costs no more than converting.
     virtual Recognition recognise(const LineModel& Lines) const = 0;
+    // Whether convert fills context.recognition from the walk that makes the rows, so that a
+    // caller whose text the conversion leaves as it is (rows going to a sink) need not walk a long
+    // statement twice.
+    virtual bool recognisesWhileConverting() const { return false; }
 };
 
 // The yes/no setting that switches a kind's remarks cell on, as the window's settings menu keeps
