@@ -53,6 +53,7 @@ std::optional<std::size_t> splitAfterGroup(std::string_view pattern, int lastGro
     int depth = 0;
     int groups = 0;            // capturing groups opened so far
     int groupsAtPartStart = 0; // before the top-level part being read
+    std::optional<std::size_t> cut;
     for (std::size_t i = 0; i < pattern.size(); ++i) {
         const char c = pattern[i];
         if (c == '\\') {
@@ -102,16 +103,17 @@ std::optional<std::size_t> splitAfterGroup(std::string_view pattern, int lastGro
         if (c == ')') {
             if (--depth < 0)
                 return std::nullopt;
-            if (depth == 0 && groupsAtPartStart < lastGroup && groups >= lastGroup) {
+            if (depth == 0 && !cut && groupsAtPartStart < lastGroup && groups >= lastGroup) {
                 const std::size_t end = i + 1;
                 if (end >= pattern.size() ||
                     std::string_view("*+?{").find(pattern[end]) != std::string_view::npos)
                     return std::nullopt;
-                return end;
+                // Read on: a | further on would make the whole pattern an alternation.
+                cut = end;
             }
         }
     }
-    return std::nullopt;
+    return cut;
 }
 
 // One line of an entry's template. A line with a value may also be two lines: the label alone,

@@ -156,11 +156,11 @@ row = ['{date|date}', '{shop}', '', '', '{amount|yen}']
          {"2024/11/03→SHOP␣␣12→→→1500", "2024/11/04→(A)→→→30"}},
         {"a pattern that cannot be cut after its last group: a | at the top, a quantifier after it",
          R"(
-entry = ['(?P<shop>[^|)]+)\) (?P<amount>\d+)円|(?P<other>x)', '(?:(?P<n>\d)[.])+ *end']
-row = ['{shop}', '{amount|yen}', '{n}']
+entry = ['(?P<shop>[^|)]+)\) (?P<amount>\d+)円|(?P<other>-)', '(?:(?P<n>\d)[.])+ *end']
+row = ['{shop}', '{amount}', '{n}']
 )",
-         {"A(1) 20円", "1.2.3. end"},
-         {"A(1→20→3"}},
+         {"A(1) 20円", "1.2.3. end", "-", "4. end"},
+         {"A(1→20→3", "→→4"}},
         {"a line longer than the built-in kinds read is read whole",
          R"(
 entry = ['(?P<shop>x+)!(?P<amount>\d+)']
