@@ -174,7 +174,9 @@ std::variant<StatementText, StatementProblem> readStatement(QIODevice& device,
     QString text;
     // A file's size bounds its UTF-16 length; reserved pages cost nothing until written.
     if (!sequential) {
-        text.reserve(std::clamp<qint64>(device.size() - start, 0, maxLength) + 1);
+        // A block of room beyond the limit: the text is checked after each block, and a buffer
+        // that had to grow for the last one would copy all of it.
+        text.reserve(std::clamp<qint64>(device.size() - start, 0, maxLength + kBlock) + 1);
         adviseHugePages(text.data(), static_cast<std::size_t>(text.capacity()) * sizeof(QChar));
     }
     // A pipe cannot be read twice: its bytes are kept in case it is not UTF-8.
