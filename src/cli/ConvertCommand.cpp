@@ -495,6 +495,8 @@ ConvertOutcome checkRules(const StatementKind& kind, const LineModel& Lines) {
     for (const rules::RulesScan::NearMiss& nearMiss : scan.nearMisses)
         outcome.standardError +=
             QStringLiteral("%1: %2\n").arg(kProgram, rules::nearMissText(nearMiss, Lines));
+    for (const QString& hint : scan.hints)
+        outcome.standardError += QStringLiteral("%1: ヒント: %2\n").arg(kProgram, hint);
     return outcome;
 }
 

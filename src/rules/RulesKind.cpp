@@ -116,6 +116,42 @@ std::optional<std::size_t> splitAfterGroup(std::string_view pattern, int lastGro
     return cut;
 }
 
+// Whether RE2 must find the groups of this part of a pattern with its backtracker: it holds a
+// lazy repetition ("*?", "+?", "??", "}?") or a repetition of any character (".*", ".+") with
+// more pattern after it, either of which can also take what follows it, so that where a group
+// ends cannot be decided one character at a time. A ".*" that ends the part takes the rest of
+// the line, which needs no going back.
+bool backtracksForGroups(std::string_view pattern) {
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        const char c = pattern[i];
+        if (c == '\\') {
+            ++i;
+            continue;
+        }
+        if (c == '[') {
+            ++i;
+            if (i < pattern.size() && pattern[i] == '^')
+                ++i;
+            if (i < pattern.size() && pattern[i] == ']')
+                ++i;
+            for (; i < pattern.size() && pattern[i] != ']'; ++i) {
+                if (pattern[i] == '\\')
+                    ++i;
+            }
+            continue;
+        }
+        const char next = i + 1 < pattern.size() ? pattern[i + 1] : '\0';
+        if ((c == '*' || c == '+' || c == '?' || c == '}') && next == '?')
+            return true;
+        if (c == '.' && (next == '*' || next == '+')) {
+            const std::size_t after = pattern.find_first_not_of(')', i + 2);
+            if (after != std::string_view::npos)
+                return true;
+        }
+    }
+    return false;
+}
+
 // One line of an entry's template. A line with a value may also be two lines: the label alone,
 // then the value on the next line, as some mails write it.
 struct LinePattern {
@@ -229,6 +265,30 @@ public:
     // beginning but begins none: where template line templateLine found no match at failedLine.
     template <class OnEntry, class OnUnmatched>
     void walk(const LineModel& Lines, OnEntry onEntry, OnUnmatched onUnmatched) const;
+
+    // Hints for `check`: the patterns whose groups RE2 finds by backtracking.
+    QStringList speedHints() const {
+        QStringList hints;
+        for (std::size_t k = 0; k < m_lines.size(); ++k) {
+            const LinePattern& line = m_lines[k];
+            for (const FieldPattern* pattern : {&line.whole, &line.valueAlone}) {
+                if (pattern->submatches == 0)
+                    continue;
+                const std::string_view searched =
+                    pattern->head ? std::string_view(pattern->head->pattern()) : pattern->source;
+                if (!backtracksForGroups(searched))
+                    continue;
+                hints << QStringLiteral(
+                             "entry の %1 行目のパターンは、フィールドの区切りを「.*」や「*?」の"
+                             "ような後ろの文字も取れる繰り返しで探すので、RE2 が後戻りしながら"
+                             "フィールドを探します（遅くなります）。フィールドに入らない文字を"
+                             "除いた文字クラス（[^ ]+ など）で書くと速く読めます")
+                             .arg(k + 1);
+                break;
+            }
+        }
+        return hints;
+    }
 
     // RE2 finds the groups of a pattern that is not one-pass with its backtracker, over the whole
     // match: a head that ends with the last group a cell takes spares it the rest of the line
@@ -1060,6 +1120,7 @@ RulesScan scanWithRules(const StatementKind& kind, const LineModel& Lines) {
         [&](int line, int failedLine, int templateLine) {
             scan.nearMisses.push_back({line, failedLine, templateLine});
         });
+    scan.hints = engine.speedHints();
     return scan;
 }
 

@@ -80,6 +80,8 @@ struct RulesScan {
         int templateLine = 0; // 0-based, the template line that found no match there
     };
     std::vector<NearMiss> nearMisses;
+    // Patterns RE2 cannot match fast, with why and what would help: hints, not faults.
+    QStringList hints;
 };
 
 // What a near miss is, for the user, with the part that failed: "22 行目「…」は明細の始まりに

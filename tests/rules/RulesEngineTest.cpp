@@ -220,6 +220,34 @@ TEST(RulesEngineText, StaysAsItWasWhenNoEntryGivesARow) {
     EXPECT_EQ(Lines.text(), text);
 }
 
+// `check` hints at the patterns whose groups RE2 must find by going back: a lazy repetition, or
+// a ".*" with more pattern after it, before the last group a cell takes.
+TEST(RulesScan, HintsAtPatternsWhoseGroupsAreFoundByGoingBack) {
+    struct Case {
+        const char* rules;
+        bool hinted;
+    };
+    for (const Case& c : {
+             Case{"entry = ['(?P<shop>.+?)  +(?P<amount>\\d+)円']\nrow = ['{shop}', '{amount}']",
+                  true},
+             Case{"entry = ['(?P<shop>.*)=(?P<amount>\\d+)']\nrow = ['{shop}', '{amount}']", true},
+             // Only up to the last group a cell takes counts: the rest is cut off.
+             Case{"entry = ['(?P<shop>[^=]+)=(?P<amount>\\d+) .*']\nrow = ['{shop}', '{amount}']",
+                  false},
+             Case{"entry = ['(?P<date>\\d+) (?P<note>.*?)!']\nrow = ['{date}']", false},
+             // A ".*" that ends the pattern takes the rest of the line.
+             Case{"entry = ['■日: (?P<date>.*)']\nrow = ['{date}']", false},
+             // "*?" inside a class is no repetition.
+             Case{"entry = ['(?P<shop>[*?]+)=(?P<amount>\\d+)']\nrow = ['{shop}', '{amount}']",
+                  false},
+         }) {
+        const StatementKind kind = kindFrom(c.rules);
+        ASSERT_TRUE(kind.engine) << c.rules;
+        const RulesScan scan = scanWithRules(kind, LineModel(QString()));
+        EXPECT_EQ(!scan.hints.isEmpty(), c.hinted) << c.rules;
+    }
+}
+
 TEST(RulesScan, NamesTheLinesThatBeginNoEntryAndWhyEntriesGaveNoRow) {
     const StatementKind kind = kindFrom(kBlock);
     const LineModel Lines(
