@@ -513,6 +513,8 @@ ConvertOutcome checkKind(const StatementKind& kind, const LineModel& Lines,
     for (const KindScan::NearMiss& nearMiss : scan.nearMisses)
         outcome.standardError +=
             QStringLiteral("%1: %2\n").arg(kProgram, rules::nearMissText(nearMiss, Lines));
+    for (const QString& hint : scan.hints)
+        outcome.standardError += QStringLiteral("%1: ヒント: %2\n").arg(kProgram, hint);
     return outcome;
 }
 

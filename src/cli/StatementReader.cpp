@@ -91,25 +91,64 @@ bool appendDecoded(QString& text, QByteArrayView bytes, bool firstBlock) {
     return end != nullptr;
 }
 
-// The text ends at its first NUL, as a paste's would.
-void cutAtNul(QString& text) {
-    if (const qsizetype nul = text.indexOf(QChar(u'\0')); nul >= 0)
-        text.truncate(nul);
-}
-
 StatementProblem readProblem(const QIODevice& device) {
     return StatementProblem{device.errorString()};
 }
 
+StatementProblem tooLong(qsizetype maxLength) {
+    return StatementProblem{
+        QStringLiteral("it is longer than the %1 characters a statement may have").arg(maxLength)};
+}
+
+// Appends the text decoded from each block until the first NUL, which ends it; after that the
+// blocks are still decoded (into a scratch string), so that a file is refused or taken whole
+// as before. Fails when the text outgrows maxLength.
+class NulCutText {
+public:
+    NulCutText(QString& text, qsizetype maxLength) : m_text(text), m_maxLength(maxLength) {}
+
+    // Where the next block's text goes.
+    QString& target() { return m_cut ? m_scratch : m_text; }
+    // After a block was appended to target(), from its size before; false when the text is now
+    // too long.
+    bool appended(qsizetype from) {
+        if (m_cut) {
+            m_scratch.resize(0);
+            return true;
+        }
+        if (const qsizetype nul = QStringView(m_text).sliced(from).indexOf(QChar(u'\0'));
+            nul >= 0) {
+            m_text.truncate(from + nul);
+            m_cut = true;
+        }
+        return m_text.size() <= m_maxLength;
+    }
+
+private:
+    QString& m_text;
+    QString m_scratch;
+    qsizetype m_maxLength;
+    bool m_cut = false;
+};
+
 // The rest of a file whose first block began with a UTF-16 byte-order mark.
 std::variant<StatementText, StatementProblem> readUtf16(LineBlocks& blocks, QByteArrayView first,
                                                         TextEncoding encoding, QString text,
-                                                        const QIODevice& device) {
+                                                        const QIODevice& device,
+                                                        qsizetype maxLength) {
     // Stateful: a line feed byte may stand in any half of a code unit, so the blocks do not end
     // on whole units.
     QStringDecoder decoder(encoding == TextEncoding::Utf16Le ? QStringDecoder::Utf16LE
                                                              : QStringDecoder::Utf16BE);
-    text += decoder.decode(first.sliced(2));
+    NulCutText cutText(text, maxLength);
+    const auto append = [&](QByteArrayView bytes) {
+        QString& target = cutText.target();
+        const qsizetype from = target.size();
+        target += decoder.decode(bytes);
+        return cutText.appended(from);
+    };
+    if (!append(first.sliced(2)))
+        return tooLong(maxLength);
     qsizetype size = first.size();
     for (;;) {
         const std::optional<QByteArrayView> block = blocks.next();
@@ -117,24 +156,27 @@ std::variant<StatementText, StatementProblem> readUtf16(LineBlocks& blocks, QByt
             return readProblem(device);
         if (block->isEmpty())
             break;
-        text += decoder.decode(*block);
+        if (!append(*block))
+            return tooLong(maxLength);
         size += block->size();
     }
     if (size % 2 != 0)
         return StatementProblem{QStringLiteral("it ends in half a UTF-16 code unit")};
-    cutAtNul(text);
     return StatementText{std::move(text), encoding};
 }
 
 } // namespace
 
-std::variant<StatementText, StatementProblem> readStatement(QIODevice& device) {
+std::variant<StatementText, StatementProblem> readStatement(QIODevice& device,
+                                                            qsizetype maxLength) {
     const qint64 start = device.pos();
     const bool sequential = device.isSequential();
     QString text;
     // A file's size bounds its UTF-16 length; reserved pages cost nothing until written.
     if (!sequential) {
-        text.reserve(std::max<qint64>(device.size() - start, 0) + 1);
+        // A block of room beyond the limit: the text is checked after each block, and a buffer
+        // that had to grow for the last one would copy all of it.
+        text.reserve(std::clamp<qint64>(device.size() - start, 0, maxLength + kBlock) + 1);
         adviseHugePages(text.data(), static_cast<std::size_t>(text.capacity()) * sizeof(QChar));
     }
     // A pipe cannot be read twice: its bytes are kept in case it is not UTF-8.
@@ -157,9 +199,11 @@ std::variant<StatementText, StatementProblem> readStatement(QIODevice& device) {
             break;
         if (firstBlock) {
             if (lines.startsWith("\xFF\xFE"))
-                return readUtf16(blocks, lines, TextEncoding::Utf16Le, std::move(text), device);
+                return readUtf16(blocks, lines, TextEncoding::Utf16Le, std::move(text), device,
+                                 maxLength);
             if (lines.startsWith("\xFE\xFF"))
-                return readUtf16(blocks, lines, TextEncoding::Utf16Be, std::move(text), device);
+                return readUtf16(blocks, lines, TextEncoding::Utf16Be, std::move(text), device,
+                                 maxLength);
             marked = lines.startsWith("\xEF\xBB\xBF");
         }
         if (sequential)
@@ -181,6 +225,8 @@ std::variant<StatementText, StatementProblem> readStatement(QIODevice& device) {
                                        blocks.offset() + firstByteNotUtf8(lines)};
             break;
         }
+        if (!cut && text.size() > maxLength)
+            return tooLong(maxLength);
         if (cut)
             linesAfterCut += lines.count('\n');
         else if (nul >= 0)
@@ -196,11 +242,22 @@ std::variant<StatementText, StatementProblem> readStatement(QIODevice& device) {
         return *notUtf8;
 
     text.resize(0);
+    NulCutText cutText(text, maxLength);
+    // Each block as a paste takes it, or the reason to stop: nothing when it is fine.
+    const auto appendBlock = [&](QByteArrayView bytes) -> std::optional<StatementProblem> {
+        QString& target = cutText.target();
+        const qsizetype from = target.size();
+        if (!appendWindows31J(target, bytes))
+            return *notUtf8;
+        if (!cutText.appended(from))
+            return tooLong(maxLength);
+        return std::nullopt;
+    };
     if (sequential) {
         kept += blocks.rest();
         kept += device.readAll();
-        if (!appendWindows31J(text, kept))
-            return *notUtf8;
+        if (std::optional<StatementProblem> problem = appendBlock(kept))
+            return *problem;
     } else {
         if (!device.seek(start))
             return readProblem(device);
@@ -211,11 +268,10 @@ std::variant<StatementText, StatementProblem> readStatement(QIODevice& device) {
                 return readProblem(device);
             if (block->isEmpty())
                 break;
-            if (!appendWindows31J(text, *block))
-                return *notUtf8;
+            if (std::optional<StatementProblem> problem = appendBlock(*block))
+                return *problem;
         }
     }
-    cutAtNul(text);
     return StatementText{std::move(text), TextEncoding::Windows31J};
 }
 

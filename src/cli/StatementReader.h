@@ -1,6 +1,7 @@
 #pragma once
 
 #include "files/StatementDecoding.h"
+#include "text/LineModel.h"
 
 #include <QString>
 
@@ -29,6 +30,10 @@ struct StatementProblem {
 // UTF-8 file are never all held at once, and each block is decoded while it is still in the
 // cache. A file that turns out not to be UTF-8 is read again from its start as Windows-31J (a
 // pipe's bytes are kept for that while it is read).
-std::variant<StatementText, StatementProblem> readStatement(QIODevice& device);
+// A text longer than maxLength UTF-16 units before its first NUL is refused as soon as it is
+// (a read error saying so), so that a huge file costs no more memory than the longest text the
+// line model takes.
+std::variant<StatementText, StatementProblem>
+readStatement(QIODevice& device, qsizetype maxLength = LineModel::kMaxPastedLength);
 
 } // namespace tallemo

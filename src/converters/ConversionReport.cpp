@@ -18,12 +18,19 @@ void ConversionReport::countSkipped(const std::vector<SkippedEntry>& skipped) {
 ConversionReport reportBefore(const KindRegistry& kinds, const StatementKind& kind,
                               const LineModel& Lines) {
     ConversionReport report;
+    judgeRecognition(report, kinds, kind, Lines, kind.recognise(Lines));
+    return report;
+}
+
+void judgeRecognition(ConversionReport& report, const KindRegistry& kinds,
+                      const StatementKind& kind, const LineModel& Lines,
+                      const Recognition& recognition) {
     report.kind = &kind;
     // Which other kind the text looks like is said only when it does not look like this one, so
     // the other recognisers run only then.
-    if (kind.recognise(Lines).looksRight()) {
+    if (recognition.looksRight()) {
         report.looksRight = true;
-        return report;
+        return;
     }
     for (const RankedKind& ranked : kinds.rank(Lines)) {
         if (ranked.kind != &kind) {
@@ -31,7 +38,6 @@ ConversionReport reportBefore(const KindRegistry& kinds, const StatementKind& ki
             break;
         }
     }
-    return report;
 }
 
 namespace {

@@ -57,6 +57,10 @@ struct ConversionReport {
 // other kind of the registry.
 ConversionReport reportBefore(const KindRegistry& kinds, const StatementKind& kind,
                               const LineModel& Lines);
+// The same verdict from the kind's recognition of the text, already had.
+void judgeRecognition(ConversionReport& report, const KindRegistry& kinds,
+                      const StatementKind& kind, const LineModel& Lines,
+                      const Recognition& recognition);
 
 // Where a message names a kind by its caption, so that the window can offer that kind's command
 // there.

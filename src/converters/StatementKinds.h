@@ -16,6 +16,7 @@
 namespace tallemo {
 
 class LineModel;
+struct Recognition;
 
 // Yields yen per dollar, or nothing when the rate could not be had. It may add trace lines to
 // the text (the exchange-rate client adds the service's answer or its failure line).
@@ -50,6 +51,9 @@ struct ConvertContext {
     std::vector<int>* nearMisses = nullptr;
     // Where a kind says, row by row, which lines its entries took (built-in kinds).
     std::vector<EntryLines>* entryLines = nullptr;
+    // Where a kind that recognises while it converts (StatementEngine::recognisesWhileConverting)
+    // leaves what recognise would have found in the text it was given.
+    Recognition* recognition = nullptr;
 };
 
 // What one walk of a kind over a text found, entry by entry: for `check` and the learner.
@@ -69,6 +73,8 @@ struct KindScan {
         int templateLine = 0; // 0-based, the template line that found no match there
     };
     std::vector<NearMiss> nearMisses;
+    // Patterns RE2 cannot match fast, with why and what would help: hints, not faults.
+    QStringList hints;
 };
 
 // What a recogniser makes of a text: how many entries the kind's converter would turn into rows,
@@ -112,6 +118,10 @@ public:
     // (or why it gave none). The context's rowsSink and its lists of skipped entries and near
     // misses are not used. It throws AppError where convert would.
     virtual KindScan scan(const LineModel& Lines, const ConvertContext& context) const = 0;
+    // Whether convert fills context.recognition from the walk that makes the rows, so that a
+    // caller whose text the conversion leaves as it is (rows going to a sink) need not walk a long
+    // statement twice.
+    virtual bool recognisesWhileConverting() const { return false; }
 };
 
 // The yes/no setting that switches a kind's remarks cell on, as the window's settings menu keeps

@@ -54,6 +54,13 @@ bool fills(const ConversionRequest& request) {
            !request.categories->isEmpty();
 }
 
+// Whether a text that no kind recognises could teach one (the window's hint), asked only then.
+void lookForAnExample(const ConversionRequest& request, ConversionReport& report,
+                      const LineModel& Lines) {
+    if (request.lookForExample && !report.looksRight && report.suggested == nullptr)
+        report.exampleInText = learn::hasDatesAndAmounts(Lines);
+}
+
 } // namespace
 
 void Conversion::streamThroughHistory() {
@@ -72,17 +79,24 @@ void Conversion::streamThroughHistory() {
 
 void Conversion::run(LineModel& Lines) {
     const StatementKind& kind = *m_request.kind;
-    m_report = reportBefore(*m_request.kinds, kind, Lines);
-    // Read before the converter rewrites the text, and only when no kind recognises it.
-    if (m_request.lookForExample && !m_report.looksRight && m_report.suggested == nullptr)
-        m_report.exampleInText = learn::hasDatesAndAmounts(Lines);
-
     // The rows are streamed only where nothing after the conversion needs them whole: filling
     // rewrites them, and a converter that can still fail after its rows must not have sent any.
     const bool filling = fills(m_request);
     const RowsSink* sink = nullptr;
     if (m_request.rowsSink != nullptr && !filling)
         sink = *m_request.rowsSink && !kind.canFailAfterRows ? m_request.rowsSink : &m_keepRows;
+
+    // Rows that go to a sink leave the text as it is: a kind that recognises while it converts
+    // then gives its verdict from the same walk, and a long statement is read once.
+    const bool judgedWhileConverting = sink != nullptr && kind.engine->recognisesWhileConverting();
+    Recognition recognition;
+    if (judgedWhileConverting) {
+        m_report.kind = &kind;
+    } else {
+        m_report = reportBefore(*m_request.kinds, kind, Lines);
+        // Read before the converter rewrites the text.
+        lookForAnExample(m_request, m_report, Lines);
+    }
 
     // Rows written as they are made go through the history on their way; rows kept whole meet
     // it afterwards, and a conversion without rows never opens it.
@@ -113,7 +127,14 @@ void Conversion::run(LineModel& Lines) {
     context.skipped = &skipped;
     context.nearMisses = &m_report.nearMisses;
 
+    if (judgedWhileConverting)
+        context.recognition = &recognition;
+
     std::optional<OutputList> rows = kind.convert(Lines, context);
+    if (judgedWhileConverting) {
+        judgeRecognition(m_report, *m_request.kinds, kind, Lines, recognition);
+        lookForAnExample(m_request, m_report, Lines);
+    }
     m_report.rateFailure = rateFailure;
     m_report.countSkipped(skipped);
     if (!rows || rateFailure)

@@ -47,11 +47,21 @@ SkipReason skipReasonOf(CellFilter filter) {
     return filter == CellFilter::Date ? SkipReason::UnreadableDate : SkipReason::UnreadableAmount;
 }
 
-std::optional<QString> readYen(QStringView value) {
+namespace {
+
+// What the yen filter finds in a text: whether it reads as whole yen, its sign, and where its
+// digits stand (they may have separators and blanks between them).
+struct YenScan {
+    bool readable = false;
     bool negative = false;
+    bool zero = true;        // no digit but 0
+    qsizetype digitsEnd = 0; // the digits are the digit units of [0, digitsEnd)
+};
+
+YenScan scanYenText(QStringView value) {
+    YenScan scan;
     bool signSeen = false;
-    QString digits;
-    digits.reserve(value.size() + 1);
+    bool digitSeen = false;
     qsizetype k = 0;
     // Blanks, thousands separators and the yen signs may stand anywhere; a sign only before the
     // first digit.
@@ -62,23 +72,25 @@ std::optional<QString> readYen(QStringView value) {
         const char16_t c = foldedUnit(value[k].unicode());
         if (skippable(c))
             continue;
-        if (!signSeen && digits.isEmpty() && (c == u'-' || c == u'△' || c == u'▲')) {
-            negative = true;
+        if (!signSeen && !digitSeen && (c == u'-' || c == u'△' || c == u'▲')) {
+            scan.negative = true;
             signSeen = true;
             continue;
         }
-        if (!signSeen && digits.isEmpty() && c == u'+') {
+        if (!signSeen && !digitSeen && c == u'+') {
             signSeen = true;
             continue;
         }
         if (isDigit(c)) {
-            digits.append(QChar(c));
+            digitSeen = true;
+            scan.zero = scan.zero && c == u'0';
             continue;
         }
         break;
     }
-    if (digits.isEmpty())
-        return std::nullopt;
+    if (!digitSeen)
+        return scan;
+    scan.digitsEnd = k;
     // A decimal part is allowed when it is all zeros ("1,500.00"); anything else after the digits
     // but blanks and yen signs makes the text no amount of whole yen.
     if (k < value.size() && foldedUnit(value[k].unicode()) == u'.') {
@@ -86,26 +98,28 @@ std::optional<QString> readYen(QStringView value) {
         bool fraction = false;
         for (; k < value.size() && isDigit(foldedUnit(value[k].unicode())); ++k) {
             if (foldedUnit(value[k].unicode()) != u'0')
-                return std::nullopt;
+                return scan;
             fraction = true;
         }
         if (!fraction)
-            return std::nullopt;
+            return scan;
     }
     for (; k < value.size(); ++k) {
-        const char16_t c = foldedUnit(value[k].unicode());
-        if (!skippable(c))
-            return std::nullopt;
+        if (!skippable(foldedUnit(value[k].unicode())))
+            return scan;
     }
-    // Leading zeros say nothing, and zero has no sign.
-    qsizetype zeros = 0;
-    while (zeros + 1 < digits.size() && digits[zeros] == u'0')
-        ++zeros;
-    digits.remove(0, zeros);
-    return negative && digits != u"0" ? u'-' + digits : digits;
+    scan.readable = true;
+    return scan;
 }
 
-std::optional<QString> readDate(QStringView value) {
+// The date a text gives, or nothing.
+struct DateScan {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+};
+
+std::optional<DateScan> scanDateText(QStringView value) {
     // The units folded as they are read, without a copy of the text.
     const struct {
         QStringView value;
@@ -126,23 +140,21 @@ std::optional<QString> readDate(QStringView value) {
         }
         return k - start;
     };
-    int year = 0;
-    int month = 0;
-    int day = 0;
-    if (readNumber(4, year) != 4 || k >= text.size())
+    DateScan date;
+    if (readNumber(4, date.year) != 4 || k >= text.size())
         return std::nullopt;
     const char16_t separator = text[k].unicode();
     if (separator != u'/' && separator != u'-' && separator != u'.' && separator != u'年')
         return std::nullopt;
     ++k;
-    const qsizetype monthDigits = readNumber(2, month);
+    const qsizetype monthDigits = readNumber(2, date.month);
     if (monthDigits == 0 || k >= text.size())
         return std::nullopt;
     const char16_t secondSeparator = separator == u'年' ? u'月' : separator;
     if (text[k].unicode() != secondSeparator)
         return std::nullopt;
     ++k;
-    if (readNumber(2, day) == 0)
+    if (readNumber(2, date.day) == 0)
         return std::nullopt;
     if (separator == u'年' && k < text.size() && text[k] == u'日')
         ++k;
@@ -152,22 +164,80 @@ std::optional<QString> readDate(QStringView value) {
         if (!(isBlank(next) || next == u'(' || next == u'（' || next == u'T' || next == u'['))
             return std::nullopt;
     }
-    if (!QDate::isValid(year, month, day))
+    if (!QDate::isValid(date.year, date.month, date.day))
         return std::nullopt;
+    return date;
+}
+
+} // namespace
+
+bool appendYen(RowText& out, QStringView value, bool negate) {
+    const YenScan scan = scanYenText(value);
+    if (!scan.readable)
+        return false;
+    // Leading zeros say nothing, and zero has no sign.
+    if (scan.zero) {
+        out.append(u'0');
+        return true;
+    }
+    if (scan.negative != negate)
+        out.append(u'-');
+    bool significant = false;
+    for (qsizetype k = 0; k < scan.digitsEnd; ++k) {
+        const char16_t c = foldedUnit(value[k].unicode());
+        if (!isDigit(c) || (!significant && c == u'0'))
+            continue;
+        significant = true;
+        out.append(c);
+    }
+    return true;
+}
+
+bool readsAsYen(QStringView value) {
+    return scanYenText(value).readable;
+}
+
+bool isZeroYen(QStringView value) {
+    const YenScan scan = scanYenText(value);
+    return scan.readable && scan.zero;
+}
+
+bool appendDate(RowText& out, QStringView value) {
+    const std::optional<DateScan> date = scanDateText(value);
+    if (!date)
+        return false;
     // Written by hand: QDate::toString goes through the calendar's formatter, which costs more
     // than the rest of a row.
-    const std::array<char16_t, 10> units = {static_cast<char16_t>(u'0' + year / 1000),
-                                            static_cast<char16_t>(u'0' + year / 100 % 10),
-                                            static_cast<char16_t>(u'0' + year / 10 % 10),
-                                            static_cast<char16_t>(u'0' + year % 10),
+    const std::array<char16_t, 10> units = {static_cast<char16_t>(u'0' + date->year / 1000),
+                                            static_cast<char16_t>(u'0' + date->year / 100 % 10),
+                                            static_cast<char16_t>(u'0' + date->year / 10 % 10),
+                                            static_cast<char16_t>(u'0' + date->year % 10),
                                             u'/',
-                                            static_cast<char16_t>(u'0' + month / 10),
-                                            static_cast<char16_t>(u'0' + month % 10),
+                                            static_cast<char16_t>(u'0' + date->month / 10),
+                                            static_cast<char16_t>(u'0' + date->month % 10),
                                             u'/',
-                                            static_cast<char16_t>(u'0' + day / 10),
-                                            static_cast<char16_t>(u'0' + day % 10)};
-    return QString(reinterpret_cast<const QChar*>(units.data()),
-                   static_cast<qsizetype>(units.size()));
+                                            static_cast<char16_t>(u'0' + date->day / 10),
+                                            static_cast<char16_t>(u'0' + date->day % 10)};
+    out.append(QStringView(units.data(), static_cast<qsizetype>(units.size())));
+    return true;
+}
+
+bool readsAsDate(QStringView value) {
+    return scanDateText(value).has_value();
+}
+
+std::optional<QString> readYen(QStringView value) {
+    RowText yen;
+    if (!appendYen(yen, value, false))
+        return std::nullopt;
+    return yen.view().toString();
+}
+
+std::optional<QString> readDate(QStringView value) {
+    RowText date;
+    if (!appendDate(date, value))
+        return std::nullopt;
+    return date.view().toString();
 }
 
 std::optional<QString> applyCellFilter(CellFilter filter, const QString& value) {
@@ -181,12 +251,10 @@ std::optional<QString> applyCellFilter(CellFilter filter, const QString& value) 
     case CellFilter::Trim:
         return value.trimmed();
     case CellFilter::Neg: {
-        std::optional<QString> yen = readYen(value);
-        if (!yen)
+        RowText yen;
+        if (!appendYen(yen, value, true))
             return std::nullopt;
-        if (*yen == u"0")
-            return yen;
-        return yen->startsWith(u'-') ? yen->mid(1) : u'-' + *yen;
+        return yen.view().toString();
     }
     }
     return std::nullopt;

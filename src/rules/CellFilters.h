@@ -1,6 +1,7 @@
 #pragma once
 
 #include "converters/StatementKinds.h"
+#include "text/RowText.h"
 
 #include <QString>
 #include <QStringList>
@@ -35,5 +36,16 @@ std::optional<QString> readYen(QStringView value);
 // "2025/7/3", "2025-07-03", "2025年7月3日", "2025.07.03 12:34", "２０２５/７/３(木)" →
 // "2025/07/03"; nothing for "11/03", "2024/12" or "2025/02/30".
 std::optional<QString> readDate(QStringView value);
+
+// The same filters writing where the row is built, without a string per cell: false (out then
+// may hold part of it) when the filter cannot read the value. negate flips the amount's sign as
+// neg does.
+bool appendYen(RowText& out, QStringView value, bool negate);
+bool appendDate(RowText& out, QStringView value);
+// Whether the filters can read the value, without writing it.
+bool readsAsYen(QStringView value);
+bool readsAsDate(QStringView value);
+// Whether yen reads the value as zero ("0", "０円", "-0").
+bool isZeroYen(QStringView value);
 
 } // namespace tallemo::rules

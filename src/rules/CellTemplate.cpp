@@ -66,8 +66,7 @@ bool holdsAmount(QStringView value) {
     const QStringView trimmed = value.trimmed();
     if (trimmed.isEmpty() || trimmed == u"-" || trimmed == u"－" || trimmed == u"−")
         return false;
-    const std::optional<QString> yen = readYen(trimmed);
-    return !(yen && *yen == u"0");
+    return !isZeroYen(trimmed);
 }
 
 RowLayout layoutOf(const std::vector<CellTemplate>& cells) {

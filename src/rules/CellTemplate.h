@@ -118,6 +118,24 @@ std::optional<SkipReason> appendCell(RowText& row, const CellTemplate& parts, Va
             appendToCell(row, valueOf(use->field));
             continue;
         }
+        // Most cells are an amount, a date or a trimmed text: they are written into the row from
+        // the field where it is, without a string of their own.
+        if (use->filters.size() == 1) {
+            const QStringView raw = valueOf(use->field);
+            const CellFilter filter = use->filters.front();
+            if (filter == CellFilter::Trim) {
+                appendToCell(row, raw.trimmed());
+                continue;
+            }
+            if (filter != CellFilter::Width) {
+                const bool read = filter == CellFilter::Date
+                                      ? appendDate(row, raw)
+                                      : appendYen(row, raw, filter == CellFilter::Neg);
+                if (!read)
+                    return skipReasonOf(filter);
+                continue;
+            }
+        }
         std::variant<QString, CellFilter> value = filteredValue(*use, valueOf);
         if (const auto* filter = std::get_if<CellFilter>(&value))
             return skipReasonOf(*filter);
@@ -136,8 +154,19 @@ bool cellsReadable(const std::vector<CellTemplate>& cells, ValueOf valueOf) {
             const FieldUse* use = chosenField(part, valueOf);
             if (use == nullptr)
                 return false;
-            if (!use->filters.empty() &&
-                std::holds_alternative<CellFilter>(filteredValue(*use, valueOf)))
+            if (use->filters.empty())
+                continue;
+            if (use->filters.size() == 1) {
+                const CellFilter filter = use->filters.front();
+                if (filter == CellFilter::Date && !readsAsDate(valueOf(use->field)))
+                    return false;
+                if ((filter == CellFilter::Yen || filter == CellFilter::Neg) &&
+                    !readsAsYen(valueOf(use->field)))
+                    return false;
+                // trim and width read any text.
+                continue;
+            }
+            if (std::holds_alternative<CellFilter>(filteredValue(*use, valueOf)))
                 return false;
         }
     }

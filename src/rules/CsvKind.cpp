@@ -57,6 +57,7 @@ public:
                                       const ConvertContext& context) const override;
     Recognition recognise(const LineModel& Lines) const override;
     KindScan scan(const LineModel& Lines, const ConvertContext& context) const override;
+    bool recognisesWhileConverting() const override { return true; }
 
 private:
     // What a line of the text is to the kind.
@@ -65,6 +66,31 @@ private:
         Entry,       // a record that gives a row, or is counted as one that cannot
         OtherRecord, // a record of the file that is no entry (a holder line, a total)
         Foreign,     // not the file's: before its header, or a record too short for the kind
+    };
+
+    // What the walk has seen, for the recognition; the caller counts the well-formed entries.
+    struct LineCounts {
+        Recognition recognition;
+        int coveredLines = 0;
+        int textLines = 0;
+
+        void add(int first, int last, LineRole role) {
+            const int lines = last - first + 1;
+            textLines += lines;
+            if (role != LineRole::Foreign)
+                coveredLines += lines;
+            if (role == LineRole::Entry)
+                ++recognition.entries;
+        }
+        Recognition result(bool hasHeader) const {
+            Recognition r = recognition;
+            // Without its header, a kind that names its columns has not seen its file.
+            if (hasHeader && coveredLines == 0)
+                r.entries = r.wellFormed = 0;
+            if (textLines > 0)
+                r.coverage = static_cast<double>(coveredLines) / textLines;
+            return r;
+        }
     };
 
     // Calls onLines(first, last, role, valueOf) for every record and header, top to bottom;
@@ -165,7 +191,10 @@ std::optional<OutputList> CsvEngine::convert(LineModel& Lines,
                                              const ConvertContext& context) const {
     OutputList SL(context.rowsSink);
     RowText row;
-    walk(Lines, [&](int first, int /*last*/, LineRole role, const auto& valueOf) {
+    // What recognise would find, from the same walk: an entry is well formed when it gives a row.
+    LineCounts counts;
+    walk(Lines, [&](int first, int last, LineRole role, const auto& valueOf) {
+        counts.add(first, last, role);
         if (role != LineRole::Entry)
             return;
         row.clear();
@@ -182,32 +211,22 @@ std::optional<OutputList> CsvEngine::convert(LineModel& Lines,
             row.append(u'\t');
             row.append(m_remarkCell);
         }
+        ++counts.recognition.wellFormed;
         SL.add(row.view());
     });
+    if (context.recognition != nullptr)
+        *context.recognition = counts.result(m_header != nullptr);
     return rowsReplacingTheText(std::move(SL), Lines, context);
 }
 
 Recognition CsvEngine::recognise(const LineModel& Lines) const {
-    Recognition recognition;
-    int coveredLines = 0;
-    int textLines = 0;
+    LineCounts counts;
     walk(Lines, [&](int first, int last, LineRole role, const auto& valueOf) {
-        const int lines = last - first + 1;
-        textLines += lines;
-        if (role != LineRole::Foreign)
-            coveredLines += lines;
-        if (role != LineRole::Entry)
-            return;
-        ++recognition.entries;
-        if (cellsReadable(m_cells, valueOf))
-            ++recognition.wellFormed;
+        counts.add(first, last, role);
+        if (role == LineRole::Entry && cellsReadable(m_cells, valueOf))
+            ++counts.recognition.wellFormed;
     });
-    // Without its header, a kind that names its columns has not seen its file.
-    if (m_header != nullptr && coveredLines == 0)
-        recognition.entries = recognition.wellFormed = 0;
-    if (textLines > 0)
-        recognition.coverage = static_cast<double>(coveredLines) / textLines;
-    return recognition;
+    return counts.result(m_header != nullptr);
 }
 
 KindScan CsvEngine::scan(const LineModel& Lines, const ConvertContext& context) const {

@@ -36,7 +36,123 @@ struct FieldPattern {
     // -1 for a group no cell names.
     std::vector<int> fieldOfGroup;
     bool captures = false; // whether any group fills a field
+    // How many groups RE2 is asked for (the whole match's slot 0 included): up to the last group
+    // whose field a cell takes, none when no cell does. RE2 finds whether a line matches with its
+    // DFA alone, and the groups it need not report cost it nothing.
+    int submatches = 0;
+    // The pattern as written, and the same cut after the top-level part that holds the last
+    // group a cell takes (see splitAfterGroup): null when it cannot be cut there.
+    std::string source;
+    std::unique_ptr<re2::RE2> head;
+    std::unique_ptr<re2::RE2> rest;
 };
+
+// Where a pattern can be cut into a head that holds group lastGroup and a rest after it: the end
+// of the part at the top level of the pattern's concatenation that holds the group. Nothing when
+// there is none: a | at the top level, a flag group that would reach into the rest, \Q…\E, a
+// quantifier right after the part, or nothing after it.
+std::optional<std::size_t> splitAfterGroup(std::string_view pattern, int lastGroup) {
+    int depth = 0;
+    int groups = 0;            // capturing groups opened so far
+    int groupsAtPartStart = 0; // before the top-level part being read
+    std::optional<std::size_t> cut;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        const char c = pattern[i];
+        if (c == '\\') {
+            if (i + 1 < pattern.size() && (pattern[i + 1] == 'Q' || pattern[i + 1] == 'E'))
+                return std::nullopt;
+            ++i;
+            continue;
+        }
+        if (c == '[') {
+            // A class: its first ']' (after an optional '^') is a literal, and so is every
+            // character up to the closing one but escapes and [:name:].
+            ++i;
+            if (i < pattern.size() && pattern[i] == '^')
+                ++i;
+            if (i < pattern.size() && pattern[i] == ']')
+                ++i;
+            for (; i < pattern.size() && pattern[i] != ']'; ++i) {
+                if (pattern[i] == '\\') {
+                    ++i;
+                } else if (pattern[i] == '[' && i + 1 < pattern.size() && pattern[i + 1] == ':') {
+                    const std::size_t close = pattern.find(":]", i + 2);
+                    if (close == std::string_view::npos)
+                        return std::nullopt;
+                    i = close + 1;
+                }
+            }
+            continue;
+        }
+        if (c == '|' && depth == 0)
+            return std::nullopt;
+        if (c == '(') {
+            if (depth == 0)
+                groupsAtPartStart = groups;
+            const std::string_view after = pattern.substr(i + 1);
+            if (after.substr(0, 3) == "?P<" || after.substr(0, 2) == "?<" || after.empty() ||
+                after.front() != '?') {
+                ++groups;
+            } else if (depth == 0) {
+                // (?flags) with no ':' sets the flags for the rest of the pattern.
+                const std::size_t end = after.find_first_of(":)");
+                if (end == std::string_view::npos || after[end] == ')')
+                    return std::nullopt;
+            }
+            ++depth;
+            continue;
+        }
+        if (c == ')') {
+            if (--depth < 0)
+                return std::nullopt;
+            if (depth == 0 && !cut && groupsAtPartStart < lastGroup && groups >= lastGroup) {
+                const std::size_t end = i + 1;
+                if (end >= pattern.size() ||
+                    std::string_view("*+?{").find(pattern[end]) != std::string_view::npos)
+                    return std::nullopt;
+                // Read on: a | further on would make the whole pattern an alternation.
+                cut = end;
+            }
+        }
+    }
+    return cut;
+}
+
+// Whether RE2 must find the groups of this part of a pattern with its backtracker: it holds a
+// lazy repetition ("*?", "+?", "??", "}?") or a repetition of any character (".*", ".+") with
+// more pattern after it, either of which can also take what follows it, so that where a group
+// ends cannot be decided one character at a time. A ".*" that ends the part takes the rest of
+// the line, which needs no going back.
+bool backtracksForGroups(std::string_view pattern) {
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        const char c = pattern[i];
+        if (c == '\\') {
+            ++i;
+            continue;
+        }
+        if (c == '[') {
+            ++i;
+            if (i < pattern.size() && pattern[i] == '^')
+                ++i;
+            if (i < pattern.size() && pattern[i] == ']')
+                ++i;
+            for (; i < pattern.size() && pattern[i] != ']'; ++i) {
+                if (pattern[i] == '\\')
+                    ++i;
+            }
+            continue;
+        }
+        const char next = i + 1 < pattern.size() ? pattern[i + 1] : '\0';
+        if ((c == '*' || c == '+' || c == '?' || c == '}') && next == '?')
+            return true;
+        if (c == '.' && (next == '*' || next == '+')) {
+            const std::size_t after = pattern.find_first_not_of(')', i + 2);
+            if (after != std::string_view::npos)
+                return true;
+        }
+    }
+    return false;
+}
 
 // One line of an entry's template. A line with a value may also be two lines: the label alone,
 // then the value on the next line, as some mails write it.
@@ -49,6 +165,22 @@ struct LinePattern {
 };
 
 using syntax::isBlankLine;
+
+int nonBlankLines(const LineModel& Lines, int first, int last) {
+    int count = 0;
+    for (int i = first; i <= last; ++i) {
+        if (!isBlankLine(Lines.wholeLineView(i)))
+            ++count;
+    }
+    return count;
+}
+
+// The share of the text's non-blank lines that the entries take.
+void setCoverage(Recognition& recognition, int coveredLines, const LineModel& Lines) {
+    const int textLines = nonBlankLines(Lines, 0, Lines.count() - 1);
+    if (textLines > 0)
+        recognition.coverage = static_cast<double>(coveredLines) / textLines;
+}
 
 // The fields of one entry as the walk finds them, and what the cells make of them. The values
 // keep their buffers from entry to entry.
@@ -99,18 +231,80 @@ public:
                 bool skipBlankLines, QString remarkCell, std::unique_ptr<re2::RE2> looksLike)
         : m_lines(std::move(lines)), m_cells(std::move(cells)), m_fieldCount(fieldCount),
           m_skipBlankLines(skipBlankLines), m_remarkCell(std::move(remarkCell)),
-          m_looksLike(std::move(looksLike)) {}
+          m_looksLike(std::move(looksLike)) {
+        std::vector<bool> used(static_cast<std::size_t>(m_fieldCount), false);
+        for (const CellTemplate& cell : m_cells) {
+            for (const CellPart& part : cell) {
+                for (const FieldUse& use : part.choices)
+                    used[static_cast<std::size_t>(use.field)] = true;
+            }
+        }
+        for (LinePattern& line : m_lines) {
+            for (FieldPattern* pattern : {&line.whole, &line.labelAlone, &line.valueAlone}) {
+                for (std::size_t g = 1; g < pattern->fieldOfGroup.size(); ++g) {
+                    const int field = pattern->fieldOfGroup[g];
+                    if (field >= 0 && used[static_cast<std::size_t>(field)])
+                        pattern->submatches = static_cast<int>(g) + 1;
+                }
+                cutAfterLastGroup(*pattern);
+            }
+        }
+    }
 
     std::optional<OutputList> convert(LineModel& Lines,
                                       const ConvertContext& context) const override;
     Recognition recognise(const LineModel& Lines) const override;
     KindScan scan(const LineModel& Lines, const ConvertContext& context) const override;
+    bool recognisesWhileConverting() const override { return true; }
 
     // Calls onEntry(first, last, fields) for every entry, top to bottom, and
     // onUnmatched(i, failedLine, templateLine) for every line that looks like an entry's
     // beginning but begins none: where template line templateLine found no match at failedLine.
     template <class OnEntry, class OnUnmatched>
     void walk(const LineModel& Lines, OnEntry onEntry, OnUnmatched onUnmatched) const;
+
+    // Hints for `check`: the patterns whose groups RE2 finds by backtracking.
+    QStringList speedHints() const {
+        QStringList hints;
+        for (std::size_t k = 0; k < m_lines.size(); ++k) {
+            const LinePattern& line = m_lines[k];
+            for (const FieldPattern* pattern : {&line.whole, &line.valueAlone}) {
+                if (pattern->submatches == 0)
+                    continue;
+                const std::string_view searched =
+                    pattern->head ? std::string_view(pattern->head->pattern()) : pattern->source;
+                if (!backtracksForGroups(searched))
+                    continue;
+                hints << QStringLiteral(
+                             "entry の %1 行目のパターンは、フィールドの区切りを「.*」や「*?」の"
+                             "ような後ろの文字も取れる繰り返しで探すので、RE2 が後戻りしながら"
+                             "フィールドを探します（遅くなります）。フィールドに入らない文字を"
+                             "除いた文字クラス（[^ ]+ など）で書くと速く読めます")
+                             .arg(k + 1);
+                break;
+            }
+        }
+        return hints;
+    }
+
+    // RE2 finds the groups of a pattern that is not one-pass with its backtracker, over the whole
+    // match: a head that ends with the last group a cell takes spares it the rest of the line
+    // (a mail's "｜ 支払月：…" after the amount), which its DFA then checks alone.
+    static void cutAfterLastGroup(FieldPattern& pattern) {
+        if (pattern.submatches == 0)
+            return;
+        const std::optional<std::size_t> cut =
+            splitAfterGroup(pattern.source, pattern.submatches - 1);
+        if (!cut)
+            return;
+        re2::RE2::Options options = pattern.pattern->options();
+        auto head = std::make_unique<re2::RE2>(pattern.source.substr(0, *cut), options);
+        auto rest = std::make_unique<re2::RE2>(pattern.source.substr(*cut), options);
+        if (!head->ok() || !rest->ok())
+            return;
+        pattern.head = std::move(head);
+        pattern.rest = std::move(rest);
+    }
 
     // The row's cells, or why the entry gives none.
     std::variant<QStringList, SkipReason> cells(const EntryFields& fields) const {
@@ -149,13 +343,29 @@ void RulesEngine::walk(const LineModel& Lines, OnEntry onEntry, OnUnmatched onUn
         bytes.resize(0);
         appendUtf8(bytes, line);
         const re2::StringPiece text(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-        if (!fieldPattern.captures)
+        if (fieldPattern.submatches == 0)
             return fieldPattern.pattern->Match(text, 0, text.size(), re2::RE2::ANCHOR_BOTH, nullptr,
                                                0);
-        groups.resize(fieldPattern.fieldOfGroup.size());
-        if (!fieldPattern.pattern->Match(text, 0, text.size(), re2::RE2::ANCHOR_BOTH, groups.data(),
-                                         static_cast<int>(groups.size())))
+        groups.resize(static_cast<std::size_t>(fieldPattern.submatches));
+        const auto groupsOfWholeLine = [&] {
+            return fieldPattern.pattern->Match(text, 0, text.size(), re2::RE2::ANCHOR_BOTH,
+                                               groups.data(), fieldPattern.submatches);
+        };
+        if (fieldPattern.head) {
+            // The line matches with the head's first match when the rest matches what follows
+            // it: RE2 takes the first match a backtracking matcher would, and that one tries the
+            // head's first match first. A line whose head does not match at all cannot match.
+            if (!fieldPattern.head->Match(text, 0, text.size(), re2::RE2::ANCHOR_START,
+                                          groups.data(), fieldPattern.submatches))
+                return false;
+            const auto headEnd = static_cast<std::size_t>(groups[0].end() - text.begin());
+            if (!fieldPattern.rest->Match(text, headEnd, text.size(), re2::RE2::ANCHOR_BOTH,
+                                          nullptr, 0) &&
+                !groupsOfWholeLine())
+                return false;
+        } else if (!groupsOfWholeLine()) {
             return false;
+        }
         for (std::size_t g = 1; g < groups.size(); ++g) {
             if (fieldPattern.fieldOfGroup[g] >= 0 && groups[g].data() != nullptr)
                 fields.set(fieldPattern.fieldOfGroup[g], groups[g]);
@@ -238,9 +448,14 @@ std::optional<OutputList> RulesEngine::convert(LineModel& Lines,
                                                const ConvertContext& context) const {
     OutputList SL(context.rowsSink);
     RowText row;
+    // What recognise would find, from the same walk: an entry is well formed when it gives a row.
+    Recognition recognition;
+    int coveredLines = 0;
     walk(
         Lines,
-        [&](int first, int /*last*/, const EntryFields& fields) {
+        [&](int first, int last, const EntryFields& fields) {
+            ++recognition.entries;
+            coveredLines += nonBlankLines(Lines, first, last);
             row.clear();
             for (std::size_t c = 0; c < m_cells.size(); ++c) {
                 if (c > 0)
@@ -251,6 +466,7 @@ std::optional<OutputList> RulesEngine::convert(LineModel& Lines,
                     return;
                 }
             }
+            ++recognition.wellFormed;
             if (context.remark && !m_remarkCell.isEmpty()) {
                 row.append(u'\t');
                 row.append(m_remarkCell);
@@ -261,6 +477,10 @@ std::optional<OutputList> RulesEngine::convert(LineModel& Lines,
             if (context.nearMisses != nullptr)
                 context.nearMisses->push_back(line);
         });
+    if (context.recognition != nullptr) {
+        setCoverage(recognition, coveredLines, Lines);
+        *context.recognition = recognition;
+    }
     return rowsReplacingTheText(std::move(SL), Lines, context);
 }
 
@@ -273,19 +493,10 @@ Recognition RulesEngine::recognise(const LineModel& Lines) const {
             ++recognition.entries;
             if (readable(fields))
                 ++recognition.wellFormed;
-            for (int i = first; i <= last; ++i) {
-                if (!isBlankLine(Lines.wholeLineView(i)))
-                    ++coveredLines;
-            }
+            coveredLines += nonBlankLines(Lines, first, last);
         },
         [](int, int, int) {});
-    int textLines = 0;
-    for (int i = 0, N = Lines.count(); i < N; ++i) {
-        if (!isBlankLine(Lines.wholeLineView(i)))
-            ++textLines;
-    }
-    if (textLines > 0)
-        recognition.coverage = static_cast<double>(coveredLines) / textLines;
+    setCoverage(recognition, coveredLines, Lines);
     return recognition;
 }
 
@@ -710,6 +921,7 @@ std::variant<StatementKind, Problem> readTable(const toml::table& table, const Q
                 into.captures = true;
             }
             into.pattern = std::move(pattern);
+            into.source = text.toStdString();
             return std::nullopt;
         };
 
@@ -806,6 +1018,7 @@ KindScan RulesEngine::scan(const LineModel& Lines, const ConvertContext& context
         [&](int line, int failedLine, int templateLine) {
             scan.nearMisses.push_back({line, failedLine, templateLine});
         });
+    scan.hints = speedHints();
     return scan;
 }
 

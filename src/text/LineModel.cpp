@@ -112,7 +112,7 @@ LineModel::LineModel(QString text) : m_buffer(std::move(text)) {
 }
 
 LineModel LineModel::fromPastedText(QString text) {
-    if (static_cast<std::size_t>(text.size()) > kMaxBuffer / 2)
+    if (text.size() > kMaxPastedLength)
         throw std::length_error("the text is too long");
     LineModel model;
     model.m_pieces.clear();

@@ -29,6 +29,9 @@ int pastedLineCount(QStringView text);
 class LineModel {
 public:
     static constexpr int kMaxLineRead = 4096;
+    // The longest text fromPastedText takes: the offsets have 31 bits, and the CR LF a paste's
+    // breaks become may double the text.
+    static constexpr qsizetype kMaxPastedLength = INT32_MAX / 2;
 
     LineModel();
     explicit LineModel(QString text);

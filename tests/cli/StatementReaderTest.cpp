@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 using namespace tallemo;
 using namespace tallemo::testing_support;
@@ -190,6 +191,48 @@ TEST(ReadStatement, RefusesBytesNoEncodingTakesWithWhereUtf8Breaks) {
         }
         TrickleDevice pipe(c.bytes, 777777);
         EXPECT_EQ(badLineOf(readStatement(pipe)), c.line);
+    }
+}
+
+// A text longer than the line model takes is refused in every encoding, from a file and from a
+// pipe, once the text before its first NUL passes the limit (here 10 units); what follows a NUL
+// never counts.
+TEST(ReadStatement, RefusesATextLongerThanALineModelTakes) {
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+        bool refused;
+    };
+    const QByteArray sjis("\x82\xa0", 2); // あ
+    const QByteArray nul(1, '\0');
+    const QByteArray utf16Unit("a\0", 2);
+    const std::vector<Case> cases = {
+        {"UTF-8 at the limit", QByteArray(10, 'a'), false},
+        {"UTF-8 beyond", QByteArray(11, 'a'), true},
+        {"UTF-8 beyond only after a NUL", "abc" + nul + QByteArray(50, 'a'), false},
+        {"Windows-31J at the limit", sjis.repeated(10), false},
+        {"Windows-31J beyond", sjis.repeated(11), true},
+        {"Windows-31J beyond only after a NUL", sjis.repeated(3) + nul + sjis.repeated(20), false},
+        {"UTF-16 at the limit", "\xFF\xFE" + utf16Unit.repeated(10), false},
+        {"UTF-16 beyond", "\xFF\xFE" + utf16Unit.repeated(11), true},
+        {"UTF-16 beyond only after a NUL",
+         "\xFF\xFE" + utf16Unit + QByteArray(2, '\0') + utf16Unit.repeated(20), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QByteArray data = c.bytes;
+        QBuffer file(&data);
+        file.open(QIODevice::ReadOnly);
+        TrickleDevice pipe(c.bytes, 3);
+        for (QIODevice* device : {static_cast<QIODevice*>(&file), static_cast<QIODevice*>(&pipe)}) {
+            const auto read = readStatement(*device, 10);
+            if (c.refused) {
+                ASSERT_TRUE(std::holds_alternative<StatementProblem>(read));
+                EXPECT_TRUE(std::get<StatementProblem>(read).readError.contains(u"10 characters"));
+            } else {
+                EXPECT_LE(textOf(read).size(), 10);
+            }
+        }
     }
 }
 

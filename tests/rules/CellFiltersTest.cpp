@@ -32,6 +32,22 @@ TEST_P(CellFilters, ReadWhatTheyCanAndRefuseTheRest) {
     } else {
         EXPECT_FALSE(filtered.has_value()) << filtered->toStdString();
     }
+
+    // The rows are written by the filters' in-place forms, after a cell already in the row.
+    if (c.filter != CellFilter::Yen && c.filter != CellFilter::Neg && c.filter != CellFilter::Date)
+        return;
+    const QString value = QString::fromUtf8(c.value);
+    RowText row;
+    row.append(u"x\t");
+    const bool written = c.filter == CellFilter::Date
+                             ? appendDate(row, value)
+                             : appendYen(row, value, c.filter == CellFilter::Neg);
+    const bool readable = c.filter == CellFilter::Date ? readsAsDate(value) : readsAsYen(value);
+    EXPECT_EQ(written, c.expected.has_value());
+    EXPECT_EQ(readable, c.expected.has_value());
+    if (c.expected) {
+        EXPECT_EQ(row.view().toString(), QStringLiteral("x\t") + QString::fromUtf8(*c.expected));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Yen, CellFilters,

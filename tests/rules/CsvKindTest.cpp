@@ -30,6 +30,25 @@ StatementKind kindFrom(const char* rules) {
     return std::get<StatementKind>(std::move(read));
 }
 
+// What a conversion whose rows go to a sink (the companion's) finds on its way: it stands in for
+// recognise there, so it must say the same.
+void expectRecognisedWhileConverting(const StatementKind& kind, const QString& text,
+                                     const Recognition& recognised) {
+    LineModel Lines(text);
+    const RowsSink sink = [](QByteArrayView) {};
+    Recognition found;
+    found.entries = -1;
+    ConvertContext context;
+    context.rowsSink = &sink;
+    context.recognition = &found;
+    (void)kind.convert(Lines, context);
+    EXPECT_TRUE(kind.engine->recognisesWhileConverting());
+    EXPECT_EQ(found.entries, recognised.entries);
+    EXPECT_EQ(found.wellFormed, recognised.wellFormed);
+    EXPECT_EQ(found.against, recognised.against);
+    EXPECT_DOUBLE_EQ(found.coverage, recognised.coverage);
+}
+
 const char* const kByName = R"(
 header = '"?利用日"?,.*'
 row = ['{利用日|date}', '{利用店名}', '', '', '{利用金額|yen}']
@@ -106,6 +125,7 @@ row = ['{1|date}', '{2}', '{3|yen; 4|yen|neg}']
         ConvertContext context;
         context.skipped = &skipped;
         const Recognition recognition = kind.recognise(Lines);
+        expectRecognisedWhileConverting(kind, notation::textOf(c.lines), recognition);
         const std::optional<OutputList> rows = kind.convert(Lines, context);
         ASSERT_TRUE(rows.has_value());
         EXPECT_EQ(rows->text(), notation::rowsOf(c.rows));
@@ -134,6 +154,11 @@ TEST(CsvKind, RecognisesItsHeaderOrTheShareOfLinesThatParse) {
     const LineModel tabs(notation::textOf({"2024/07/03→SHOP→1,500", "2024/07/04→SHOP→300"}));
     EXPECT_FALSE(numbered.recognise(tabs).looksRight());
     EXPECT_FALSE(named.recognise(tabs).looksRight());
+
+    for (const LineModel* text : {&withHeader, &headless, &tabs}) {
+        for (const StatementKind* kind : {&named, &numbered})
+            expectRecognisedWhileConverting(*kind, text->text(), kind->recognise(*text));
+    }
 }
 
 TEST(CsvKind, CheckListsTheRowsAndTheEntriesWithout) {

@@ -26,6 +26,25 @@ StatementKind kindFrom(const char* rules) {
     return std::get<StatementKind>(std::move(read));
 }
 
+// What a conversion whose rows go to a sink (the companion's) finds on its way: it stands in for
+// recognise there, so it must say the same.
+void expectRecognisedWhileConverting(const StatementKind& kind, const QString& text,
+                                     const Recognition& recognised) {
+    LineModel Lines(text);
+    const RowsSink sink = [](QByteArrayView) {};
+    Recognition found;
+    found.entries = -1;
+    ConvertContext context;
+    context.rowsSink = &sink;
+    context.recognition = &found;
+    (void)kind.convert(Lines, context);
+    EXPECT_TRUE(kind.engine->recognisesWhileConverting());
+    EXPECT_EQ(found.entries, recognised.entries);
+    EXPECT_EQ(found.wellFormed, recognised.wellFormed);
+    EXPECT_EQ(found.against, recognised.against);
+    EXPECT_DOUBLE_EQ(found.coverage, recognised.coverage);
+}
+
 struct EngineCase {
     const char* name;
     const char* rules;
@@ -128,6 +147,20 @@ row = ['{date|date}', '{out|yen; in|yen|neg}']
          {"■日時", "■金額: 100円", "■店: X", "■日時: 2024/11/05", "■金額", "■店: Y",
           "■日時: 2024/11/06", "■金額: 300円", "■店: Z"},
          {"2024/11/06→Z→300"}},
+        {"groups whose first match leaves a rest that does not match are found in the whole line",
+         R"(
+entry = ['(?P<date>\d{4}/\d{1,2}/\d{1,2})  +(?P<shop>.+?)  +(?P<amount>[-0-9,]+)円(?:｜.*)?']
+row = ['{date|date}', '{shop}', '', '', '{amount|yen}']
+)",
+         {"2024/11/03␣␣SHOP␣␣12␣␣1,500円｜支払月", "2024/11/04␣␣(A)␣␣30円", "2024/11/05␣␣B␣␣7円x"},
+         {"2024/11/03→SHOP␣␣12→→→1500", "2024/11/04→(A)→→→30"}},
+        {"a pattern that cannot be cut after its last group: a | at the top, a quantifier after it",
+         R"(
+entry = ['(?P<shop>[^|)]+)\) (?P<amount>\d+)円|(?P<other>-)', '(?:(?P<n>\d)[.])+ *end']
+row = ['{shop}', '{amount}', '{n}']
+)",
+         {"A(1) 20円", "1.2.3. end", "-", "4. end"},
+         {"A(1→20→3", "→→4"}},
         {"a line longer than the built-in kinds read is read whole",
          R"(
 entry = ['(?P<shop>x+)!(?P<amount>\d+)']
@@ -154,6 +187,7 @@ TEST_P(RulesEngine, GivesTheRowsOfEveryReadableEntryAndCountsTheRest) {
     context.skipped = &skipped;
 
     const Recognition recognition = kind.recognise(Lines);
+    expectRecognisedWhileConverting(kind, text, recognition);
     const std::optional<OutputList> rows = kind.convert(Lines, context);
 
     const QString expected = notation::rowsOf(c.rows);
@@ -184,6 +218,34 @@ TEST(RulesEngineText, StaysAsItWasWhenNoEntryGivesARow) {
     LineModel Lines(text);
     EXPECT_FALSE(kind.convert(Lines, ConvertContext{}).has_value());
     EXPECT_EQ(Lines.text(), text);
+}
+
+// `check` hints at the patterns whose groups RE2 must find by going back: a lazy repetition, or
+// a ".*" with more pattern after it, before the last group a cell takes.
+TEST(RulesScan, HintsAtPatternsWhoseGroupsAreFoundByGoingBack) {
+    struct Case {
+        const char* rules;
+        bool hinted;
+    };
+    for (const Case& c : {
+             Case{"entry = ['(?P<shop>.+?)  +(?P<amount>\\d+)円']\nrow = ['{shop}', '{amount}']",
+                  true},
+             Case{"entry = ['(?P<shop>.*)=(?P<amount>\\d+)']\nrow = ['{shop}', '{amount}']", true},
+             // Only up to the last group a cell takes counts: the rest is cut off.
+             Case{"entry = ['(?P<shop>[^=]+)=(?P<amount>\\d+) .*']\nrow = ['{shop}', '{amount}']",
+                  false},
+             Case{"entry = ['(?P<date>\\d+) (?P<note>.*?)!']\nrow = ['{date}']", false},
+             // A ".*" that ends the pattern takes the rest of the line.
+             Case{"entry = ['■日: (?P<date>.*)']\nrow = ['{date}']", false},
+             // "*?" inside a class is no repetition.
+             Case{"entry = ['(?P<shop>[*?]+)=(?P<amount>\\d+)']\nrow = ['{shop}', '{amount}']",
+                  false},
+         }) {
+        const StatementKind kind = kindFrom(c.rules);
+        ASSERT_TRUE(kind.engine) << c.rules;
+        const RulesScan scan = scanWithRules(kind, LineModel(QString()));
+        EXPECT_EQ(!scan.hints.isEmpty(), c.hinted) << c.rules;
+    }
 }
 
 TEST(RulesScan, NamesTheLinesThatBeginNoEntryAndWhyEntriesGaveNoRow) {
