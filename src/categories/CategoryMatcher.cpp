@@ -21,6 +21,13 @@ constexpr double kUnseenWordWeight = 0.5;
 // can be sure, and the sureness it gets below that (under every threshold worth using).
 constexpr double kKnownShare = 0.5;
 constexpr double kThinEvidenceSureness = 0.3;
+// A whole word that several learned shops share, nearly all filed under one choice ("cafe" in
+// "Cafe Modagor" and "Franklin Cafe"), names a kind of shop: a new shop with it is known by it
+// even when the rest of its name is new. One shop with the word is not enough ("BOOK SHOP" says
+// nothing of "UNKNOWN SHOP"), nor is a fragment of a Japanese run.
+constexpr int kTellingWordShops = 2;
+constexpr double kTellingWordShare = 0.9;
+constexpr qsizetype kTellingWordLength = 3;
 
 struct Weighted {
     int choice = 0;
@@ -146,21 +153,29 @@ std::optional<CategoryChoice> CategoryMatcher::guess(QStringView kindId,
     // stands for the one character it adds to its run).
     qsizetype knownCharacters = 0;
     qsizetype allCharacters = 0;
+    // What the telling words among them say, and how sure each makes its choice: its share of
+    // the word's shops, less when few shops tell it (two shops of one choice: two thirds).
+    std::vector<Weighted> told;
     for (const QString& word : words) {
         const auto found = m_index->words.constFind(word);
         const int shops = found == m_index->words.cend() ? 0 : found->shops;
         double rarity = std::log1p(shopCount / (shops + 1));
-        const qsizetype characters =
-            word.size() > 1 && std::all_of(word.begin(), word.end(),
-                                           [](QChar c) { return c.unicode() < 0x80; })
-                ? word.size()
-                : 1;
+        const bool latinWord =
+            word.size() > 1 &&
+            std::all_of(word.begin(), word.end(), [](QChar c) { return c.unicode() < 0x80; });
+        const qsizetype characters = latinWord ? word.size() : 1;
         allCharacters += characters;
         if (shops == 0) {
             allWeight += rarity * kUnseenWordWeight;
             continue;
         }
         knownCharacters += characters;
+        if (latinWord && word.size() >= kTellingWordLength && shops >= kTellingWordShops) {
+            for (const Weighted& choice : found->choices) {
+                if (choice.weight >= kTellingWordShare)
+                    told.push_back({choice.choice, choice.weight * shops / (shops + 1)});
+            }
+        }
         rarity *= found->concentration;
         allWeight += rarity;
         for (const Weighted& choice : found->choices)
@@ -186,18 +201,27 @@ std::optional<CategoryChoice> CategoryMatcher::guess(QStringView kindId,
     }
     if (votes.empty())
         return std::nullopt;
-    // A shop never seen that shares a word with one the user showed ("UNKNOWN SHOP" beside "BOOK
-    // SHOP") is not known by it: most of its name must be what the user showed (a chain's name
-    // beside a new branch's) before its guess may count as sure.
-    const bool thinEvidence =
-        shop == m_index->shops.cend() &&
-        static_cast<double>(knownCharacters) < kKnownShare * static_cast<double>(allCharacters);
     const auto best =
         std::max_element(votes.begin(), votes.end(), [](const auto& a, const auto& b) {
             return a.second < b.second || (a.second == b.second && a.first > b.first);
         });
-    return chosen(best->first,
-                  thinEvidence ? std::min(best->second, kThinEvidenceSureness) : best->second);
+    // A shop never seen that shares a word with one the user showed ("UNKNOWN SHOP" beside "BOOK
+    // SHOP") is not known by it: most of its name must be what the user showed (a chain's name
+    // beside a new branch's), or a word must tell its kind, before its guess may count as sure.
+    double sureness = best->second;
+    if (shop == m_index->shops.cend()) {
+        double toldSureness = 0;
+        for (const Weighted& word : told) {
+            if (word.choice == best->first)
+                toldSureness = std::max(toldSureness, word.weight);
+        }
+        if (toldSureness > 0)
+            sureness = std::max(sureness, toldSureness);
+        else if (static_cast<double>(knownCharacters) <
+                 kKnownShare * static_cast<double>(allCharacters))
+            sureness = std::min(sureness, kThinEvidenceSureness);
+    }
+    return chosen(best->first, sureness);
 }
 
 std::optional<CategoryChoice> CategoryMatcher::choose(QStringView kindId,

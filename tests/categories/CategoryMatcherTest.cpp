@@ -59,6 +59,35 @@ TEST(CategoryMatcherTest, FillsKnownShopsAndTheirVariantsAndLeavesDoubtEmpty) {
     }
 }
 
+// A new shop is known by a whole word only when several learned shops share it and the user
+// filed nearly all of them under one choice.
+TEST(CategoryMatcherTest, ANewShopIsKnownByAWordSeveralShopsOfOneChoiceShare) {
+    const std::vector<LearnedChoice> table = {
+        learned("Cafe Modagor", "Food", "Restaurant", 20),
+        learned("Franklin Cafe", "Food", "Restaurant", 5),
+        learned("BOOK SHOP 12", "教養", "書籍", 6),
+        learned("Corner Deli", "Food", "Groceries", 8),
+        learned("Deli Express", "Food", "Restaurant", 8),
+        learned("Onion Market", "Food", "Groceries", 9),
+    };
+    CategoryMatcher matcher;
+    matcher.setLearned(table);
+    const struct {
+        const char* description;
+        const char* expected;
+    } cases[] = {
+        {"Cafe Select", "Food|Restaurant"},
+        {"ＣＡＦＥ ｐｉｃｃｏｌｏ", "Food|Restaurant"},
+        {"UNKNOWN SHOP", ""},     // one shop has the word
+        {"Deli Marketplace", ""}, // its shops were filed under two choices
+        {"Laut", ""},             // nothing shared at all
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.description);
+        EXPECT_EQ(cellsOf(matcher.choose(u"card", u8(c.description))), u8(c.expected));
+    }
+}
+
 TEST(CategoryMatcherTest, RulesComeBeforeWhatWasLearned) {
     CategoryMatcher matcher = household();
     auto rules =
