@@ -12,6 +12,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <span>
+#include <unordered_map>
 
 namespace tallemo::categories {
 
@@ -46,8 +48,12 @@ store::StoreSchema categoriesSchema() {
             }}};
 }
 
+// Rows a statement when many are learned (six values each, well under SQLite's limit of values).
+constexpr std::size_t kRowsPerInsert = 64;
+
+// The key's bytes without a copy: bound to a statement, they are read while the row is alive.
 QByteArray keyBytes(const RowKey& key) {
-    return {key.data(), static_cast<qsizetype>(key.size())};
+    return QByteArray::fromRawData(key.data(), static_cast<qsizetype>(key.size()));
 }
 
 } // namespace
@@ -98,11 +104,16 @@ std::optional<LearningCounts> CategoryStore::learn(const SheetReading& reading) 
             QString cell4;
             qint64 learning = 0;
         };
-        QHash<QByteArray, Known> known;
-        while (query.next())
-            known.insert(query.value(0).toByteArray(),
-                         {query.value(1).toString(), query.value(2).toString(),
-                          query.value(3).toLongLong()});
+        std::unordered_map<RowKey, Known, RowKeyHash> known;
+        while (query.next()) {
+            const QByteArray bytes = query.value(0).toByteArray();
+            RowKey key{};
+            if (bytes.size() != static_cast<qsizetype>(key.size()))
+                continue; // no key this program wrote: no row a paste can bring back
+            std::memcpy(key.data(), bytes.constData(), key.size());
+            known.emplace(key, Known{query.value(1).toString(), query.value(2).toString(),
+                                     query.value(3).toLongLong()});
+        }
         if (!query.exec(QStringLiteral("SELECT DISTINCT description FROM learned_rows")))
             return false;
         QSet<QString> knownShops;
@@ -111,27 +122,27 @@ std::optional<LearningCounts> CategoryStore::learn(const SheetReading& reading) 
         query.finish();
 
         // The last of a row's appearances in the text is what the user means.
-        QHash<QByteArray, const SheetRow*> latest;
+        std::unordered_map<RowKey, const SheetRow*, RowKeyHash> latest;
+        latest.reserve(reading.rows.size());
         for (const SheetRow& row : reading.rows)
-            latest.insert(keyBytes(row.key), &row);
+            latest.insert_or_assign(row.key, &row);
         std::vector<const SheetRow*> added;
         std::vector<std::pair<const SheetRow*, const Known*>> changed;
         QSet<QString> newShops;
         QHash<QString, QString> shopOf; // description → key, folded once per description
         for (const SheetRow& row : reading.rows) {
-            const QByteArray key = keyBytes(row.key);
-            if (latest.value(key) != &row)
+            if (latest.at(row.key) != &row)
                 continue;
-            auto shop = shopOf.constFind(row.description);
-            if (shop == shopOf.cend())
-                shop = shopOf.insert(row.description, descriptionKey(row.description));
-            const auto found = known.constFind(key);
-            if (found == known.cend()) {
+            const auto found = known.find(row.key);
+            if (found == known.end()) {
                 added.push_back(&row);
+                auto shop = shopOf.constFind(row.description);
+                if (shop == shopOf.cend())
+                    shop = shopOf.insert(row.description, descriptionKey(row.description));
                 if (!knownShops.contains(*shop))
                     newShops.insert(*shop);
-            } else if (found->cell3 != row.cell3 || found->cell4 != row.cell4) {
-                changed.emplace_back(&row, &*found);
+            } else if (found->second.cell3 != row.cell3 || found->second.cell4 != row.cell4) {
+                changed.emplace_back(&row, &found->second);
             }
         }
         counts.newRows = static_cast<int>(added.size());
@@ -151,15 +162,32 @@ std::optional<LearningCounts> CategoryStore::learn(const SheetReading& reading) 
         // In key order: the b-tree is walked from one end to the other instead of all over.
         std::sort(added.begin(), added.end(),
                   [](const SheetRow* a, const SheetRow* b) { return a->key < b->key; });
-        query.prepare(QStringLiteral("INSERT INTO learned_rows (row_key, day, description, cell3, "
-                                     "cell4, learning) VALUES (?, ?, ?, ?, ?, ?)"));
-        for (const SheetRow* row : added) {
-            query.bindValue(0, keyBytes(row->key));
-            query.bindValue(1, row->day);
-            query.bindValue(2, row->description);
-            query.bindValue(3, row->cell3);
-            query.bindValue(4, row->cell4);
-            query.bindValue(5, learning);
+        // Many rows a statement: each statement run opens and closes the table's and its
+        // indexes' cursors, which for single rows cost as much as the inserting.
+        const auto insertStatement = [](std::size_t rows) {
+            QString statement = QStringLiteral("INSERT INTO learned_rows (row_key, day, "
+                                               "description, cell3, cell4, learning) VALUES ");
+            for (std::size_t k = 0; k < rows; ++k)
+                statement += k == 0 ? QStringLiteral("(?, ?, ?, ?, ?, ?)")
+                                    : QStringLiteral(", (?, ?, ?, ?, ?, ?)");
+            return statement;
+        };
+        const std::span<const SheetRow* const> all(added);
+        const std::size_t whole = all.size() - all.size() % kRowsPerInsert;
+        for (std::size_t first = 0; first < all.size(); first += kRowsPerInsert) {
+            const std::span<const SheetRow* const> part =
+                all.subspan(first, std::min(kRowsPerInsert, all.size() - first));
+            if (first == 0 || first == whole)
+                query.prepare(insertStatement(part.size()));
+            int value = 0;
+            for (const SheetRow* row : part) {
+                query.bindValue(value++, keyBytes(row->key));
+                query.bindValue(value++, row->day);
+                query.bindValue(value++, row->description);
+                query.bindValue(value++, row->cell3);
+                query.bindValue(value++, row->cell4);
+                query.bindValue(value++, learning);
+            }
             if (!query.exec())
                 return false;
         }

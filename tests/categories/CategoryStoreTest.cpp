@@ -110,6 +110,32 @@ TEST_F(CategoriesFile, TakingALearningBackRestoresWhatItChangedAndForgetsWhatItA
     EXPECT_TRUE(store.learnings().value().empty());
 }
 
+// A sheet of many rows is written a batch of rows at a time: every row lands once, the last
+// batch's too, and pasting the sheet again finds them all.
+TEST_F(CategoriesFile, ALongSheetIsLearnedWholeAndOnce) {
+    CategoryStore store(path(), clock());
+    for (const int rows : {1, 64, 65, 150}) {
+        SCOPED_TRACE(rows);
+        ASSERT_TRUE(store.forgetAll());
+        QString sheet;
+        for (int k = 0; k < rows; ++k)
+            sheet += u8("2025/06/%1\tショップ %2\t分類%3\t細目\t%4\n")
+                         .arg(1 + k % 28)
+                         .arg(k % 7)
+                         .arg(k % 3)
+                         .arg(100 + k);
+        const std::optional<LearningCounts> first = store.learn(readSheet(sheet));
+        ASSERT_TRUE(first);
+        EXPECT_EQ(first->newRows, rows);
+        int times = 0;
+        for (const LearnedChoice& choice : store.choices().value())
+            times += choice.times;
+        EXPECT_EQ(times, rows);
+        EXPECT_EQ(store.learnings().value().front().rowsItStillTeaches, rows);
+        EXPECT_FALSE(store.learn(readSheet(sheet)).value().learnedSomething());
+    }
+}
+
 TEST_F(CategoriesFile, GarbageIsMovedAsideAndANewerProgramsFileLeftAlone) {
     {
         QFile garbage(path());
