@@ -128,12 +128,23 @@ void CategoryMatcher::setLearned(std::span<const LearnedChoice> learned) {
     m_index = std::move(index);
 }
 
+std::optional<CategoryChoice> CategoryMatcher::ruleChoice(QStringView kindId,
+                                                          QStringView description) const {
+    if (m_rules.isEmpty())
+        return std::nullopt;
+    if (auto cells = m_rules.match(kindId, foldForRules(description)))
+        return CategoryChoice{std::move(cells->first), std::move(cells->second), 1.0, true};
+    return std::nullopt;
+}
+
 std::optional<CategoryChoice> CategoryMatcher::guess(QStringView kindId,
                                                      QStringView description) const {
-    if (!m_rules.isEmpty()) {
-        if (auto cells = m_rules.match(kindId, foldForRules(description)))
-            return CategoryChoice{std::move(cells->first), std::move(cells->second), 1.0, true};
-    }
+    if (std::optional<CategoryChoice> rule = ruleChoice(kindId, description))
+        return rule;
+    return learnedGuess(description);
+}
+
+std::optional<CategoryChoice> CategoryMatcher::learnedGuess(QStringView description) const {
     if (!m_index || m_index->shops.isEmpty())
         return std::nullopt;
     const QString key = descriptionKey(description);
@@ -226,20 +237,53 @@ std::optional<CategoryChoice> CategoryMatcher::guess(QStringView kindId,
 
 std::optional<CategoryChoice> CategoryMatcher::choose(QStringView kindId,
                                                       QStringView description) const {
-    std::optional<CategoryChoice> choice = guess(kindId, description);
-    if (choice && !choice->fromRule && choice->sureness < m_minimumSureness)
+    if (std::optional<CategoryChoice> rule = ruleChoice(kindId, description))
+        return rule;
+    return sureLearnedChoice(description);
+}
+
+std::optional<CategoryChoice> CategoryMatcher::sureLearnedChoice(QStringView description) const {
+    std::optional<CategoryChoice> choice = learnedGuess(description);
+    if (choice && choice->sureness < m_minimumSureness)
         return std::nullopt;
     return choice;
+}
+
+CategoryChooser::CategoryChooser(const CategoryMatcher& matcher, QStringView kindId)
+    : m_matcher(matcher), m_kindId(kindId.toString()) {}
+
+std::optional<CategoryChoice> CategoryChooser::choose(QStringView description) {
+    if (std::optional<CategoryChoice> rule = m_matcher.ruleChoice(m_kindId, description))
+        return rule;
+    // Digit runs part words as blanks do and are no part of a shop's key: the description with
+    // each run as one blank has the same key, and the same learned choice.
+    m_shop.clear();
+    bool inDigits = false;
+    for (const QChar c : description) {
+        if (c.isDigit()) {
+            if (!inDigits)
+                m_shop += u' ';
+            inDigits = true;
+        } else {
+            m_shop += c;
+            inDigits = false;
+        }
+    }
+    auto known = m_learned.constFind(m_shop);
+    if (known == m_learned.cend())
+        known = m_learned.insert(m_shop, m_matcher.sureLearnedChoice(description));
+    return *known;
 }
 
 FillCounts CategoryMatcher::fillRows(QStringView kindId, std::span<QStringList> rows) const {
     FillCounts counts;
     if (isEmpty())
         return counts;
+    CategoryChooser chooser(*this, kindId);
     for (QStringList& row : rows) {
         if (row.size() < 5 || !row[2].isEmpty() || !row[3].isEmpty())
             continue;
-        if (std::optional<CategoryChoice> choice = choose(kindId, row[1])) {
+        if (std::optional<CategoryChoice> choice = chooser.choose(row[1])) {
             row[2] = std::move(choice->cell3);
             row[3] = std::move(choice->cell4);
             ++counts.filled;
@@ -255,6 +299,7 @@ QString CategoryMatcher::fillText(QStringView kindId, QStringView text, FillCoun
     FillCounts& sum = counts != nullptr ? *counts : local;
     if (isEmpty())
         return text.toString();
+    CategoryChooser chooser(*this, kindId);
     QString out;
     out.reserve(text.size() + text.size() / 8);
     qsizetype start = 0;
@@ -275,7 +320,7 @@ QString CategoryMatcher::fillText(QStringView kindId, QStringView text, FillCoun
                 const bool bare = line[second + 1] == u'\t' && line[second + 2] == u'\t';
                 std::optional<CategoryChoice> choice;
                 if (bare)
-                    choice = choose(kindId, cells[1].trimmed());
+                    choice = chooser.choose(cells[1].trimmed());
                 if (!bare) {
                     // Not the empty cells filling writes into: the user's row.
                 } else if (choice) {

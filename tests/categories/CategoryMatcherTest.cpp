@@ -103,6 +103,26 @@ TEST(CategoryMatcherTest, RulesComeBeforeWhatWasLearned) {
     EXPECT_EQ(cellsOf(matcher.choose(u"card", u8("ローソン 町田店"))), u8("食費|コンビニ"));
 }
 
+// Choosing for many rows at once works each shop's learned choice out once, whatever its store
+// number; a rule still sees the number.
+TEST(CategoryMatcherTest, ChoosingForManyRowsGivesWhatChoosingOneByOneGives) {
+    CategoryMatcher matcher = household();
+    auto rules = readCategoryRules(QStringLiteral("categories.toml"),
+                                   QByteArray("[[rule]]\nmatch = 'ローソン 99$'\n"
+                                              "cells = [\"交際費\", \"差し入れ\"]\n"));
+    matcher.setRules(std::get<CategoryRules>(std::move(rules)));
+    CategoryChooser chooser(matcher, u"card");
+    for (const char* description :
+         {"ローソン 12", "ローソン 99", "ローソン 12", "ﾛ-ｿﾝ 7", "ローソン９９", "ENEOS 1 相模原SS",
+          "ENEOS 22 相模原SS", "AMAZON.CO.JP", "ドトールコーヒー 3", "12345", "", "１２"}) {
+        SCOPED_TRACE(description);
+        EXPECT_EQ(cellsOf(chooser.choose(u8(description))),
+                  cellsOf(matcher.choose(u"card", u8(description))));
+    }
+    EXPECT_EQ(cellsOf(chooser.choose(u8("ローソン 99"))), u8("交際費|差し入れ"));
+    EXPECT_EQ(cellsOf(chooser.choose(u8("ローソン 98"))), u8("食費|コンビニ"));
+}
+
 // The user moved a shop to another category: with a half-life the newer choice wins.
 TEST(CategoryMatcherTest, ANewerChoiceOutweighsAnOldOneWithAHalfLife) {
     const std::vector<LearnedChoice> table = {
