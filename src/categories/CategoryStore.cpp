@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <span>
 #include <unordered_map>
 
 namespace tallemo::categories {
@@ -47,9 +46,6 @@ store::StoreSchema categoriesSchema() {
                 QStringLiteral("CREATE INDEX learned_rows_by_learning ON learned_rows (learning)"),
             }}};
 }
-
-// Rows a statement when many are learned (six values each, well under SQLite's limit of values).
-constexpr std::size_t kRowsPerInsert = 64;
 
 // The key's bytes without a copy: bound to a statement, they are read while the row is alive.
 QByteArray keyBytes(const RowKey& key) {
@@ -162,32 +158,15 @@ std::optional<LearningCounts> CategoryStore::learn(const SheetReading& reading) 
         // In key order: the b-tree is walked from one end to the other instead of all over.
         std::sort(added.begin(), added.end(),
                   [](const SheetRow* a, const SheetRow* b) { return a->key < b->key; });
-        // Many rows a statement: each statement run opens and closes the table's and its
-        // indexes' cursors, which for single rows cost as much as the inserting.
-        const auto insertStatement = [](std::size_t rows) {
-            QString statement = QStringLiteral("INSERT INTO learned_rows (row_key, day, "
-                                               "description, cell3, cell4, learning) VALUES ");
-            for (std::size_t k = 0; k < rows; ++k)
-                statement += k == 0 ? QStringLiteral("(?, ?, ?, ?, ?, ?)")
-                                    : QStringLiteral(", (?, ?, ?, ?, ?, ?)");
-            return statement;
-        };
-        const std::span<const SheetRow* const> all(added);
-        const std::size_t whole = all.size() - all.size() % kRowsPerInsert;
-        for (std::size_t first = 0; first < all.size(); first += kRowsPerInsert) {
-            const std::span<const SheetRow* const> part =
-                all.subspan(first, std::min(kRowsPerInsert, all.size() - first));
-            if (first == 0 || first == whole)
-                query.prepare(insertStatement(part.size()));
-            int value = 0;
-            for (const SheetRow* row : part) {
-                query.bindValue(value++, keyBytes(row->key));
-                query.bindValue(value++, row->day);
-                query.bindValue(value++, row->description);
-                query.bindValue(value++, row->cell3);
-                query.bindValue(value++, row->cell4);
-                query.bindValue(value++, learning);
-            }
+        query.prepare(QStringLiteral("INSERT INTO learned_rows (row_key, day, description, cell3, "
+                                     "cell4, learning) VALUES (?, ?, ?, ?, ?, ?)"));
+        for (const SheetRow* row : added) {
+            query.bindValue(0, keyBytes(row->key));
+            query.bindValue(1, row->day);
+            query.bindValue(2, row->description);
+            query.bindValue(3, row->cell3);
+            query.bindValue(4, row->cell4);
+            query.bindValue(5, learning);
             if (!query.exec())
                 return false;
         }

@@ -110,8 +110,8 @@ TEST_F(CategoriesFile, TakingALearningBackRestoresWhatItChangedAndForgetsWhatItA
     EXPECT_TRUE(store.learnings().value().empty());
 }
 
-// A sheet of many rows is written a batch of rows at a time: every row lands once, the last
-// batch's too, and pasting the sheet again finds them all.
+// Every row of a longer sheet lands once, rows of one shop and day told apart by their amounts,
+// and pasting the sheet again finds them all.
 TEST_F(CategoriesFile, ALongSheetIsLearnedWholeAndOnce) {
     CategoryStore store(path(), clock());
     for (const int rows : {1, 64, 65, 150}) {
