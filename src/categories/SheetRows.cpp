@@ -63,7 +63,7 @@ SheetReading readSheet(QStringView text) {
         while (found < cells.size()) {
             const qsizetype tab = line.indexOf(u'\t', start);
             const QStringView cell = line.sliced(start, (tab < 0 ? line.size() : tab) - start);
-            cells[found] = unquotedInto(cell, unquotedCells[found]);
+            cells.at(found) = unquotedInto(cell, unquotedCells.at(found));
             ++found;
             if (tab < 0)
                 break;
