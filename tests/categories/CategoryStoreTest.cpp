@@ -128,7 +128,8 @@ TEST_F(CategoriesFile, ALongSheetIsLearnedWholeAndOnce) {
         ASSERT_TRUE(first);
         EXPECT_EQ(first->newRows, rows);
         int times = 0;
-        for (const LearnedChoice& choice : store.choices().value())
+        const std::vector<LearnedChoice> choices = store.choices().value();
+        for (const LearnedChoice& choice : choices)
             times += choice.times;
         EXPECT_EQ(times, rows);
         EXPECT_EQ(store.learnings().value().front().rowsItStillTeaches, rows);
