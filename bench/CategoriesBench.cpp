@@ -1,8 +1,15 @@
 // The categories' speed: learning pasted spreadsheet rows into categories.sqlite (100,000 rows
 // must take under a second), and filling rows from a learned table of 5,000 descriptions loaded
-// once (1,000 rows, a window command, at most 10 ms; 300,000 rows small next to converting them).
+// once: a card conversion through the pipeline with and without the filling stage (300,000
+// entries, where filling should stay within a tenth of the conversion; 1,000 entries, a window
+// command, where it should take at most 10 ms), and the table read from categories.sqlite as a
+// window command reads it.
 #include "categories/CategoryMatcher.h"
 #include "categories/CategoryStore.h"
+#include "converters/StatementKinds.h"
+#include "pipeline/Conversion.h"
+#include "text/LineModel.h"
+#include "text/Regional.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -71,17 +78,45 @@ void learnRows(benchmark::State& state) {
 }
 BENCHMARK(learnRows)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-void fillRows(benchmark::State& state) {
+// The reading alone, the part of the learning before the store.
+void readSheetRows(benchmark::State& state) {
     const int rows = static_cast<int>(state.range(0));
+    const QString text = sheet(rows, 5000, true);
+    for (auto _ : state) {
+        SheetReading reading = readSheet(text);
+        benchmark::DoNotOptimize(reading);
+    }
+    state.counters["rows"] = rows;
+}
+BENCHMARK(readSheetRows)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+constexpr int kLearnedShops = 5000;
+// More shops in what is filled than were learned: some are new.
+constexpr int kFilledShops = 7000;
+
+std::vector<LearnedChoice> learnedTable() {
     std::vector<LearnedChoice> learned;
-    for (int shop = 0; shop < 5000; ++shop) {
+    for (int shop = 0; shop < kLearnedShops; ++shop) {
         const int chain = shop % static_cast<int>(kChains.size());
-        learned.push_back({description(shop, 5000), QStringLiteral("分類%1").arg(chain),
+        learned.push_back({description(shop, kLearnedShops), QStringLiteral("分類%1").arg(chain),
                            QStringLiteral("細目%1").arg(chain), 3, QStringLiteral("2025-06-30")});
     }
-    CategoryMatcher matcher;
-    matcher.setLearned(learned);
-    const QString text = sheet(rows, 7000, false);
+    return learned;
+}
+
+const CategoryMatcher& learnedMatcher() {
+    static const CategoryMatcher matcher = [] {
+        CategoryMatcher loaded;
+        loaded.setLearned(learnedTable());
+        return loaded;
+    }();
+    return matcher;
+}
+
+void fillRows(benchmark::State& state) {
+    const int rows = static_cast<int>(state.range(0));
+    const CategoryMatcher& matcher = learnedMatcher();
+    const QString text = sheet(rows, kFilledShops, false);
     for (auto _ : state) {
         FillCounts counts;
         QString filled = matcher.fillText(u"card", text, &counts);
@@ -91,5 +126,77 @@ void fillRows(benchmark::State& state) {
     state.counters["rows"] = rows;
 }
 BENCHMARK(fillRows)->Arg(1000)->Arg(300000)->Unit(benchmark::kMillisecond);
+
+// A card statement as the card kind reads it, its shops those of description().
+QString cardStatement(int entries) {
+    QString text;
+    text.reserve(static_cast<qsizetype>(entries) * 90);
+    for (int i = 0; i < entries; ++i)
+        text += QStringLiteral("2024/11/%1\t%2\t%3 円\r\n支払方法\t1回払い\r\nご利用者 本人\r\n"
+                               "備考なし\r\n")
+                    .arg(1 + i % 28, 2, 10, QLatin1Char('0'))
+                    .arg(description(i, kFilledShops))
+                    .arg(100 + i % 9000);
+    return text + QStringLiteral("以上\r\n");
+}
+
+// The window's and the companion's conversion of a card statement, as the pipeline runs it, with
+// (second argument 1) and without the filling stage. The difference is what filling costs.
+void convertCard(benchmark::State& state) {
+    const int entries = static_cast<int>(state.range(0));
+    const bool filling = state.range(1) != 0;
+    const CategoryMatcher& matcher = learnedMatcher();
+    const std::shared_ptr<const tallemo::KindRegistry> kinds = tallemo::KindRegistry::builtIn();
+    const tallemo::StatementKind* card = kinds->find(u"card");
+    const QString statement = cardStatement(entries);
+    int filled = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        tallemo::LineModel lines(statement);
+        tallemo::ConversionRequest request;
+        request.kinds = kinds;
+        request.kind = card;
+        request.regional = tallemo::Regional::fixed(QStringLiteral("2025/01/15"));
+        request.categories = filling ? &matcher : nullptr;
+        tallemo::Conversion conversion(std::move(request));
+        state.ResumeTiming();
+        conversion.run(lines);
+        benchmark::DoNotOptimize(lines);
+        filled = conversion.report().filled;
+    }
+    state.counters["entries"] = entries;
+    state.counters["filled"] = filled;
+}
+BENCHMARK(convertCard)
+    ->ArgNames({"entries", "fill"})
+    ->Args({1000, 0})
+    ->Args({1000, 1})
+    ->Args({300000, 0})
+    ->Args({300000, 1})
+    ->Unit(benchmark::kMillisecond);
+
+// A window command reads the learned table from categories.sqlite before it converts.
+void loadLearnedTable(benchmark::State& state) {
+    ensureApplication();
+    const QTemporaryDir folder;
+    const QString file = folder.filePath(QStringLiteral("categories.sqlite"));
+    {
+        CategoryStore store(file, nullptr);
+        QString text;
+        for (const LearnedChoice& choice : learnedTable()) {
+            for (int time = 0; time < choice.times; ++time)
+                text += QStringLiteral("2025/06/%1\t%2\t%3\t%4\t500\n")
+                            .arg(time + 1)
+                            .arg(choice.description, choice.cell3, choice.cell4);
+        }
+        store.learn(readSheet(text));
+    }
+    for (auto _ : state) {
+        CategoryMatcher matcher = loadMatcher(file, QString(), nullptr);
+        benchmark::DoNotOptimize(matcher);
+    }
+    state.counters["descriptions"] = kLearnedShops;
+}
+BENCHMARK(loadLearnedTable)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -21,6 +21,13 @@ constexpr double kUnseenWordWeight = 0.5;
 // can be sure, and the sureness it gets below that (under every threshold worth using).
 constexpr double kKnownShare = 0.5;
 constexpr double kThinEvidenceSureness = 0.3;
+// A whole word that several learned shops share, nearly all filed under one choice ("cafe" in
+// "Cafe Modagor" and "Franklin Cafe"), names a kind of shop: a new shop with it is known by it
+// even when the rest of its name is new. One shop with the word is not enough ("BOOK SHOP" says
+// nothing of "UNKNOWN SHOP"), nor is a fragment of a Japanese run.
+constexpr int kTellingWordShops = 2;
+constexpr double kTellingWordShare = 0.9;
+constexpr qsizetype kTellingWordLength = 3;
 
 struct Weighted {
     int choice = 0;
@@ -121,12 +128,23 @@ void CategoryMatcher::setLearned(std::span<const LearnedChoice> learned) {
     m_index = std::move(index);
 }
 
+std::optional<CategoryChoice> CategoryMatcher::ruleChoice(QStringView kindId,
+                                                          QStringView description) const {
+    if (m_rules.isEmpty())
+        return std::nullopt;
+    if (auto cells = m_rules.match(kindId, foldForRules(description)))
+        return CategoryChoice{std::move(cells->first), std::move(cells->second), 1.0, true};
+    return std::nullopt;
+}
+
 std::optional<CategoryChoice> CategoryMatcher::guess(QStringView kindId,
                                                      QStringView description) const {
-    if (!m_rules.isEmpty()) {
-        if (auto cells = m_rules.match(kindId, foldForRules(description)))
-            return CategoryChoice{std::move(cells->first), std::move(cells->second), 1.0, true};
-    }
+    if (std::optional<CategoryChoice> rule = ruleChoice(kindId, description))
+        return rule;
+    return learnedGuess(description);
+}
+
+std::optional<CategoryChoice> CategoryMatcher::learnedGuess(QStringView description) const {
     if (!m_index || m_index->shops.isEmpty())
         return std::nullopt;
     const QString key = descriptionKey(description);
@@ -146,21 +164,29 @@ std::optional<CategoryChoice> CategoryMatcher::guess(QStringView kindId,
     // stands for the one character it adds to its run).
     qsizetype knownCharacters = 0;
     qsizetype allCharacters = 0;
+    // What the telling words among them say, and how sure each makes its choice: its share of
+    // the word's shops, less when few shops tell it (two shops of one choice: two thirds).
+    std::vector<Weighted> told;
     for (const QString& word : words) {
         const auto found = m_index->words.constFind(word);
         const int shops = found == m_index->words.cend() ? 0 : found->shops;
         double rarity = std::log1p(shopCount / (shops + 1));
-        const qsizetype characters =
-            word.size() > 1 && std::all_of(word.begin(), word.end(),
-                                           [](QChar c) { return c.unicode() < 0x80; })
-                ? word.size()
-                : 1;
+        const bool latinWord =
+            word.size() > 1 &&
+            std::all_of(word.begin(), word.end(), [](QChar c) { return c.unicode() < 0x80; });
+        const qsizetype characters = latinWord ? word.size() : 1;
         allCharacters += characters;
         if (shops == 0) {
             allWeight += rarity * kUnseenWordWeight;
             continue;
         }
         knownCharacters += characters;
+        if (latinWord && word.size() >= kTellingWordLength && shops >= kTellingWordShops) {
+            for (const Weighted& choice : found->choices) {
+                if (choice.weight >= kTellingWordShare)
+                    told.push_back({choice.choice, choice.weight * shops / (shops + 1)});
+            }
+        }
         rarity *= found->concentration;
         allWeight += rarity;
         for (const Weighted& choice : found->choices)
@@ -186,36 +212,78 @@ std::optional<CategoryChoice> CategoryMatcher::guess(QStringView kindId,
     }
     if (votes.empty())
         return std::nullopt;
-    // A shop never seen that shares a word with one the user showed ("UNKNOWN SHOP" beside "BOOK
-    // SHOP") is not known by it: most of its name must be what the user showed (a chain's name
-    // beside a new branch's) before its guess may count as sure.
-    const bool thinEvidence =
-        shop == m_index->shops.cend() &&
-        static_cast<double>(knownCharacters) < kKnownShare * static_cast<double>(allCharacters);
     const auto best =
         std::max_element(votes.begin(), votes.end(), [](const auto& a, const auto& b) {
             return a.second < b.second || (a.second == b.second && a.first > b.first);
         });
-    return chosen(best->first,
-                  thinEvidence ? std::min(best->second, kThinEvidenceSureness) : best->second);
+    // A shop never seen that shares a word with one the user showed ("UNKNOWN SHOP" beside "BOOK
+    // SHOP") is not known by it: most of its name must be what the user showed (a chain's name
+    // beside a new branch's), or a word must tell its kind, before its guess may count as sure.
+    double sureness = best->second;
+    if (shop == m_index->shops.cend()) {
+        double toldSureness = 0;
+        for (const Weighted& word : told) {
+            if (word.choice == best->first)
+                toldSureness = std::max(toldSureness, word.weight);
+        }
+        if (toldSureness > 0)
+            sureness = std::max(sureness, toldSureness);
+        else if (static_cast<double>(knownCharacters) <
+                 kKnownShare * static_cast<double>(allCharacters))
+            sureness = std::min(sureness, kThinEvidenceSureness);
+    }
+    return chosen(best->first, sureness);
 }
 
 std::optional<CategoryChoice> CategoryMatcher::choose(QStringView kindId,
                                                       QStringView description) const {
-    std::optional<CategoryChoice> choice = guess(kindId, description);
-    if (choice && !choice->fromRule && choice->sureness < m_minimumSureness)
+    if (std::optional<CategoryChoice> rule = ruleChoice(kindId, description))
+        return rule;
+    return sureLearnedChoice(description);
+}
+
+std::optional<CategoryChoice> CategoryMatcher::sureLearnedChoice(QStringView description) const {
+    std::optional<CategoryChoice> choice = learnedGuess(description);
+    if (choice && choice->sureness < m_minimumSureness)
         return std::nullopt;
     return choice;
+}
+
+CategoryChooser::CategoryChooser(const CategoryMatcher& matcher, QStringView kindId)
+    : m_matcher(matcher), m_kindId(kindId.toString()) {}
+
+std::optional<CategoryChoice> CategoryChooser::choose(QStringView description) {
+    if (std::optional<CategoryChoice> rule = m_matcher.ruleChoice(m_kindId, description))
+        return rule;
+    // Digit runs part words as blanks do and are no part of a shop's key: the description with
+    // each run as one blank has the same key, and the same learned choice.
+    m_shop.clear();
+    bool inDigits = false;
+    for (const QChar c : description) {
+        if (c.isDigit()) {
+            if (!inDigits)
+                m_shop += u' ';
+            inDigits = true;
+        } else {
+            m_shop += c;
+            inDigits = false;
+        }
+    }
+    auto known = m_learned.constFind(m_shop);
+    if (known == m_learned.cend())
+        known = m_learned.insert(m_shop, m_matcher.sureLearnedChoice(description));
+    return *known;
 }
 
 FillCounts CategoryMatcher::fillRows(QStringView kindId, std::span<QStringList> rows) const {
     FillCounts counts;
     if (isEmpty())
         return counts;
+    CategoryChooser chooser(*this, kindId);
     for (QStringList& row : rows) {
         if (row.size() < 5 || !row[2].isEmpty() || !row[3].isEmpty())
             continue;
-        if (std::optional<CategoryChoice> choice = choose(kindId, row[1])) {
+        if (std::optional<CategoryChoice> choice = chooser.choose(row[1])) {
             row[2] = std::move(choice->cell3);
             row[3] = std::move(choice->cell4);
             ++counts.filled;
@@ -231,6 +299,7 @@ QString CategoryMatcher::fillText(QStringView kindId, QStringView text, FillCoun
     FillCounts& sum = counts != nullptr ? *counts : local;
     if (isEmpty())
         return text.toString();
+    CategoryChooser chooser(*this, kindId);
     QString out;
     out.reserve(text.size() + text.size() / 8);
     qsizetype start = 0;
@@ -251,7 +320,7 @@ QString CategoryMatcher::fillText(QStringView kindId, QStringView text, FillCoun
                 const bool bare = line[second + 1] == u'\t' && line[second + 2] == u'\t';
                 std::optional<CategoryChoice> choice;
                 if (bare)
-                    choice = choose(kindId, cells[1].trimmed());
+                    choice = chooser.choose(cells[1].trimmed());
                 if (!bare) {
                     // Not the empty cells filling writes into: the user's row.
                 } else if (choice) {

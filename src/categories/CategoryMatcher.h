@@ -85,13 +85,34 @@ public:
     QString fillText(QStringView kindId, QStringView text, FillCounts* counts = nullptr) const;
 
 private:
+    friend class CategoryChooser;
     struct Index;
+
+    std::optional<CategoryChoice> ruleChoice(QStringView kindId, QStringView description) const;
+    std::optional<CategoryChoice> learnedGuess(QStringView description) const;
+    std::optional<CategoryChoice> sureLearnedChoice(QStringView description) const;
 
     CategoryRules m_rules;
     std::unique_ptr<Index> m_index;
     double m_minimumSureness = kDefaultMinimumSureness;
     double m_halfLifeDays = kDefaultHalfLifeDays;
     double m_wordEvidenceWeight = kDefaultWordEvidenceWeight;
+};
+
+// Chooses the cells of many rows of one kind, as CategoryMatcher::choose does, but works out the
+// learned choice of each shop once: a statement names the same shops again and again, with
+// store numbers that say nothing of the choice. The rules still see every description whole.
+class CategoryChooser {
+public:
+    CategoryChooser(const CategoryMatcher& matcher, QStringView kindId);
+
+    std::optional<CategoryChoice> choose(QStringView description);
+
+private:
+    const CategoryMatcher& m_matcher;
+    QString m_kindId;
+    QHash<QString, std::optional<CategoryChoice>> m_learned; // by description without digits
+    QString m_shop;
 };
 
 } // namespace tallemo::categories

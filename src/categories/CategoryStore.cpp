@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 
 namespace tallemo::categories {
 
@@ -46,8 +47,9 @@ store::StoreSchema categoriesSchema() {
             }}};
 }
 
+// The key's bytes without a copy: bound to a statement, they are read while the row is alive.
 QByteArray keyBytes(const RowKey& key) {
-    return {key.data(), static_cast<qsizetype>(key.size())};
+    return QByteArray::fromRawData(key.data(), static_cast<qsizetype>(key.size()));
 }
 
 } // namespace
@@ -98,11 +100,16 @@ std::optional<LearningCounts> CategoryStore::learn(const SheetReading& reading) 
             QString cell4;
             qint64 learning = 0;
         };
-        QHash<QByteArray, Known> known;
-        while (query.next())
-            known.insert(query.value(0).toByteArray(),
-                         {query.value(1).toString(), query.value(2).toString(),
-                          query.value(3).toLongLong()});
+        std::unordered_map<RowKey, Known, RowKeyHash> known;
+        while (query.next()) {
+            const QByteArray bytes = query.value(0).toByteArray();
+            RowKey key{};
+            if (bytes.size() != static_cast<qsizetype>(key.size()))
+                continue; // no key this program wrote: no row a paste can bring back
+            std::memcpy(key.data(), bytes.constData(), key.size());
+            known.emplace(key, Known{query.value(1).toString(), query.value(2).toString(),
+                                     query.value(3).toLongLong()});
+        }
         if (!query.exec(QStringLiteral("SELECT DISTINCT description FROM learned_rows")))
             return false;
         QSet<QString> knownShops;
@@ -111,27 +118,27 @@ std::optional<LearningCounts> CategoryStore::learn(const SheetReading& reading) 
         query.finish();
 
         // The last of a row's appearances in the text is what the user means.
-        QHash<QByteArray, const SheetRow*> latest;
+        std::unordered_map<RowKey, const SheetRow*, RowKeyHash> latest;
+        latest.reserve(reading.rows.size());
         for (const SheetRow& row : reading.rows)
-            latest.insert(keyBytes(row.key), &row);
+            latest.insert_or_assign(row.key, &row);
         std::vector<const SheetRow*> added;
         std::vector<std::pair<const SheetRow*, const Known*>> changed;
         QSet<QString> newShops;
         QHash<QString, QString> shopOf; // description → key, folded once per description
         for (const SheetRow& row : reading.rows) {
-            const QByteArray key = keyBytes(row.key);
-            if (latest.value(key) != &row)
+            if (latest.at(row.key) != &row)
                 continue;
-            auto shop = shopOf.constFind(row.description);
-            if (shop == shopOf.cend())
-                shop = shopOf.insert(row.description, descriptionKey(row.description));
-            const auto found = known.constFind(key);
-            if (found == known.cend()) {
+            const auto found = known.find(row.key);
+            if (found == known.end()) {
                 added.push_back(&row);
+                auto shop = shopOf.constFind(row.description);
+                if (shop == shopOf.cend())
+                    shop = shopOf.insert(row.description, descriptionKey(row.description));
                 if (!knownShops.contains(*shop))
                     newShops.insert(*shop);
-            } else if (found->cell3 != row.cell3 || found->cell4 != row.cell4) {
-                changed.emplace_back(&row, &*found);
+            } else if (found->second.cell3 != row.cell3 || found->second.cell4 != row.cell4) {
+                changed.emplace_back(&row, &found->second);
             }
         }
         counts.newRows = static_cast<int>(added.size());

@@ -19,6 +19,15 @@ QString unquoted(QStringView cell) {
     return text;
 }
 
+// The cell's text: the cell itself, or when it is in double quotes its text out of them, made in
+// buffer.
+QStringView unquotedInto(QStringView cell, QString& buffer) {
+    if (cell.size() < 2 || !cell.startsWith(u'"') || !cell.endsWith(u'"'))
+        return cell;
+    buffer = unquoted(cell);
+    return buffer;
+}
+
 bool holdsControlCharacter(QStringView text) {
     return std::any_of(text.begin(), text.end(), [](QChar c) {
         return c.unicode() < 0x20 || c.unicode() == 0x7F || c == QChar(0x2028) ||
@@ -42,21 +51,37 @@ SheetReading readSheet(QStringView text) {
     // How often each (date, description, amount) has come so far in this text.
     QHash<QString, int> occurrences;
     QCryptographicHash hash(QCryptographicHash::Sha256);
-    for (const QStringView line : text.split(u'\n')) {
-        const QStringList cells = sheetCells(line);
-        if (cells.size() < 5) {
+    // Reused from line to line: a pasted sheet may have a hundred thousand rows.
+    std::array<QStringView, 5> cells;
+    std::array<QString, 5> unquotedCells;
+    for (QStringView line : text.split(u'\n')) {
+        if (line.endsWith(u'\r'))
+            line.chop(1);
+        // The first five cells; further ones are ignored.
+        qsizetype start = 0;
+        std::size_t found = 0;
+        while (found < cells.size()) {
+            const qsizetype tab = line.indexOf(u'\t', start);
+            const QStringView cell = line.sliced(start, (tab < 0 ? line.size() : tab) - start);
+            cells.at(found) = unquotedInto(cell, unquotedCells.at(found));
+            ++found;
+            if (tab < 0)
+                break;
+            start = tab + 1;
+        }
+        if (found < cells.size()) {
             ++reading.notRows;
             continue;
         }
         const std::optional<QString> date = rules::readDate(cells[0].trimmed());
-        const QString description = cells[1].trimmed();
+        const QStringView description = cells[1].trimmed();
         const std::optional<QString> amount = rules::readYen(cells[4].trimmed());
         if (!date || description.isEmpty() || !amount) {
             ++reading.notRows;
             continue;
         }
-        const QString cell3 = cells[2].trimmed();
-        const QString cell4 = cells[3].trimmed();
+        const QStringView cell3 = cells[2].trimmed();
+        const QStringView cell4 = cells[3].trimmed();
         // A control character (a lone CR, a line break from a quoted cell) in a cell filled in
         // later would split or shift the row it lands in: such a line is no row to learn from.
         if (holdsControlCharacter(description) || holdsControlCharacter(cell3) ||
@@ -68,17 +93,25 @@ SheetReading readSheet(QStringView text) {
             ++reading.withoutCells;
             continue;
         }
-        QString identity = *date + u'\t' + description + u'\t' + *amount;
+        QString identity;
+        identity.reserve(date->size() + description.size() + amount->size() + 8);
+        identity += *date;
+        identity += u'\t';
+        identity += description;
+        identity += u'\t';
+        identity += *amount;
         const int occurrence = occurrences[identity]++;
-        identity += u'\t' + QString::number(occurrence);
+        identity += u'\t';
+        identity += QString::number(occurrence);
         hash.reset();
         hash.addData(identity.toUtf8());
         SheetRow row;
         std::memcpy(row.key.data(), hash.resultView().data(), row.key.size());
-        row.day = QString(*date).replace(u'/', u'-');
-        row.description = description;
-        row.cell3 = cell3;
-        row.cell4 = cell4;
+        row.day = *date;
+        row.day.replace(u'/', u'-');
+        row.description = description.toString();
+        row.cell3 = cell3.toString();
+        row.cell4 = cell4.toString();
         reading.rows.push_back(std::move(row));
     }
     // A text that ends with a line break has no line after it.

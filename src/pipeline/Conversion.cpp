@@ -206,6 +206,7 @@ void Conversion::fill(LineModel& Lines, OutputList& rows) {
     const StatementKind& kind = *m_request.kind;
     const RowLayout& layout = *kind.layout;
     const int cellCount = layout.cells + (kind.remarkCell(m_request.remark) ? 1 : 0);
+    categories::CategoryChooser chooser(*m_request.categories, kind.id);
     for (int k = 0; k < rows.count(); ++k) {
         const QStringView row = rows.row(k);
         QList<QStringView> cells = row.split(u'\t');
@@ -216,7 +217,7 @@ void Conversion::fill(LineModel& Lines, OutputList& rows) {
         if (!cells[first].isEmpty() || !cells[first + 1].isEmpty())
             continue;
         const std::optional<categories::CategoryChoice> choice =
-            m_request.categories->choose(kind.id, cells[layout.description]);
+            chooser.choose(cells[layout.description]);
         // The counts are of the rows delivered; the rows left out are filled in the text area
         // all the same, so that what the user sees is what a copy would give.
         const bool delivered = m_request.copiedRows != CopiedRows::LeftOut || !m_copied ||

@@ -34,35 +34,34 @@ void OutputList::rowsMakeTheWholeText() {
 }
 
 QStringView OutputList::row(int k) const {
-    rebuildText();
+    // Not rebuilt here: a stage that reads row after row and replaces each would rebuild the
+    // whole text once a row. A replaced row is its new text; the others are still where they were.
+    if (const auto replaced = m_replaced.find(k); replaced != m_replaced.end())
+        return replaced->second;
     const RowPlace& place = m_places[static_cast<std::size_t>(k)];
     return QStringView(m_text).sliced(place.start, place.length);
 }
 
 void OutputList::replaceRow(int k, const QString& text) {
-    m_replaced.emplace_back(k, text);
+    m_replaced.insert_or_assign(k, text);
 }
 
 void OutputList::rebuildText() const {
     if (m_replaced.empty())
         return;
-    std::sort(m_replaced.begin(), m_replaced.end(),
-              [](const auto& a, const auto& b) { return a.first < b.first; });
     qsizetype size = m_text.size();
     for (const auto& [k, text] : m_replaced)
         size += text.size() - m_places[static_cast<std::size_t>(k)].length;
     QString rebuilt;
     rebuilt.reserve(size);
-    std::size_t next = 0;
+    auto next = m_replaced.cbegin();
     for (std::size_t k = 0; k < m_places.size(); ++k) {
         RowPlace& place = m_places[k];
-        const QStringView row =
-            next < m_replaced.size() && m_replaced[next].first == static_cast<int>(k)
-                ? QStringView(m_replaced[next++].second)
-                : QStringView(m_text).sliced(place.start, place.length);
-        // A row replaced twice: the last text counts.
-        while (next < m_replaced.size() && m_replaced[next].first == static_cast<int>(k))
-            ++next;
+        QStringView row;
+        if (next != m_replaced.cend() && next->first == static_cast<int>(k))
+            row = (next++)->second;
+        else
+            row = QStringView(m_text).sliced(place.start, place.length);
         place.start = rebuilt.size();
         place.length = row.size();
         rebuilt.append(row);

@@ -6,6 +6,7 @@
 #include <QStringView>
 
 #include <functional>
+#include <map>
 #include <utility>
 #include <vector>
 
@@ -38,11 +39,12 @@ public:
     void rowsMakeTheWholeText();
 
     // The rows one by one, as data, while they are kept as UTF-16 text (no sink): row k's text
-    // without its line break, and the line it stands on.
+    // without its line break (valid until the row is replaced or the text asked for), and the
+    // line it stands on.
     QStringView row(int k) const;
     int lineOf(int k) const { return m_places[static_cast<std::size_t>(k)].line; }
-    // Gives row k a new text (a later stage filled cells of it). The text is rebuilt on the next
-    // text() call, once however many rows changed.
+    // Gives row k a new text (a later stage filled cells of it; given twice, the last counts).
+    // The text is rebuilt on the next text() call, once however many rows changed.
     void replaceRow(int k, const QString& text);
     // A list of the rows whose keep(k) is true, in order, with their lines.
     OutputList subset(const std::function<bool(int k)>& keep) const;
@@ -67,7 +69,7 @@ private:
     // mutable: replaced rows are written into the text when it is next asked for.
     mutable QString m_text;
     mutable std::vector<RowPlace> m_places;
-    mutable std::vector<std::pair<int, QString>> m_replaced;
+    mutable std::map<int, QString> m_replaced; // by row
     QByteArray m_utf8;
     int m_count = 0;
 };

@@ -59,6 +59,35 @@ TEST(CategoryMatcherTest, FillsKnownShopsAndTheirVariantsAndLeavesDoubtEmpty) {
     }
 }
 
+// A new shop is known by a whole word only when several learned shops share it and the user
+// filed nearly all of them under one choice.
+TEST(CategoryMatcherTest, ANewShopIsKnownByAWordSeveralShopsOfOneChoiceShare) {
+    const std::vector<LearnedChoice> table = {
+        learned("Cafe Modagor", "Food", "Restaurant", 20),
+        learned("Franklin Cafe", "Food", "Restaurant", 5),
+        learned("BOOK SHOP 12", "教養", "書籍", 6),
+        learned("Corner Deli", "Food", "Groceries", 8),
+        learned("Deli Express", "Food", "Restaurant", 8),
+        learned("Onion Market", "Food", "Groceries", 9),
+    };
+    CategoryMatcher matcher;
+    matcher.setLearned(table);
+    const struct {
+        const char* description;
+        const char* expected;
+    } cases[] = {
+        {"Cafe Select", "Food|Restaurant"},
+        {"ＣＡＦＥ ｐｉｃｃｏｌｏ", "Food|Restaurant"},
+        {"UNKNOWN SHOP", ""},     // one shop has the word
+        {"Deli Marketplace", ""}, // its shops were filed under two choices
+        {"Laut", ""},             // nothing shared at all
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.description);
+        EXPECT_EQ(cellsOf(matcher.choose(u"card", u8(c.description))), u8(c.expected));
+    }
+}
+
 TEST(CategoryMatcherTest, RulesComeBeforeWhatWasLearned) {
     CategoryMatcher matcher = household();
     auto rules =
@@ -72,6 +101,26 @@ TEST(CategoryMatcherTest, RulesComeBeforeWhatWasLearned) {
     EXPECT_TRUE(matcher.choose(u"card", u8("Amazon")).value().fromRule);
     EXPECT_EQ(cellsOf(matcher.choose(u"view", u8("ローソン 町田店"))), u8("食費|おやつ"));
     EXPECT_EQ(cellsOf(matcher.choose(u"card", u8("ローソン 町田店"))), u8("食費|コンビニ"));
+}
+
+// Choosing for many rows at once works each shop's learned choice out once, whatever its store
+// number; a rule still sees the number.
+TEST(CategoryMatcherTest, ChoosingForManyRowsGivesWhatChoosingOneByOneGives) {
+    CategoryMatcher matcher = household();
+    auto rules = readCategoryRules(QStringLiteral("categories.toml"),
+                                   QByteArray("[[rule]]\nmatch = 'ローソン 99$'\n"
+                                              "cells = [\"交際費\", \"差し入れ\"]\n"));
+    matcher.setRules(std::get<CategoryRules>(std::move(rules)));
+    CategoryChooser chooser(matcher, u"card");
+    for (const char* description :
+         {"ローソン 12", "ローソン 99", "ローソン 12", "ﾛ-ｿﾝ 7", "ローソン９９", "ENEOS 1 相模原SS",
+          "ENEOS 22 相模原SS", "AMAZON.CO.JP", "ドトールコーヒー 3", "12345", "", "１２"}) {
+        SCOPED_TRACE(description);
+        EXPECT_EQ(cellsOf(chooser.choose(u8(description))),
+                  cellsOf(matcher.choose(u"card", u8(description))));
+    }
+    EXPECT_EQ(cellsOf(chooser.choose(u8("ローソン 99"))), u8("交際費|差し入れ"));
+    EXPECT_EQ(cellsOf(chooser.choose(u8("ローソン 98"))), u8("食費|コンビニ"));
 }
 
 // The user moved a shop to another category: with a half-life the newer choice wins.

@@ -110,6 +110,33 @@ TEST_F(CategoriesFile, TakingALearningBackRestoresWhatItChangedAndForgetsWhatItA
     EXPECT_TRUE(store.learnings().value().empty());
 }
 
+// Every row of a longer sheet lands once, rows of one shop and day told apart by their amounts,
+// and pasting the sheet again finds them all.
+TEST_F(CategoriesFile, ALongSheetIsLearnedWholeAndOnce) {
+    CategoryStore store(path(), clock());
+    for (const int rows : {1, 64, 65, 150}) {
+        SCOPED_TRACE(rows);
+        ASSERT_TRUE(store.forgetAll());
+        QString sheet;
+        for (int k = 0; k < rows; ++k)
+            sheet += u8("2025/06/%1\tショップ %2\t分類%3\t細目\t%4\n")
+                         .arg(1 + k % 28)
+                         .arg(k % 7)
+                         .arg(k % 3)
+                         .arg(100 + k);
+        const std::optional<LearningCounts> first = store.learn(readSheet(sheet));
+        ASSERT_TRUE(first);
+        EXPECT_EQ(first->newRows, rows);
+        int times = 0;
+        const std::vector<LearnedChoice> choices = store.choices().value();
+        for (const LearnedChoice& choice : choices)
+            times += choice.times;
+        EXPECT_EQ(times, rows);
+        EXPECT_EQ(store.learnings().value().front().rowsItStillTeaches, rows);
+        EXPECT_FALSE(store.learn(readSheet(sheet)).value().learnedSomething());
+    }
+}
+
 TEST_F(CategoriesFile, GarbageIsMovedAsideAndANewerProgramsFileLeftAlone) {
     {
         QFile garbage(path());

@@ -147,6 +147,16 @@ protected:
                                             QStringLiteral(TALLEMO_E2E_ARTIFACTS "/") + name});
     }
 
+    // The screen around the window, with what opens over it (a menu is a window of its own).
+    void saveScreenScreenshot(const RunningTallemo& app, const QString& name) const {
+        QDir().mkpath(QStringLiteral(TALLEMO_E2E_ARTIFACTS));
+        const XSession::Geometry g = s_x->geometry(app.window());
+        s_x->run(QStringLiteral("import"),
+                 {QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("-crop"),
+                  QStringLiteral("%1x%2+%3+%4").arg(g.width).arg(g.height).arg(g.x).arg(g.y),
+                  QStringLiteral(TALLEMO_E2E_ARTIFACTS "/") + name});
+    }
+
     static XSession* s_x;
     QTemporaryDir m_folder;
 };
@@ -320,16 +330,53 @@ TEST_F(EndToEnd, CategoriesLearnedFromSpreadsheetRowsFillTheNextCardStatement) {
                                                 "2024/10/01→ｾﾌﾞﾝ-ｲﾚﾌﾞﾝ 渋谷→食費→コンビニ→540|"
                                                 "2024/10/09→セブン－イレブン　町田店→食費→コンビニ→"
                                                 "320|2024/10/12→ＢＯＯＫ ＳＨＯＰ 12→教養→書籍→"
-                                                "1,200|"));
+                                                "1,200|2024/10/15→ＥＮＥＯＳ 町田SS→車→ガソリン→"
+                                                "4,800|2024/10/20→AMAZON.CO.JP→日用品→通販→"
+                                                "2,180|2024/10/27→東京電力→水道光熱費→電気→"
+                                                "6,240|"));
     // 分類 is the menu after その他の書式; its first entry learns from the text area.
+    app.click(kTextArea);
+    s_x->key(QStringLiteral("ctrl+Home"));
     app.click(kOtherFormatsMenu);
     s_x->key(QStringLiteral("Right"));
+    std::this_thread::sleep_for(500ms);
+    saveScreenScreenshot(app, QStringLiteral("categories-menu.png"));
     s_x->key(QStringLiteral("Return"));
     ASSERT_TRUE(waitUntil(
         [&] { return QFileInfo::exists(m_folder.filePath(QStringLiteral("categories.sqlite"))); },
         10s))
         << "nothing was learned";
+    // The file is there before the window has shown the message.
+    std::this_thread::sleep_for(1000ms);
     saveScreenshot(app, QStringLiteral("categories-learned.png"));
+
+    // 分類 › 覚えた分類…, the third entry: the learned descriptions in a table.
+    app.click(kOtherFormatsMenu);
+    for (const char* key : {"Right", "Down", "Down", "Return"})
+        s_x->key(QString::fromLatin1(key));
+    // The dialog is the visible window besides the main one (its Japanese title is no pattern
+    // xdotool's search matches).
+    QString dialog;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const QByteArray out =
+                s_x->run(QStringLiteral("xdotool"),
+                         {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                          QStringLiteral("--name"), QStringLiteral(".")});
+            for (const QString& id : QString::fromLatin1(out).split(u'\n', Qt::SkipEmptyParts)) {
+                if (id != app.window())
+                    dialog = id;
+            }
+            return !dialog.isEmpty();
+        },
+        20s))
+        << "the learned categories dialog did not open";
+    std::this_thread::sleep_for(1000ms);
+    s_x->run(QStringLiteral("import"),
+             {QStringLiteral("-window"), dialog,
+              QStringLiteral(TALLEMO_E2E_ARTIFACTS "/categories-dialog.png")});
+    s_x->key(QStringLiteral("Escape"));
+    std::this_thread::sleep_for(500ms);
 
     app.pasteStatement(tallemo::notation::bytes(
         "ご利用明細|2024/11/03→セブン-イレブン 新宿店→498 円|支払方法→1回払い|BBB|CCC|"

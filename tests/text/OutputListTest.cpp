@@ -52,4 +52,22 @@ TEST(OutputList, AnEmptySinkKeepsTheRowsInUtf8) {
     EXPECT_EQ(rows.text(), QString::fromUtf8(asText.text().toUtf8()).prepend(QChar(0xFEFF)));
 }
 
+// A stage that fills cells reads each row and replaces it before reading the next: every row it
+// reads is the row as it stands, and a row given two texts keeps the last.
+TEST(OutputList, RowsReplacedOneByOneReadAsTheyStand) {
+    OutputList rows;
+    for (int k = 0; k < 5; ++k)
+        rows.add(QStringLiteral("row %1").arg(k), k);
+    for (int k = 0; k < rows.count(); ++k)
+        rows.replaceRow(k, rows.row(k).toString() + QStringLiteral(" filled"));
+    rows.replaceRow(2, QStringLiteral("first"));
+    EXPECT_EQ(rows.row(2), QStringLiteral("first"));
+    EXPECT_EQ(rows.row(3), QStringLiteral("row 3 filled"));
+    rows.replaceRow(2, QStringLiteral("second"));
+    EXPECT_EQ(rows.text(), QStringLiteral("row 0 filled\r\nrow 1 filled\r\nsecond\r\n"
+                                          "row 3 filled\r\nrow 4 filled\r\n"));
+    EXPECT_EQ(rows.row(4), QStringLiteral("row 4 filled"));
+    EXPECT_EQ(rows.lineOf(4), 4);
+}
+
 } // namespace
