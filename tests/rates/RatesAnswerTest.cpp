@@ -20,7 +20,7 @@ namespace {
 
 using tallemo::testing_support::u8;
 
-struct AnswerCase {
+struct RatesAnswerCase {
     const char* name;
     const char* text;
     const char* separator;
@@ -29,10 +29,10 @@ struct AnswerCase {
     const char* error;
 };
 
-class RatesAnswer : public testing::TestWithParam<AnswerCase> {};
+class RatesAnswer : public testing::TestWithParam<RatesAnswerCase> {};
 
 TEST_P(RatesAnswer, AddsFirstNameAndRatioOrNothing) {
-    const AnswerCase& c = GetParam();
+    const RatesAnswerCase& c = GetParam();
     LineModel lines(u8(c.text));
     const QString before = lines.text();
     const Regional regional = Regional::fixed(QStringLiteral("2025/01/15"), u8(c.separator));
@@ -56,49 +56,49 @@ const char* const kNoRates = "オブジェクト 'rates' が見つかりませ�
 INSTANTIATE_TEST_SUITE_P(
     Table, RatesAnswer,
     testing::Values(
-        AnswerCase{
+        RatesAnswerCase{
             "EuroBaseWithThreeRates",
             "{\"base\":\"EUR\",\r\n \"rates\": {\"AED\": 3.82, \"JPY\": 161.8, \"USD\": 1.04}}",
             ".",
             {u8("AED"), u8("155.576923076923")},
             nullptr},
-        AnswerCase{"ExactRatio",
-                   R"({"rates":{"JPY":156,"USD":1.04}})",
-                   ".",
-                   {u8("JPY"), u8("150")},
-                   nullptr},
-        AnswerCase{"UserSeparator",
-                   R"({"rates":{"USD":"1.04","JPY":"161.8"}})",
-                   ",",
-                   {u8("USD"), u8("155,576923076923")},
-                   nullptr},
-        AnswerCase{"MissingJpy",
-                   R"({"rates":{"AED":3.82,"jpy":161.8,"USD":1.04}})",
-                   ".",
-                   {},
-                   "値 'JPY' が見つかりません"},
-        AnswerCase{
+        RatesAnswerCase{"ExactRatio",
+                        R"({"rates":{"JPY":156,"USD":1.04}})",
+                        ".",
+                        {u8("JPY"), u8("150")},
+                        nullptr},
+        RatesAnswerCase{"UserSeparator",
+                        R"({"rates":{"USD":"1.04","JPY":"161.8"}})",
+                        ",",
+                        {u8("USD"), u8("155,576923076923")},
+                        nullptr},
+        RatesAnswerCase{"MissingJpy",
+                        R"({"rates":{"AED":3.82,"jpy":161.8,"USD":1.04}})",
+                        ".",
+                        {},
+                        "値 'JPY' が見つかりません"},
+        RatesAnswerCase{
             "MissingUsd", R"({"rates":{"JPY":161.8}})", ".", {}, "値 'USD' が見つかりません"},
-        AnswerCase{"TextRate",
-                   R"({"rates":{"JPY":"1,618","USD":1}})",
-                   ".",
-                   {},
-                   "'1,618' は浮動小数点数ではありません"},
-        AnswerCase{"NullRate",
-                   R"({"rates":{"JPY":1,"USD":null}})",
-                   ".",
-                   {},
-                   "null から Double への変換はサポートされていません"},
-        AnswerCase{"EmptyRates",
-                   R"({"rates":{}})",
-                   ".",
-                   {},
-                   "オブジェクト 'rates' にメンバーがありません"},
-        AnswerCase{"RatesNotObject", R"({"rates":[1]})", ".", {}, kNoRates},
-        AnswerCase{"NoRates", R"({"error":{"code":101}})", ".", {}, kNoRates},
-        AnswerCase{"Array", R"([{"rates":{"JPY":1,"USD":1}}])", ".", {}, kNotObject},
-        AnswerCase{"NotJson", "入金額 100.00 USD", ".", {}, kNotObject},
-        AnswerCase{"Empty", "", ".", {}, kNotObject}),
+        RatesAnswerCase{"TextRate",
+                        R"({"rates":{"JPY":"1,618","USD":1}})",
+                        ".",
+                        {},
+                        "'1,618' は浮動小数点数ではありません"},
+        RatesAnswerCase{"NullRate",
+                        R"({"rates":{"JPY":1,"USD":null}})",
+                        ".",
+                        {},
+                        "null から Double への変換はサポートされていません"},
+        RatesAnswerCase{"EmptyRates",
+                        R"({"rates":{}})",
+                        ".",
+                        {},
+                        "オブジェクト 'rates' にメンバーがありません"},
+        RatesAnswerCase{"RatesNotObject", R"({"rates":[1]})", ".", {}, kNoRates},
+        RatesAnswerCase{"NoRates", R"({"error":{"code":101}})", ".", {}, kNoRates},
+        RatesAnswerCase{"Array", R"([{"rates":{"JPY":1,"USD":1}}])", ".", {}, kNotObject},
+        RatesAnswerCase{"NotJson", "入金額 100.00 USD", ".", {}, kNotObject},
+        RatesAnswerCase{"Empty", "", ".", {}, kNotObject}),
     [](const auto& p) { return std::string(p.param.name); });
 
 struct DecodeCase {

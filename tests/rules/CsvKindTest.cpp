@@ -21,7 +21,7 @@ RulesKindOrProblem readKind(const char* rules) {
     return readRulesKind(QStringLiteral("/kinds/x.toml"), file, {});
 }
 
-StatementKind kindFrom(const char* rules) {
+StatementKind csvKindFrom(const char* rules) {
     RulesKindOrProblem read = readKind(rules);
     if (const auto* problem = std::get_if<RulesProblem>(&read)) {
         ADD_FAILURE() << problem->toString().toStdString();
@@ -118,7 +118,7 @@ row = ['{1|date}', '{2}', '{3|yen; 4|yen|neg}']
     };
     for (const CsvCase& c : cases) {
         SCOPED_TRACE(c.name);
-        const StatementKind kind = kindFrom(c.rules);
+        const StatementKind kind = csvKindFrom(c.rules);
         ASSERT_TRUE(kind.engine);
         LineModel Lines(notation::textOf(c.lines));
         std::vector<SkippedEntry> skipped;
@@ -136,8 +136,8 @@ row = ['{1|date}', '{2}', '{3|yen; 4|yen|neg}']
 }
 
 TEST(CsvKind, RecognisesItsHeaderOrTheShareOfLinesThatParse) {
-    const StatementKind named = kindFrom(kByName);
-    const StatementKind numbered = kindFrom(kByNumber);
+    const StatementKind named = csvKindFrom(kByName);
+    const StatementKind numbered = csvKindFrom(kByNumber);
     const LineModel withHeader(
         notation::textOf({"利用日,利用店名,利用金額", "2024/07/03,A,100", ",,100"}));
     EXPECT_TRUE(named.recognise(withHeader).looksRight());
@@ -162,7 +162,7 @@ TEST(CsvKind, RecognisesItsHeaderOrTheShareOfLinesThatParse) {
 }
 
 TEST(CsvKind, CheckListsTheRowsAndTheEntriesWithout) {
-    const StatementKind kind = kindFrom(kByNumber);
+    const StatementKind kind = csvKindFrom(kByNumber);
     const LineModel Lines(notation::textOf({"x 様,1,2", "2024/07/03,A,100", "2024/07/04,B,?"}));
     const RulesScan scan = scanWithRules(kind, Lines);
     ASSERT_EQ(scan.entries.size(), 2U);
