@@ -194,8 +194,11 @@ TForm1::TForm1(TForm1Environment environment, QWidget* parent)
 
     run([this] { FormCreate(this); });
     // After the first paint, when the window waits for the user.
-    QTimer::singleShot(kReadHistoryAheadAfterMs, this,
-                       [this] { run([this] { readHistoryAhead(); }); });
+    m_historyReadAhead = new QTimer(this);
+    m_historyReadAhead->setSingleShot(true);
+    connect(m_historyReadAhead, &QTimer::timeout, this,
+            [this] { run([this] { readHistoryAhead(); }); });
+    m_historyReadAhead->start(kReadHistoryAheadAfterMs);
 
     m_kindsWatcher = new QFileSystemWatcher(this);
     m_kindsReload = new QTimer(this);

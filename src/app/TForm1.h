@@ -294,6 +294,7 @@ private:
     // Editors save by writing a new file and renaming it: the files are read again once the
     // folder has been quiet for a moment.
     QTimer* m_kindsReload = nullptr;
+    QTimer* m_historyReadAhead = nullptr;
     // Said again by the kinds folder's reload that follows saving a learned kind, which would
     // otherwise replace it with the count of kinds.
     QString m_kindSavedMessage;

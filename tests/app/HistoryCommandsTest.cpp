@@ -23,7 +23,7 @@ struct Usage {
     int yen;
 };
 
-QString cardStatement(const std::vector<Usage>& usages) {
+QString historyCardStatement(const std::vector<Usage>& usages) {
     QString text = QStringLiteral("HEADER\r\n");
     for (const Usage& usage : usages)
         text += QStringLiteral("2024/11/%1\t%2\t%3 円\r\n支払方法\tAAA\r\nBBB\r\nCCC\r\n")
@@ -33,7 +33,7 @@ QString cardStatement(const std::vector<Usage>& usages) {
     return text + QStringLiteral("FOOTER");
 }
 
-QString cardRows(const std::vector<Usage>& usages) {
+QString historyCardRows(const std::vector<Usage>& usages) {
     QString rows;
     for (const Usage& usage : usages)
         rows += QStringLiteral("2024/11/%1\t%2\t\t\t%3\r\n")
@@ -55,7 +55,7 @@ const QString kCoopStatement = QStringLiteral("STATEMENT\r\n"
 class HistoryCommands : public ::testing::Test {
 protected:
     void convertCard(const std::vector<Usage>& usages) {
-        harness.setText(cardStatement(usages));
+        harness.setText(historyCardStatement(usages));
         harness.window->Button1->click();
     }
     void setNewOnly(bool on) {
@@ -79,7 +79,7 @@ TEST_F(HistoryCommands, MessageCountsRowsCopiedBeforeAndTheClipboardStillGetsEve
     EXPECT_EQ(harness.window->message(),
               QStringLiteral("楽天カード: 3 行をクリップボードにコピーしました（うち 2 行は 12/01 "
                              "にコピー済み）"));
-    EXPECT_EQ(clipboard.content(), cardRows({kStore, kCafe, kBakery}));
+    EXPECT_EQ(clipboard.content(), historyCardRows({kStore, kCafe, kBakery}));
 
     // The date is the latest earlier copy among the rows.
     harness.now = harness.now.addDays(1);
@@ -94,16 +94,16 @@ TEST_F(HistoryCommands, NewOnlyPutsOnlyNewRowsOnTheClipboardAndKeepsItWhenNothin
     EXPECT_TRUE(ReadIniBoolean(harness.window->iniFileName(), QStringLiteral("History"),
                                QStringLiteral("NewOnly"), false));
     convertCard({kStore, kCafe});
-    EXPECT_EQ(clipboard.content(), cardRows({kStore, kCafe}));
+    EXPECT_EQ(clipboard.content(), historyCardRows({kStore, kCafe}));
 
     convertCard({kStore, kCafe, kBakery});
     EXPECT_EQ(harness.window->message(),
               QStringLiteral("楽天カード: 1 行をクリップボードにコピーしました（コピー済みの 2 "
                              "行を除きました）"));
-    EXPECT_EQ(clipboard.content(), cardRows({kBakery}));
+    EXPECT_EQ(clipboard.content(), historyCardRows({kBakery}));
     // The text area shows every row, as ever.
     for (const Usage& usage : {kStore, kCafe, kBakery})
-        EXPECT_TRUE(harness.text().contains(cardRows({usage}))) << usage.shop;
+        EXPECT_TRUE(harness.text().contains(historyCardRows({usage}))) << usage.shop;
 
     const int sets = clipboard.setCount();
     convertCard({kStore, kCafe, kBakery});
@@ -111,12 +111,12 @@ TEST_F(HistoryCommands, NewOnlyPutsOnlyNewRowsOnTheClipboardAndKeepsItWhenNothin
         harness.window->message(),
         QStringLiteral("楽天カード: 3 行はすべてコピー済みです。クリップボードはそのままです"));
     EXPECT_EQ(clipboard.setCount(), sets);
-    EXPECT_EQ(clipboard.content(), cardRows({kBakery}));
+    EXPECT_EQ(clipboard.content(), historyCardRows({kBakery}));
 
     // Switched off again: every row goes out, with the count.
     setNewOnly(false);
     convertCard({kStore, kCafe, kBakery});
-    EXPECT_EQ(clipboard.content(), cardRows({kStore, kCafe, kBakery}));
+    EXPECT_EQ(clipboard.content(), historyCardRows({kStore, kCafe, kBakery}));
 }
 
 // The n-th copy of a row counts as copied only when an earlier conversion held it n times.
@@ -124,7 +124,7 @@ TEST_F(HistoryCommands, IdenticalRowsInOneStatementAreEachCounted) {
     setNewOnly(true);
     convertCard({kCafe});
     convertCard({kCafe, kCafe});
-    EXPECT_EQ(clipboard.content(), cardRows({kCafe}));
+    EXPECT_EQ(clipboard.content(), historyCardRows({kCafe}));
     EXPECT_EQ(harness.window->message(),
               QStringLiteral("楽天カード: 1 行をクリップボードにコピーしました（コピー済みの 1 "
                              "行を除きました）"));
@@ -186,7 +186,7 @@ TEST_F(HistoryCommands, ClearHistoryAsksFirstAndThenForgetsEveryRow) {
 TEST_F(HistoryCommands, WindowsSeeEachOthersRowsAndStartAgainWhenTheFileIsDeleted) {
     WindowHarness second{&clipboard, harness.folderPath()};
     const auto convertInSecond = [&second](const std::vector<Usage>& usages) {
-        second.setText(cardStatement(usages));
+        second.setText(historyCardStatement(usages));
         second.window->Button1->click();
         return second.window->message();
     };
@@ -221,7 +221,7 @@ TEST_F(HistoryCommands, DamagedHistoryIsSaidOnceAndTheConversionGoesOn) {
               QStringLiteral("楽天カード: 2 行をクリップボードにコピーしました。コピー履歴が壊れて"
                              "いたので history.sqlite.broken-20241201-120000 "
                              "に移し、新しく始めました"));
-    EXPECT_EQ(clipboard.content(), cardRows({kStore, kCafe}));
+    EXPECT_EQ(clipboard.content(), historyCardRows({kStore, kCafe}));
 
     convertCard({kStore, kCafe});
     EXPECT_EQ(harness.window->message(),
@@ -261,7 +261,7 @@ TEST_F(HistoryCommands, IdleWindowMakesNoHistoryAndReadsAnEarlierOne) {
     convertCard({kStore, kCafe});
     WindowHarness later{&clipboard, harness.folderPath()};
     idleForASecond();
-    later.setText(cardStatement({kStore, kCafe, kBakery}));
+    later.setText(historyCardStatement({kStore, kCafe, kBakery}));
     later.window->Button1->click();
     EXPECT_EQ(later.window->message(),
               QStringLiteral("楽天カード: 3 行をクリップボードにコピーしました（うち 2 行は 12/01 "

@@ -32,8 +32,8 @@ StatementKind csvKindFrom(const char* rules) {
 
 // What a conversion whose rows go to a sink (the companion's) finds on its way: it stands in for
 // recognise there, so it must say the same.
-void expectRecognisedWhileConverting(const StatementKind& kind, const QString& text,
-                                     const Recognition& recognised) {
+void expectCsvRecognisedWhileConverting(const StatementKind& kind, const QString& text,
+                                        const Recognition& recognised) {
     LineModel Lines(text);
     const RowsSink sink = [](QByteArrayView) {};
     Recognition found;
@@ -125,7 +125,7 @@ row = ['{1|date}', '{2}', '{3|yen; 4|yen|neg}']
         ConvertContext context;
         context.skipped = &skipped;
         const Recognition recognition = kind.recognise(Lines);
-        expectRecognisedWhileConverting(kind, notation::textOf(c.lines), recognition);
+        expectCsvRecognisedWhileConverting(kind, notation::textOf(c.lines), recognition);
         const std::optional<OutputList> rows = kind.convert(Lines, context);
         ASSERT_TRUE(rows.has_value());
         EXPECT_EQ(rows->text(), notation::rowsOf(c.rows));
@@ -157,7 +157,7 @@ TEST(CsvKind, RecognisesItsHeaderOrTheShareOfLinesThatParse) {
 
     for (const LineModel* text : {&withHeader, &headless, &tabs}) {
         for (const StatementKind* kind : {&named, &numbered})
-            expectRecognisedWhileConverting(*kind, text->text(), kind->recognise(*text));
+            expectCsvRecognisedWhileConverting(*kind, text->text(), kind->recognise(*text));
     }
 }
 
