@@ -47,6 +47,28 @@ struct FieldPattern {
     std::unique_ptr<re2::RE2> rest;
 };
 
+// Where the class opened at pattern[open] ends (its ']'): its first ']' (after an optional '^')
+// is a literal, and so is every character up to the closing one but escapes and [:name:].
+// Nothing when a [:name: never closes.
+std::optional<std::size_t> classEnd(std::string_view pattern, std::size_t open) {
+    std::size_t i = open + 1;
+    if (i < pattern.size() && pattern[i] == '^')
+        ++i;
+    if (i < pattern.size() && pattern[i] == ']')
+        ++i;
+    for (; i < pattern.size() && pattern[i] != ']'; ++i) {
+        if (pattern[i] == '\\') {
+            ++i;
+        } else if (pattern[i] == '[' && i + 1 < pattern.size() && pattern[i + 1] == ':') {
+            const std::size_t close = pattern.find(":]", i + 2);
+            if (close == std::string_view::npos)
+                return std::nullopt;
+            i = close + 1;
+        }
+    }
+    return i;
+}
+
 // Where a pattern can be cut into a head that holds group lastGroup and a rest after it: the end
 // of the part at the top level of the pattern's concatenation that holds the group. Nothing when
 // there is none: a | at the top level, a flag group that would reach into the rest, \Q…\E, a
@@ -65,23 +87,10 @@ std::optional<std::size_t> splitAfterGroup(std::string_view pattern, int lastGro
             continue;
         }
         if (c == '[') {
-            // A class: its first ']' (after an optional '^') is a literal, and so is every
-            // character up to the closing one but escapes and [:name:].
-            ++i;
-            if (i < pattern.size() && pattern[i] == '^')
-                ++i;
-            if (i < pattern.size() && pattern[i] == ']')
-                ++i;
-            for (; i < pattern.size() && pattern[i] != ']'; ++i) {
-                if (pattern[i] == '\\') {
-                    ++i;
-                } else if (pattern[i] == '[' && i + 1 < pattern.size() && pattern[i + 1] == ':') {
-                    const std::size_t close = pattern.find(":]", i + 2);
-                    if (close == std::string_view::npos)
-                        return std::nullopt;
-                    i = close + 1;
-                }
-            }
+            const std::optional<std::size_t> end = classEnd(pattern, i);
+            if (!end)
+                return std::nullopt;
+            i = *end;
             continue;
         }
         if (c == '|' && depth == 0)
@@ -131,15 +140,7 @@ bool backtracksForGroups(std::string_view pattern) {
             continue;
         }
         if (c == '[') {
-            ++i;
-            if (i < pattern.size() && pattern[i] == '^')
-                ++i;
-            if (i < pattern.size() && pattern[i] == ']')
-                ++i;
-            for (; i < pattern.size() && pattern[i] != ']'; ++i) {
-                if (pattern[i] == '\\')
-                    ++i;
-            }
+            i = classEnd(pattern, i).value_or(pattern.size());
             continue;
         }
         const char next = i + 1 < pattern.size() ? pattern[i + 1] : '\0';

@@ -2,6 +2,8 @@
 // lines that are no entry, the first of several amount columns, recognition and `check`.
 #include "rules/RulesKind.h"
 
+#include "RecognisedWhileConverting.h"
+
 #include "support/Notation.h"
 #include "support/QtText.h"
 #include "text/LineModel.h"
@@ -28,25 +30,6 @@ StatementKind csvKindFrom(const char* rules) {
         return {};
     }
     return std::get<StatementKind>(std::move(read));
-}
-
-// What a conversion whose rows go to a sink (the companion's) finds on its way: it stands in for
-// recognise there, so it must say the same.
-void expectCsvRecognisedWhileConverting(const StatementKind& kind, const QString& text,
-                                        const Recognition& recognised) {
-    LineModel Lines(text);
-    const RowsSink sink = [](QByteArrayView) {};
-    Recognition found;
-    found.entries = -1;
-    ConvertContext context;
-    context.rowsSink = &sink;
-    context.recognition = &found;
-    (void)kind.convert(Lines, context);
-    EXPECT_TRUE(kind.engine->recognisesWhileConverting());
-    EXPECT_EQ(found.entries, recognised.entries);
-    EXPECT_EQ(found.wellFormed, recognised.wellFormed);
-    EXPECT_EQ(found.against, recognised.against);
-    EXPECT_DOUBLE_EQ(found.coverage, recognised.coverage);
 }
 
 const char* const kByName = R"(
@@ -125,7 +108,7 @@ row = ['{1|date}', '{2}', '{3|yen; 4|yen|neg}']
         ConvertContext context;
         context.skipped = &skipped;
         const Recognition recognition = kind.recognise(Lines);
-        expectCsvRecognisedWhileConverting(kind, notation::textOf(c.lines), recognition);
+        expectRecognisedWhileConverting(kind, notation::textOf(c.lines), recognition);
         const std::optional<OutputList> rows = kind.convert(Lines, context);
         ASSERT_TRUE(rows.has_value());
         EXPECT_EQ(rows->text(), notation::rowsOf(c.rows));
@@ -157,7 +140,7 @@ TEST(CsvKind, RecognisesItsHeaderOrTheShareOfLinesThatParse) {
 
     for (const LineModel* text : {&withHeader, &headless, &tabs}) {
         for (const StatementKind* kind : {&named, &numbered})
-            expectCsvRecognisedWhileConverting(*kind, text->text(), kind->recognise(*text));
+            expectRecognisedWhileConverting(*kind, text->text(), kind->recognise(*text));
     }
 }
 

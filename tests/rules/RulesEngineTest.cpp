@@ -2,6 +2,8 @@
 // and what its recogniser says, which must agree with the rows.
 #include "rules/RulesKind.h"
 
+#include "RecognisedWhileConverting.h"
+
 #include "support/Notation.h"
 #include "support/QtText.h"
 #include "text/LineModel.h"
@@ -12,6 +14,7 @@
 
 using namespace tallemo;
 using namespace tallemo::rules;
+using namespace tallemo::testing_support;
 
 namespace {
 
@@ -24,25 +27,6 @@ StatementKind kindFrom(const char* rules) {
         return {};
     }
     return std::get<StatementKind>(std::move(read));
-}
-
-// What a conversion whose rows go to a sink (the companion's) finds on its way: it stands in for
-// recognise there, so it must say the same.
-void expectRecognisedWhileConverting(const StatementKind& kind, const QString& text,
-                                     const Recognition& recognised) {
-    LineModel Lines(text);
-    const RowsSink sink = [](QByteArrayView) {};
-    Recognition found;
-    found.entries = -1;
-    ConvertContext context;
-    context.rowsSink = &sink;
-    context.recognition = &found;
-    (void)kind.convert(Lines, context);
-    EXPECT_TRUE(kind.engine->recognisesWhileConverting());
-    EXPECT_EQ(found.entries, recognised.entries);
-    EXPECT_EQ(found.wellFormed, recognised.wellFormed);
-    EXPECT_EQ(found.against, recognised.against);
-    EXPECT_DOUBLE_EQ(found.coverage, recognised.coverage);
 }
 
 struct EngineCase {
