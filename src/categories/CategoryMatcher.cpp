@@ -253,26 +253,36 @@ CategoryChooser::CategoryChooser(const CategoryMatcher& matcher, QStringView kin
     : m_matcher(matcher), m_kindId(kindId.toString()) {}
 
 std::optional<CategoryChoice> CategoryChooser::choose(QStringView description) {
-    if (std::optional<CategoryChoice> rule = m_matcher.ruleChoice(m_kindId, description))
-        return rule;
+    const CategoryChoice* choice = chooseShared(description);
+    return choice != nullptr ? std::optional<CategoryChoice>(*choice) : std::nullopt;
+}
+
+const CategoryChoice* CategoryChooser::chooseShared(QStringView description) {
+    m_ruleChoice = m_matcher.ruleChoice(m_kindId, description);
+    if (m_ruleChoice)
+        return &*m_ruleChoice;
     // Digit runs part words as blanks do and are no part of a shop's key: the description with
-    // each run as one blank has the same key, and the same learned choice.
-    m_shop.clear();
+    // each run as one blank has the same key, and the same learned choice. The key keeps its
+    // memory from row to row.
+    m_shop.resize(description.size());
+    char16_t* const shop = reinterpret_cast<char16_t*>(m_shop.data());
+    qsizetype length = 0;
     bool inDigits = false;
     for (const QChar c : description) {
         if (c.isDigit()) {
             if (!inDigits)
-                m_shop += u' ';
+                shop[length++] = u' ';
             inDigits = true;
         } else {
-            m_shop += c;
+            shop[length++] = c.unicode();
             inDigits = false;
         }
     }
+    m_shop.resize(length);
     auto known = m_learned.constFind(m_shop);
     if (known == m_learned.cend())
         known = m_learned.insert(m_shop, m_matcher.sureLearnedChoice(description));
-    return *known;
+    return known->has_value() ? &**known : nullptr;
 }
 
 FillCounts CategoryMatcher::fillRows(QStringView kindId, std::span<QStringList> rows) const {
