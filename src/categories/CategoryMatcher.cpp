@@ -262,23 +262,8 @@ const CategoryChoice* CategoryChooser::chooseShared(QStringView description) {
     if (m_ruleChoice)
         return &*m_ruleChoice;
     // Digit runs part words as blanks do and are no part of a shop's key: the description with
-    // each run as one blank has the same key, and the same learned choice. The key keeps its
-    // memory from row to row.
-    m_shop.resize(description.size());
-    char16_t* const shop = reinterpret_cast<char16_t*>(m_shop.data());
-    qsizetype length = 0;
-    bool inDigits = false;
-    for (const QChar c : description) {
-        if (c.isDigit()) {
-            if (!inDigits)
-                shop[length++] = u' ';
-            inDigits = true;
-        } else {
-            shop[length++] = c.unicode();
-            inDigits = false;
-        }
-    }
-    m_shop.resize(length);
+    // each run as one blank has the same key, and the same learned choice.
+    spellingWithoutDigits(description, m_shop);
     auto known = m_learned.constFind(m_shop);
     if (known == m_learned.cend())
         known = m_learned.insert(m_shop, m_matcher.sureLearnedChoice(description));

@@ -127,16 +127,19 @@ std::optional<LearningCounts> CategoryStore::learn(const SheetReading& reading) 
         std::vector<const SheetRow*> added;
         std::vector<std::pair<const SheetRow*, const Known*>> changed;
         QSet<QString> newShops;
-        QHash<QString, QString> shopOf; // description → key, folded once per description
+        // Spelling without digits → key: folded once per shop, whatever its store numbers.
+        QHash<QString, QString> shopOf;
+        QString spelling;
         for (const SheetRow& row : reading.rows) {
             if (latest.at(row.key) != &row)
                 continue;
             const auto found = known.find(row.key);
             if (found == known.end()) {
                 added.push_back(&row);
-                auto shop = shopOf.constFind(row.description);
+                spellingWithoutDigits(row.description, spelling);
+                auto shop = shopOf.constFind(spelling);
                 if (shop == shopOf.cend())
-                    shop = shopOf.insert(row.description, descriptionKey(row.description));
+                    shop = shopOf.insert(spelling, descriptionKey(row.description));
                 if (!knownShops.contains(*shop))
                     newShops.insert(*shop);
             } else if (found->second.cell3 != row.cell3 || found->second.cell4 != row.cell4) {
