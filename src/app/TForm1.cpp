@@ -668,10 +668,10 @@ void TForm1::convertStatement(const std::shared_ptr<const KindRegistry>& kinds,
                              : CopiedRows::Marked;
     request.history = [this] { return &historyStore(); };
     QStringList fillNotices;
-    const std::unique_ptr<categories::CategoryMatcher> matcher = categoriesFor(
+    // Read again only when categories.sqlite or the rules file changed since the last command.
+    request.categories = categoriesFor(
         kind, ReadIniBoolean(FIniFileName, categories::kFillSection, categories::kFillKey, true),
-        categoriesFile(), categories::categoryRulesFileFor(FIniFileName), fillNotices);
-    request.categories = matcher.get();
+        m_matchers, categoriesFile(), categories::categoryRulesFileFor(FIniFileName), fillNotices);
 
     request.lookForExample = true;
 
@@ -914,6 +914,7 @@ void TForm1::LearnCategoriesExecute(QObject* /*Sender*/) {
         categories::readSheet(documentText(*Memo1->document()));
     categories::CategoryStore store(categoriesFile(), m_clock);
     const std::optional<categories::LearningCounts> counts = store.learn(reading);
+    m_matchers.forget();
     QStringList sentences;
     if (counts)
         sentences << categories::learningMessage(*counts);
@@ -931,6 +932,7 @@ void TForm1::FillCategoriesExecute(QObject* /*Sender*/) {
 void TForm1::ShowCategoriesExecute(QObject* /*Sender*/) {
     CategoriesDialog dialog(this, categoriesFile(), m_clock);
     m_dialogs->runCategoriesDialog(dialog);
+    m_matchers.forget();
     if (!dialog.notices().isEmpty())
         showMessage(dialog.notices().join(QStringLiteral("。")));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ActionList.h"
+#include "categories/CategoryStore.h"
 #include "converters/ConversionReport.h"
 #include "rules/KindFolders.h"
 
@@ -278,6 +279,7 @@ private:
     // Kept open from one command to the next: closing it makes SQLite write its journal back
     // into the file, which a window command should not wait for every time.
     std::unique_ptr<history::HistoryStore> m_history;
+    categories::MatcherCache m_matchers;
     // Opened while idle, before any command: what opening it had to say (a damaged file moved
     // aside) is the first command's to show.
     bool m_historyNoticesUnshown = false;

@@ -253,26 +253,21 @@ CategoryChooser::CategoryChooser(const CategoryMatcher& matcher, QStringView kin
     : m_matcher(matcher), m_kindId(kindId.toString()) {}
 
 std::optional<CategoryChoice> CategoryChooser::choose(QStringView description) {
-    if (std::optional<CategoryChoice> rule = m_matcher.ruleChoice(m_kindId, description))
-        return rule;
+    const CategoryChoice* choice = chooseShared(description);
+    return choice != nullptr ? std::optional<CategoryChoice>(*choice) : std::nullopt;
+}
+
+const CategoryChoice* CategoryChooser::chooseShared(QStringView description) {
+    m_ruleChoice = m_matcher.ruleChoice(m_kindId, description);
+    if (m_ruleChoice)
+        return &*m_ruleChoice;
     // Digit runs part words as blanks do and are no part of a shop's key: the description with
     // each run as one blank has the same key, and the same learned choice.
-    m_shop.clear();
-    bool inDigits = false;
-    for (const QChar c : description) {
-        if (c.isDigit()) {
-            if (!inDigits)
-                m_shop += u' ';
-            inDigits = true;
-        } else {
-            m_shop += c;
-            inDigits = false;
-        }
-    }
+    spellingWithoutDigits(description, m_shop);
     auto known = m_learned.constFind(m_shop);
     if (known == m_learned.cend())
         known = m_learned.insert(m_shop, m_matcher.sureLearnedChoice(description));
-    return *known;
+    return known->has_value() ? &**known : nullptr;
 }
 
 FillCounts CategoryMatcher::fillRows(QStringView kindId, std::span<QStringList> rows) const {

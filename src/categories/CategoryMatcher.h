@@ -107,12 +107,15 @@ public:
     CategoryChooser(const CategoryMatcher& matcher, QStringView kindId);
 
     std::optional<CategoryChoice> choose(QStringView description);
+    // The same without copying the cells: null when no choice is sure; valid until the next call.
+    const CategoryChoice* chooseShared(QStringView description);
 
 private:
     const CategoryMatcher& m_matcher;
     QString m_kindId;
     QHash<QString, std::optional<CategoryChoice>> m_learned; // by description without digits
     QString m_shop;
+    std::optional<CategoryChoice> m_ruleChoice;
 };
 
 } // namespace tallemo::categories

@@ -11,7 +11,9 @@
 #include <QVariant>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <unordered_map>
 
 namespace tallemo::categories {
@@ -125,16 +127,19 @@ std::optional<LearningCounts> CategoryStore::learn(const SheetReading& reading) 
         std::vector<const SheetRow*> added;
         std::vector<std::pair<const SheetRow*, const Known*>> changed;
         QSet<QString> newShops;
-        QHash<QString, QString> shopOf; // description → key, folded once per description
+        // Spelling without digits → key: folded once per shop, whatever its store numbers.
+        QHash<QString, QString> shopOf;
+        QString spelling;
         for (const SheetRow& row : reading.rows) {
             if (latest.at(row.key) != &row)
                 continue;
             const auto found = known.find(row.key);
             if (found == known.end()) {
                 added.push_back(&row);
-                auto shop = shopOf.constFind(row.description);
+                spellingWithoutDigits(row.description, spelling);
+                auto shop = shopOf.constFind(spelling);
                 if (shop == shopOf.cend())
-                    shop = shopOf.insert(row.description, descriptionKey(row.description));
+                    shop = shopOf.insert(spelling, descriptionKey(row.description));
                 if (!knownShops.contains(*shop))
                     newShops.insert(*shop);
             } else if (found->second.cell3 != row.cell3 || found->second.cell4 != row.cell4) {
@@ -360,6 +365,50 @@ CategoryMatcher loadMatcher(const QString& categoriesFile, const QString& rulesF
             *problems << store.notices();
     }
     return matcher;
+}
+
+namespace {
+
+MatcherCache::FileStamp stampOf(const QString& file) {
+    if (file.isEmpty())
+        return {};
+    std::error_code error;
+    const std::filesystem::path path(file.toStdU16String());
+    const auto size = std::filesystem::file_size(path, error);
+    if (error)
+        return {};
+    const auto modified = std::filesystem::last_write_time(path, error);
+    if (error)
+        return {};
+    return {
+        true, static_cast<qint64>(size),
+        std::chrono::duration_cast<std::chrono::nanoseconds>(modified.time_since_epoch()).count()};
+}
+
+} // namespace
+
+std::vector<MatcherCache::FileStamp> MatcherCache::stampsOf(const QString& categoriesFile,
+                                                            const QString& rulesFile) {
+    // A commit of another process may sit in the log until a checkpoint writes it into the file.
+    return {stampOf(categoriesFile),
+            stampOf(categoriesFile.isEmpty() ? QString() : categoriesFile + QStringLiteral("-wal")),
+            stampOf(rulesFile)};
+}
+
+const CategoryMatcher& MatcherCache::matcher(const QString& categoriesFile,
+                                             const QString& rulesFile, QStringList* problems) {
+    std::vector<FileStamp> stamps = stampsOf(categoriesFile, rulesFile);
+    if (!m_matcher || categoriesFile != m_categoriesFile || rulesFile != m_rulesFile ||
+        stamps != m_stamps) {
+        m_problems.clear();
+        m_matcher.emplace(loadMatcher(categoriesFile, rulesFile, &m_problems));
+        m_categoriesFile = categoriesFile;
+        m_rulesFile = rulesFile;
+        m_stamps = std::move(stamps);
+    }
+    if (problems != nullptr)
+        *problems << m_problems;
+    return *m_matcher;
 }
 
 } // namespace tallemo::categories

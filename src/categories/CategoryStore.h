@@ -97,4 +97,33 @@ QString categoryRulesFileFor(const QString& iniFileName);
 CategoryMatcher loadMatcher(const QString& categoriesFile, const QString& rulesFile,
                             QStringList* problems);
 
+// The matcher of the last conversion, kept for the next one while categories.sqlite (with its
+// write-ahead log) and the rules file stay as they were: a window command reads neither again
+// unless another window, the companion or the user changed one of them.
+class MatcherCache {
+public:
+    // The matcher for these files, as loadMatcher makes it; its problems are those of the load
+    // that made it, given again every time.
+    const CategoryMatcher& matcher(const QString& categoriesFile, const QString& rulesFile,
+                                   QStringList* problems);
+    // The next call reads the files again.
+    void forget() { m_matcher.reset(); }
+
+    struct FileStamp {
+        bool exists = false;
+        qint64 size = 0;
+        qint64 modified = 0; // nanoseconds
+        bool operator==(const FileStamp&) const = default;
+    };
+
+private:
+    static std::vector<FileStamp> stampsOf(const QString& categoriesFile, const QString& rulesFile);
+
+    QString m_categoriesFile;
+    QString m_rulesFile;
+    std::vector<FileStamp> m_stamps;
+    std::optional<CategoryMatcher> m_matcher;
+    QStringList m_problems;
+};
+
 } // namespace tallemo::categories

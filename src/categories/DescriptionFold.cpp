@@ -121,4 +121,22 @@ std::vector<QString> keyWords(QStringView key) {
     return words;
 }
 
+void spellingWithoutDigits(QStringView description, QString& spelling) {
+    spelling.resize(description.size());
+    auto* const out = reinterpret_cast<char16_t*>(spelling.data());
+    qsizetype length = 0;
+    bool inDigits = false;
+    for (const QChar c : description) {
+        if (c.isDigit()) {
+            if (!inDigits)
+                out[length++] = u' ';
+            inDigits = true;
+        } else {
+            out[length++] = c.unicode();
+            inDigits = false;
+        }
+    }
+    spelling.resize(length);
+}
+
 } // namespace tallemo::categories

@@ -17,6 +17,11 @@ QString foldForRules(QStringView description);
 // are taken for the same shop.
 QString descriptionKey(QStringView description);
 
+// The description with each digit run as one blank, into spelling (its memory kept): it has the
+// same key as the description, so a batch of rows can fold each shop's spelling once however
+// many store numbers it comes with.
+void spellingWithoutDigits(QStringView description, QString& spelling);
+
 // The words of a key, each once: ASCII (and other Latin) words whole, runs of Japanese as their
 // character bigrams (a run of one character as itself). A branch name adds a word or two, a chain
 // keeps most of its bigrams through width and spelling variants.

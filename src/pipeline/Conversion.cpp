@@ -10,6 +10,7 @@
 
 #include <QStringList>
 
+#include <utility>
 #include <vector>
 
 namespace tallemo {
@@ -34,6 +35,16 @@ std::unique_ptr<categories::CategoryMatcher> categoriesFor(const StatementKind& 
     if (matcher->isEmpty())
         return nullptr;
     return matcher;
+}
+
+const categories::CategoryMatcher* categoriesFor(const StatementKind& kind, bool wanted,
+                                                 categories::MatcherCache& cache,
+                                                 const QString& categoriesFile,
+                                                 const QString& rulesFile, QStringList& notices) {
+    if (!wanted || !kind.fill || !kind.layout)
+        return nullptr;
+    const categories::CategoryMatcher& matcher = cache.matcher(categoriesFile, rulesFile, &notices);
+    return matcher.isEmpty() ? nullptr : &matcher;
 }
 
 Conversion::Conversion(ConversionRequest request) : m_request(std::move(request)) {}
@@ -206,41 +217,61 @@ void Conversion::fill(LineModel& Lines, OutputList& rows) {
     const StatementKind& kind = *m_request.kind;
     const RowLayout& layout = *kind.layout;
     const int cellCount = layout.cells + (kind.remarkCell(m_request.remark) ? 1 : 0);
+    if (layout.userCells < 0 || layout.description < 0)
+        return;
     categories::CategoryChooser chooser(*m_request.categories, kind.id);
+    // Where each cell starts, and the filled row: made again for every row of a long statement,
+    // so they keep their memory from row to row.
+    std::vector<qsizetype> cellStarts;
+    QString filled;
+    bool reserved = false;
     for (int k = 0; k < rows.count(); ++k) {
         const QStringView row = rows.row(k);
-        QList<QStringView> cells = row.split(u'\t');
-        if (cells.size() != cellCount || layout.userCells < 0 || layout.description < 0)
+        cellStarts.clear();
+        cellStarts.push_back(0);
+        for (qsizetype tab = row.indexOf(u'\t'); tab >= 0; tab = row.indexOf(u'\t', tab + 1))
+            cellStarts.push_back(tab + 1);
+        if (std::cmp_not_equal(cellStarts.size(), cellCount))
             continue;
-        const auto first = static_cast<qsizetype>(layout.userCells);
+        const auto cell = [&](int c) {
+            const auto at = static_cast<std::size_t>(c);
+            const qsizetype end = at + 1 < cellStarts.size() ? cellStarts[at + 1] - 1 : row.size();
+            return row.sliced(cellStarts[at], end - cellStarts[at]);
+        };
         // Only empty cells are the user's to fill; a kind that put text there keeps it.
-        if (!cells[first].isEmpty() || !cells[first + 1].isEmpty())
+        if (!cell(layout.userCells).isEmpty() || !cell(layout.userCells + 1).isEmpty())
             continue;
-        const std::optional<categories::CategoryChoice> choice =
-            chooser.choose(cells[layout.description]);
+        const categories::CategoryChoice* choice = chooser.chooseShared(cell(layout.description));
         // The counts are of the rows delivered; the rows left out are filled in the text area
         // all the same, so that what the user sees is what a copy would give.
         const bool delivered = m_request.copiedRows != CopiedRows::LeftOut || !m_copied ||
                                !m_copiedRow[static_cast<std::size_t>(k)];
-        if (!choice) {
+        if (choice == nullptr) {
             m_report.notFilled += delivered ? 1 : 0;
             continue;
         }
-        QString filled;
-        filled.reserve(row.size() + choice->cell3.size() + choice->cell4.size());
-        for (qsizetype c = 0; c < cells.size(); ++c) {
-            if (c > 0)
-                filled += u'\t';
-            if (c == first)
-                filled += choice->cell3;
-            else if (c == first + 1)
-                filled += choice->cell4;
-            else
-                filled += cells[c];
+        // The row up to the first empty cell, the two cells, and the rest from the TAB after them.
+        const qsizetype before = cellStarts[static_cast<std::size_t>(layout.userCells)];
+        const qsizetype after = cellStarts[static_cast<std::size_t>(layout.userCells) + 1];
+        filled.resize(0);
+        filled.append(row.first(before));
+        filled.append(choice->cell3);
+        filled.append(u'\t');
+        filled.append(choice->cell4);
+        filled.append(row.sliced(after));
+        if (!reserved) {
+            // The rows still to come will mostly be filled with cells of about this size (a
+            // rule's long cells are not taken for every row's).
+            const qsizetype cells =
+                std::min<qsizetype>(choice->cell3.size() + choice->cell4.size() + 1, 256);
+            const qsizetype units = rows.units() + (rows.count() - k) * cells;
+            rows.reserveForReplacements(units);
+            Lines.reserveForNewText(units);
+            reserved = true;
         }
         m_report.filled += delivered ? 1 : 0;
         if (const int line = rows.lineOf(k); line >= 0 && line < Lines.count())
-            Lines.setLine(line, filled);
+            Lines.setLine(line, QStringView(filled));
         rows.replaceRow(k, filled);
     }
 }

@@ -25,6 +25,7 @@ class ConversionHistory;
 
 namespace categories {
 class CategoryMatcher;
+class MatcherCache;
 } // namespace categories
 
 // How a conversion treats the rows an earlier conversion delivered.
@@ -76,6 +77,12 @@ std::unique_ptr<categories::CategoryMatcher> categoriesFor(const StatementKind& 
                                                            const QString& categoriesFile,
                                                            const QString& rulesFile,
                                                            QStringList& notices);
+// The same from a cache that a window keeps between its commands: null when there is nothing to
+// fill with; the matcher lives as long as the cache does not read the files again.
+const categories::CategoryMatcher* categoriesFor(const StatementKind& kind, bool wanted,
+                                                 categories::MatcherCache& cache,
+                                                 const QString& categoriesFile,
+                                                 const QString& rulesFile, QStringList& notices);
 
 // One conversion's way through the stages: recognise, convert, mark or leave out the copied rows,
 // fill the user's cells, and, once the front end has delivered the rows, record them; the report

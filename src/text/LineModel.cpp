@@ -257,6 +257,11 @@ void LineModel::setLine(int i, QStringView s) {
     placeParts(i, s, appendToBuffer(s).start);
 }
 
+void LineModel::reserveForNewText(qsizetype units) {
+    if (units > 0 && static_cast<std::size_t>(m_buffer.size() + units) <= kMaxBuffer)
+        m_buffer.reserve(m_buffer.size() + units);
+}
+
 void LineModel::setLine(int i, const QString& s) {
     if (i >= 0 && i < pieceCount() && m_shared.isNull() && s.size() >= kShareFrom &&
         static_cast<std::size_t>(s.size()) <= kMaxBuffer && indexOfCrLf(s, 0) >= 0) {

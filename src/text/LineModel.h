@@ -69,6 +69,9 @@ public:
     // when there is no piece i.
     void setLine(int i, const QString& s);
     void setLine(int i, QStringView s);
+    // Room for this many more code units of new lines: a stage about to lengthen most lines of a
+    // long text grows the buffer once instead of copying it again and again.
+    void reserveForNewText(qsizetype units);
 
     // Removes piece i with the CR LF after it; of the last piece only its text goes. Nothing
     // happens when there is no piece i.

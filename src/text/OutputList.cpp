@@ -36,39 +36,38 @@ void OutputList::rowsMakeTheWholeText() {
 QStringView OutputList::row(int k) const {
     // Not rebuilt here: a stage that reads row after row and replaces each would rebuild the
     // whole text once a row. A replaced row is its new text; the others are still where they were.
-    if (const auto replaced = m_replaced.find(k); replaced != m_replaced.end())
-        return replaced->second;
     const RowPlace& place = m_places[static_cast<std::size_t>(k)];
-    return QStringView(m_text).sliced(place.start, place.length);
+    return QStringView(place.replaced ? m_replacements : m_text).sliced(place.start, place.length);
 }
 
-void OutputList::replaceRow(int k, const QString& text) {
-    m_replaced.insert_or_assign(k, text);
+void OutputList::replaceRow(int k, QStringView text) {
+    RowPlace& place = m_places[static_cast<std::size_t>(k)];
+    place.start = m_replacements.size();
+    place.length = text.size();
+    place.replaced = true;
+    m_replacements.append(text);
+    m_anyReplaced = true;
 }
 
 void OutputList::rebuildText() const {
-    if (m_replaced.empty())
+    if (!m_anyReplaced)
         return;
-    qsizetype size = m_text.size();
-    for (const auto& [k, text] : m_replaced)
-        size += text.size() - m_places[static_cast<std::size_t>(k)].length;
+    qsizetype size = 0;
+    for (const RowPlace& place : m_places)
+        size += place.length + kCrLf.size();
     QString rebuilt;
     rebuilt.reserve(size);
-    auto next = m_replaced.cbegin();
-    for (std::size_t k = 0; k < m_places.size(); ++k) {
-        RowPlace& place = m_places[k];
-        QStringView row;
-        if (next != m_replaced.cend() && next->first == static_cast<int>(k))
-            row = (next++)->second;
-        else
-            row = QStringView(m_text).sliced(place.start, place.length);
+    for (RowPlace& place : m_places) {
+        const QStringView row =
+            QStringView(place.replaced ? m_replacements : m_text).sliced(place.start, place.length);
         place.start = rebuilt.size();
-        place.length = row.size();
+        place.replaced = false;
         rebuilt.append(row);
         rebuilt.append(kCrLf);
     }
     m_text = std::move(rebuilt);
-    m_replaced.clear();
+    m_replacements = QString();
+    m_anyReplaced = false;
 }
 
 QString OutputList::text() const {

@@ -6,7 +6,6 @@
 #include <QStringView>
 
 #include <functional>
-#include <map>
 #include <utility>
 #include <vector>
 
@@ -39,13 +38,17 @@ public:
     void rowsMakeTheWholeText();
 
     // The rows one by one, as data, while they are kept as UTF-16 text (no sink): row k's text
-    // without its line break (valid until the row is replaced or the text asked for), and the
-    // line it stands on.
+    // without its line break (valid until a row is replaced or the text asked for), and the line
+    // it stands on.
     QStringView row(int k) const;
     int lineOf(int k) const { return m_places[static_cast<std::size_t>(k)].line; }
     // Gives row k a new text (a later stage filled cells of it; given twice, the last counts).
     // The text is rebuilt on the next text() call, once however many rows changed.
-    void replaceRow(int k, const QString& text);
+    void replaceRow(int k, QStringView text);
+    // Room for this many code units of replaced rows, before replacing most rows of a long list.
+    void reserveForReplacements(qsizetype units) { m_replacements.reserve(units); }
+    // The code units of the rows as added, with their line breaks (kept as UTF-16 text).
+    qsizetype units() const { return m_text.size(); }
     // A list of the rows whose keep(k) is true, in order, with their lines.
     OutputList subset(const std::function<bool(int k)>& keep) const;
     // The rows as text. Given a sink: the rows not handed over, decoded (a lone surrogate then
@@ -62,6 +65,7 @@ private:
         qsizetype start = 0;
         qsizetype length = 0;
         int line = -1;
+        bool replaced = false; // start and length are in m_replacements
     };
     void rebuildText() const;
 
@@ -69,7 +73,10 @@ private:
     // mutable: replaced rows are written into the text when it is next asked for.
     mutable QString m_text;
     mutable std::vector<RowPlace> m_places;
-    mutable std::map<int, QString> m_replaced; // by row
+    // The replaced rows' texts one after the other: a stage that replaces most rows of a long
+    // statement makes no string of its own for each.
+    mutable QString m_replacements;
+    mutable bool m_anyReplaced = false;
     QByteArray m_utf8;
     int m_count = 0;
 };

@@ -199,6 +199,46 @@ TEST_F(CategoriesFile, ConcurrentLearnersLoseNothing) {
     EXPECT_EQ(store.learnings().value().size(), static_cast<std::size_t>(kWriters * kTimes));
 }
 
+// A window keeps the matcher between commands: whatever another store writes into the file (its
+// commits still in the write-ahead log while it stays open) and whatever the rules file says
+// now is what the next command fills with.
+TEST_F(CategoriesFile, TheKeptMatcherFollowsTheFilesAsTheyChange) {
+    const QString rules = folder.filePath(QStringLiteral("categories.toml"));
+    const auto cellsFor = [&](MatcherCache& cache, const char* description) {
+        const std::optional<CategoryChoice> choice =
+            cache.matcher(path(), rules, nullptr).guess(u"card", u8(description));
+        return choice ? choice->cell3 + u'/' + choice->cell4 : QString();
+    };
+    const auto writeRules = [&](const char* text) {
+        QFile file(rules);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(text);
+    };
+    MatcherCache cache;
+    EXPECT_TRUE(cache.matcher(path(), rules, nullptr).isEmpty());
+
+    CategoryStore writer(path(), clock());
+    learn(writer, kSheet);
+    EXPECT_EQ(cellsFor(cache, "東京電力"), u8("水道光熱費/電気"));
+    learn(writer, "2025/06/03\t東京電力\t住居\t電気\t5,000\n");
+    EXPECT_EQ(cellsFor(cache, "東京電力"), u8("住居/電気"));
+
+    writeRules("[[rule]]\nmatch = '東京電力'\ncells = ['固定費', '電気']\n");
+    EXPECT_EQ(cellsFor(cache, "東京電力"), u8("固定費/電気"));
+    // A broken rules file is reported on every command, and what was learned still fills.
+    writeRules("[[rule]\n");
+    for (int command = 0; command < 2; ++command) {
+        QStringList problems;
+        const CategoryMatcher& matcher = cache.matcher(path(), rules, &problems);
+        EXPECT_EQ(problems.size(), 1);
+        ASSERT_TRUE(matcher.guess(u"card", u8("東京電力")));
+        EXPECT_EQ(matcher.guess(u"card", u8("東京電力"))->cell3, u8("住居"));
+    }
+    ASSERT_TRUE(writer.forgetAll());
+    QFile::remove(rules);
+    EXPECT_TRUE(cache.matcher(path(), rules, nullptr).isEmpty());
+}
+
 TEST(CategoriesLocationTest, BesideTheHistory) {
     const QTemporaryDir program;
     EXPECT_EQ(categoriesFileFor(program.filePath(QStringLiteral("Tallemo")), program.path(),

@@ -64,7 +64,10 @@ TEST(OutputList, RowsReplacedOneByOneReadAsTheyStand) {
     EXPECT_EQ(rows.row(2), QStringLiteral("first"));
     EXPECT_EQ(rows.row(3), QStringLiteral("row 3 filled"));
     rows.replaceRow(2, QStringLiteral("second"));
-    EXPECT_EQ(rows.text(), QStringLiteral("row 0 filled\r\nrow 1 filled\r\nsecond\r\n"
+    // A replaced row's text given to another row: it is read from where it is kept while that
+    // place grows.
+    rows.replaceRow(0, rows.row(3));
+    EXPECT_EQ(rows.text(), QStringLiteral("row 3 filled\r\nrow 1 filled\r\nsecond\r\n"
                                           "row 3 filled\r\nrow 4 filled\r\n"));
     EXPECT_EQ(rows.row(4), QStringLiteral("row 4 filled"));
     EXPECT_EQ(rows.lineOf(4), 4);
