@@ -15,23 +15,26 @@ step_cpu=()
 # `times` runs in this shell (a pipe or $(...) would ask a fresh subshell, which has no children).
 times_file=$(mktemp)
 trap 'rm -f "$times_file"' EXIT
+# Sets cpu_now; called as a plain command, never inside $(...), for the same reason.
 children_cpu_seconds() {
     times >"$times_file"
-    tail -n 1 "$times_file" | awk '{
+    cpu_now=$(tail -n 1 "$times_file" | awk '{
         total = 0
         for (k = 1; k <= 2; k++) { split($k, part, /[ms]/); total += part[1] * 60 + part[2] }
-        printf "%d", total }'
+        printf "%d", total }')
 }
 # step NAME COMMAND...: runs the command, says how long it took, and stops the run when it fails.
 step() {
     local name=$1
     shift
-    local started=$SECONDS status=0 cpu_before
-    cpu_before=$(children_cpu_seconds)
+    local started=$SECONDS status=0 cpu_before cpu_now
+    children_cpu_seconds
+    cpu_before=$cpu_now
     "$@" || status=$?
     step_names+=("$name")
     step_seconds+=($((SECONDS - started)))
-    step_cpu+=($(($(children_cpu_seconds) - cpu_before)))
+    children_cpu_seconds
+    step_cpu+=($((cpu_now - cpu_before)))
     if ((status)); then
         echo "step $name: ${step_seconds[-1]} s, FAILED (exit status $status)" >&2
         exit "$status"
