@@ -244,6 +244,9 @@ void TForm1::buildActions() {
         ActionList1->add(makeAction("SeikyouAnalysis", captionOf(u"coop")), kOthersCategory);
     ViewAnalysis =
         ActionList1->add(makeAction("ViewAnalysis", captionOf(u"view")), kOthersCategory);
+    // The kinds' commands that その他をオフにする can switch off.
+    m_switchableKindCommands = {{QStringLiteral("coop"), SeikyouAnalysis},
+                                {QStringLiteral("view"), ViewAnalysis}};
     AdditionalFunctionOn = ActionList1->add(
         makeAction("AdditionalFunctionOn", QStringLiteral("AdditionalFunctionOn")));
     AdditionalFunctionOff = ActionList1->add(
@@ -977,10 +980,8 @@ void TForm1::showMessageAsItIs(const QString& message,
 }
 
 bool TForm1::kindCommandEnabled(const QString& kindId) const {
-    if (kindId == u"view")
-        return ViewAnalysis->isEnabled();
-    if (kindId == u"coop")
-        return SeikyouAnalysis->isEnabled();
+    if (const QAction* command = m_switchableKindCommands.value(kindId))
+        return command->isEnabled();
     return m_kinds->find(kindId) != nullptr;
 }
 

@@ -6,6 +6,7 @@
 #include "rules/KindFolders.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QMainWindow>
 #include <QString>
 
@@ -297,6 +298,7 @@ private:
     // folder has been quiet for a moment.
     QTimer* m_kindsReload = nullptr;
     QTimer* m_historyReadAhead = nullptr;
+    QHash<QString, QAction*> m_switchableKindCommands;
     // Said again by the kinds folder's reload that follows saving a learned kind, which would
     // otherwise replace it with the count of kinds.
     QString m_kindSavedMessage;
