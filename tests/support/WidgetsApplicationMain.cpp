@@ -4,8 +4,9 @@
 
 #include <gtest/gtest.h>
 
-// The widget tests need a QApplication for the whole run. They run offscreen unless told
-// otherwise, also when ctest lists them (it does so without the tests' environment).
+// The widget tests (the window's and the pipeline's) need a QApplication for the whole run. They
+// run offscreen unless told otherwise, also when ctest lists them (it does so without the tests'
+// environment).
 int main(int argc, char* argv[]) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
