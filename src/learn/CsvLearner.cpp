@@ -347,10 +347,9 @@ QStringList proposedRow(const CsvLine& line, const std::optional<CsvLine>& heade
 
 QString csvFileText(const LearnedKind& learned, const std::optional<CsvLine>& header, int columns,
                     const QStringList& cells) {
-    QString text =
-        QStringLiteral("# Learned by Tallemo from one example entry; see tallemo-kinds(5).\n"
-                       "id = %1\ncaption = %2\nformat = 'csv'\n")
-            .arg(tomlString(learned.id), tomlString(learned.caption));
+    QString text = QStringLiteral("# Learned by Tallemo from examples; see tallemo-kinds(5).\n"
+                                  "id = %1\ncaption = %2\nformat = 'csv'\n")
+                       .arg(tomlString(learned.id), tomlString(learned.caption));
     if (header)
         text += QStringLiteral("header = %1\n").arg(tomlString(headerPattern(*header)));
     else

@@ -576,10 +576,9 @@ struct Template {
 };
 
 QString fileText(const QString& id, const QString& caption, const Template& t) {
-    QString text =
-        QStringLiteral("# Learned by Tallemo from one example entry; see tallemo-kinds(5).\n"
-                       "id = %1\ncaption = %2\n")
-            .arg(tomlString(id), tomlString(caption));
+    QString text = QStringLiteral("# Learned by Tallemo from examples; see tallemo-kinds(5).\n"
+                                  "id = %1\ncaption = %2\n")
+                       .arg(tomlString(id), tomlString(caption));
     if (t.skipBlankLines)
         text += QStringLiteral("skip-blank-lines = true\n");
     if (!t.looksLike.isEmpty())
