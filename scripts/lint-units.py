@@ -11,10 +11,16 @@ tests/ is batched: the analyzer is off there (tests/.clang-tidy), while src/, be
 keep one unit per file. A batch whose files clash (two anonymous namespaces defining one name)
 does not compile; lint.sh then reads its files one by one, so a clash costs time, never a finding.
 
+clang-tidy reads no precompiled header of GCC's, so every unit's command is taken without the one
+CMake gives the build (lint-db/ beside the batches' database holds the single files' commands).
+Without it, a file that uses a header it does not include fails here, as it would in a build
+with CMAKE_DISABLE_PRECOMPILE_HEADERS.
+
     scripts/lint-units.py BUILD_DIR FILE...
 
-Prints one unit per line, "COMPILE_DB_DIR FILE [MEMBER...]": a file of the project with its
-build's directory, or a batch with the directory of the generated database and its members.
+Prints one unit per line, "COMPILE_DB_DIR FILE [MEMBER...]": a file of the project with the
+directory of its build's commands (BUILD_DIR/lint-db), or a batch with the directory of the
+generated database and its members.
 """
 import json
 import os
@@ -26,12 +32,27 @@ import sys
 BATCH_BYTES = 48_000
 
 
+def without_precompiled_header(args):
+    """The arguments less CMake's precompiled header (-include .../cmake_pch.hxx, -Winvalid-pch)."""
+    kept = []
+    for arg in args:
+        if kept and kept[-1] == "-include" and os.path.basename(arg).startswith("cmake_pch."):
+            kept.pop()
+            continue
+        if arg != "-Winvalid-pch":
+            kept.append(arg)
+    return kept
+
+
+def arguments(entry):
+    return shlex.split(entry["command"]) if "command" in entry else list(entry["arguments"])
+
+
 def command_without_file(entry):
     """The entry's compile command minus its input and output, as the batch's command."""
-    args = shlex.split(entry["command"]) if "command" in entry else list(entry["arguments"])
     kept = []
     skip_next = False
-    for arg in args:
+    for arg in without_precompiled_header(arguments(entry)):
         if skip_next:
             skip_next = False
             continue
@@ -50,13 +71,19 @@ def main():
     root = os.getcwd()
     database = json.load(open(os.path.join(build, "compile_commands.json"), encoding="utf-8"))
     entries = {os.path.relpath(entry["file"], root): entry for entry in database}
+    single_root = os.path.join(build, "lint-db")
+    os.makedirs(single_root, exist_ok=True)
+    with open(os.path.join(single_root, "compile_commands.json"), "w", encoding="utf-8") as out:
+        json.dump([{"directory": entry["directory"], "file": entry["file"],
+                    "command": shlex.join(without_precompiled_header(arguments(entry)))}
+                   for entry in database], out, indent=1)
 
     units = []
     programs = {}
     for path in files:
         entry = entries.get(path)
         if not path.startswith("tests/") or entry is None:
-            units.append(f"{build} {path}")
+            units.append(f"{single_root} {path}")
             continue
         command = command_without_file(entry)
         programs.setdefault(shlex.join(command), (entry["directory"], command, []))[2].append(path)
@@ -84,7 +111,7 @@ def main():
                 batches.append([size, [path]])
         for index, (_, batch) in enumerate(batches):
             if len(batch) == 1:
-                units.append(f"{build} {batch[0]}")
+                units.append(f"{single_root} {batch[0]}")
                 continue
             generated = os.path.abspath(os.path.join(batch_tests, f"batch-{number}-{index}.cpp"))
             with open(generated, "w", encoding="utf-8") as unit:

@@ -60,7 +60,7 @@ xargs -P"$(nproc)" -L1 bash -c '
             status=1
         else
             for member in "$@"; do
-                clang-tidy -p "'"$build"'" --quiet "$member" 2>/dev/null || status=$?
+                clang-tidy -p "'"$build/lint-db"'" --quiet "$member" 2>/dev/null || status=$?
             done
         fi
     fi
