@@ -199,10 +199,15 @@ std::optional<CategoryChoice> CategoryMatcher::amountGuess(QStringView amount) c
         const double z = standardised(model);
         return model.logWeight - 0.5 * z * z;
     };
-    const auto best = std::max_element(
-        m_amountModels.begin(), m_amountModels.end(),
-        [&](const AmountModel& a, const AmountModel& b) { return logDensity(a) < logDensity(b); });
-    const double bestDensity = logDensity(*best);
+    const AmountModel* best = &m_amountModels.front();
+    double bestDensity = logDensity(*best);
+    for (const AmountModel& model : m_amountModels) {
+        const double density = logDensity(model);
+        if (density > bestDensity) {
+            best = &model;
+            bestDensity = density;
+        }
+    }
     if (std::abs(standardised(*best)) > kAmountTypicalSpreads)
         return std::nullopt;
     // All choices' densities against the best's (itself 1); one far below it adds nothing a
@@ -357,7 +362,7 @@ const CategoryChoice* CategoryChooser::chooseShared(QStringView description, QSt
         return &*known->choice;
     if (!known->noWordKnown)
         return nullptr;
-    // Weighing an amount costs a few steps per choice, less than looking its result up.
+    // Each row's own amount decides: a few steps per choice that has amounts.
     m_amountChoice = m_matcher.sureAmountChoice(amount);
     return m_amountChoice ? &*m_amountChoice : nullptr;
 }
