@@ -13,13 +13,18 @@ The work left to the user is: empty pairs + 3 x wrong pairs. The yardstick is sc
 TfidfVectorizer(analyzer='char_wb', ngram_range=(1, 3)) on the NFKC-folded description with
 LinearSVC, which always answers.
 
-The matcher's threshold, half-life and word-evidence weight are chosen on the learning months alone
-(each of their last three sixths filled after learning the months before it); the held-out
-months are only reported.
+The matcher's threshold, half-life and word-evidence weight, and the threshold of a guess made
+by the amount alone (a shop none of whose words was seen), are chosen on the learning months
+alone (each of their last three sixths filled after learning the months before it); the
+held-out months are only reported.
 
-  bench/categories/quality.py BUILD_DIR [THRESHOLD HALF_LIFE WORD_WEIGHT]
+  bench/categories/quality.py BUILD_DIR [THRESHOLD HALF_LIFE WORD_WEIGHT AMOUNT_THRESHOLD]
+                              [--seeds=1,2,3]
 
-With the three settings (the program's defaults, say) they are used instead of the chosen ones.
+With the four settings (the program's defaults, say) they are used instead of the chosen ones.
+--seeds also fills the ledgers the example generator makes with other seeds, with those settings
+(or the program's), and the held-out year of each with and without the guesses by amount: a
+check that the method is no fit to one ledger.
 """
 
 import os
@@ -205,14 +210,17 @@ def household(seed=7):
 
 # ---- the beancount example ledger ----
 
-def beancount_rows(folder):
+PROGRAM_SETTINGS = (0.55, 90, 4, 0.9)
+
+
+def beancount_rows(folder, seed=7):
     ledger = os.path.join(folder, "example.beancount")
     # bean-example's own code: the command itself is in Debian's beancount package, the module in
     # python3-beancount.
     script = ("import sys; from beancount.scripts import example; sys.argv[0] = 'bean-example'; "
               "example.main()")
     subprocess.run(["/usr/bin/python3", "-c", script, "--date-begin", "2022-01-01",
-                    "--date-end", "2025-01-01", "--seed", "7", "-o", ledger],
+                    "--date-end", "2025-01-01", "--seed", str(seed), "-o", ledger],
                    stderr=subprocess.DEVNULL, check=True)
     from beancount import loader
     from beancount.core import data
@@ -257,8 +265,8 @@ def tallemo_guesses(tool, learn, query, half_life, prior, folder):
                          text=True, check=True).stdout
     guesses = []
     for line in out.splitlines():
-        cell3, cell4, sureness = line.split("\t")
-        guesses.append(((cell3, cell4), float(sureness)))
+        cell3, cell4, sureness, basis = line.split("\t")
+        guesses.append(((cell3, cell4), float(sureness), basis))
     return guesses
 
 
@@ -278,13 +286,14 @@ def classifier_answers(learn, query):
         vectorizer.transform([fold(r[2]) for r in query]))]
 
 
-def score(query, answers, guesses=None, threshold=None):
+def score(query, answers, guesses=None, threshold=None, amount_threshold=None):
     right = wrong = filled = 0
     for k, row in enumerate(query):
         truth = (row[3], row[4])
         if guesses is not None:
-            cells, sureness = guesses[k]
-            if not cells[0] and not cells[1] or sureness < threshold:
+            cells, sureness, basis = guesses[k]
+            if not cells[0] and not cells[1] or \
+                    sureness < (amount_threshold if basis == "amount" else threshold):
                 continue
         else:
             cells = answers[k]
@@ -301,6 +310,8 @@ def score(query, answers, guesses=None, threshold=None):
 THRESHOLDS = [0.3, 0.4, 0.5, 0.55, 0.6, 0.65, 0.7, 0.75, 0.8, 0.85, 0.9, 0.95]
 HALF_LIVES = [0, 90, 180, 365]
 PRIORS = [0.5, 1, 2, 4, 8]
+# Above 1: never by the amount alone.
+AMOUNT_THRESHOLDS = [0.5, 0.6, 0.7, 0.8, 0.9, 0.95, 0.99, 1.01]
 
 
 def choose_settings(tool, rows, learn_months, folder):
@@ -317,25 +328,27 @@ def choose_settings(tool, rows, learn_months, folder):
             for fold_learn, fold_query in folds:
                 guesses = tallemo_guesses(tool, fold_learn, fold_query, half_life, prior, folder)
                 for threshold in THRESHOLDS:
-                    key = (threshold, half_life, prior)
-                    work[key] = work.get(key, 0) + score(fold_query, None, guesses,
-                                                         threshold)["work"]
-    return min(work, key=lambda key: (work[key], key))
+                    for amount_threshold in AMOUNT_THRESHOLDS:
+                        key = (threshold, half_life, prior, amount_threshold)
+                        work[key] = work.get(key, 0) + score(fold_query, None, guesses, threshold,
+                                                             amount_threshold)["work"]
+    # The least work; among equals the most cautious amount threshold, then the lowest others.
+    return min(work, key=lambda key: (work[key], -key[3], key))
 
 
 def report(name, tool, rows, learn_months, folder, settings=None):
     learn = [r for r in rows if r[0] <= learn_months]
     query = [r for r in rows if r[0] > learn_months]
     chosen = choose_settings(tool, rows, learn_months, folder)
-    threshold, half_life, prior = settings or chosen
+    threshold, half_life, prior, amount_threshold = settings or chosen
     guesses = tallemo_guesses(tool, learn, query, half_life, prior, folder)
-    ours = score(query, None, guesses, threshold)
+    ours = score(query, None, guesses, threshold, amount_threshold)
     theirs = score(query, classifier_answers(learn, query))
     print(f"\n## {name}: {len(learn)} rows learned, {len(query)} held out "
           f"(chosen on the learning months: threshold {chosen[0]}, half-life {chosen[1]} days, "
-          f"word-evidence weight {chosen[2]}"
+          f"word-evidence weight {chosen[2]}, amount threshold {chosen[3]}"
           + (f"; run with threshold {threshold}, half-life {half_life}, word-evidence weight {prior}"
-             if settings else "")
+             f", amount threshold {amount_threshold}" if settings else "")
           + ")")
     print("| rows | filled | right | wrong | work | classifier right | classifier wrong "
           "| classifier work | work / classifier's |")
@@ -347,24 +360,67 @@ def report(name, tool, rows, learn_months, folder, settings=None):
     print("| threshold | filled | right | wrong | work | work / classifier's |")
     print("|---:|---:|---:|---:|---:|---:|")
     for t in THRESHOLDS:
-        s = score(query, None, guesses, t)
+        s = score(query, None, guesses, t, amount_threshold)
         print(f"| {t} | {s['filled']} | {s['right']} | {s['wrong']} | {s['work']} | "
+              f"{s['work'] / max(theirs['work'], 1):.2f} |")
+    print("\namount threshold curve (held-out months; filled by the amount alone):")
+    print("| amount threshold | by amount | right | wrong | work | work / classifier's |")
+    print("|---:|---:|---:|---:|---:|---:|")
+    by_amount = [k for k, g in enumerate(guesses) if g[2] == "amount"]
+    for t in AMOUNT_THRESHOLDS:
+        s = score(query, None, guesses, threshold, t)
+        part = score([query[k] for k in by_amount], None, [guesses[k] for k in by_amount], 0, t)
+        print(f"| {t} | {part['filled']} | {part['right']} | {part['wrong']} | {s['work']} | "
               f"{s['work'] / max(theirs['work'], 1):.2f} |")
     return ours["work"] / max(theirs["work"], 1)
 
 
+def other_seeds(tool, seeds, folder, settings):
+    threshold, half_life, prior, amount_threshold = settings
+    print(f"\n## beancount example, other seeds (threshold {threshold}, half-life {half_life} days, "
+          f"word-evidence weight {prior}, amount threshold {amount_threshold})")
+    print("| seed | rows | filled by amount | right | wrong | work | work without | "
+          "classifier work | work / classifier's | without / classifier's |")
+    print("|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
+    sums = [0, 0, 0]
+    for seed in seeds:
+        rows = beancount_rows(folder, seed)
+        learn = [r for r in rows if r[0] <= 24]
+        query = [r for r in rows if r[0] > 24]
+        guesses = tallemo_guesses(tool, learn, query, half_life, prior, folder)
+        ours = score(query, None, guesses, threshold, amount_threshold)
+        without = score(query, None, guesses, threshold, 2)
+        by_amount = [k for k, g in enumerate(guesses) if g[2] == "amount"]
+        part = score([query[k] for k in by_amount], None, [guesses[k] for k in by_amount], 0,
+                     amount_threshold)
+        theirs = score(query, classifier_answers(learn, query))
+        for k, value in enumerate((ours["work"], without["work"], theirs["work"])):
+            sums[k] += value
+        print(f"| {seed} | {len(query)} | {part['filled']} | {part['right']} | {part['wrong']} | "
+              f"{ours['work']} | {without['work']} | {theirs['work']} | "
+              f"{ours['work'] / max(theirs['work'], 1):.2f} | "
+              f"{without['work'] / max(theirs['work'], 1):.2f} |")
+    print(f"| all | | | | | {sums[0]} | {sums[1]} | {sums[2]} | "
+          f"{sums[0] / max(sums[2], 1):.2f} | {sums[1] / max(sums[2], 1):.2f} |")
+
+
 def main():
-    if len(sys.argv) < 2:
+    arguments = [a for a in sys.argv[1:] if not a.startswith("--seeds=")]
+    seeds = [int(s) for a in sys.argv[1:] if a.startswith("--seeds=")
+             for s in a.split("=", 1)[1].split(",")]
+    if not arguments:
         sys.exit(__doc__)
-    build = sys.argv[1]
+    build = arguments[0]
     settings = None
-    if len(sys.argv) == 5:
-        settings = (float(sys.argv[2]), float(sys.argv[3]), float(sys.argv[4]))
+    if len(arguments) == 5:
+        settings = tuple(float(value) for value in arguments[1:5])
     ensure_packages()
     tool = os.path.join(build, "bench", "tallemo-category-guess")
     with tempfile.TemporaryDirectory() as folder:
         report("household", tool, household(), 18, folder, settings)
         report("beancount example", tool, beancount_rows(folder), 24, folder, settings)
+        if seeds:
+            other_seeds(tool, seeds, folder, settings or PROGRAM_SETTINGS)
 
 
 if __name__ == "__main__":

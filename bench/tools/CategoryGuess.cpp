@@ -4,8 +4,9 @@
 //
 //   tallemo-category-guess LEARN_ROWS QUERY_ROWS [HALF_LIFE_DAYS [WORD_EVIDENCE_WEIGHT]]
 //
-// Prints one line per line of QUERY_ROWS: CELL3 TAB CELL4 TAB SURENESS, or two empty cells and 0
-// where there is no guess at all.
+// Prints one line per line of QUERY_ROWS: CELL3 TAB CELL4 TAB SURENESS TAB words|amount (what the
+// guess rests on: the two have thresholds of their own), or two empty cells, 0 and words where
+// there is no guess at all.
 #include "categories/CategoryMatcher.h"
 #include "categories/CategoryStore.h"
 
@@ -47,6 +48,7 @@ int main(int argc, char* argv[]) {
     if (argc >= 5)
         matcher.setWordEvidenceWeight(QByteArray(argv[4]).toDouble());
     matcher.setLearned(store.choices().value_or(std::vector<LearnedChoice>{}));
+    matcher.setAmounts(store.amounts().value_or(std::vector<ChoiceAmounts>{}));
     const QString queries = readText(QString::fromLocal8Bit(argv[2]));
     QTextStream out(stdout);
     for (const QStringView line : QStringView(queries).split(u'\n')) {
@@ -54,11 +56,12 @@ int main(int argc, char* argv[]) {
             continue;
         const QStringList cells = sheetCells(line);
         const std::optional<CategoryChoice> guess =
-            cells.size() > 1 ? matcher.guess(u"card", cells[1].trimmed()) : std::nullopt;
+            cells.size() > 4 ? matcher.guess(u"card", cells[1].trimmed(), cells[4]) : std::nullopt;
         if (guess)
-            out << guess->cell3 << '\t' << guess->cell4 << '\t' << guess->sureness << '\n';
+            out << guess->cell3 << '\t' << guess->cell4 << '\t' << guess->sureness << '\t'
+                << (guess->fromAmount ? "amount" : "words") << '\n';
         else
-            out << "\t\t0\n";
+            out << "\t\t0\twords\n";
     }
     return 0;
 }

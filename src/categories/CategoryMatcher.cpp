@@ -28,6 +28,14 @@ constexpr double kThinEvidenceSureness = 0.3;
 constexpr int kTellingWordShops = 2;
 constexpr double kTellingWordShare = 0.9;
 constexpr qsizetype kTellingWordLength = 3;
+// A shop none of whose words was seen is weighed by its amount against each choice's amounts, as
+// a normal distribution of their logarithms. Each choice's spread is at least this (about ±10 %):
+// a choice whose rows all cost the same (a rent, a fee) would otherwise claim any amount near it
+// beyond doubt. Its amount must lie within kAmountTypicalSpreads of the choice's, and at least
+// kAmountChoices choices must have amounts to weigh against: one choice alone wins every amount.
+constexpr double kAmountSpreadFloor = 0.1;
+constexpr double kAmountTypicalSpreads = 2;
+constexpr std::size_t kAmountChoices = 3;
 
 struct Weighted {
     int choice = 0;
@@ -128,6 +136,25 @@ void CategoryMatcher::setLearned(std::span<const LearnedChoice> learned) {
     m_index = std::move(index);
 }
 
+void CategoryMatcher::setAmounts(std::span<const ChoiceAmounts> amounts) {
+    m_amountChoices.clear();
+    m_amountModels.clear();
+    double rows = 0;
+    for (const ChoiceAmounts& choice : amounts)
+        rows += std::max(choice.rows, 0.0);
+    for (const ChoiceAmounts& choice : amounts) {
+        if (choice.rows <= 0)
+            continue;
+        const double mean = choice.logSum / choice.rows;
+        const double variance = std::max(choice.logSquares / choice.rows - mean * mean, 0.0);
+        const double spread = std::max(std::sqrt(variance), kAmountSpreadFloor);
+        // The choice's share of the rows times its density's height, as a logarithm.
+        m_amountModels.push_back({static_cast<int>(m_amountChoices.size()),
+                                  std::log(choice.rows / rows) - std::log(spread), mean, spread});
+        m_amountChoices.emplace_back(choice.cell3, choice.cell4);
+    }
+}
+
 std::optional<CategoryChoice> CategoryMatcher::ruleChoice(QStringView kindId,
                                                           QStringView description) const {
     if (m_rules.isEmpty())
@@ -137,11 +164,70 @@ std::optional<CategoryChoice> CategoryMatcher::ruleChoice(QStringView kindId,
     return std::nullopt;
 }
 
-std::optional<CategoryChoice> CategoryMatcher::guess(QStringView kindId,
-                                                     QStringView description) const {
+std::optional<CategoryChoice> CategoryMatcher::guess(QStringView kindId, QStringView description,
+                                                     QStringView amount) const {
     if (std::optional<CategoryChoice> rule = ruleChoice(kindId, description))
         return rule;
-    return learnedGuess(description);
+    if (std::optional<CategoryChoice> learned = learnedGuess(description))
+        return learned;
+    return knowsNoWordOf(description) ? amountGuess(amount) : std::nullopt;
+}
+
+bool CategoryMatcher::knowsNoWordOf(QStringView description) const {
+    if (!m_index || m_index->shops.isEmpty())
+        return false;
+    const QString key = descriptionKey(description);
+    if (key.isEmpty())
+        return false;
+    const std::vector<QString> words = keyWords(key);
+    return std::none_of(words.begin(), words.end(),
+                        [&](const QString& word) { return m_index->words.contains(word); });
+}
+
+std::optional<CategoryChoice> CategoryMatcher::amountGuess(QStringView amount) const {
+    if (m_amountModels.size() < kAmountChoices)
+        return std::nullopt;
+    const std::optional<QString> yen = rules::readYen(amount.trimmed());
+    const qint64 value = yen ? yen->toLongLong() : 0;
+    if (value == 0)
+        return std::nullopt;
+    const double logAmount = std::log(std::abs(static_cast<double>(value)));
+    const auto standardised = [&](const AmountModel& model) {
+        return (logAmount - model.mean) / model.spread;
+    };
+    const auto logDensity = [&](const AmountModel& model) {
+        const double z = standardised(model);
+        return model.logWeight - 0.5 * z * z;
+    };
+    const AmountModel* best = &m_amountModels.front();
+    double bestDensity = logDensity(*best);
+    for (const AmountModel& model : m_amountModels) {
+        const double density = logDensity(model);
+        if (density > bestDensity) {
+            best = &model;
+            bestDensity = density;
+        }
+    }
+    if (std::abs(standardised(*best)) > kAmountTypicalSpreads)
+        return std::nullopt;
+    // All choices' densities against the best's (itself 1); one far below it adds nothing a
+    // double can hold, and costs no exponential.
+    constexpr double kNegligible = -40;
+    double all = 0;
+    for (const AmountModel& model : m_amountModels) {
+        const double relative = logDensity(model) - bestDensity;
+        if (relative > kNegligible)
+            all += std::exp(relative);
+    }
+    const auto& cells = m_amountChoices[static_cast<std::size_t>(best->choice)];
+    return CategoryChoice{cells.first, cells.second, 1 / all, false, true};
+}
+
+std::optional<CategoryChoice> CategoryMatcher::sureAmountChoice(QStringView amount) const {
+    std::optional<CategoryChoice> choice = amountGuess(amount);
+    if (choice && choice->sureness < m_minimumAmountSureness)
+        return std::nullopt;
+    return choice;
 }
 
 std::optional<CategoryChoice> CategoryMatcher::learnedGuess(QStringView description) const {
@@ -235,11 +321,13 @@ std::optional<CategoryChoice> CategoryMatcher::learnedGuess(QStringView descript
     return chosen(best->first, sureness);
 }
 
-std::optional<CategoryChoice> CategoryMatcher::choose(QStringView kindId,
-                                                      QStringView description) const {
+std::optional<CategoryChoice> CategoryMatcher::choose(QStringView kindId, QStringView description,
+                                                      QStringView amount) const {
     if (std::optional<CategoryChoice> rule = ruleChoice(kindId, description))
         return rule;
-    return sureLearnedChoice(description);
+    if (std::optional<CategoryChoice> learned = sureLearnedChoice(description))
+        return learned;
+    return knowsNoWordOf(description) ? sureAmountChoice(amount) : std::nullopt;
 }
 
 std::optional<CategoryChoice> CategoryMatcher::sureLearnedChoice(QStringView description) const {
@@ -252,12 +340,12 @@ std::optional<CategoryChoice> CategoryMatcher::sureLearnedChoice(QStringView des
 CategoryChooser::CategoryChooser(const CategoryMatcher& matcher, QStringView kindId)
     : m_matcher(matcher), m_kindId(kindId.toString()) {}
 
-std::optional<CategoryChoice> CategoryChooser::choose(QStringView description) {
-    const CategoryChoice* choice = chooseShared(description);
+std::optional<CategoryChoice> CategoryChooser::choose(QStringView description, QStringView amount) {
+    const CategoryChoice* choice = chooseShared(description, amount);
     return choice != nullptr ? std::optional<CategoryChoice>(*choice) : std::nullopt;
 }
 
-const CategoryChoice* CategoryChooser::chooseShared(QStringView description) {
+const CategoryChoice* CategoryChooser::chooseShared(QStringView description, QStringView amount) {
     m_ruleChoice = m_matcher.ruleChoice(m_kindId, description);
     if (m_ruleChoice)
         return &*m_ruleChoice;
@@ -265,9 +353,18 @@ const CategoryChoice* CategoryChooser::chooseShared(QStringView description) {
     // each run as one blank has the same key, and the same learned choice.
     spellingWithoutDigits(description, m_shop);
     auto known = m_learned.constFind(m_shop);
-    if (known == m_learned.cend())
-        known = m_learned.insert(m_shop, m_matcher.sureLearnedChoice(description));
-    return known->has_value() ? &**known : nullptr;
+    if (known == m_learned.cend()) {
+        Learned learned{m_matcher.sureLearnedChoice(description), false};
+        learned.noWordKnown = !learned.choice && m_matcher.knowsNoWordOf(description);
+        known = m_learned.insert(m_shop, learned);
+    }
+    if (known->choice)
+        return &*known->choice;
+    if (!known->noWordKnown)
+        return nullptr;
+    // Each row's own amount decides: a few steps per choice that has amounts.
+    m_amountChoice = m_matcher.sureAmountChoice(amount);
+    return m_amountChoice ? &*m_amountChoice : nullptr;
 }
 
 FillCounts CategoryMatcher::fillRows(QStringView kindId, std::span<QStringList> rows) const {
@@ -278,7 +375,7 @@ FillCounts CategoryMatcher::fillRows(QStringView kindId, std::span<QStringList> 
     for (QStringList& row : rows) {
         if (row.size() < 5 || !row[2].isEmpty() || !row[3].isEmpty())
             continue;
-        if (std::optional<CategoryChoice> choice = chooser.choose(row[1])) {
+        if (std::optional<CategoryChoice> choice = chooser.choose(row[1], row[4])) {
             row[2] = std::move(choice->cell3);
             row[3] = std::move(choice->cell4);
             ++counts.filled;
@@ -315,7 +412,7 @@ QString CategoryMatcher::fillText(QStringView kindId, QStringView text, FillCoun
                 const bool bare = line[second + 1] == u'\t' && line[second + 2] == u'\t';
                 std::optional<CategoryChoice> choice;
                 if (bare)
-                    choice = chooser.choose(cells[1].trimmed());
+                    choice = chooser.choose(cells[1].trimmed(), cells[4]);
                 if (!bare) {
                     // Not the empty cells filling writes into: the user's row.
                 } else if (choice) {

@@ -24,12 +24,22 @@ struct LearnedChoice {
     QString lastDay; // yyyy-MM-dd
 };
 
+// The amounts of the rows the user filed under one choice, as logarithms of yen.
+struct ChoiceAmounts {
+    QString cell3;
+    QString cell4;
+    double rows = 0;
+    double logSum = 0;
+    double logSquares = 0;
+};
+
 // The cells for a row, and how sure the matcher is of them (1 for a rule).
 struct CategoryChoice {
     QString cell3;
     QString cell4;
     double sureness = 0;
     bool fromRule = false;
+    bool fromAmount = false; // a shop none of whose words was seen, known by its amount
 };
 
 // What filling did to a batch of rows.
@@ -44,11 +54,15 @@ struct FillCounts {
 inline constexpr double kDefaultMinimumSureness = 0.55;
 inline constexpr double kDefaultHalfLifeDays = 90;
 inline constexpr double kDefaultWordEvidenceWeight = 4;
+// A shop none of whose words the user ever showed is known by its amount alone only when the
+// amount all but rules out every other choice: the amounts of one kind of shop spread widely.
+inline constexpr double kDefaultMinimumAmountSureness = 0.9;
 
 // Chooses the two cells of a row from its description: the user's rules first, then what was
 // learned. A description whose shop was seen before gives its choice when the user was
 // consistent; another one is weighed word by word against every choice, each word by how rare it
-// is among the learned shops.
+// is among the learned shops; one none of whose words was ever seen, by its amount against the
+// amounts of every choice.
 class CategoryMatcher {
 public:
     CategoryMatcher();
@@ -61,6 +75,9 @@ public:
     void setRules(CategoryRules rules);
     // Replaces what was learned.
     void setLearned(std::span<const LearnedChoice> learned);
+    // Replaces the amounts learned per choice.
+    void setAmounts(std::span<const ChoiceAmounts> amounts);
+    void setMinimumAmountSureness(double sureness) { m_minimumAmountSureness = sureness; }
     void setMinimumSureness(double sureness) { m_minimumSureness = sureness; }
     // Days after which an old choice weighs half as much as a new one (0: never), so that the
     // user's latest choice for a shop wins over one they gave up. Takes effect with setLearned.
@@ -72,10 +89,13 @@ public:
     // Nothing learned and no rules: filling changes nothing.
     bool isEmpty() const;
 
-    // The sure choice, or nothing.
-    std::optional<CategoryChoice> choose(QStringView kindId, QStringView description) const;
-    // The best choice however unsure (for measuring the threshold).
-    std::optional<CategoryChoice> guess(QStringView kindId, QStringView description) const;
+    // The sure choice, or nothing. The amount is the row's amount cell as written (empty when
+    // there is none).
+    std::optional<CategoryChoice> choose(QStringView kindId, QStringView description,
+                                         QStringView amount = {}) const;
+    // The best choice however unsure (for measuring the thresholds).
+    std::optional<CategoryChoice> guess(QStringView kindId, QStringView description,
+                                        QStringView amount = {}) const;
 
     // Rows as cells: date, description, cell 3, cell 4, amount, …. A row whose cells 3 and 4 are
     // both empty gets them where the choice is sure; nothing else changes.
@@ -91,12 +111,26 @@ private:
     std::optional<CategoryChoice> ruleChoice(QStringView kindId, QStringView description) const;
     std::optional<CategoryChoice> learnedGuess(QStringView description) const;
     std::optional<CategoryChoice> sureLearnedChoice(QStringView description) const;
+    // Something was learned, but no word of the description was among it.
+    bool knowsNoWordOf(QStringView description) const;
+    std::optional<CategoryChoice> amountGuess(QStringView amount) const;
+    std::optional<CategoryChoice> sureAmountChoice(QStringView amount) const;
+
+    struct AmountModel {
+        int choice = 0;       // into m_amountChoices
+        double logWeight = 0; // log(share of the rows / spread)
+        double mean = 0;
+        double spread = 0;
+    };
 
     CategoryRules m_rules;
     std::unique_ptr<Index> m_index;
     double m_minimumSureness = kDefaultMinimumSureness;
     double m_halfLifeDays = kDefaultHalfLifeDays;
     double m_wordEvidenceWeight = kDefaultWordEvidenceWeight;
+    std::vector<std::pair<QString, QString>> m_amountChoices;
+    std::vector<AmountModel> m_amountModels;
+    double m_minimumAmountSureness = kDefaultMinimumAmountSureness;
 };
 
 // Chooses the cells of many rows of one kind, as CategoryMatcher::choose does, but works out the
@@ -106,16 +140,22 @@ class CategoryChooser {
 public:
     CategoryChooser(const CategoryMatcher& matcher, QStringView kindId);
 
-    std::optional<CategoryChoice> choose(QStringView description);
+    std::optional<CategoryChoice> choose(QStringView description, QStringView amount = {});
     // The same without copying the cells: null when no choice is sure; valid until the next call.
-    const CategoryChoice* chooseShared(QStringView description);
+    const CategoryChoice* chooseShared(QStringView description, QStringView amount = {});
 
 private:
+    struct Learned {
+        std::optional<CategoryChoice> choice;
+        bool noWordKnown = false; // then each row's amount may tell
+    };
+
     const CategoryMatcher& m_matcher;
     QString m_kindId;
-    QHash<QString, std::optional<CategoryChoice>> m_learned; // by description without digits
+    QHash<QString, Learned> m_learned; // by description without digits
     QString m_shop;
     std::optional<CategoryChoice> m_ruleChoice;
+    std::optional<CategoryChoice> m_amountChoice;
 };
 
 } // namespace tallemo::categories

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <unordered_map>
@@ -24,29 +25,34 @@ store::StoreSchema categoriesSchema() {
     return {QStringLiteral("覚えた分類"),
             kCategoriesSchemaVersion,
             {{
-                QStringLiteral("CREATE TABLE learnings ("
-                               " id INTEGER PRIMARY KEY,"
-                               " learned_at INTEGER NOT NULL,"
-                               " rows_with_cells INTEGER NOT NULL,"
-                               " new_descriptions INTEGER NOT NULL,"
-                               " changed INTEGER NOT NULL)"),
-                // previous_*: the cells a correction replaced, so that taking the correction
-                // back restores them.
-                QStringLiteral("CREATE TABLE learned_rows ("
-                               " row_key BLOB PRIMARY KEY NOT NULL,"
-                               " day TEXT NOT NULL,"
-                               " description TEXT NOT NULL,"
-                               " cell3 TEXT NOT NULL,"
-                               " cell4 TEXT NOT NULL,"
-                               " learning INTEGER NOT NULL,"
-                               " previous_cell3 TEXT,"
-                               " previous_cell4 TEXT,"
-                               " previous_learning INTEGER"
-                               ") WITHOUT ROWID"),
-                QStringLiteral("CREATE INDEX learned_rows_by_description ON "
-                               "learned_rows (description)"),
-                QStringLiteral("CREATE INDEX learned_rows_by_learning ON learned_rows (learning)"),
-            }}};
+                 QStringLiteral("CREATE TABLE learnings ("
+                                " id INTEGER PRIMARY KEY,"
+                                " learned_at INTEGER NOT NULL,"
+                                " rows_with_cells INTEGER NOT NULL,"
+                                " new_descriptions INTEGER NOT NULL,"
+                                " changed INTEGER NOT NULL)"),
+                 // previous_*: the cells a correction replaced, so that taking the correction
+                 // back restores them.
+                 QStringLiteral("CREATE TABLE learned_rows ("
+                                " row_key BLOB PRIMARY KEY NOT NULL,"
+                                " day TEXT NOT NULL,"
+                                " description TEXT NOT NULL,"
+                                " cell3 TEXT NOT NULL,"
+                                " cell4 TEXT NOT NULL,"
+                                " learning INTEGER NOT NULL,"
+                                " previous_cell3 TEXT,"
+                                " previous_cell4 TEXT,"
+                                " previous_learning INTEGER"
+                                ") WITHOUT ROWID"),
+                 QStringLiteral("CREATE INDEX learned_rows_by_description ON "
+                                "learned_rows (description)"),
+                 QStringLiteral("CREATE INDEX learned_rows_by_learning ON learned_rows (learning)"),
+             },
+             // The amount, in yen: what a shop never seen costs tells its kind when its name
+             // does not. Rows learned before stay without one until they are pasted again.
+             {
+                 QStringLiteral("ALTER TABLE learned_rows ADD COLUMN amount INTEGER"),
+             }}};
 }
 
 // The key's bytes without a copy: bound to a statement, they are read while the row is alive.
@@ -95,12 +101,14 @@ std::optional<LearningCounts> CategoryStore::learn(const SheetReading& reading) 
         query.setForwardOnly(true);
         // What is known, read inside the write transaction so that no other process changes it
         // between the reading and the writing.
-        if (!query.exec(QStringLiteral("SELECT row_key, cell3, cell4, learning FROM learned_rows")))
+        if (!query.exec(QStringLiteral(
+                "SELECT row_key, cell3, cell4, learning, amount IS NULL FROM learned_rows")))
             return false;
         struct Known {
             QString cell3;
             QString cell4;
             qint64 learning = 0;
+            bool withoutAmount = false;
         };
         std::unordered_map<RowKey, Known, RowKeyHash> known;
         while (query.next()) {
@@ -110,7 +118,7 @@ std::optional<LearningCounts> CategoryStore::learn(const SheetReading& reading) 
                 continue; // no key this program wrote: no row a paste can bring back
             std::memcpy(key.data(), bytes.constData(), key.size());
             known.emplace(key, Known{query.value(1).toString(), query.value(2).toString(),
-                                     query.value(3).toLongLong()});
+                                     query.value(3).toLongLong(), query.value(4).toBool()});
         }
         if (!query.exec(QStringLiteral("SELECT DISTINCT description FROM learned_rows")))
             return false;
@@ -126,6 +134,7 @@ std::optional<LearningCounts> CategoryStore::learn(const SheetReading& reading) 
             latest.insert_or_assign(row.key, &row);
         std::vector<const SheetRow*> added;
         std::vector<std::pair<const SheetRow*, const Known*>> changed;
+        std::vector<const SheetRow*> amountsMissing;
         QSet<QString> newShops;
         // Spelling without digits → key: folded once per shop, whatever its store numbers.
         QHash<QString, QString> shopOf;
@@ -142,13 +151,25 @@ std::optional<LearningCounts> CategoryStore::learn(const SheetReading& reading) 
                     shop = shopOf.insert(spelling, descriptionKey(row.description));
                 if (!knownShops.contains(*shop))
                     newShops.insert(*shop);
-            } else if (found->second.cell3 != row.cell3 || found->second.cell4 != row.cell4) {
-                changed.emplace_back(&row, &found->second);
+            } else {
+                if (found->second.cell3 != row.cell3 || found->second.cell4 != row.cell4)
+                    changed.emplace_back(&row, &found->second);
+                if (found->second.withoutAmount)
+                    amountsMissing.push_back(&row);
             }
         }
         counts.newRows = static_cast<int>(added.size());
         counts.changed = static_cast<int>(changed.size());
         counts.newDescriptions = static_cast<int>(newShops.size());
+        // A row learned before the file kept amounts gets its amount when it comes again: no
+        // learning of its own, as nothing the user sees changes.
+        query.prepare(QStringLiteral("UPDATE learned_rows SET amount = ? WHERE row_key = ?"));
+        for (const SheetRow* row : amountsMissing) {
+            query.bindValue(0, row->amount);
+            query.bindValue(1, keyBytes(row->key));
+            if (!query.exec())
+                return false;
+        }
         if (added.empty() && changed.empty())
             return true;
         query.prepare(QStringLiteral("INSERT INTO learnings (learned_at, rows_with_cells, "
@@ -164,7 +185,7 @@ std::optional<LearningCounts> CategoryStore::learn(const SheetReading& reading) 
         std::sort(added.begin(), added.end(),
                   [](const SheetRow* a, const SheetRow* b) { return a->key < b->key; });
         query.prepare(QStringLiteral("INSERT INTO learned_rows (row_key, day, description, cell3, "
-                                     "cell4, learning) VALUES (?, ?, ?, ?, ?, ?)"));
+                                     "cell4, learning, amount) VALUES (?, ?, ?, ?, ?, ?, ?)"));
         for (const SheetRow* row : added) {
             query.bindValue(0, keyBytes(row->key));
             query.bindValue(1, row->day);
@@ -172,6 +193,7 @@ std::optional<LearningCounts> CategoryStore::learn(const SheetReading& reading) 
             query.bindValue(3, row->cell3);
             query.bindValue(4, row->cell4);
             query.bindValue(5, learning);
+            query.bindValue(6, row->amount);
             if (!query.exec())
                 return false;
         }
@@ -213,6 +235,34 @@ std::optional<std::vector<LearnedChoice>> CategoryStore::choices() {
                            query.value(2).toString(), query.value(3).toInt(),
                            query.value(4).toString()});
     return choices;
+}
+
+std::optional<std::vector<ChoiceAmounts>> CategoryStore::amounts() {
+    if (!m_store.isOpen())
+        return std::nullopt;
+    QSqlQuery query(m_store.database());
+    query.setForwardOnly(true);
+    // Each amount of a choice once, with how often: the logarithms are taken here, once each.
+    if (!query.exec(QStringLiteral("SELECT cell3, cell4, amount, count(*) FROM learned_rows "
+                                   "WHERE amount IS NOT NULL AND amount != 0 "
+                                   "GROUP BY cell3, cell4, amount ORDER BY cell3, cell4"))) {
+        m_store.readFailed(query.lastError());
+        return std::nullopt;
+    }
+    std::vector<ChoiceAmounts> amounts;
+    while (query.next()) {
+        QString cell3 = query.value(0).toString();
+        QString cell4 = query.value(1).toString();
+        if (amounts.empty() || amounts.back().cell3 != cell3 || amounts.back().cell4 != cell4)
+            amounts.push_back({std::move(cell3), std::move(cell4)});
+        ChoiceAmounts& choice = amounts.back();
+        const double logAmount = std::log(std::abs(query.value(2).toDouble()));
+        const auto rows = query.value(3).toDouble();
+        choice.rows += rows;
+        choice.logSum += rows * logAmount;
+        choice.logSquares += rows * logAmount * logAmount;
+    }
+    return amounts;
 }
 
 std::optional<std::vector<Learning>> CategoryStore::learnings() {
@@ -361,6 +411,8 @@ CategoryMatcher loadMatcher(const QString& categoriesFile, const QString& rulesF
                             {.createMissing = false, .repairDamaged = false});
         if (std::optional<std::vector<LearnedChoice>> choices = store.choices())
             matcher.setLearned(*choices);
+        if (std::optional<std::vector<ChoiceAmounts>> amounts = store.amounts())
+            matcher.setAmounts(*amounts);
         if (problems != nullptr)
             *problems << store.notices();
     }

@@ -12,7 +12,7 @@
 namespace tallemo::categories {
 
 // The version of the tables this program writes (PRAGMA user_version).
-inline constexpr int kCategoriesSchemaVersion = 1;
+inline constexpr int kCategoriesSchemaVersion = 2;
 
 // What one learning from pasted rows did, for its message.
 struct LearningCounts {
@@ -56,6 +56,9 @@ public:
     std::optional<LearningCounts> learn(const SheetReading& reading);
     // Per description and choice: how often, last seen. Nothing when the file cannot be read.
     std::optional<std::vector<LearnedChoice>> choices();
+    // Per choice: the amounts of its rows, as the matcher weighs them. Rows learned before the
+    // file kept amounts count only once the user pastes them again.
+    std::optional<std::vector<ChoiceAmounts>> amounts();
     // Newest first.
     std::optional<std::vector<Learning>> learnings();
 

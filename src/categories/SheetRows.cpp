@@ -112,6 +112,7 @@ SheetReading readSheet(QStringView text) {
         row.description = description.toString();
         row.cell3 = cell3.toString();
         row.cell4 = cell4.toString();
+        row.amount = amount->toLongLong();
         reading.rows.push_back(std::move(row));
     }
     // A text that ends with a line break has no line after it.

@@ -31,6 +31,7 @@ struct SheetRow {
     QString description;
     QString cell3;
     QString cell4;
+    qint64 amount = 0; // yen
 };
 
 // What a pasted sheet holds.

@@ -241,7 +241,11 @@ void Conversion::fill(LineModel& Lines, OutputList& rows) {
         // Only empty cells are the user's to fill; a kind that put text there keeps it.
         if (!cell(layout.userCells).isEmpty() || !cell(layout.userCells + 1).isEmpty())
             continue;
-        const categories::CategoryChoice* choice = chooser.chooseShared(cell(layout.description));
+        // The amount tells a shop whose name says nothing.
+        const QStringView amount =
+            layout.amount >= 0 && layout.amount < cellCount ? cell(layout.amount) : QStringView();
+        const categories::CategoryChoice* choice =
+            chooser.chooseShared(cell(layout.description), amount);
         // The counts are of the rows delivered; the rows left out are filled in the text area
         // all the same, so that what the user sees is what a copy would give.
         const bool delivered = m_request.copiedRows != CopiedRows::LeftOut || !m_copied ||

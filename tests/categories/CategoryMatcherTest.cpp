@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <initializer_list>
+#include <string>
+
 namespace tallemo::categories {
 namespace {
 
@@ -86,6 +90,95 @@ TEST(CategoryMatcherTest, ANewShopIsKnownByAWordSeveralShopsOfOneChoiceShare) {
         SCOPED_TRACE(c.description);
         EXPECT_EQ(cellsOf(matcher.choose(u"card", u8(c.description))), u8(c.expected));
     }
+}
+
+// The amounts of each choice's rows, as the store sums them up.
+ChoiceAmounts amountsOf(const char* cell3, const char* cell4, std::initializer_list<int> yen) {
+    ChoiceAmounts amounts{u8(cell3), u8(cell4)};
+    for (const int value : yen) {
+        const double logAmount = std::log(static_cast<double>(value));
+        amounts.rows += 1;
+        amounts.logSum += logAmount;
+        amounts.logSquares += logAmount * logAmount;
+    }
+    return amounts;
+}
+
+// The beancount example's shops: many restaurants, a coffee shop, groceries and a rent.
+CategoryMatcher ledger() {
+    const std::vector<LearnedChoice> table = {
+        learned("Cafe Modagor", "Food", "Restaurant", 20),
+        learned("Kin Soy", "Food", "Restaurant", 20),
+        learned("Starbucks", "Food", "Coffee", 8),
+        learned("Onion Market", "Food", "Groceries", 9),
+        learned("RiverBank Properties", "Home", "Rent", 12),
+    };
+    const std::vector<ChoiceAmounts> amounts = {
+        amountsOf("Food", "Restaurant",
+                  {14, 18, 21, 25, 27, 30, 31, 33, 35, 38, 40, 26, 29, 32, 36, 45, 52, 60, 22, 28,
+                   24, 30, 34, 37, 41, 19, 23, 26, 31, 39, 44, 48, 27, 29, 33, 35, 24, 30, 38, 42}),
+        amountsOf("Food", "Coffee", {5, 6, 7, 6, 5, 7, 6, 6}),
+        amountsOf("Food", "Groceries", {52, 61, 75, 88, 96, 104, 118, 70, 84}),
+        amountsOf("Home", "Rent",
+                  {2400, 2400, 2400, 2400, 2400, 2400, 2400, 2400, 2400, 2400, 2400, 2400}),
+    };
+    CategoryMatcher matcher;
+    matcher.setLearned(table);
+    matcher.setAmounts(amounts);
+    return matcher;
+}
+
+// A shop none of whose words was ever seen is known by its amount alone, and only when the
+// amount is typical of one choice and next to impossible for the others.
+TEST(CategoryMatcherTest, AShopWithNoKnownWordIsKnownByAnAmountOnlyOneChoiceExplains) {
+    const CategoryMatcher matcher = ledger();
+    const struct {
+        const char* description;
+        const char* amount;
+        const char* expected;
+    } cases[] = {
+        {"Laut", "30", "Food|Restaurant"},
+        {"La Colombe", "6", "Food|Coffee"},
+        {"Takahachi", "2,400", "Home|Rent"},
+        {"Laut", "66", ""},                    // restaurant or groceries: the amounts overlap
+        {"Laut", "600", ""},                   // typical of no choice
+        {"Laut", "", ""},                      // no amount
+        {"Laut", "abc", ""},                   // no amount either
+        {"Laut", "0", ""},                     // nothing to weigh
+        {"Soy Market", "6", ""},               // known words decide, and are unsure
+        {"Starbucks", "2,400", "Food|Coffee"}, // a known shop keeps its choice
+        {"12345", "30", ""},                   // no description at all
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.description) + " " + c.amount);
+        EXPECT_EQ(cellsOf(matcher.choose(u"card", u8(c.description), u8(c.amount))),
+                  u8(c.expected));
+    }
+    // Many rows at once: each row's amount counts, not the first one of its shop.
+    CategoryChooser chooser(matcher, u"card");
+    EXPECT_EQ(cellsOf(chooser.choose(u8("Laut 12"), u8("30"))), u8("Food|Restaurant"));
+    EXPECT_EQ(cellsOf(chooser.choose(u8("Laut 13"), u8("6"))), u8("Food|Coffee"));
+    EXPECT_EQ(cellsOf(chooser.choose(u8("Laut 14"), u8("66"))), u8(""));
+    EXPECT_EQ(matcher.choose(u"card", u8("Laut"), u8("30"))->fromAmount, true);
+
+    std::vector<QStringList> rows = {{u8("2025/07/01"), u8("Laut"), {}, {}, u8("30")}};
+    EXPECT_EQ(matcher.fillRows(u"card", rows).filled, 1);
+    EXPECT_EQ(rows[0].join(u'\t'), u8("2025/07/01\tLaut\tFood\tRestaurant\t30"));
+    EXPECT_EQ(matcher.fillText(u"card", u8("2025/07/01\tLa Colombe\t\t\t6\n")),
+              u8("2025/07/01\tLa Colombe\tFood\tCoffee\t6\n"));
+}
+
+// Two choices with amounts leave every amount to one of them: that says nothing. Nor does a file
+// without amounts.
+TEST(CategoryMatcherTest, TooFewChoicesWithAmountsFillNothingByAmount) {
+    CategoryMatcher matcher = ledger();
+    matcher.setAmounts(std::vector<ChoiceAmounts>{
+        amountsOf("Food", "Coffee", {5, 6, 7, 6, 5, 7, 6, 6}),
+        amountsOf("Home", "Rent", {2400, 2400, 2400}),
+    });
+    EXPECT_FALSE(matcher.choose(u"card", u8("La Colombe"), u8("6")));
+    matcher.setAmounts({});
+    EXPECT_FALSE(matcher.choose(u"card", u8("La Colombe"), u8("6")));
 }
 
 TEST(CategoryMatcherTest, RulesComeBeforeWhatWasLearned) {

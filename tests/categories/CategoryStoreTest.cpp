@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 
 namespace tallemo::categories {
@@ -135,6 +136,45 @@ TEST_F(CategoriesFile, ALongSheetIsLearnedWholeAndOnce) {
         EXPECT_EQ(store.learnings().value().front().rowsItStillTeaches, rows);
         EXPECT_FALSE(store.learn(readSheet(sheet)).value().learnedSomething());
     }
+}
+
+// A file written before amounts were kept opens with its rows as they were; its rows get their
+// amounts when the user pastes them again, without a learning of their own.
+TEST_F(CategoriesFile, AFileWithoutAmountsKeepsItsRowsAndGetsThemWhenTheSheetComesAgain) {
+    QStringList before;
+    {
+        CategoryStore store(path(), clock());
+        learn(store, kSheet);
+        before = listed(store);
+    }
+    {
+        QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "older");
+        database.setDatabaseName(path());
+        ASSERT_TRUE(database.open());
+        QSqlQuery query(database);
+        ASSERT_TRUE(query.exec(QStringLiteral("ALTER TABLE learned_rows DROP COLUMN amount")));
+        ASSERT_TRUE(query.exec(QStringLiteral("PRAGMA user_version=1")));
+        query.finish();
+        database.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("older"));
+
+    CategoryStore store(path(), clock());
+    ASSERT_TRUE(store.isOpen()) << store.notices().join(u'\n').toStdString();
+    EXPECT_EQ(listed(store), before);
+    EXPECT_TRUE(store.amounts().value().empty());
+    EXPECT_FALSE(learn(store, kSheet).learnedSomething());
+    EXPECT_EQ(store.learnings().value().size(), 1U);
+    const std::vector<ChoiceAmounts> amounts = store.amounts().value();
+    ASSERT_EQ(amounts.size(), 2U);
+    EXPECT_EQ(amounts[0].cell3, u8("水道光熱費"));
+    EXPECT_EQ(amounts[0].rows, 1);
+    EXPECT_DOUBLE_EQ(amounts[0].logSum, std::log(5000.0));
+    EXPECT_EQ(amounts[1].cell4, u8("コンビニ"));
+    EXPECT_EQ(amounts[1].rows, 2);
+    EXPECT_DOUBLE_EQ(amounts[1].logSum, std::log(540.0) + std::log(300.0));
+    EXPECT_DOUBLE_EQ(amounts[1].logSquares,
+                     std::log(540.0) * std::log(540.0) + std::log(300.0) * std::log(300.0));
 }
 
 TEST_F(CategoriesFile, GarbageIsMovedAsideAndANewerProgramsFileLeftAlone) {
