@@ -40,7 +40,6 @@ void ConversionHistory::decideLookUp(qsizetype rowsNow) {
 void ConversionHistory::take(
     QByteArrayView rows, const std::function<void(QByteArrayView row, bool copiedBefore)>& each) {
     m_batch.clear();
-    m_unknown.clear();
     qsizetype start = 0;
     while (start < rows.size()) {
         qsizetype end = rows.indexOf('\n', start);
@@ -51,33 +50,51 @@ void ConversionHistory::take(
             cells.chop(1);
         if (cells.endsWith('\r'))
             cells.chop(1);
-        m_batch.push_back({row, m_fingerprint(cells)});
+        TakenRow taken;
+        taken.row = row;
+        taken.cells = cells;
+        taken.identity = m_fingerprint.identity(cells, taken.hasEarlier);
+        m_batch.push_back(taken);
         start = end;
     }
     if (m_lookUp == LookUp::Undecided)
         decideLookUp(static_cast<qsizetype>(m_batch.size()));
+    const auto lookUpUnknown = [this] {
+        m_store.lookUp(m_unknown,
+                       [this](const Fingerprint& fingerprint, const EarlierCopies& earlier) {
+                           m_seen[fingerprint].earlier = earlier;
+                       });
+        m_unknown.clear();
+    };
+
+    m_unknown.clear();
     for (TakenRow& taken : m_batch) {
-        const auto [entry, added] = m_seen.try_emplace(taken.prints.identity);
+        const auto [entry, added] = m_seen.try_emplace(taken.identity);
         taken.seen = &entry->second;
         if (added && m_lookUp == LookUp::RowByRow)
-            m_unknown.push_back(taken.prints.identity);
-        if (taken.prints.earlier) {
-            const auto [earlierEntry, earlierAdded] = m_seen.try_emplace(*taken.prints.earlier);
-            taken.earlier = &earlierEntry->second;
-            if (earlierAdded && m_lookUp == LookUp::RowByRow)
-                m_unknown.push_back(*taken.prints.earlier);
-        }
+            m_unknown.push_back(taken.identity);
     }
-    m_store.lookUp(m_unknown, [this](const Fingerprint& fingerprint, const EarlierCopies& earlier) {
-        m_seen[fingerprint].earlier = earlier;
-    });
+    lookUpUnknown();
+
+    // The fingerprint an earlier version recorded a row under is hashed and looked up only where
+    // the identity leaves the row new: a row found often enough under its identity is copied
+    // whatever the earlier one holds (and its identity, recorded later, has the later copy).
+    for (TakenRow& taken : m_batch) {
+        taken.copy = ++taken.seen->inThisConversion;
+        if (!taken.hasEarlier || taken.copy <= taken.seen->earlier.mostInOne)
+            continue;
+        const Fingerprint earlier = m_fingerprint.earlier(taken.cells);
+        const auto [entry, added] = m_seen.try_emplace(earlier);
+        taken.earlier = &entry->second;
+        if (added && m_lookUp == LookUp::RowByRow)
+            m_unknown.push_back(earlier);
+    }
+    lookUpUnknown();
 
     for (const TakenRow& taken : m_batch) {
-        Seen& seen = *taken.seen;
-        ++seen.inThisConversion;
         ++m_rows;
         // The row as an earlier version recorded it counts as much as under its identity.
-        EarlierCopies earlier = seen.earlier;
+        EarlierCopies earlier = taken.seen->earlier;
         if (taken.earlier != nullptr && taken.earlier != taken.seen) {
             const EarlierCopies& asBefore = taken.earlier->earlier;
             earlier.lastCopied = earlier.mostInOne >= asBefore.mostInOne
@@ -85,7 +102,7 @@ void ConversionHistory::take(
                                      : std::max(earlier.lastCopied, asBefore.lastCopied);
             earlier.mostInOne = std::max(earlier.mostInOne, asBefore.mostInOne);
         }
-        const bool copiedBefore = seen.inThisConversion <= earlier.mostInOne;
+        const bool copiedBefore = taken.copy <= earlier.mostInOne;
         if (copiedBefore) {
             ++m_copiedBefore;
             m_latestEarlierCopy =
