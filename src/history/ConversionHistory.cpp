@@ -11,11 +11,18 @@ ConversionHistory::ConversionHistory(HistoryStore& store, const StatementKind& k
     : m_store(store), m_kindId(kind.id), m_historyId(kind.historyId()),
       m_expectedRows(expectedRows), m_fingerprint(kind, remark) {}
 
+namespace {
+
 // A look-up per row walks the b-tree from its root; reading the history from end to end costs
-// far less per row. So a history no larger than the statement is read whole (its rows of other
-// kinds are skipped inside SQLite), and a new or empty one is not read at all.
+// far less per row: about 1.2 against 0.37 µs, found and handed over, in the window's 1 MiB
+// statements. So a history up to this many times the statement's rows is read whole (its rows of
+// other kinds are skipped inside SQLite), and a new or empty one is not read at all.
+constexpr qint64 kReadWholeUpTo = 3;
+
+} // namespace
+
 void ConversionHistory::decideLookUp(qsizetype rowsNow) {
-    const qint64 rows = std::max(m_expectedRows, rowsNow);
+    const qint64 rows = kReadWholeUpTo * std::max(m_expectedRows, rowsNow);
     const std::optional<qint64> held = m_store.rowCount(rows + 1);
     if (!held || *held == 0) {
         m_lookUp = LookUp::Nothing;
