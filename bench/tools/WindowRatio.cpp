@@ -1,7 +1,9 @@
 // tallemo-window-ratio [ROUNDS]: the window's conversion of a pasted 1 MiB card and co-op
 // statement (the handler with its text-area update, then the events it leaves) against Qt's
 // QPlainTextEdit::setPlainText of the same result in the same window, alternating. Prints the
-// medians and their ratio. Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
+// medians and their ratio, of the wall time and of the process's CPU time (user and system): on a
+// machine shared with other work the CPU time is the steadier figure. Runs on the offscreen
+// platform unless QT_QPA_PLATFORM says otherwise.
 #include "app/TForm1.h"
 #include "converters/StatementKinds.h"
 #include "support/MemoryClipboard.h"
@@ -13,6 +15,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <functional>
 #include <vector>
 
@@ -25,12 +28,24 @@ double median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-double millisecondsOf(const std::function<void()>& work) {
+struct Milliseconds {
+    double wall = 0;
+    double cpu = 0;
+};
+
+double cpuMilliseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+Milliseconds millisecondsOf(const std::function<void()>& work) {
     QElapsedTimer timer;
+    const double cpuBefore = cpuMilliseconds();
     timer.start();
     work();
     QApplication::processEvents();
-    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    return {static_cast<double>(timer.nsecsElapsed()) / 1e6, cpuMilliseconds() - cpuBefore};
 }
 
 } // namespace
@@ -50,8 +65,8 @@ int main(int argc, char* argv[]) {
     window.show();
     QApplication::processEvents();
 
-    std::printf("%-6s %10s %12s %14s %7s\n", "kind", "MiB", "convert ms", "setPlainText ms",
-                "ratio");
+    std::printf("%-6s %6s %12s %16s %7s %12s %16s %7s\n", "kind", "MiB", "convert ms",
+                "setPlainText ms", "ratio", "convert CPU", "setPlainText CPU", "ratio");
     for (const char* id : {"card", "coop"}) {
         const StatementKind& kind = *findBuiltInKind(QString::fromLatin1(id));
         const qsizetype entryBytes = sampleStatement(kind, 1000).toUtf8().size() / 1000;
@@ -63,8 +78,8 @@ int main(int argc, char* argv[]) {
             QApplication::processEvents();
         };
 
-        std::vector<double> converts;
-        std::vector<double> floors;
+        std::vector<Milliseconds> converts;
+        std::vector<Milliseconds> floors;
         for (int round = 0; round < rounds; ++round) {
             paste();
             converts.push_back(millisecondsOf([&] {
@@ -77,11 +92,21 @@ int main(int argc, char* argv[]) {
             paste();
             floors.push_back(millisecondsOf([&] { window.Memo1->setPlainText(result); }));
         }
-        const double convert = median(converts);
-        const double floor = median(floors);
-        std::printf("%-6s %10.2f %12.1f %14.1f %6.2fx\n", id,
+        const auto medianOf = [](const std::vector<Milliseconds>& runs,
+                                 double Milliseconds::*part) {
+            std::vector<double> values;
+            values.reserve(runs.size());
+            for (const Milliseconds& run : runs)
+                values.push_back(run.*part);
+            return median(std::move(values));
+        };
+        const double convert = medianOf(converts, &Milliseconds::wall);
+        const double floor = medianOf(floors, &Milliseconds::wall);
+        const double convertCpu = medianOf(converts, &Milliseconds::cpu);
+        const double floorCpu = medianOf(floors, &Milliseconds::cpu);
+        std::printf("%-6s %6.2f %12.1f %16.1f %6.2fx %12.1f %16.1f %6.2fx\n", id,
                     static_cast<double>(statement.toUtf8().size()) / (1 << 20), convert, floor,
-                    convert / floor);
+                    convert / floor, convertCpu, floorCpu, convertCpu / floorCpu);
     }
     return 0;
 }

@@ -11,11 +11,18 @@ ConversionHistory::ConversionHistory(HistoryStore& store, const StatementKind& k
     : m_store(store), m_kindId(kind.id), m_historyId(kind.historyId()),
       m_expectedRows(expectedRows), m_fingerprint(kind, remark) {}
 
+namespace {
+
 // A look-up per row walks the b-tree from its root; reading the history from end to end costs
-// far less per row. So a history no larger than the statement is read whole (its rows of other
-// kinds are skipped inside SQLite), and a new or empty one is not read at all.
+// far less per row: about 1.2 against 0.37 µs, found and handed over, in the window's 1 MiB
+// statements. So a history up to this many times the statement's rows is read whole (its rows of
+// other kinds are skipped inside SQLite), and a new or empty one is not read at all.
+constexpr qint64 kReadWholeUpTo = 3;
+
+} // namespace
+
 void ConversionHistory::decideLookUp(qsizetype rowsNow) {
-    const qint64 rows = std::max(m_expectedRows, rowsNow);
+    const qint64 rows = kReadWholeUpTo * std::max(m_expectedRows, rowsNow);
     const std::optional<qint64> held = m_store.rowCount(rows + 1);
     if (!held || *held == 0) {
         m_lookUp = LookUp::Nothing;
@@ -40,7 +47,6 @@ void ConversionHistory::decideLookUp(qsizetype rowsNow) {
 void ConversionHistory::take(
     QByteArrayView rows, const std::function<void(QByteArrayView row, bool copiedBefore)>& each) {
     m_batch.clear();
-    m_unknown.clear();
     qsizetype start = 0;
     while (start < rows.size()) {
         qsizetype end = rows.indexOf('\n', start);
@@ -51,33 +57,51 @@ void ConversionHistory::take(
             cells.chop(1);
         if (cells.endsWith('\r'))
             cells.chop(1);
-        m_batch.push_back({row, m_fingerprint(cells)});
+        TakenRow taken;
+        taken.row = row;
+        taken.cells = cells;
+        taken.identity = m_fingerprint.identity(cells, taken.hasEarlier);
+        m_batch.push_back(taken);
         start = end;
     }
     if (m_lookUp == LookUp::Undecided)
         decideLookUp(static_cast<qsizetype>(m_batch.size()));
+    const auto lookUpUnknown = [this] {
+        m_store.lookUp(m_unknown,
+                       [this](const Fingerprint& fingerprint, const EarlierCopies& earlier) {
+                           m_seen[fingerprint].earlier = earlier;
+                       });
+        m_unknown.clear();
+    };
+
+    m_unknown.clear();
     for (TakenRow& taken : m_batch) {
-        const auto [entry, added] = m_seen.try_emplace(taken.prints.identity);
+        const auto [entry, added] = m_seen.try_emplace(taken.identity);
         taken.seen = &entry->second;
         if (added && m_lookUp == LookUp::RowByRow)
-            m_unknown.push_back(taken.prints.identity);
-        if (taken.prints.earlier) {
-            const auto [earlierEntry, earlierAdded] = m_seen.try_emplace(*taken.prints.earlier);
-            taken.earlier = &earlierEntry->second;
-            if (earlierAdded && m_lookUp == LookUp::RowByRow)
-                m_unknown.push_back(*taken.prints.earlier);
-        }
+            m_unknown.push_back(taken.identity);
     }
-    m_store.lookUp(m_unknown, [this](const Fingerprint& fingerprint, const EarlierCopies& earlier) {
-        m_seen[fingerprint].earlier = earlier;
-    });
+    lookUpUnknown();
+
+    // The fingerprint an earlier version recorded a row under is hashed and looked up only where
+    // the identity leaves the row new: a row found often enough under its identity is copied
+    // whatever the earlier one holds (and its identity, recorded later, has the later copy).
+    for (TakenRow& taken : m_batch) {
+        taken.copy = ++taken.seen->inThisConversion;
+        if (!taken.hasEarlier || taken.copy <= taken.seen->earlier.mostInOne)
+            continue;
+        const Fingerprint earlier = m_fingerprint.earlier(taken.cells);
+        const auto [entry, added] = m_seen.try_emplace(earlier);
+        taken.earlier = &entry->second;
+        if (added && m_lookUp == LookUp::RowByRow)
+            m_unknown.push_back(earlier);
+    }
+    lookUpUnknown();
 
     for (const TakenRow& taken : m_batch) {
-        Seen& seen = *taken.seen;
-        ++seen.inThisConversion;
         ++m_rows;
         // The row as an earlier version recorded it counts as much as under its identity.
-        EarlierCopies earlier = seen.earlier;
+        EarlierCopies earlier = taken.seen->earlier;
         if (taken.earlier != nullptr && taken.earlier != taken.seen) {
             const EarlierCopies& asBefore = taken.earlier->earlier;
             earlier.lastCopied = earlier.mostInOne >= asBefore.mostInOne
@@ -85,7 +109,7 @@ void ConversionHistory::take(
                                      : std::max(earlier.lastCopied, asBefore.lastCopied);
             earlier.mostInOne = std::max(earlier.mostInOne, asBefore.mostInOne);
         }
-        const bool copiedBefore = seen.inThisConversion <= earlier.mostInOne;
+        const bool copiedBefore = taken.copy <= earlier.mostInOne;
         if (copiedBefore) {
             ++m_copiedBefore;
             m_latestEarlierCopy =

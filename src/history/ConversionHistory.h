@@ -66,9 +66,12 @@ private:
     std::unordered_map<Fingerprint, Seen, FingerprintHash> m_seen;
     struct TakenRow {
         QByteArrayView row;
-        RowPrints prints;
+        QByteArrayView cells; // the row without its line break
+        Fingerprint identity{};
+        bool hasEarlier = false; // whether earlier versions recorded it under another fingerprint
+        int copy = 0;            // it is the copy-th of its identity in this conversion
         Seen* seen = nullptr;    // its identity's entry in m_seen (whose nodes stay put)
-        Seen* earlier = nullptr; // that of its earlier fingerprint, where it has one
+        Seen* earlier = nullptr; // that of its earlier fingerprint, where that was needed
     };
     // Reused from batch to batch.
     std::vector<TakenRow> m_batch;

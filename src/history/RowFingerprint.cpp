@@ -86,44 +86,57 @@ QByteArrayView trimmed(QByteArrayView text) {
 } // namespace
 
 RowPrints RowFingerprinter::operator()(QByteArrayView row) {
+    bool hasEarlier = false;
+    const Fingerprint print = identity(row, hasEarlier);
+    if (!hasEarlier)
+        return {print, std::nullopt};
+    return {print, earlier(row)};
+}
+
+Fingerprint RowFingerprinter::earlier(QByteArrayView row) {
+    return hash(m_prefix, identifyingCells(row));
+}
+
+Fingerprint RowFingerprinter::identity(QByteArrayView row, bool& hasEarlier) {
+    hasEarlier = false;
     const QByteArrayView cells = identifyingCells(row);
-    const Fingerprint earlier = hash(m_prefix, cells);
     if (m_cells == 0 || m_date < 0 || m_amount < 0 || m_description < 0 || m_date >= m_cells ||
         m_amount >= m_cells || m_description >= m_cells)
-        return {earlier, std::nullopt};
+        return earlier(row);
 
     // The row's cells, when it has the kind's count of them.
     std::array<QByteArrayView, 16> parts;
     const auto wanted = static_cast<std::size_t>(m_cells);
     if (wanted > parts.size())
-        return {earlier, std::nullopt};
+        return earlier(row);
     std::size_t count = 0;
     qsizetype start = 0;
     while (true) {
         const qsizetype tab = cells.indexOf('\t', start);
         if (count == wanted)
-            return {earlier, std::nullopt};
+            return earlier(row);
         parts.at(count++) = cells.sliced(start, (tab < 0 ? cells.size() : tab) - start);
         if (tab < 0)
             break;
         start = tab + 1;
     }
     if (count != wanted)
-        return {earlier, std::nullopt};
+        return earlier(row);
 
     const std::optional<QString> date =
         rules::readDate(QString::fromUtf8(parts.at(static_cast<std::size_t>(m_date))));
     const std::optional<QString> amount =
         rules::readYen(QString::fromUtf8(parts.at(static_cast<std::size_t>(m_amount))));
     if (!date || !amount)
-        return {earlier, std::nullopt};
+        return earlier(row);
     m_identity.resize(0);
     m_identity += date->toLatin1();
     m_identity += '\t';
     m_identity += trimmed(parts.at(static_cast<std::size_t>(m_description)));
     m_identity += '\t';
     m_identity += amount->toLatin1();
-    return {hash(m_identityPrefix, m_identity), earlier};
+    hasEarlier = true;
+    return hash(m_identityPrefix, m_identity);
 }
 
 } // namespace tallemo::history

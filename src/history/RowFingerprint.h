@@ -54,6 +54,12 @@ public:
     // row: one row in UTF-8, without its line break.
     RowPrints operator()(QByteArrayView row);
 
+    // The row's identity alone; hasEarlier tells whether earlier versions recorded the row under
+    // another fingerprint (earlier(row)). Each is a hash of its own: a row found under its
+    // identity often needs no second one.
+    Fingerprint identity(QByteArrayView row, bool& hasEarlier);
+    Fingerprint earlier(QByteArrayView row);
+
     // The part of the row the earlier fingerprint is taken of: all but the remarks cell.
     QByteArrayView identifyingCells(QByteArrayView row) const;
 

@@ -162,8 +162,8 @@ TEST_F(HistoryFile, TheNthCopyOfARowCountsOnlyWhenAnEarlierConversionHeldItNTime
         {"same conversion twice", {"A\r\nA", "A\r\nA"}, {"A", "A", "A"}, 2, rowsOf({"A"})},
         {"largest of the earlier conversions", {"A\r\nA\r\nA", "A"}, {"A", "A", "A"}, 3, {}},
     };
-    // A history no larger than the statement is read whole, a larger one (here padded with
-    // another kind's rows) looked up row by row: both must count alike.
+    // A history of a few times the statement's rows is read whole, a larger one (here padded
+    // with another kind's rows) looked up row by row: both must count alike.
     struct Way {
         const char* name;
         int otherKindsRows;
@@ -172,7 +172,7 @@ TEST_F(HistoryFile, TheNthCopyOfARowCountsOnlyWhenAnEarlierConversionHeldItNTime
     const std::vector<Way> ways = {
         {"whole, history read whole", 0, Delivery::Whole},
         {"whole, looked up row by row", 50, Delivery::Whole},
-        {"a row at a time, looked up row by row", 0, Delivery::RowAtATime},
+        {"a row at a time, looked up row by row", 50, Delivery::RowAtATime},
         {"a row at a time, history read whole", 0, Delivery::RowAtATimeExpected},
     };
     const StatementKind& card = kindOf(u"card");
@@ -191,6 +191,62 @@ TEST_F(HistoryFile, TheNthCopyOfARowCountsOnlyWhenAnEarlierConversionHeldItNTime
                 convertOnce(store, card, rowsOf(c.now), /*record=*/false, false, way.delivery);
             EXPECT_EQ(pass.copiedBefore, c.copiedBefore);
             EXPECT_EQ(pass.newRows, c.newRows);
+        }
+    }
+}
+
+// A row recorded by an earlier version under its old fingerprint is copied all the same, and its
+// count there still decides for the n-th copy where the row's identity holds fewer copies.
+TEST_F(HistoryFile, RowsRecordedUnderTheEarlierFingerprintStillCount) {
+    const char* const shop = "2024/11/03\tSAMPLE STORE\t\t\t1,500";
+    struct Case {
+        const char* name;
+        int earlierCopies;  // in one conversion of an earlier version
+        int identityCopies; // in one conversion since
+        int now;
+        int copiedBefore;
+    };
+    const std::vector<Case> cases = {
+        {"earlier version only", 1, 0, 1, 1},
+        {"earlier version only, two now", 1, 0, 2, 1},
+        {"two by an earlier version, one since", 2, 1, 2, 2},
+        {"two by an earlier version, one since, three now", 2, 1, 3, 2},
+        {"one by an earlier version, two since", 1, 2, 2, 2},
+        {"nothing before", 0, 0, 2, 0},
+    };
+    struct Way {
+        const char* name;
+        int otherKindsRows;
+        Delivery delivery;
+    };
+    const std::vector<Way> ways = {
+        {"whole, history read whole", 0, Delivery::Whole},
+        {"whole, looked up row by row", 50, Delivery::Whole},
+        {"a row at a time, looked up row by row", 50, Delivery::RowAtATime},
+    };
+    const StatementKind& card = kindOf(u"card");
+    const auto copies = [shop](int count) {
+        return rowsOf(std::vector<const char*>(static_cast<std::size_t>(count), shop));
+    };
+    for (const Way& way : ways) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(way.name) + ": " + c.name);
+            QFile::remove(path());
+            HistoryStore store(path(), clock());
+            QByteArray others;
+            for (int i = 0; i < way.otherKindsRows; ++i)
+                others += "A" + QByteArray::number(i) + "\r\n";
+            convertOnce(store, kindOf(u"coop"), others);
+            if (c.earlierCopies > 0) {
+                RowFingerprinter fingerprinter(card, false);
+                const std::pair<Fingerprint, int> asBefore{fingerprinter.earlier(shop),
+                                                           c.earlierCopies};
+                ASSERT_TRUE(store.record(card.id, {&asBefore, 1}));
+            }
+            if (c.identityCopies > 0)
+                convertOnce(store, card, copies(c.identityCopies));
+            const Pass pass = convertOnce(store, card, copies(c.now), false, false, way.delivery);
+            EXPECT_EQ(pass.copiedBefore, c.copiedBefore);
         }
     }
 }
