@@ -557,8 +557,10 @@ public:
                 }
                 const std::size_t begin = part->begin;
                 const std::size_t stop = (end - 1)->end;
-                steps.push_back({compile(source.substr(begin, stop - begin)),
-                                 isField(part->group) ? part->group : -1});
+                ChainStep step;
+                step.pattern = compile(source.substr(begin, stop - begin));
+                step.group = isField(part->group) ? part->group : -1;
+                steps.push_back(std::move(step));
                 part = end;
             }
             return steps;
