@@ -22,6 +22,7 @@
 #include <array>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -47,9 +48,13 @@ struct FieldPattern {
     std::string source;
     std::unique_ptr<re2::RE2> head;
     std::unique_ptr<re2::RE2> rest;
+    std::size_t headEnd = 0; // where the head ends in source
     // The head's groups found by RE2's DFA alone, piece by piece (see GroupChain); null when
-    // the head has no run of words for a group or cannot be taken apart.
-    std::unique_ptr<GroupChain> chain;
+    // the head has no run of words for a group or cannot be taken apart. Its pieces are compiled
+    // when a line is first matched (chainOnce), so that reading the kinds a run does not use
+    // costs no more.
+    std::unique_ptr<std::once_flag> chainOnce;
+    mutable std::unique_ptr<GroupChain> chain;
 };
 
 // Where the class opened at pattern[open] ends (its ']'): its first ']' (after an optional '^')
@@ -461,7 +466,7 @@ public:
         for (std::size_t k = 0; k < m_lines.size(); ++k) {
             const LinePattern& line = m_lines[k];
             for (const FieldPattern* pattern : {&line.whole, &line.valueAlone}) {
-                if (pattern->submatches == 0 || pattern->chain)
+                if (pattern->submatches == 0 || chainOf(*pattern) != nullptr)
                     continue;
                 const std::string_view searched =
                     pattern->head ? std::string_view(pattern->head->pattern()) : pattern->source;
@@ -496,7 +501,16 @@ public:
             return;
         pattern.head = std::move(head);
         pattern.rest = std::move(rest);
-        pattern.chain = groupChainOf(pattern, *cut);
+        pattern.headEnd = *cut;
+        pattern.chainOnce = std::make_unique<std::once_flag>();
+    }
+
+    static const GroupChain* chainOf(const FieldPattern& pattern) {
+        if (!pattern.chainOnce)
+            return nullptr;
+        std::call_once(*pattern.chainOnce,
+                       [&] { pattern.chain = groupChainOf(pattern, pattern.headEnd); });
+        return pattern.chain.get();
     }
 
     // The head of pattern, which ends at headEnd, as a chain of pieces for the DFA (see
@@ -664,8 +678,8 @@ void RulesEngine::walk(const LineModel& Lines, OnEntry onEntry, OnUnmatched onUn
                                                groups.data(), fieldPattern.submatches);
         };
         const auto groupsOfHead = [&] {
-            if (fieldPattern.chain) {
-                if (groupsByChain(*fieldPattern.chain, *fieldPattern.rest, text, groups))
+            if (const GroupChain* chain = chainOf(fieldPattern)) {
+                if (groupsByChain(*chain, *fieldPattern.rest, text, groups))
                     return true;
                 // The DFA alone tells a line that cannot match from one the chain could not read.
                 if (!fieldPattern.pattern->Match(text, 0, text.size(), re2::RE2::ANCHOR_BOTH,
