@@ -5,8 +5,10 @@ against (see compare-with-script.py); it knows none of the window's edge cases.
 
     plain-rows.py KIND FILE [DATE RATE]
 """
+import os
 import re
 import sys
+import tomllib
 
 kind, path = sys.argv[1], sys.argv[2]
 date = sys.argv[3] if len(sys.argv) > 3 else "2025/01/15"
@@ -69,12 +71,15 @@ elif kind == "coop":
             day, item, amount = line.split("\t", 2)
             rows.append(f"{day}\t{item}\t\t\t{amount.replace(' 円', '', 1)}")
 elif kind == "card-mail-line":
-    # The shipped rules kind's pattern, with re's classes ASCII as RE2's are.
-    usage = re.compile(
-        r"[ \u3000]*(?P<date>[0-9０-９]{4}[/／][0-9０-９]{1,2}[/／][0-9０-９]{1,2})"
-        r"[ \t\u3000]{2,}(?P<shop>[^ \t\u3000]+(?:[ \t\u3000]+[^ \t\u3000]+)*?)[ \t\u3000]{2,}"
-        r"(?P<amount>[-−－△▲]?[0-9０-９][0-9０-９,，]*)[ \u3000]*円[ \u3000]*(?:[｜|].*)?",
-        re.ASCII)
+    # The very pattern of the shipped rules file, so that both sides match the same language
+    # (the file's pattern grows with the shared date and amount syntax), with RE2's \x{…} written
+    # as re's \u… and re's classes ASCII as RE2's are.
+    rules = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data", "kinds",
+                         "card-mail-line.toml")
+    with open(rules, "rb") as f:
+        pattern = tomllib.load(f)["entry"][0]
+    pattern = re.sub(r"\\x\{([0-9A-Fa-f]{1,4})\}", lambda m: f"\\u{int(m[1], 16):04x}", pattern)
+    usage = re.compile(pattern, re.ASCII)
     for line in lines:
         match = usage.fullmatch(line)
         if match:

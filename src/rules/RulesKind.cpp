@@ -22,12 +22,15 @@
 #include <array>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
 namespace tallemo::rules {
 
 namespace {
+
+struct GroupChain;
 
 // A compiled pattern and the fields its groups fill.
 struct FieldPattern {
@@ -45,6 +48,13 @@ struct FieldPattern {
     std::string source;
     std::unique_ptr<re2::RE2> head;
     std::unique_ptr<re2::RE2> rest;
+    std::size_t headEnd = 0; // where the head ends in source
+    // The head's groups found by RE2's DFA alone, piece by piece (see GroupChain); null when
+    // the head has no run of words for a group or cannot be taken apart. Its pieces are compiled
+    // when a line is first matched (chainOnce), so that reading the kinds a run does not use
+    // costs no more.
+    std::unique_ptr<std::once_flag> chainOnce;
+    mutable std::unique_ptr<GroupChain> chain;
 };
 
 // Where the class opened at pattern[open] ends (its ']'): its first ']' (after an optional '^')
@@ -154,6 +164,192 @@ bool backtracksForGroups(std::string_view pattern) {
     }
     return false;
 }
+
+// One part of a pattern's top-level concatenation: an atom and its repetition, [begin, end) of
+// the pattern, holding the capturing groups [firstGroup, lastGroup] (none when lastGroup is
+// smaller). group is the capturing group the part is, when it is one group not repeated.
+struct TopLevelPart {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    int firstGroup = 0;
+    int lastGroup = -1;
+    int group = -1;
+};
+
+bool opensCapturingGroup(std::string_view afterParen) {
+    return afterParen.empty() || afterParen.front() != '?' || afterParen.substr(0, 3) == "?P<" ||
+           afterParen.substr(0, 2) == "?<";
+}
+
+// The parts of a pattern's top-level concatenation, or nothing when it is no plain
+// concatenation: a | or a flag group at the top level, \Q…\E, or a bracket that never closes.
+std::optional<std::vector<TopLevelPart>> topLevelParts(std::string_view pattern) {
+    const std::size_t n = pattern.size();
+    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    std::vector<TopLevelPart> parts;
+    int groups = 0;
+    for (std::size_t i = 0; i < n;) {
+        TopLevelPart part;
+        part.begin = i;
+        part.firstGroup = groups + 1;
+        bool capturing = false;
+        const char c = pattern[i];
+        if (c == '|' || c == ')')
+            return std::nullopt;
+        if (c == '\\') {
+            if (i + 1 >= n || pattern[i + 1] == 'Q' || pattern[i + 1] == 'E')
+                return std::nullopt;
+            const char escaped = pattern[i + 1];
+            i += 2;
+            if ((escaped == 'x' || escaped == 'p' || escaped == 'P') && i < n &&
+                pattern[i] == '{') {
+                const std::size_t close = pattern.find('}', i);
+                if (close == std::string_view::npos)
+                    return std::nullopt;
+                i = close + 1;
+            } else if (escaped == 'x') {
+                i = std::min(i + 2, n);
+            } else if (escaped == 'p' || escaped == 'P') {
+                i = std::min(i + 1, n);
+            } else if (isDigit(escaped)) {
+                while (i < n && isDigit(pattern[i]))
+                    ++i;
+            }
+        } else if (c == '[') {
+            const std::optional<std::size_t> end = classEnd(pattern, i);
+            if (!end || *end >= n)
+                return std::nullopt;
+            i = *end + 1;
+        } else if (c == '(') {
+            const std::string_view after = pattern.substr(i + 1);
+            capturing = opensCapturingGroup(after);
+            if (!capturing) {
+                const std::size_t end = after.find_first_of(":)");
+                if (end == std::string_view::npos || after[end] == ')')
+                    return std::nullopt;
+            }
+            int depth = 0;
+            std::size_t k = i;
+            for (; k < n; ++k) {
+                if (pattern[k] == '\\') {
+                    if (k + 1 < n && (pattern[k + 1] == 'Q' || pattern[k + 1] == 'E'))
+                        return std::nullopt;
+                    ++k;
+                } else if (pattern[k] == '[') {
+                    const std::optional<std::size_t> end = classEnd(pattern, k);
+                    if (!end || *end >= n)
+                        return std::nullopt;
+                    k = *end;
+                } else if (pattern[k] == '(') {
+                    ++depth;
+                    if (opensCapturingGroup(pattern.substr(k + 1)))
+                        ++groups;
+                } else if (pattern[k] == ')' && --depth == 0) {
+                    break;
+                }
+            }
+            if (k >= n)
+                return std::nullopt;
+            i = k + 1;
+        } else {
+            // One character, all the bytes of its UTF-8.
+            const auto lead = static_cast<unsigned char>(c);
+            i += lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+            i = std::min(i, n);
+        }
+        bool repeated = false;
+        if (i < n && (pattern[i] == '*' || pattern[i] == '+' || pattern[i] == '?')) {
+            ++i;
+            repeated = true;
+        } else if (i + 1 < n && pattern[i] == '{' && isDigit(pattern[i + 1])) {
+            // {n}, {n,} or {n,m}; anything else is a literal brace.
+            std::size_t k = i + 1;
+            while (k < n && isDigit(pattern[k]))
+                ++k;
+            if (k < n && pattern[k] == ',') {
+                ++k;
+                while (k < n && isDigit(pattern[k]))
+                    ++k;
+            }
+            if (k < n && pattern[k] == '}') {
+                i = k + 1;
+                repeated = true;
+            }
+        }
+        if (repeated && i < n && pattern[i] == '?')
+            ++i;
+        part.end = i;
+        part.lastGroup = groups;
+        if (capturing && !repeated)
+            part.group = part.firstGroup;
+        parts.push_back(part);
+    }
+    return parts;
+}
+
+// Whether a piece of a pattern asserts something about the text around a position (^, $, \b,
+// \B, \A, \z): such a piece means something else matched against a part of the line.
+bool holdsAssertion(std::string_view pattern) {
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        const char c = pattern[i];
+        if (c == '\\') {
+            if (i + 1 < pattern.size() &&
+                std::string_view("bBAz").find(pattern[i + 1]) != std::string_view::npos)
+                return true;
+            ++i;
+        } else if (c == '[') {
+            i = classEnd(pattern, i).value_or(pattern.size());
+        } else if (c == '^' || c == '$') {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A group of words with blanks between them, found with as few words as what follows allows:
+// (?P<name>[^B]+(?:[B]+[^B]+)*?) for any class B of blanks, the two classes each other's
+// complement. The class's text between its brackets, or nothing for another group.
+std::optional<std::string_view> wordsGroupBlanks(std::string_view group) {
+    const std::size_t open = group.find('>');
+    if (open == std::string_view::npos || group.size() < open + 2 || group.back() != ')')
+        return std::nullopt;
+    const std::string_view body = group.substr(open + 1, group.size() - open - 2);
+    if (body.substr(0, 2) != "[^" || body.substr(0, 3) == "[^^")
+        return std::nullopt;
+    const std::optional<std::size_t> wordEnd = classEnd(body, 0);
+    if (!wordEnd || *wordEnd >= body.size())
+        return std::nullopt;
+    const std::string_view blanks = body.substr(2, *wordEnd - 2);
+    const std::string word(body.substr(0, *wordEnd + 1));
+    const std::string expected = word + "+(?:[" + std::string(blanks) + "]+" + word + "+)*?";
+    if (body != expected)
+        return std::nullopt;
+    return blanks;
+}
+
+// One piece of a head matched on its own: its first match from where the piece before ended is
+// the one the whole pattern takes when the pieces after it match too.
+struct ChainStep {
+    std::unique_ptr<re2::RE2> pattern;
+    int group = -1; // the group the piece is, or -1 for a piece without a field
+};
+
+// A head whose groups RE2's DFA finds without its backtracker. The head is cut into the pieces
+// before a group of words (see wordsGroupBlanks), the group, and the pieces after it; each
+// piece's first match is taken (the one a backtracking matcher tries first), and the group ends
+// at the first end of a word from which what follows it matches. That first end is the leftmost
+// position from which the pieces after the group match up to where the group and its followers
+// end: a word's end is the only place a run of words can stop before blanks, and the runs with
+// fewer words come first. Whenever a piece does not match where the one before it ended, the
+// line is left to the backtracker.
+struct GroupChain {
+    std::vector<ChainStep> before;
+    int wordsGroup = -1;
+    std::unique_ptr<re2::RE2> words;         // the group alone
+    std::unique_ptr<re2::RE2> wordsAndAfter; // the group and the pieces after it
+    std::unique_ptr<re2::RE2> afterAtEnd;    // the pieces after it, ending where the text ends
+    std::vector<ChainStep> after;
+};
 
 // One line of an entry's template. A line with a value may also be two lines: the label alone,
 // then the value on the next line, as some mails write it.
@@ -270,7 +466,7 @@ public:
         for (std::size_t k = 0; k < m_lines.size(); ++k) {
             const LinePattern& line = m_lines[k];
             for (const FieldPattern* pattern : {&line.whole, &line.valueAlone}) {
-                if (pattern->submatches == 0)
+                if (pattern->submatches == 0 || chainOf(*pattern) != nullptr)
                     continue;
                 const std::string_view searched =
                     pattern->head ? std::string_view(pattern->head->pattern()) : pattern->source;
@@ -305,6 +501,94 @@ public:
             return;
         pattern.head = std::move(head);
         pattern.rest = std::move(rest);
+        pattern.headEnd = *cut;
+        pattern.chainOnce = std::make_unique<std::once_flag>();
+    }
+
+    static const GroupChain* chainOf(const FieldPattern& pattern) {
+        if (!pattern.chainOnce)
+            return nullptr;
+        std::call_once(*pattern.chainOnce,
+                       [&] { pattern.chain = groupChainOf(pattern, pattern.headEnd); });
+        return pattern.chain.get();
+    }
+
+    // The head of pattern, which ends at headEnd, as a chain of pieces for the DFA (see
+    // GroupChain), or null when it has no group of words or cannot be taken apart.
+    static std::unique_ptr<GroupChain> groupChainOf(const FieldPattern& pattern,
+                                                    std::size_t headEnd) {
+        const std::string_view source = pattern.source;
+        const std::optional<std::vector<TopLevelPart>> parts =
+            topLevelParts(source.substr(0, headEnd));
+        if (!parts)
+            return nullptr;
+        const auto isField = [&](int group) {
+            return group > 0 && group < pattern.submatches &&
+                   pattern.fieldOfGroup[static_cast<std::size_t>(group)] >= 0;
+        };
+        // A part holds a field's group only as the whole part.
+        for (const TopLevelPart& part : *parts) {
+            for (int g = part.firstGroup; g <= part.lastGroup; ++g) {
+                if (isField(g) && g != part.group)
+                    return nullptr;
+            }
+        }
+        const auto wordsPart =
+            std::find_if(parts->begin(), parts->end(), [&](const TopLevelPart& part) {
+                return part.group > 0 &&
+                       wordsGroupBlanks(source.substr(part.begin, part.end - part.begin));
+            });
+        if (wordsPart == parts->end() || wordsPart + 1 == parts->end())
+            return nullptr;
+        const std::string_view blanks =
+            *wordsGroupBlanks(source.substr(wordsPart->begin, wordsPart->end - wordsPart->begin));
+        // What follows the group begins with blanks, so that the group can end only at the end
+        // of a word; and it may be matched against the line cut where the head ends.
+        const std::string blankClass = "[" + std::string(blanks) + "]";
+        const std::string_view after = source.substr(wordsPart->end, headEnd - wordsPart->end);
+        if (after.substr(0, blankClass.size()) != blankClass ||
+            after.substr(blankClass.size(), 1) == "*" ||
+            after.substr(blankClass.size(), 1) == "?" ||
+            after.substr(blankClass.size(), 2) == "{0" || holdsAssertion(after))
+            return nullptr;
+
+        const re2::RE2::Options options = pattern.pattern->options();
+        bool compiled = true;
+        const auto compile = [&](std::string_view text) {
+            auto re =
+                std::make_unique<re2::RE2>(re2::StringPiece(text.data(), text.size()), options);
+            compiled = compiled && re->ok();
+            return re;
+        };
+        // Consecutive parts without a field are one piece; a field's group is a piece of its own.
+        const auto stepsOf = [&](auto first, auto last) {
+            std::vector<ChainStep> steps;
+            for (auto part = first; part != last;) {
+                auto end = part + 1;
+                if (!isField(part->group)) {
+                    while (end != last && !isField(end->group))
+                        ++end;
+                }
+                const std::size_t begin = part->begin;
+                const std::size_t stop = (end - 1)->end;
+                ChainStep step;
+                step.pattern = compile(source.substr(begin, stop - begin));
+                step.group = isField(part->group) ? part->group : -1;
+                steps.push_back(std::move(step));
+                part = end;
+            }
+            return steps;
+        };
+        auto chain = std::make_unique<GroupChain>();
+        chain->before = stepsOf(parts->begin(), wordsPart);
+        chain->wordsGroup = wordsPart->group;
+        chain->words = compile(source.substr(wordsPart->begin, wordsPart->end - wordsPart->begin));
+        chain->wordsAndAfter = compile(source.substr(wordsPart->begin, headEnd - wordsPart->begin));
+        chain->afterAtEnd = compile("(?:" + std::string(after) + ")$");
+        chain->after = stepsOf(wordsPart + 1, parts->end());
+        if (!compiled)
+            return nullptr;
+        return chain;
     }
 
     // The row's cells, or why the entry gives none.
@@ -330,6 +614,47 @@ private:
     std::unique_ptr<re2::RE2> m_looksLike; // searched in the line; null: the first line's match
 };
 
+// Finds the groups of a line with the chain's pieces and checks the rest of the line, filling
+// groups (slot 0: the head); false when some piece does not match where the one before it ended,
+// the line then being left to the backtracker.
+bool groupsByChain(const GroupChain& chain, const re2::RE2& rest, re2::StringPiece text,
+                   std::vector<re2::StringPiece>& groups) {
+    std::fill(groups.begin(), groups.end(), re2::StringPiece());
+    re2::StringPiece found;
+    std::size_t at = 0;
+    const auto follow = [&](const std::vector<ChainStep>& steps) {
+        for (const ChainStep& step : steps) {
+            if (!step.pattern->Match(text, at, text.size(), re2::RE2::ANCHOR_START, &found, 1))
+                return false;
+            const auto end = static_cast<std::size_t>(found.end() - text.begin());
+            if (step.group >= 0)
+                groups[static_cast<std::size_t>(step.group)] = text.substr(at, end - at);
+            at = end;
+        }
+        return true;
+    };
+    if (!follow(chain.before))
+        return false;
+    const std::size_t wordsStart = at;
+    if (!chain.wordsAndAfter->Match(text, at, text.size(), re2::RE2::ANCHOR_START, &found, 1))
+        return false;
+    const auto headEnd = static_cast<std::size_t>(found.end() - text.begin());
+    // The leftmost place from which the pieces after the group reach the head's end exactly.
+    const re2::StringPiece upToHeadEnd = text.substr(0, headEnd);
+    if (!chain.afterAtEnd->Match(upToHeadEnd, wordsStart, headEnd, re2::RE2::UNANCHORED, &found, 1))
+        return false;
+    at = static_cast<std::size_t>(found.begin() - text.begin());
+    if (!chain.words->Match(text, wordsStart, at, re2::RE2::ANCHOR_BOTH, nullptr, 0))
+        return false;
+    groups[static_cast<std::size_t>(chain.wordsGroup)] = text.substr(wordsStart, at - wordsStart);
+    if (!follow(chain.after) || at != headEnd)
+        return false;
+    if (!rest.Match(text, headEnd, text.size(), re2::RE2::ANCHOR_BOTH, nullptr, 0))
+        return false;
+    groups[0] = text.substr(0, headEnd);
+    return true;
+}
+
 template <class OnEntry, class OnUnmatched>
 void RulesEngine::walk(const LineModel& Lines, OnEntry onEntry, OnUnmatched onUnmatched) const {
     const int N = Lines.count();
@@ -352,7 +677,15 @@ void RulesEngine::walk(const LineModel& Lines, OnEntry onEntry, OnUnmatched onUn
             return fieldPattern.pattern->Match(text, 0, text.size(), re2::RE2::ANCHOR_BOTH,
                                                groups.data(), fieldPattern.submatches);
         };
-        if (fieldPattern.head) {
+        const auto groupsOfHead = [&] {
+            if (const GroupChain* chain = chainOf(fieldPattern)) {
+                if (groupsByChain(*chain, *fieldPattern.rest, text, groups))
+                    return true;
+                // The DFA alone tells a line that cannot match from one the chain could not read.
+                if (!fieldPattern.pattern->Match(text, 0, text.size(), re2::RE2::ANCHOR_BOTH,
+                                                 nullptr, 0))
+                    return false;
+            }
             // The line matches with the head's first match when the rest matches what follows
             // it: RE2 takes the first match a backtracking matcher would, and that one tries the
             // head's first match first. A line whose head does not match at all cannot match.
@@ -360,13 +693,12 @@ void RulesEngine::walk(const LineModel& Lines, OnEntry onEntry, OnUnmatched onUn
                                           groups.data(), fieldPattern.submatches))
                 return false;
             const auto headEnd = static_cast<std::size_t>(groups[0].end() - text.begin());
-            if (!fieldPattern.rest->Match(text, headEnd, text.size(), re2::RE2::ANCHOR_BOTH,
-                                          nullptr, 0) &&
-                !groupsOfWholeLine())
-                return false;
-        } else if (!groupsOfWholeLine()) {
+            return fieldPattern.rest->Match(text, headEnd, text.size(), re2::RE2::ANCHOR_BOTH,
+                                            nullptr, 0) ||
+                   groupsOfWholeLine();
+        };
+        if (!(fieldPattern.head ? groupsOfHead() : groupsOfWholeLine()))
             return false;
-        }
         for (std::size_t g = 1; g < groups.size(); ++g) {
             if (fieldPattern.fieldOfGroup[g] >= 0 && groups[g].data() != nullptr)
                 fields.set(fieldPattern.fieldOfGroup[g], groups[g]);

@@ -232,6 +232,76 @@ TEST(RulesScan, HintsAtPatternsWhoseGroupsAreFoundByGoingBack) {
     }
 }
 
+// A group of words with blanks between them, as few as what follows allows, is found by RE2's
+// DFA piece by piece rather than by its backtracker. The groups must be the backtracker's: each
+// pattern is matched again with its words group wrapped in a group of its own, which keeps it
+// from being taken apart, and both must give the same entries, cells and near misses.
+TEST(RulesScan, AGroupOfWordsFoundPieceByPieceIsTheGroupTheBacktrackerFinds) {
+    struct Case {
+        const char* entry; // with WORDS for the group of words
+        const char* words;
+        const char* row;
+        std::vector<const char*> lines; // in the notation: → TAB, ␣ space
+    };
+    const std::vector<const char*> mail = {
+        "2024/11/03␣␣SHOP␣␣NAME␣␣1,500円｜␣支払月",
+        "2024/11/03␣␣SHOP␣␣12␣␣1,500円",
+        "2024/11/03␣␣A␣␣B␣␣C␣␣1円␣␣2円",
+        "2024/11/03␣␣A␣-␣␣¥␣100円",
+        "2024/11/03␣␣A␣␣-␣␣¥␣␣100円",
+        "␣2024/11/03␣12:34␣␣SHOP␣␣100円",
+        "2024/11/03␣␣SHOP→→X␣␣100円｜x",
+        "2024/11/03␣␣¥␣␣100円",
+        "2024/11/03␣␣␣␣100円",
+        "2024/11/03　　コンビニ　渋谷店　　-500円",
+        "2024/11/03␣␣A␣␣␣B␣␣␣␣␣7␣␣8円",
+        "2024/11/03␣␣x␣␣1,000",
+        "2024/11/03␣␣␣␣",
+        "note␣␣A␣␣1円",
+    };
+    for (const Case& c : {
+             Case{R"([ ]*(?P<date>\d{4}/\d{1,2}/\d{1,2})(?:[T ]+\d{1,2}:\d{2})?[\t 　]{2,}WORDS)"
+                  R"([\t 　]{2,}(?P<amount>(?:-[ ]*)?(?:¥[ ]*)?\d[\d,]*)[ ]*円[ ]*(?:[｜|].*)?)",
+                  R"((?P<shop>[^\t 　]+(?:[\t 　]+[^\t 　]+)*?))",
+                  "['{date|date}', '{shop}', '{amount|yen}']", mail},
+             // Exactly two blanks after the group: what follows may also begin inside a run.
+             Case{R"((?P<date>\S+)  WORDS[ ]{2}(?P<amount>\d+)(?: .*)?)",
+                  R"((?P<shop>[^ ]+(?:[ ]+[^ ]+)*?))",
+                  "['{date}', '{shop}', '{amount}']",
+                  {"d␣␣A␣␣␣5", "d␣␣A␣B␣␣12␣x", "d␣␣A␣␣␣B␣␣7", "d␣␣A␣␣1␣␣2", "d␣␣A␣␣␣␣9"}},
+             // The group first, commas for blanks, and a group after it that no cell takes.
+             Case{R"(WORDS[,]{2,}(?P<amount>\d+)(?P<unit>[a-z]*)(?:,.*)?)",
+                  R"((?P<shop>[^,]+(?:[,]+[^,]+)*?))",
+                  "['{shop}', '{amount}']",
+                  {"a,,1", "a,b,,2,,x", "a,,b,,3y", ",,4", "a,,,5,,,6z", "a,b"}},
+         }) {
+        const auto rulesWith = [&](const std::string& words) {
+            std::string entry = c.entry;
+            entry.replace(entry.find("WORDS"), 5, words);
+            return "entry = ['''" + entry + "''']\nrow = " + c.row + "\n";
+        };
+        const std::string pieces = rulesWith(c.words);
+        const std::string whole = rulesWith(std::string("(?:") + c.words + ")");
+        const StatementKind byPieces = kindFrom(pieces.c_str());
+        const StatementKind byBacktracking = kindFrom(whole.c_str());
+        ASSERT_TRUE(byPieces.engine && byBacktracking.engine) << pieces;
+        const LineModel Lines(notation::textOf(c.lines));
+        const RulesScan found = scanWithRules(byPieces, Lines);
+        const RulesScan expected = scanWithRules(byBacktracking, Lines);
+        // Taken apart, the pattern needs no going back, and says so by giving no hint.
+        EXPECT_TRUE(found.hints.isEmpty()) << pieces;
+        EXPECT_FALSE(expected.hints.isEmpty()) << whole;
+        ASSERT_EQ(found.entries.size(), expected.entries.size()) << pieces;
+        for (std::size_t k = 0; k < found.entries.size(); ++k) {
+            EXPECT_EQ(found.entries[k].firstLine, expected.entries[k].firstLine) << pieces;
+            EXPECT_EQ(found.entries[k].cells, expected.entries[k].cells)
+                << pieces << " line " << found.entries[k].firstLine;
+            EXPECT_EQ(found.entries[k].skipped, expected.entries[k].skipped) << pieces;
+        }
+        EXPECT_EQ(found.nearMisses.size(), expected.nearMisses.size()) << pieces;
+    }
+}
+
 TEST(RulesScan, NamesTheLinesThatBeginNoEntryAndWhyEntriesGaveNoRow) {
     const StatementKind kind = kindFrom(kBlock);
     const LineModel Lines(
