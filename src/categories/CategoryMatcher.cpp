@@ -250,7 +250,7 @@ std::optional<CategoryChoice> CategoryMatcher::sureLearnedChoice(QStringView des
 }
 
 CategoryChooser::CategoryChooser(const CategoryMatcher& matcher, QStringView kindId)
-    : m_matcher(matcher), m_kindId(kindId.toString()) {}
+    : m_matcher(matcher), m_kindId(kindId.toString()), m_rules(!matcher.m_rules.isEmpty()) {}
 
 std::optional<CategoryChoice> CategoryChooser::choose(QStringView description) {
     const CategoryChoice* choice = chooseShared(description);
@@ -258,16 +258,22 @@ std::optional<CategoryChoice> CategoryChooser::choose(QStringView description) {
 }
 
 const CategoryChoice* CategoryChooser::chooseShared(QStringView description) {
-    m_ruleChoice = m_matcher.ruleChoice(m_kindId, description);
-    if (m_ruleChoice)
-        return &*m_ruleChoice;
+    if (m_rules) {
+        auto ruled = m_ruled.find(description);
+        if (ruled == m_ruled.end())
+            ruled =
+                m_ruled.emplace(description.toString(), m_matcher.ruleChoice(m_kindId, description))
+                    .first;
+        if (ruled->second)
+            return &*ruled->second;
+    }
     // Digit runs part words as blanks do and are no part of a shop's key: the description with
     // each run as one blank has the same key, and the same learned choice.
     spellingWithoutDigits(description, m_shop);
-    auto known = m_learned.constFind(m_shop);
-    if (known == m_learned.cend())
-        known = m_learned.insert(m_shop, m_matcher.sureLearnedChoice(description));
-    return known->has_value() ? &**known : nullptr;
+    auto known = m_learned.find(QStringView(m_shop));
+    if (known == m_learned.end())
+        known = m_learned.emplace(m_shop, m_matcher.sureLearnedChoice(description)).first;
+    return known->second ? &*known->second : nullptr;
 }
 
 FillCounts CategoryMatcher::fillRows(QStringView kindId, std::span<QStringList> rows) const {
