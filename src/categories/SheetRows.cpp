@@ -91,7 +91,7 @@ SheetReading readSheet(QStringView text) {
             ++reading.notRows;
             continue;
         }
-        const std::optional<QString> date = rules::readDate(cells[0].trimmed());
+        std::optional<QString> date = rules::readDate(cells[0].trimmed());
         const QStringView description = cells[1].trimmed();
         const std::optional<QString> amount = rules::readYen(cells[4].trimmed());
         if (!date || description.isEmpty() || !amount) {
