@@ -229,8 +229,11 @@ void Conversion::fill(LineModel& Lines, OutputList& rows) {
         const QStringView row = rows.row(k);
         cellStarts.clear();
         cellStarts.push_back(0);
-        for (qsizetype tab = row.indexOf(u'\t'); tab >= 0; tab = row.indexOf(u'\t', tab + 1))
-            cellStarts.push_back(tab + 1);
+        // A row is short: a plain walk costs less than a search call per TAB.
+        for (qsizetype at = 0; at < row.size(); ++at) {
+            if (row[at] == u'\t')
+                cellStarts.push_back(at + 1);
+        }
         if (std::cmp_not_equal(cellStarts.size(), cellCount))
             continue;
         const auto cell = [&](int c) {

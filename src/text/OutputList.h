@@ -46,7 +46,7 @@ public:
     // The text is rebuilt on the next text() call, once however many rows changed.
     void replaceRow(int k, QStringView text);
     // Room for this many code units of replaced rows, before replacing most rows of a long list.
-    void reserveForReplacements(qsizetype units) { m_replacements.reserve(units); }
+    void reserveForReplacements(qsizetype units);
     // The code units of the rows as added, with their line breaks (kept as UTF-16 text).
     qsizetype units() const { return m_text.size(); }
     // A list of the rows whose keep(k) is true, in order, with their lines.
