@@ -286,7 +286,10 @@ void Conversion::fill(LineModel& Lines, OutputList& rows) {
             adviseHugePages(text.data(), static_cast<std::size_t>(text.capacity()) * sizeof(QChar));
             filledLines.reserve(static_cast<std::size_t>(rows.count() - k));
             // The rows before, as they are.
-            text.append(QStringView(rows.text()).first(start));
+            for (int before = 0; before < k; ++before) {
+                text.append(rows.row(before));
+                text.append(u"\r\n");
+            }
             anyFilled = true;
         }
         // The row up to the first empty cell, the two cells, and the rest from the TAB after them.
