@@ -258,13 +258,8 @@ void LineModel::setLine(int i, QStringView s) {
 }
 
 void LineModel::reserveForNewText(qsizetype units) {
-    if (units > 0 && static_cast<std::size_t>(m_buffer.size() + units) <= kMaxBuffer) {
+    if (units > 0 && static_cast<std::size_t>(m_buffer.size() + units) <= kMaxBuffer)
         m_buffer.reserve(m_buffer.size() + units);
-        // The new lines are written one after the other at the end: huge pages spare a page
-        // fault per 4 KiB of them.
-        adviseHugePages(m_buffer.data(),
-                        static_cast<std::size_t>(m_buffer.capacity()) * sizeof(QChar));
-    }
 }
 
 bool LineModel::shareLines(const QString& text, const std::vector<SharedLine>& lines) {

@@ -1,6 +1,5 @@
 #include "text/OutputList.h"
 
-#include "text/HugePages.h"
 #include "text/TextPrimitives.h"
 #include "text/Utf8.h"
 
@@ -32,14 +31,6 @@ void OutputList::add(QStringView entry, int line) {
 void OutputList::rowsMakeTheWholeText() {
     for (std::size_t k = 0; k < m_places.size(); ++k)
         m_places[k].line = static_cast<int>(k);
-}
-
-void OutputList::reserveForReplacements(qsizetype units) {
-    m_replacements.reserve(units);
-    // Written from start to end at once: tens of megabytes of a long statement's rows then cost
-    // a few page faults instead of one per 4 KiB, most of what replacing them cost.
-    adviseHugePages(m_replacements.data(),
-                    static_cast<std::size_t>(m_replacements.capacity()) * sizeof(QChar));
 }
 
 void OutputList::replaceAllRows(QString text, const std::vector<qsizetype>& starts) {
@@ -78,7 +69,6 @@ void OutputList::rebuildText() const {
         size += place.length + kCrLf.size();
     QString rebuilt;
     rebuilt.reserve(size);
-    adviseHugePages(rebuilt.data(), static_cast<std::size_t>(rebuilt.capacity()) * sizeof(QChar));
     for (RowPlace& place : m_places) {
         const QStringView row =
             QStringView(place.replaced ? m_replacements : m_text).sliced(place.start, place.length);
