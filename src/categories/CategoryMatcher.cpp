@@ -338,7 +338,7 @@ std::optional<CategoryChoice> CategoryMatcher::sureLearnedChoice(QStringView des
 }
 
 CategoryChooser::CategoryChooser(const CategoryMatcher& matcher, QStringView kindId)
-    : m_matcher(matcher), m_kindId(kindId.toString()) {}
+    : m_matcher(matcher), m_kindId(kindId.toString()), m_rules(!matcher.m_rules.isEmpty()) {}
 
 std::optional<CategoryChoice> CategoryChooser::choose(QStringView description, QStringView amount) {
     const CategoryChoice* choice = chooseShared(description, amount);
@@ -346,25 +346,34 @@ std::optional<CategoryChoice> CategoryChooser::choose(QStringView description, Q
 }
 
 const CategoryChoice* CategoryChooser::chooseShared(QStringView description, QStringView amount) {
-    m_ruleChoice = m_matcher.ruleChoice(m_kindId, description);
-    if (m_ruleChoice)
-        return &*m_ruleChoice;
+    if (m_rules) {
+        auto ruled = m_ruled.find(description);
+        if (ruled == m_ruled.end())
+            ruled =
+                m_ruled.emplace(description.toString(), m_matcher.ruleChoice(m_kindId, description))
+                    .first;
+        if (ruled->second)
+            return &*ruled->second;
+    }
     // Digit runs part words as blanks do and are no part of a shop's key: the description with
     // each run as one blank has the same key, and the same learned choice.
     spellingWithoutDigits(description, m_shop);
-    auto known = m_learned.constFind(m_shop);
-    if (known == m_learned.cend()) {
+    auto known = m_learned.find(QStringView(m_shop));
+    if (known == m_learned.end()) {
         Learned learned{m_matcher.sureLearnedChoice(description), false};
         learned.noWordKnown = !learned.choice && m_matcher.knowsNoWordOf(description);
-        known = m_learned.insert(m_shop, learned);
+        known = m_learned.emplace(m_shop, std::move(learned)).first;
     }
-    if (known->choice)
-        return &*known->choice;
-    if (!known->noWordKnown)
+    if (known->second.choice)
+        return &*known->second.choice;
+    if (!known->second.noWordKnown)
         return nullptr;
     // Each row's own amount decides: a few steps per choice that has amounts.
-    m_amountChoice = m_matcher.sureAmountChoice(amount);
-    return m_amountChoice ? &*m_amountChoice : nullptr;
+    std::optional<CategoryChoice> byAmount = m_matcher.sureAmountChoice(amount);
+    if (!byAmount)
+        return nullptr;
+    return &m_amountChoices.emplace_back(std::move(*byAmount));
+}
 }
 
 FillCounts CategoryMatcher::fillRows(QStringView kindId, std::span<QStringList> rows) const {

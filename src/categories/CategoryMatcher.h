@@ -3,13 +3,16 @@
 #include "categories/CategoryRules.h"
 
 #include <QHash>
+#include <QHashFunctions>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
 
+#include <deque>
 #include <memory>
 #include <optional>
 #include <span>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -133,18 +136,27 @@ private:
     double m_minimumAmountSureness = kDefaultMinimumAmountSureness;
 };
 
-// Chooses the cells of many rows of one kind, as CategoryMatcher::choose does, but works out the
-// learned choice of each shop once: a statement names the same shops again and again, with
-// store numbers that say nothing of the choice. The rules still see every description whole.
+// Chooses the cells of many rows of one kind, as CategoryMatcher::choose does, but works out each
+// choice once: a statement names the same shops again and again. The learned choice is kept by
+// the description's spelling without its digits (store numbers say nothing of the choice); the
+// rules, which see every description whole, by the description itself.
 class CategoryChooser {
 public:
     CategoryChooser(const CategoryMatcher& matcher, QStringView kindId);
 
     std::optional<CategoryChoice> choose(QStringView description, QStringView amount = {});
-    // The same without copying the cells: null when no choice is sure; valid until the next call.
+    // The same without copying the cells: null when no choice is sure; valid as long as the
+    // chooser.
     const CategoryChoice* chooseShared(QStringView description, QStringView amount = {});
 
 private:
+    // Looks a QString key up by a QStringView, without making a string of it.
+    struct TextHash {
+        using is_transparent = void;
+        std::size_t operator()(QStringView text) const noexcept { return qHash(text); }
+    };
+    using Decisions =
+        std::unordered_map<QString, std::optional<CategoryChoice>, TextHash, std::equal_to<>>;
     struct Learned {
         std::optional<CategoryChoice> choice;
         bool noWordKnown = false; // then each row's amount may tell
@@ -152,10 +164,13 @@ private:
 
     const CategoryMatcher& m_matcher;
     QString m_kindId;
-    QHash<QString, Learned> m_learned; // by description without digits
+    bool m_rules = false;
+    Decisions m_ruled; // by description: the rule's choice, or none when no rule matches
+    std::unordered_map<QString, Learned, TextHash, std::equal_to<>>
+        m_learned; // by description without digits
     QString m_shop;
-    std::optional<CategoryChoice> m_ruleChoice;
-    std::optional<CategoryChoice> m_amountChoice;
+    // The choices made by rows' amounts, each kept for as long as the chooser lends it.
+    std::deque<CategoryChoice> m_amountChoices;
 };
 
 } // namespace tallemo::categories

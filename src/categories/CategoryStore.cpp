@@ -21,6 +21,10 @@ namespace tallemo::categories {
 
 namespace {
 
+// Finds a description's rows for forgetting and editing it.
+const QString kDescriptionIndex =
+    QStringLiteral("CREATE INDEX learned_rows_by_description ON learned_rows (description)");
+
 store::StoreSchema categoriesSchema() {
     return {QStringLiteral("覚えた分類"),
             kCategoriesSchemaVersion,
@@ -44,8 +48,7 @@ store::StoreSchema categoriesSchema() {
                                 " previous_cell4 TEXT,"
                                 " previous_learning INTEGER"
                                 ") WITHOUT ROWID"),
-                 QStringLiteral("CREATE INDEX learned_rows_by_description ON "
-                                "learned_rows (description)"),
+                 kDescriptionIndex,
                  QStringLiteral("CREATE INDEX learned_rows_by_learning ON learned_rows (learning)"),
              },
              // The amount, in yen: what a shop never seen costs tells its kind when its name
@@ -58,6 +61,52 @@ store::StoreSchema categoriesSchema() {
 // The key's bytes without a copy: bound to a statement, they are read while the row is alive.
 QByteArray keyBytes(const RowKey& key) {
     return QByteArray::fromRawData(key.data(), static_cast<qsizetype>(key.size()));
+}
+
+// Rows inserted by one statement: a statement's cursors stay open from row to row, and a paste of
+// a hundred thousand rows is not a hundred thousand statements to start and bind.
+constexpr std::size_t kRowsPerInsert = 64;
+// Below this many new rows, inserting into the description index costs less than rebuilding it.
+constexpr std::size_t kRebuildIndexFrom = 1000;
+
+QString insertStatement(std::size_t rows, qint64 learning) {
+    // The learning is this program's own number, the same for every row.
+    const QString values = QStringLiteral("(?, ?, ?, ?, ?, %1, ?)").arg(learning);
+    QString statement = QStringLiteral("INSERT INTO learned_rows (row_key, day, description, "
+                                       "cell3, cell4, learning, amount) VALUES ");
+    for (std::size_t k = 0; k < rows; ++k) {
+        if (k > 0)
+            statement += QStringLiteral(", ");
+        statement += values;
+    }
+    return statement;
+}
+
+// Inserts the rows, in the order given, in statements of kRowsPerInsert rows and one for the rest.
+bool insertRows(QSqlQuery& query, const std::vector<const SheetRow*>& rows, qint64 learning) {
+    constexpr int kColumns = 6;
+    std::size_t prepared = 0;
+    for (std::size_t first = 0; first < rows.size(); first += kRowsPerInsert) {
+        const std::size_t count = std::min(kRowsPerInsert, rows.size() - first);
+        if (count != prepared) {
+            if (!query.prepare(insertStatement(count, learning)))
+                return false;
+            prepared = count;
+        }
+        for (std::size_t k = 0; k < count; ++k) {
+            const SheetRow& row = *rows[first + k];
+            const int at = static_cast<int>(k) * kColumns;
+            query.bindValue(at, keyBytes(row.key));
+            query.bindValue(at + 1, row.day);
+            query.bindValue(at + 2, row.description);
+            query.bindValue(at + 3, row.cell3);
+            query.bindValue(at + 4, row.cell4);
+            query.bindValue(at + 5, row.amount);
+        }
+        if (!query.exec())
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -127,11 +176,16 @@ std::optional<LearningCounts> CategoryStore::learn(const SheetReading& reading) 
             knownShops.insert(descriptionKey(query.value(0).toString()));
         query.finish();
 
-        // The last of a row's appearances in the text is what the user means.
-        std::unordered_map<RowKey, const SheetRow*, RowKeyHash> latest;
+        // Each row once, in key order (the order of the b-tree, walked from one end to the other
+        // instead of all over), the last of its appearances in the text winning: it is what the
+        // user means. A sort instead of a map: no node to allocate for each of many rows.
+        std::vector<const SheetRow*> latest;
         latest.reserve(reading.rows.size());
         for (const SheetRow& row : reading.rows)
-            latest.insert_or_assign(row.key, &row);
+            latest.push_back(&row);
+        std::stable_sort(latest.begin(), latest.end(), [](const SheetRow* a, const SheetRow* b) {
+            return std::memcmp(a->key.data(), b->key.data(), a->key.size()) < 0;
+        });
         std::vector<const SheetRow*> added;
         std::vector<std::pair<const SheetRow*, const Known*>> changed;
         std::vector<const SheetRow*> amountsMissing;
@@ -139,8 +193,9 @@ std::optional<LearningCounts> CategoryStore::learn(const SheetReading& reading) 
         // Spelling without digits → key: folded once per shop, whatever its store numbers.
         QHash<QString, QString> shopOf;
         QString spelling;
-        for (const SheetRow& row : reading.rows) {
-            if (latest.at(row.key) != &row)
+        for (std::size_t k = 0; k < latest.size(); ++k) {
+            const SheetRow& row = *latest[k];
+            if (k + 1 < latest.size() && latest[k + 1]->key == row.key)
                 continue;
             const auto found = known.find(row.key);
             if (found == known.end()) {
@@ -181,22 +236,17 @@ std::optional<LearningCounts> CategoryStore::learn(const SheetReading& reading) 
         if (!query.exec())
             return false;
         const qint64 learning = query.lastInsertId().toLongLong();
-        // In key order: the b-tree is walked from one end to the other instead of all over.
-        std::sort(added.begin(), added.end(),
-                  [](const SheetRow* a, const SheetRow* b) { return a->key < b->key; });
-        query.prepare(QStringLiteral("INSERT INTO learned_rows (row_key, day, description, cell3, "
-                                     "cell4, learning, amount) VALUES (?, ?, ?, ?, ?, ?, ?)"));
-        for (const SheetRow* row : added) {
-            query.bindValue(0, keyBytes(row->key));
-            query.bindValue(1, row->day);
-            query.bindValue(2, row->description);
-            query.bindValue(3, row->cell3);
-            query.bindValue(4, row->cell4);
-            query.bindValue(5, learning);
-            query.bindValue(6, row->amount);
-            if (!query.exec())
-                return false;
-        }
+        // The descriptions come in no order, and a b-tree filled at random costs several times
+        // what building it from the sorted rows does: a learning that at least doubles the rows
+        // builds the index anew, in the same transaction.
+        const bool rebuildIndex = added.size() >= kRebuildIndexFrom && added.size() >= known.size();
+        if (rebuildIndex &&
+            !query.exec(QStringLiteral("DROP INDEX IF EXISTS learned_rows_by_description")))
+            return false;
+        if (!insertRows(query, added, learning))
+            return false;
+        if (rebuildIndex && !query.exec(kDescriptionIndex))
+            return false;
         query.prepare(QStringLiteral("UPDATE learned_rows SET cell3 = ?, cell4 = ?, learning = ?, "
                                      "previous_cell3 = ?, previous_cell4 = ?, "
                                      "previous_learning = ? WHERE row_key = ?"));

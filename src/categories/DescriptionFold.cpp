@@ -121,13 +121,28 @@ std::vector<QString> keyWords(QStringView key) {
     return words;
 }
 
+namespace {
+
+// QChar::isDigit without its table look-up for the characters a description is mostly made of:
+// no decimal digit lies between U+007F and U+0660, nor among the kana and the CJK ideographs.
+bool isDigit(QChar c) {
+    const char16_t unit = c.unicode();
+    if (unit < 0x660)
+        return unit >= u'0' && unit <= u'9';
+    if (unit >= 0x3000 && unit < 0xA000)
+        return false;
+    return c.isDigit();
+}
+
+} // namespace
+
 void spellingWithoutDigits(QStringView description, QString& spelling) {
     spelling.resize(description.size());
     auto* const out = reinterpret_cast<char16_t*>(spelling.data());
     qsizetype length = 0;
     bool inDigits = false;
     for (const QChar c : description) {
-        if (c.isDigit()) {
+        if (isDigit(c)) {
             if (!inDigits)
                 out[length++] = u' ';
             inDigits = true;

@@ -6,6 +6,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <unordered_map>
 
 namespace tallemo::categories {
 
@@ -28,6 +29,10 @@ QStringView unquotedInto(QStringView cell, QString& buffer) {
     return buffer;
 }
 
+struct ViewHash {
+    std::size_t operator()(QStringView text) const noexcept { return qHash(text); }
+};
+
 bool holdsControlCharacter(QStringView text) {
     return std::any_of(text.begin(), text.end(), [](QChar c) {
         return c.unicode() < 0x20 || c.unicode() == 0x7F || c == QChar(0x2028) ||
@@ -48,13 +53,26 @@ QStringList sheetCells(QStringView line) {
 
 SheetReading readSheet(QStringView text) {
     SheetReading reading;
+    const QList<QStringView> lines = text.split(u'\n');
+    reading.rows.reserve(static_cast<std::size_t>(lines.size()));
     // How often each (date, description, amount) has come so far in this text.
     QHash<QString, int> occurrences;
+    occurrences.reserve(lines.size());
+    // A sheet has a few categories for thousands of rows: their rows share one copy of each.
+    std::unordered_map<QStringView, QString, ViewHash> cellTexts;
+    const auto shared = [&cellTexts](QStringView cell) {
+        auto found = cellTexts.find(cell);
+        if (found == cellTexts.end()) {
+            QString copy = cell.toString();
+            found = cellTexts.emplace(QStringView(copy), copy).first;
+        }
+        return found->second;
+    };
     QCryptographicHash hash(QCryptographicHash::Sha256);
     // Reused from line to line: a pasted sheet may have a hundred thousand rows.
     std::array<QStringView, 5> cells;
     std::array<QString, 5> unquotedCells;
-    for (QStringView line : text.split(u'\n')) {
+    for (QStringView line : lines) {
         if (line.endsWith(u'\r'))
             line.chop(1);
         // The first five cells; further ones are ignored.
@@ -73,7 +91,7 @@ SheetReading readSheet(QStringView text) {
             ++reading.notRows;
             continue;
         }
-        const std::optional<QString> date = rules::readDate(cells[0].trimmed());
+        std::optional<QString> date = rules::readDate(cells[0].trimmed());
         const QStringView description = cells[1].trimmed();
         const std::optional<QString> amount = rules::readYen(cells[4].trimmed());
         if (!date || description.isEmpty() || !amount) {
@@ -105,15 +123,14 @@ SheetReading readSheet(QStringView text) {
         identity += QString::number(occurrence);
         hash.reset();
         hash.addData(identity.toUtf8());
-        SheetRow row;
+        SheetRow& row = reading.rows.emplace_back();
         std::memcpy(row.key.data(), hash.resultView().data(), row.key.size());
-        row.day = *date;
+        row.day = std::move(*date);
         row.day.replace(u'/', u'-');
         row.description = description.toString();
-        row.cell3 = cell3.toString();
-        row.cell4 = cell4.toString();
+        row.cell3 = shared(cell3);
+        row.cell4 = shared(cell4);
         row.amount = amount->toLongLong();
-        reading.rows.push_back(std::move(row));
     }
     // A text that ends with a line break has no line after it.
     if (text.endsWith(u'\n') || text.isEmpty())

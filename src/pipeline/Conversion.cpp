@@ -6,6 +6,7 @@
 #include "history/HistoryStore.h"
 #include "learn/Learner.h"
 #include "settings/IniSettings.h"
+#include "text/HugePages.h"
 #include "text/LineModel.h"
 
 #include <QStringList>
@@ -220,27 +221,51 @@ void Conversion::fill(LineModel& Lines, OutputList& rows) {
     if (layout.userCells < 0 || layout.description < 0)
         return;
     categories::CategoryChooser chooser(*m_request.categories, kind.id);
-    // Where each cell starts, and the filled row: made again for every row of a long statement,
-    // so they keep their memory from row to row.
+    // All rows are written once into one text that the row list and the text area's filled lines
+    // then share: a long statement's filled rows are one write of fresh memory, not one for each
+    // holder and another for the clipboard. Until the first row is filled the text is the list's.
+    QString text;
+    std::vector<qsizetype> starts; // where each row starts in text
+    starts.reserve(static_cast<std::size_t>(rows.count()));
+    std::vector<LineModel::SharedLine> filledLines;
+    bool anyFilled = false;
+    // A choice from an edited store with a line break in it must split the line it lands in, as
+    // writing the lines one by one does.
+    bool lineBreakInCells = false;
     std::vector<qsizetype> cellStarts;
-    QString filled;
-    bool reserved = false;
-    for (int k = 0; k < rows.count(); ++k) {
+    qsizetype start = 0;
+    for (int k = 0; k < rows.count(); ++k, start = anyFilled ? text.size() : start) {
         const QStringView row = rows.row(k);
+        starts.push_back(start);
+        const auto keep = [&] {
+            if (anyFilled) {
+                text.append(row);
+                text.append(u"\r\n");
+            } else {
+                start += row.size() + 2;
+            }
+        };
         cellStarts.clear();
         cellStarts.push_back(0);
-        for (qsizetype tab = row.indexOf(u'\t'); tab >= 0; tab = row.indexOf(u'\t', tab + 1))
-            cellStarts.push_back(tab + 1);
-        if (std::cmp_not_equal(cellStarts.size(), cellCount))
+        // A row is short: a plain walk costs less than a search call per TAB.
+        for (qsizetype at = 0; at < row.size(); ++at) {
+            if (row[at] == u'\t')
+                cellStarts.push_back(at + 1);
+        }
+        if (std::cmp_not_equal(cellStarts.size(), cellCount)) {
+            keep();
             continue;
+        }
         const auto cell = [&](int c) {
             const auto at = static_cast<std::size_t>(c);
             const qsizetype end = at + 1 < cellStarts.size() ? cellStarts[at + 1] - 1 : row.size();
             return row.sliced(cellStarts[at], end - cellStarts[at]);
         };
         // Only empty cells are the user's to fill; a kind that put text there keeps it.
-        if (!cell(layout.userCells).isEmpty() || !cell(layout.userCells + 1).isEmpty())
+        if (!cell(layout.userCells).isEmpty() || !cell(layout.userCells + 1).isEmpty()) {
+            keep();
             continue;
+        }
         // The amount tells a shop whose name says nothing.
         const QStringView amount =
             layout.amount >= 0 && layout.amount < cellCount ? cell(layout.amount) : QStringView();
@@ -252,32 +277,44 @@ void Conversion::fill(LineModel& Lines, OutputList& rows) {
                                !m_copiedRow[static_cast<std::size_t>(k)];
         if (choice == nullptr) {
             m_report.notFilled += delivered ? 1 : 0;
+            keep();
             continue;
         }
-        // The row up to the first empty cell, the two cells, and the rest from the TAB after them.
-        const qsizetype before = cellStarts[static_cast<std::size_t>(layout.userCells)];
-        const qsizetype after = cellStarts[static_cast<std::size_t>(layout.userCells) + 1];
-        filled.resize(0);
-        filled.append(row.first(before));
-        filled.append(choice->cell3);
-        filled.append(u'\t');
-        filled.append(choice->cell4);
-        filled.append(row.sliced(after));
-        if (!reserved) {
+        m_report.filled += delivered ? 1 : 0;
+        if (!anyFilled) {
             // The rows still to come will mostly be filled with cells of about this size (a
             // rule's long cells are not taken for every row's).
             const qsizetype cells =
                 std::min<qsizetype>(choice->cell3.size() + choice->cell4.size() + 1, 256);
-            const qsizetype units = rows.units() + (rows.count() - k) * cells;
-            rows.reserveForReplacements(units);
-            Lines.reserveForNewText(units);
-            reserved = true;
+            text.reserve(rows.units() + (rows.count() - k) * cells);
+            adviseHugePages(text.data(), static_cast<std::size_t>(text.capacity()) * sizeof(QChar));
+            filledLines.reserve(static_cast<std::size_t>(rows.count() - k));
+            // The rows before, as they are.
+            for (int before = 0; before < k; ++before) {
+                text.append(rows.row(before));
+                text.append(u"\r\n");
+            }
+            anyFilled = true;
         }
-        m_report.filled += delivered ? 1 : 0;
+        // The row up to the first empty cell, the two cells, and the rest from the TAB after them.
+        text.append(row.first(cellStarts[static_cast<std::size_t>(layout.userCells)]));
+        text.append(choice->cell3);
+        text.append(u'\t');
+        text.append(choice->cell4);
+        text.append(row.sliced(cellStarts[static_cast<std::size_t>(layout.userCells) + 1]));
         if (const int line = rows.lineOf(k); line >= 0 && line < Lines.count())
-            Lines.setLine(line, QStringView(filled));
-        rows.replaceRow(k, filled);
+            filledLines.push_back({line, start, text.size() - start});
+        text.append(u"\r\n");
+        lineBreakInCells =
+            lineBreakInCells || choice->cell3.contains(u'\r') || choice->cell4.contains(u'\r');
     }
+    if (!anyFilled)
+        return;
+    if (lineBreakInCells || !Lines.shareLines(text, filledLines)) {
+        for (const LineModel::SharedLine& line : filledLines)
+            Lines.setLine(line.line, QStringView(text).sliced(line.start, line.length));
+    }
+    rows.replaceAllRows(std::move(text), starts);
 }
 
 QString Conversion::rowsText() const {

@@ -262,6 +262,20 @@ void LineModel::reserveForNewText(qsizetype units) {
         m_buffer.reserve(m_buffer.size() + units);
 }
 
+bool LineModel::shareLines(const QString& text, const std::vector<SharedLine>& lines) {
+    if (!m_shared.isNull() || static_cast<std::size_t>(text.size()) > kMaxBuffer)
+        return false;
+    m_shared = text;
+    const int pieces = pieceCount();
+    for (const SharedLine& shared : lines) {
+        if (shared.line < 0 || shared.line >= pieces)
+            continue;
+        piece(shared.line) = {kShared | static_cast<std::uint32_t>(shared.start),
+                              static_cast<std::uint32_t>(shared.length)};
+    }
+    return true;
+}
+
 void LineModel::setLine(int i, const QString& s) {
     if (i >= 0 && i < pieceCount() && m_shared.isNull() && s.size() >= kShareFrom &&
         static_cast<std::size_t>(s.size()) <= kMaxBuffer && indexOfCrLf(s, 0) >= 0) {

@@ -73,6 +73,18 @@ public:
     // long text grows the buffer once instead of copying it again and again.
     void reserveForNewText(qsizetype units);
 
+    // A line that takes a stretch of a shared text as its new text.
+    struct SharedLine {
+        int line = 0;
+        qsizetype start = 0;
+        qsizetype length = 0;
+    };
+    // Gives each line its stretch of text, which the model then shares with the caller instead of
+    // copying it: a stage that rewrote most lines of a long text at once (and keeps that text for
+    // itself too) writes them once. No stretch may hold a CR LF. False, and nothing changes, when
+    // the model shares another text already or the text is longer than the model takes.
+    bool shareLines(const QString& text, const std::vector<SharedLine>& lines);
+
     // Removes piece i with the CR LF after it; of the last piece only its text goes. Nothing
     // happens when there is no piece i.
     void deleteLine(int i);

@@ -33,6 +33,18 @@ void OutputList::rowsMakeTheWholeText() {
         m_places[k].line = static_cast<int>(k);
 }
 
+void OutputList::replaceAllRows(QString text, const std::vector<qsizetype>& starts) {
+    for (std::size_t k = 0; k < m_places.size(); ++k) {
+        const qsizetype end = k + 1 < starts.size() ? starts[k + 1] : text.size();
+        m_places[k].start = starts[k];
+        m_places[k].length = end - kCrLf.size() - starts[k];
+        m_places[k].replaced = false;
+    }
+    m_text = std::move(text);
+    m_replacements = QString();
+    m_anyReplaced = false;
+}
+
 QStringView OutputList::row(int k) const {
     // Not rebuilt here: a stage that reads row after row and replaces each would rebuild the
     // whole text once a row. A replaced row is its new text; the others are still where they were.

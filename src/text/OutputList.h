@@ -47,6 +47,11 @@ public:
     void replaceRow(int k, QStringView text);
     // Room for this many code units of replaced rows, before replacing most rows of a long list.
     void reserveForReplacements(qsizetype units) { m_replacements.reserve(units); }
+    // Takes text as the rows' new text, every row followed by CR LF as text() gives them: row k
+    // is text from starts[k] to the CR LF before starts[k + 1] (the last one: before the text's
+    // end). The rows keep their lines. For a stage that rewrote most rows of a long list at once;
+    // starts has one entry per row.
+    void replaceAllRows(QString text, const std::vector<qsizetype>& starts);
     // The code units of the rows as added, with their line breaks (kept as UTF-16 text).
     qsizetype units() const { return m_text.size(); }
     // A list of the rows whose keep(k) is true, in order, with their lines.

@@ -214,6 +214,12 @@ TEST(CategoryMatcherTest, ChoosingForManyRowsGivesWhatChoosingOneByOneGives) {
     }
     EXPECT_EQ(cellsOf(chooser.choose(u8("ローソン 99"))), u8("交際費|差し入れ"));
     EXPECT_EQ(cellsOf(chooser.choose(u8("ローソン 98"))), u8("食費|コンビニ"));
+    // A lent choice stays valid while many other shops are worked out after it.
+    const CategoryChoice* lent = chooser.chooseShared(u8("ローソン 5"));
+    ASSERT_NE(lent, nullptr);
+    for (int shop = 0; shop < 2000; ++shop)
+        chooser.chooseShared(QStringLiteral("shop %1x").arg(shop));
+    EXPECT_EQ(lent->cell3 + u'|' + lent->cell4, u8("食費|コンビニ"));
 }
 
 // The user moved a shop to another category: with a half-life the newer choice wins.

@@ -112,10 +112,11 @@ TEST_F(CategoriesFile, TakingALearningBackRestoresWhatItChangedAndForgetsWhatItA
 }
 
 // Every row of a longer sheet lands once, rows of one shop and day told apart by their amounts,
-// and pasting the sheet again finds them all.
+// and pasting the sheet again finds them all. A long first sheet has its description index built
+// anew: the index is there afterwards as a new file has it.
 TEST_F(CategoriesFile, ALongSheetIsLearnedWholeAndOnce) {
     CategoryStore store(path(), clock());
-    for (const int rows : {1, 64, 65, 150}) {
+    for (const int rows : {1, 64, 65, 150, 1300}) {
         SCOPED_TRACE(rows);
         ASSERT_TRUE(store.forgetAll());
         QString sheet;
@@ -136,6 +137,22 @@ TEST_F(CategoriesFile, ALongSheetIsLearnedWholeAndOnce) {
         EXPECT_EQ(store.learnings().value().front().rowsItStillTeaches, rows);
         EXPECT_FALSE(store.learn(readSheet(sheet)).value().learnedSomething());
     }
+    {
+        QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "look");
+        database.setDatabaseName(path());
+        ASSERT_TRUE(database.open());
+        QSqlQuery query(database);
+        ASSERT_TRUE(query.exec(QStringLiteral(
+            "SELECT sql FROM sqlite_master WHERE name = 'learned_rows_by_description'")));
+        ASSERT_TRUE(query.next());
+        EXPECT_EQ(query.value(0).toString(),
+                  QStringLiteral("CREATE INDEX learned_rows_by_description ON learned_rows "
+                                 "(description)"));
+        query.finish();
+        database.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("look"));
+    EXPECT_EQ(store.forgetDescription(u8("ショップ 3")), 186);
 }
 
 // A file written before amounts were kept opens with its rows as they were; its rows get their

@@ -31,6 +31,30 @@ TEST(DescriptionFoldTest, VariantsOfOneShopShareAKey) {
     EXPECT_EQ(descriptionKey(u8("12345 ---")), QString());
 }
 
+// Each digit run, of whatever script, is one blank, and the spelling keeps the description's key:
+// a batch of rows chooses once per spelling.
+TEST(DescriptionFoldTest, ASpellingWithoutDigitsKeepsTheKey) {
+    const struct {
+        const char* description;
+        const char* spelling;
+    } cases[] = {
+        {"ﾛ-ｿﾝ 12345", "ﾛ-ｿﾝ  "},
+        {"ローソン９９", "ローソン "}, // full-width digits
+        {"店٣٤号", "店 号"},           // Arabic-Indic digits
+        {"७-11 町田", " -  町田"},     // Devanagari and ASCII digits
+        {"A1B2C", "A B C"},
+        {"セブン－イレブン", "セブン－イレブン"}, // kana and ideographs are never digits
+        {"", ""},
+    };
+    QString spelling = QStringLiteral("left over from the row before");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.description);
+        spellingWithoutDigits(u8(c.description), spelling);
+        EXPECT_EQ(spelling, u8(c.spelling));
+        EXPECT_EQ(descriptionKey(spelling), descriptionKey(u8(c.description)));
+    }
+}
+
 TEST(DescriptionFoldTest, WordsAreLatinWordsAndJapaneseBigrams) {
     const std::vector<QString> words =
         keyWords(descriptionKey(u8("セブンーイレブン 町田店 Amazon")));

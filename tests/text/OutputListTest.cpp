@@ -2,6 +2,7 @@
 // stretch of whole rows at a time) must be the same rows.
 #include "text/OutputList.h"
 #include "support/QtText.h"
+#include "text/LineModel.h"
 
 #include <gtest/gtest.h>
 
@@ -71,6 +72,42 @@ TEST(OutputList, RowsReplacedOneByOneReadAsTheyStand) {
                                           "row 3 filled\r\nrow 4 filled\r\n"));
     EXPECT_EQ(rows.row(4), QStringLiteral("row 4 filled"));
     EXPECT_EQ(rows.lineOf(4), 4);
+}
+
+// A stage that rewrites most rows at once gives the list and the text area one text: both read
+// their rows from it, and each goes on changing by itself (the rows after the text area's edits,
+// the lines after the list's), as after writing every row into both.
+TEST(OutputList, RowsRewrittenAtOnceAreSharedWithTheLinesTheyStandOn) {
+    LineModel lines(QStringLiteral("heading\r\nrow 0\r\nrow 1\r\nnot a row\r\nrow 2\r\nend\r\n"));
+    OutputList rows;
+    for (const int line : {1, 2, 4})
+        rows.add(lines.wholeLineView(line), line);
+    QString text;
+    std::vector<qsizetype> starts;
+    std::vector<LineModel::SharedLine> rewritten;
+    for (int k = 0; k < rows.count(); ++k) {
+        starts.push_back(text.size());
+        const QString row = k == 1 ? rows.row(k).toString()
+                                   : rows.row(k).toString() + QStringLiteral(" and much more");
+        if (k != 1)
+            rewritten.push_back({rows.lineOf(k), text.size(), row.size()});
+        text += row + QStringLiteral("\r\n");
+    }
+    ASSERT_TRUE(lines.shareLines(text, rewritten));
+    rows.replaceAllRows(text, starts);
+    // One shared text at a time.
+    EXPECT_FALSE(lines.shareLines(text, rewritten));
+    EXPECT_EQ(rows.text(), QStringLiteral("row 0 and much more\r\nrow 1\r\n"
+                                          "row 2 and much more\r\n"));
+    EXPECT_EQ(rows.row(2), QStringLiteral("row 2 and much more"));
+    EXPECT_EQ(rows.lineOf(2), 4);
+    lines.setLine(1, QStringLiteral("row 0"));
+    lines.setLine(4, QStringLiteral("row 2 and much more, and longer still"));
+    rows.replaceRow(1, QStringLiteral("row 1 changed"));
+    EXPECT_EQ(lines.text(), QStringLiteral("heading\r\nrow 0\r\nrow 1\r\nnot a row\r\n"
+                                           "row 2 and much more, and longer still\r\nend\r\n"));
+    EXPECT_EQ(rows.text(), QStringLiteral("row 0 and much more\r\nrow 1 changed\r\n"
+                                          "row 2 and much more\r\n"));
 }
 
 } // namespace
