@@ -374,7 +374,6 @@ const CategoryChoice* CategoryChooser::chooseShared(QStringView description, QSt
         return nullptr;
     return &m_amountChoices.emplace_back(std::move(*byAmount));
 }
-}
 
 FillCounts CategoryMatcher::fillRows(QStringView kindId, std::span<QStringList> rows) const {
     FillCounts counts;

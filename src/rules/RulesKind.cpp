@@ -1060,10 +1060,15 @@ std::variant<StatementKind, Problem> readCsvTable(const toml::table& table, Stat
     RowLayout layout;
     auto engine =
         makeCsvEngine(header, cells, columns, kind.remark ? kind.remark->cell : QString(), layout);
-    if (const auto* problem = std::get_if<CsvRulesProblem>(&engine))
-        return problemAt(problem->cell < 0 ? *headerNode
-                                           : (*row)[static_cast<std::size_t>(problem->cell)],
-                         problem->text);
+    if (const auto* problem = std::get_if<CsvRulesProblem>(&engine)) {
+        // A problem of no cell is the header's; without a header it can only be the row's.
+        const toml::node* where = rowNode;
+        if (problem->cell >= 0)
+            where = &(*row)[static_cast<std::size_t>(problem->cell)];
+        else if (headerNode != nullptr)
+            where = headerNode;
+        return problemAt(*where, problem->text);
+    }
     kind.engine = std::get<std::shared_ptr<const StatementEngine>>(std::move(engine));
     kind.layout = layout;
     kind.fill = kind.fill && layout.userCells >= 0;
