@@ -79,64 +79,6 @@ std::optional<std::size_t> classEnd(std::string_view pattern, std::size_t open) 
     return i;
 }
 
-// Where a pattern can be cut into a head that holds group lastGroup and a rest after it: the end
-// of the part at the top level of the pattern's concatenation that holds the group. Nothing when
-// there is none: a | at the top level, a flag group that would reach into the rest, \Q…\E, a
-// quantifier right after the part, or nothing after it.
-std::optional<std::size_t> splitAfterGroup(std::string_view pattern, int lastGroup) {
-    int depth = 0;
-    int groups = 0;            // capturing groups opened so far
-    int groupsAtPartStart = 0; // before the top-level part being read
-    std::optional<std::size_t> cut;
-    for (std::size_t i = 0; i < pattern.size(); ++i) {
-        const char c = pattern[i];
-        if (c == '\\') {
-            if (i + 1 < pattern.size() && (pattern[i + 1] == 'Q' || pattern[i + 1] == 'E'))
-                return std::nullopt;
-            ++i;
-            continue;
-        }
-        if (c == '[') {
-            const std::optional<std::size_t> end = classEnd(pattern, i);
-            if (!end)
-                return std::nullopt;
-            i = *end;
-            continue;
-        }
-        if (c == '|' && depth == 0)
-            return std::nullopt;
-        if (c == '(') {
-            if (depth == 0)
-                groupsAtPartStart = groups;
-            const std::string_view after = pattern.substr(i + 1);
-            if (after.substr(0, 3) == "?P<" || after.substr(0, 2) == "?<" || after.empty() ||
-                after.front() != '?') {
-                ++groups;
-            } else if (depth == 0) {
-                // (?flags) with no ':' sets the flags for the rest of the pattern.
-                const std::size_t end = after.find_first_of(":)");
-                if (end == std::string_view::npos || after[end] == ')')
-                    return std::nullopt;
-            }
-            ++depth;
-            continue;
-        }
-        if (c == ')') {
-            if (--depth < 0)
-                return std::nullopt;
-            if (depth == 0 && !cut && groupsAtPartStart < lastGroup && groups >= lastGroup) {
-                const std::size_t end = i + 1;
-                if (end >= pattern.size() ||
-                    std::string_view("*+?{").find(pattern[end]) != std::string_view::npos)
-                    return std::nullopt;
-                // Read on: a | further on would make the whole pattern an alternation.
-                cut = end;
-            }
-        }
-    }
-    return cut;
-}
-
 // Whether RE2 must find the groups of this part of a pattern with its backtracker: it holds a
 // lazy repetition ("*?", "+?", "??", "}?") or a repetition of any character (".*", ".+") with
 // more pattern after it, either of which can also take what follows it, so that where a group
@@ -174,6 +116,7 @@ struct TopLevelPart {
     int firstGroup = 0;
     int lastGroup = -1;
     int group = -1;
+    bool repeated = false;
 };
 
 bool opensCapturingGroup(std::string_view afterParen) {
@@ -279,12 +222,30 @@ std::optional<std::vector<TopLevelPart>> topLevelParts(std::string_view pattern)
         if (repeated && i < n && pattern[i] == '?')
             ++i;
         part.end = i;
+        part.repeated = repeated;
         part.lastGroup = groups;
         if (capturing && !repeated)
             part.group = part.firstGroup;
         parts.push_back(part);
     }
     return parts;
+}
+
+// Where a pattern can be cut into a head that holds group lastGroup and a rest after it: the end
+// of the part of the pattern's top-level concatenation that holds the group. Nothing when there
+// is none (see topLevelParts), when the part is repeated or a brace follows it, or when nothing
+// comes after it.
+std::optional<std::size_t> splitAfterGroup(std::string_view pattern, int lastGroup) {
+    const std::optional<std::vector<TopLevelPart>> parts = topLevelParts(pattern);
+    if (!parts)
+        return std::nullopt;
+    const auto holder = std::find_if(parts->begin(), parts->end(), [&](const TopLevelPart& part) {
+        return part.firstGroup <= lastGroup && lastGroup <= part.lastGroup;
+    });
+    if (holder == parts->end() || holder->repeated || holder->end >= pattern.size() ||
+        pattern[holder->end] == '{')
+        return std::nullopt;
+    return holder->end;
 }
 
 // Whether a piece of a pattern asserts something about the text around a position (^, $, \b,
