@@ -257,11 +257,6 @@ void LineModel::setLine(int i, QStringView s) {
     placeParts(i, s, appendToBuffer(s).start);
 }
 
-void LineModel::reserveForNewText(qsizetype units) {
-    if (units > 0 && static_cast<std::size_t>(m_buffer.size() + units) <= kMaxBuffer)
-        m_buffer.reserve(m_buffer.size() + units);
-}
-
 bool LineModel::shareLines(const QString& text, const std::vector<SharedLine>& lines) {
     if (!m_shared.isNull() || static_cast<std::size_t>(text.size()) > kMaxBuffer)
         return false;

@@ -69,9 +69,6 @@ public:
     // when there is no piece i.
     void setLine(int i, const QString& s);
     void setLine(int i, QStringView s);
-    // Room for this many more code units of new lines: a stage about to lengthen most lines of a
-    // long text grows the buffer once instead of copying it again and again.
-    void reserveForNewText(qsizetype units);
 
     // A line that takes a stretch of a shared text as its new text.
     struct SharedLine {

@@ -45,8 +45,6 @@ public:
     // Gives row k a new text (a later stage filled cells of it; given twice, the last counts).
     // The text is rebuilt on the next text() call, once however many rows changed.
     void replaceRow(int k, QStringView text);
-    // Room for this many code units of replaced rows, before replacing most rows of a long list.
-    void reserveForReplacements(qsizetype units) { m_replacements.reserve(units); }
     // Takes text as the rows' new text, every row followed by CR LF as text() gives them: row k
     // is text from starts[k] to the CR LF before starts[k + 1] (the last one: before the text's
     // end). The rows keep their lines. For a stage that rewrote most rows of a long list at once;
