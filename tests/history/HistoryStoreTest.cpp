@@ -45,6 +45,19 @@ struct Pass {
 // the companion streams them, with or without knowing how many are to come.
 enum class Delivery { Whole, RowAtATime, RowAtATimeExpected };
 
+// How a conversion's rows meet the history: a history of a few times the statement's rows is read
+// whole, a larger one (here padded with another kind's rows) looked up row by row.
+struct LookUpWay {
+    const char* name;
+    int otherKindsRows;
+    Delivery delivery;
+};
+const std::vector<LookUpWay> kLookUpWays = {
+    {"whole, history read whole", 0, Delivery::Whole},
+    {"whole, looked up row by row", 50, Delivery::Whole},
+    {"a row at a time, looked up row by row", 50, Delivery::RowAtATime},
+};
+
 // One conversion through the history: what it found copied before; recorded when asked.
 Pass convertOnce(HistoryStore& store, const StatementKind& kind, const QByteArray& rows,
                  bool record = true, bool remark = false, Delivery delivery = Delivery::Whole) {
@@ -162,21 +175,11 @@ TEST_F(HistoryFile, TheNthCopyOfARowCountsOnlyWhenAnEarlierConversionHeldItNTime
         {"same conversion twice", {"A\r\nA", "A\r\nA"}, {"A", "A", "A"}, 2, rowsOf({"A"})},
         {"largest of the earlier conversions", {"A\r\nA\r\nA", "A"}, {"A", "A", "A"}, 3, {}},
     };
-    // A history of a few times the statement's rows is read whole, a larger one (here padded
-    // with another kind's rows) looked up row by row: both must count alike.
-    struct Way {
-        const char* name;
-        int otherKindsRows;
-        Delivery delivery;
-    };
-    const std::vector<Way> ways = {
-        {"whole, history read whole", 0, Delivery::Whole},
-        {"whole, looked up row by row", 50, Delivery::Whole},
-        {"a row at a time, looked up row by row", 50, Delivery::RowAtATime},
-        {"a row at a time, history read whole", 0, Delivery::RowAtATimeExpected},
-    };
+    // Read whole or looked up row by row, the history must count alike.
+    std::vector<LookUpWay> ways = kLookUpWays;
+    ways.push_back({"a row at a time, history read whole", 0, Delivery::RowAtATimeExpected});
     const StatementKind& card = kindOf(u"card");
-    for (const Way& way : ways) {
+    for (const LookUpWay& way : ways) {
         for (const Case& c : cases) {
             SCOPED_TRACE(std::string(way.name) + ": " + c.name);
             QFile::remove(path());
@@ -214,21 +217,11 @@ TEST_F(HistoryFile, RowsRecordedUnderTheEarlierFingerprintStillCount) {
         {"one by an earlier version, two since", 1, 2, 2, 2},
         {"nothing before", 0, 0, 2, 0},
     };
-    struct Way {
-        const char* name;
-        int otherKindsRows;
-        Delivery delivery;
-    };
-    const std::vector<Way> ways = {
-        {"whole, history read whole", 0, Delivery::Whole},
-        {"whole, looked up row by row", 50, Delivery::Whole},
-        {"a row at a time, looked up row by row", 50, Delivery::RowAtATime},
-    };
     const StatementKind& card = kindOf(u"card");
     const auto copies = [shop](int count) {
         return rowsOf(std::vector<const char*>(static_cast<std::size_t>(count), shop));
     };
-    for (const Way& way : ways) {
+    for (const LookUpWay& way : kLookUpWays) {
         for (const Case& c : cases) {
             SCOPED_TRACE(std::string(way.name) + ": " + c.name);
             QFile::remove(path());
